@@ -1,0 +1,65 @@
+#include "app/stringtable.h"
+
+#include <array>
+#include <cstdlib>
+#include <optional>
+#include <string_view>
+
+namespace quillomar {
+
+namespace {
+
+struct StringEntry {
+    int id;
+    std::string_view french;
+    std::string_view neutral;
+};
+
+constexpr std::array kStrings{
+    StringEntry{100, "Quillomar", "Quillomar"},
+    StringEntry{101, "** Erreur d'allocation mémoire **\nQuittez Quillomar et réessayer",
+                "** memory allocation error **\nClose Quillomar & other app then try again !"},
+    StringEntry{102, "Répertoire destination pour l'extraction du POD", "Destination folder for POD extraction ==>"},
+    StringEntry{103, "Ceci n'est pas un fichier au format POD3 ou POD2 !",
+                "This file is not a POD3 ou POD2 format file !"},
+    StringEntry{104, "Ce n'est pas un répertoire OU un fichier POD !", "Not a directory or a POD file drop !"},
+    StringEntry{105, "Aucune programme associé à ce type de fichier", "No software associated with that file type !"},
+    StringEntry{106, "Nom", "Name"},
+    StringEntry{107, "Type", "Type"},
+    StringEntry{108, "Répertoire", "Folder"},
+    StringEntry{109, "Date", "Date"},
+    StringEntry{110, "Taille", "Size"},
+    StringEntry{111, "Ce fichier POD est endommagé ou incomplet !", "This POD file is damaged or incomplete !"},
+};
+
+std::optional<Language> overridden;
+
+}  // namespace
+
+Language languageFromEnvironment() {
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char* value = std::getenv(name);
+        if (value == nullptr || *value == '\0') continue;
+        std::string_view locale(value);
+        bool french = locale.starts_with("fr") && (locale.size() == 2 || locale[2] == '_' || locale[2] == '.' ||
+                                                   locale[2] == '@' || locale[2] == '-');
+        return french ? Language::French : Language::Neutral;
+    }
+    return Language::Neutral;
+}
+
+Language currentLanguage() {
+    if (!overridden) overridden = languageFromEnvironment();
+    return *overridden;
+}
+
+void setCurrentLanguage(Language language) { overridden = language; }
+
+std::string loadString(int id, Language language) {
+    for (const StringEntry& entry : kStrings) {
+        if (entry.id == id) return std::string(language == Language::French ? entry.french : entry.neutral);
+    }
+    return {};
+}
+
+}  // namespace quillomar

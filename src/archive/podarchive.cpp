@@ -1,0 +1,330 @@
+#include "archive/podarchive.h"
+
+#include <fcntl.h>
+#include <ftw.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "archive/splitpath.h"
+#include "archive/storedname.h"
+#include "archive/timestamp.h"
+#include "platform/codepage.h"
+#include "platform/messages.h"
+#include "platform/tempdir.h"
+
+namespace quillomar {
+
+namespace {
+
+// Names are looked up in one read of the table while it is no larger than every name at its
+// longest could need; a sparser (hostile) table is read name by name instead.
+constexpr std::uint64_t kNameTableSlack = 4096;
+
+std::uint64_t u32(std::int64_t value) { return static_cast<std::uint32_t>(value); }
+
+}  // namespace
+
+PodArchive::PodArchive() = default;
+
+PodArchive::PodArchive(std::string path, std::int32_t priority, std::string author, std::string description,
+                       std::string copyright)
+    : path_(std::move(path)),
+      forWriting_(true),
+      version_(ArchiveVersion::Pod3),
+      author_(std::move(author)),
+      description_(std::move(description)),
+      copyright_(std::move(copyright)) {
+    std::copy(kMagicPod3.begin(), kMagicPod3.end(), header_.magic.begin());
+    header_.priority = priority;
+    header_.word96 = kHeaderWord96Value;
+    header_.word280 = kHeaderWord280Value;
+}
+
+PodArchive::~PodArchive() { close(); }
+
+std::string PodArchive::description() const { return archiveCodePage().toUtf8(headerText(header_.description)); }
+std::string PodArchive::author() const { return archiveCodePage().toUtf8(headerText(header_.author)); }
+std::string PodArchive::copyright() const { return archiveCodePage().toUtf8(headerText(header_.copyright)); }
+
+bool PodArchive::refuse(std::string problem) {
+    problem_ = std::move(problem);
+    entries_.clear();
+    showStringMessage(kMsgDamagedArchive);
+    return false;
+}
+
+int PodArchive::open(const std::string& path) {
+    close();
+    path_ = path;
+    problem_.clear();
+    if (forWriting_) return 0;
+
+    // Non-blocking, so that naming a pipe or a device cannot hang the program.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return 0;
+    file_ = File(fd);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return 0;
+    if (!S_ISREG(st.st_mode)) {
+        errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        return 0;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    fileSize_ = static_cast<std::uint64_t>(st.st_size);
+
+    // A file shorter than the header reads as if the missing bytes were 0.
+    std::array<std::byte, kPod3HeaderSize> image{};
+    if (file_.readAt(0, std::span(image).first(kPod2HeaderSize)) < 0) return 0;
+    std::string_view magic(reinterpret_cast<const char*>(image.data()), 4);
+    if (magic == kMagicPod3) {
+        if (file_.readAt(kPod2HeaderSize, std::span(image).subspan(kPod2HeaderSize)) < 0) return 0;
+        header_ = decodeHeader(image);
+        version_ = ArchiveVersion::Pod3;
+    } else if (magic == kMagicPod2) {
+        header_ = decodeHeader(image);
+        version_ = ArchiveVersion::Pod2;
+    } else {
+        header_ = decodeHeader(image);
+        version_ = ArchiveVersion::None;
+        showStringMessage(kMsgNotAnArchive);
+        return 0;
+    }
+    if (!checkHeader()) {
+        version_ = ArchiveVersion::None;
+        return 0;
+    }
+    return 1;
+}
+
+// The header must place the directory, and for POD3 the name table, inside the file.
+bool PodArchive::checkHeader() {
+    const std::int32_t count = header_.entryCount;
+    if (count < 0) return refuse(formatString("negative entry count %d", count));
+    const std::uint64_t directoryBytes = static_cast<std::uint64_t>(count) * kDirectoryRecordSize;
+    std::uint64_t directoryStart = kPod2HeaderSize;
+    if (version_ == ArchiveVersion::Pod3) {
+        directoryStart = header_.directoryOffset;
+        if (directoryStart > fileSize_) {
+            return refuse(formatString("directory offset %llu is past the end of the file (%llu bytes)",
+                                       static_cast<unsigned long long>(directoryStart),
+                                       static_cast<unsigned long long>(fileSize_)));
+        }
+    }
+    if (count > 0 && directoryStart + directoryBytes > fileSize_) {
+        return refuse(formatString("directory of %d entries at offset %llu ends past the end of the file (%llu bytes)",
+                                   count, static_cast<unsigned long long>(directoryStart),
+                                   static_cast<unsigned long long>(fileSize_)));
+    }
+    return true;
+}
+
+int PodArchive::readDirectory() {
+    entries_.clear();
+    largestSize_ = 0;
+    totalSize_ = 0;
+    problem_.clear();
+    if (forWriting_ || !file_.valid() || version_ == ArchiveVersion::None) return 0;
+
+    // The file may have changed since it was opened: check the header against it as it is now.
+    std::int64_t size = file_.size();
+    if (size < 0) return 0;
+    fileSize_ = static_cast<std::uint64_t>(size);
+    if (!checkHeader()) return 0;
+
+    const auto count = static_cast<std::size_t>(std::max(header_.entryCount, 0));
+    const std::uint64_t directoryStart =
+        version_ == ArchiveVersion::Pod3 ? std::uint64_t{header_.directoryOffset} : kPod2HeaderSize;
+    const std::uint64_t tableStart = directoryStart + count * kDirectoryRecordSize;
+
+    std::vector<DirectoryRecord> records;
+    std::vector<std::string> names;
+    std::vector<ArchiveEntry> loaded;
+    try {
+        std::vector<std::byte> directory(count * kDirectoryRecordSize);
+        std::int64_t got = file_.readAt(directoryStart, directory);
+        if (got < 0) return 0;
+        if (static_cast<std::uint64_t>(got) != directory.size()) return refuse("the directory is cut short");
+        records.reserve(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            records.push_back(decodeDirectoryRecord(
+                std::span(directory).subspan(i * kDirectoryRecordSize).first<kDirectoryRecordSize>()));
+        }
+        for (std::size_t i = 0; i < count; ++i) {
+            const DirectoryRecord& r = records[i];
+            std::uint64_t start = static_cast<std::uint32_t>(r.dataOffset);
+            std::uint64_t end = start + static_cast<std::uint32_t>(r.size);
+            if (end > fileSize_) {
+                return refuse(formatString("entry %zu: data at offset %llu of %llu bytes ends past the end of the "
+                                           "file (%llu bytes)",
+                                           i + 1, static_cast<unsigned long long>(start),
+                                           static_cast<unsigned long long>(end - start),
+                                           static_cast<unsigned long long>(fileSize_)));
+            }
+        }
+        if (!loadNames(tableStart, records, names)) return 0;
+
+        loaded.reserve(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            const DirectoryRecord& r = records[i];
+            ArchiveEntry entry;
+            entry.name = std::move(names[i]);
+            entry.size = r.size;
+            entry.offset = r.dataOffset;  // sign-extended, as the format's readers always did
+            entry.time = decodeTimestamp(r.timestamp).value_or(kNoEntryTime);
+            loaded.push_back(std::move(entry));
+        }
+    } catch (const std::bad_alloc&) {
+        showStringMessage(kMsgOutOfMemory);
+        return 0;
+    }
+
+    std::uint32_t total = 0;
+    for (const ArchiveEntry& entry : loaded) {
+        largestSize_ = std::max(largestSize_, entry.size);
+        total += static_cast<std::uint32_t>(entry.size);  // wraps at 32 bits
+    }
+    totalSize_ = static_cast<std::int32_t>(total);
+    entries_ = std::move(loaded);
+    return 1;
+}
+
+// Every name must start inside the table (which runs to the end of the file) and end with a NUL
+// within 260 bytes and before the file ends.
+bool PodArchive::loadNames(std::uint64_t tableStart, const std::vector<DirectoryRecord>& records,
+                           std::vector<std::string>& names) {
+    const std::uint64_t tableLength = fileSize_ - std::min(tableStart, fileSize_);
+    std::uint64_t maxNameOffset = 0;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        if (records[i].nameOffset >= tableLength) {
+            return refuse(formatString("entry %zu: name offset %u is outside the name table (%llu bytes)", i + 1,
+                                       records[i].nameOffset, static_cast<unsigned long long>(tableLength)));
+        }
+        maxNameOffset = std::max<std::uint64_t>(maxNameOffset, records[i].nameOffset);
+    }
+    if (records.empty()) return true;
+
+    const std::uint64_t needed = std::min(tableLength, maxNameOffset + kNameReadLength);
+    const bool wholeTable = needed <= records.size() * kNameReadLength + kNameTableSlack;
+    std::vector<std::byte> table;
+    if (wholeTable) {
+        table.resize(static_cast<std::size_t>(needed));
+        std::int64_t got = file_.readAt(tableStart, table);
+        if (got < 0) return false;
+        if (static_cast<std::uint64_t>(got) != needed) return refuse("the name table is cut short");
+    }
+
+    std::array<std::byte, kNameReadLength> one{};
+    names.resize(records.size());
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const std::uint64_t offset = records[i].nameOffset;
+        std::span<const std::byte> window;
+        if (wholeTable) {
+            window = std::span<const std::byte>(table).subspan(static_cast<std::size_t>(offset));
+            window = window.first(std::min<std::size_t>(window.size(), kNameReadLength));
+        } else {
+            std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kNameReadLength, tableLength - offset));
+            std::int64_t got = file_.readAt(tableStart + offset, std::span(one).first(want));
+            if (got < 0) return false;
+            window = std::span<const std::byte>(one).first(static_cast<std::size_t>(got));
+        }
+        auto nul = std::find(window.begin(), window.end(), std::byte{0});
+        if (nul == window.end()) {
+            return refuse(formatString("entry %zu: name at offset %llu has no end within %zu bytes", i + 1,
+                                       static_cast<unsigned long long>(offset), kNameReadLength));
+        }
+        names[i].assign(reinterpret_cast<const char*>(window.data()), static_cast<std::size_t>(nul - window.begin()));
+    }
+    return true;
+}
+
+void PodArchive::close() {
+    file_.close();
+    path_.clear();
+    header_ = PodHeader{};
+    entries_.clear();
+    for (const std::string& copy : tempFiles_) ::unlink(copy.c_str());  // failures are not reported
+    tempFiles_.clear();
+    removeTemporaryFolder();
+}
+
+std::int64_t PodArchive::readEntryData(const ArchiveEntry& entry, std::uint64_t from,
+                                       std::span<std::byte> buffer) const {
+    const std::uint64_t size = u32(entry.size);
+    if (from >= size) return 0;
+    std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), size - from));
+    return file_.readAt(u32(entry.offset) + from, buffer.first(want));
+}
+
+CopyResult PodArchive::copyEntryData(const ArchiveEntry& entry, File& out) const {
+    return copyRange(file_, u32(entry.offset), out, u32(entry.size));
+}
+
+// Temporary copies ---------------------------------------------------------------------------
+
+std::optional<std::string> PodArchive::writeTemporaryCopy(const ArchiveEntry& entry) {
+    if (forWriting_ || !file_.valid()) return std::nullopt;
+    if (tempFolder_.empty()) {
+        std::optional<std::string> base = privateTempFolder();
+        if (!base) {
+            showSystemError(privateTempFolderPath());
+            return std::nullopt;
+        }
+        std::string pattern = *base + "/archive-XXXXXX";
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            showSystemError(*base);
+            return std::nullopt;
+        }
+        tempFolder_ = pattern;
+    }
+
+    std::optional<std::string> relative = safeRelativePath(entry.name);
+    if (!relative) {
+        showSystemError(EACCES, tempFolder_ + "/" + storedNameForMessage(entry.name));
+        return std::nullopt;
+    }
+    std::string target = tempFolder_ + "/" + *relative;
+    // The same entry opened again reuses its copy, recorded once.
+    if (std::find(tempFiles_.begin(), tempFiles_.end(), target) != tempFiles_.end() &&
+        ::access(target.c_str(), R_OK) == 0) {
+        return target;
+    }
+
+    // The folder is this user's own and closed to others, so its sub-folders are safe to create.
+    std::size_t slash = target.rfind('/');
+    createDirectoryPath(target.substr(0, slash));
+    File out = File::createAlways(target);
+    if (!out.valid()) {
+        showSystemError(target);
+        return std::nullopt;
+    }
+    CopyResult copied = copyEntryData(entry, out);
+    if (copied.error != 0 || !out.close()) {
+        int error = copied.error != 0 ? copied.error : errno;
+        showSystemError(error, copied.readFailed ? path_ : target);
+        ::unlink(target.c_str());
+        return std::nullopt;
+    }
+    if (std::find(tempFiles_.begin(), tempFiles_.end(), target) == tempFiles_.end()) tempFiles_.push_back(target);
+    return target;
+}
+
+void PodArchive::removeTemporaryFolder() {
+    if (tempFolder_.empty()) return;
+    // Depth first, without following links: only what this archive put there is inside.
+    ::nftw(
+        tempFolder_.c_str(),
+        [](const char* path, const struct stat*, int, struct FTW*) -> int {
+            ::remove(path);
+            return 0;
+        },
+        16, FTW_DEPTH | FTW_PHYS);
+    tempFolder_.clear();
+}
+
+}  // namespace quillomar

@@ -1,0 +1,116 @@
+#include "packer/sourcelist.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unicode/uchar.h>
+#include <unicode/ustring.h>
+
+#include <algorithm>
+#include <utility>
+
+namespace quillomar {
+
+namespace {
+
+struct ListedItem {
+    std::string name;
+    std::u16string key;  // the name upper-cased in UTF-16, as NTFS orders its listings
+    struct stat st {};
+    bool isFolder = false;
+};
+
+std::u16string orderKey(const std::string& name) {
+    std::u16string key(name.size() + 1, u'\0');
+    int32_t length = 0;
+    UErrorCode status = U_ZERO_ERROR;
+    u_strFromUTF8WithSub(reinterpret_cast<UChar*>(key.data()), static_cast<int32_t>(key.size()), &length,
+                         name.data(), static_cast<int32_t>(name.size()), 0xFFFD, nullptr, &status);
+    key.resize(U_SUCCESS(status) ? static_cast<std::size_t>(length) : 0);
+    for (char16_t& unit : key) {
+        if (!U16_IS_SURROGATE(unit)) unit = static_cast<char16_t>(u_toupper(unit));
+    }
+    return key;
+}
+
+using FolderId = std::pair<dev_t, ino_t>;
+
+class Scanner {
+public:
+    Scanner(SourceList& list, ProgressSink* progress) : list_(list), progress_(progress) {}
+
+    void visit(const std::string& path) {
+        if (progress_ != nullptr) progress_->step();
+        DIR* dir = ::opendir(path.c_str());
+        if (dir == nullptr) return;
+        struct stat self {};
+        if (::fstat(::dirfd(dir), &self) == 0) onPath_.emplace_back(self.st_dev, self.st_ino);
+
+        std::vector<ListedItem> items;
+        while (const dirent* entry = ::readdir(dir)) {
+            std::string name = entry->d_name;
+            if (name == "." || name == "..") continue;
+            ListedItem item;
+            item.name = std::move(name);
+            // Links are followed; a dangling link keeps its own status and fails when it is read.
+            if (::fstatat(::dirfd(dir), item.name.c_str(), &item.st, 0) != 0 &&
+                ::fstatat(::dirfd(dir), item.name.c_str(), &item.st, AT_SYMLINK_NOFOLLOW) != 0) {
+                continue;
+            }
+            item.isFolder = S_ISDIR(item.st.st_mode);
+            item.key = orderKey(item.name);
+            items.push_back(std::move(item));
+        }
+        ::closedir(dir);
+        std::sort(items.begin(), items.end(), [](const ListedItem& a, const ListedItem& b) {
+            return a.key != b.key ? a.key < b.key : a.name < b.name;
+        });
+
+        for (const ListedItem& item : items) {
+            std::string child = path;
+            if (child.empty() || child.back() != '/') child.push_back('/');
+            child += item.name;
+            if (item.isFolder) {
+                // A link back to a folder on the current path would never end.
+                if (std::find(onPath_.begin(), onPath_.end(), FolderId{item.st.st_dev, item.st.st_ino}) !=
+                    onPath_.end()) {
+                    continue;
+                }
+                ++list_.subfolderCount;
+                visit(child);
+            } else if (S_ISREG(item.st.st_mode) || S_ISLNK(item.st.st_mode)) {
+                // Pipes, sockets and devices hold no file data.
+                SourceFile file;
+                file.name = std::move(child);
+                file.diskSize = S_ISREG(item.st.st_mode) ? static_cast<std::uint64_t>(item.st.st_size) : 0;
+                file.size = static_cast<std::uint32_t>(file.diskSize);
+                file.time = fileTimeFromTimespec(item.st.st_mtim);
+                list_.totalBytes += file.size;
+                list_.largestSize = std::max(list_.largestSize, file.size);
+                list_.files.push_back(std::move(file));
+            }
+        }
+        if (!onPath_.empty() && onPath_.back() == FolderId{self.st_dev, self.st_ino}) onPath_.pop_back();
+    }
+
+private:
+    SourceList& list_;
+    ProgressSink* progress_;
+    std::vector<FolderId> onPath_;
+};
+
+}  // namespace
+
+void SourceList::resetScan(const std::string& folder) {
+    files.clear();
+    totalBytes = 0;
+    subfolderCount = 0;
+    largestSize = 0;
+    prefixLength = static_cast<std::int32_t>(folder.size()) + 1;
+}
+
+void SourceList::scanFolder(const std::string& folder, ProgressSink* progress) {
+    Scanner(*this, progress).visit(folder);
+}
+
+}  // namespace quillomar

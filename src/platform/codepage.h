@@ -1,0 +1,48 @@
+#pragma once
+// Single-byte Windows code page in which an archive keeps its names and header texts.
+// Host paths and the user interface are UTF-8; text crosses into the archive only here.
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace quillomar {
+
+class CodePage {
+public:
+    // One of the Windows single-byte code pages 1250-1258; nullopt for any other number.
+    static std::optional<CodePage> load(int number);
+
+    int number() const { return number_; }
+
+    // Each byte becomes its character; never fails.
+    std::string toUtf8(std::string_view bytes) const;
+
+    // nullopt when the text is not valid UTF-8 or holds a character the code page cannot hold.
+    std::optional<std::string> fromUtf8(std::string_view utf8) const;
+
+    // Upper-casing within the code page: a byte's character is upper-cased when the upper-case
+    // character exists in the code page (e -> E, e-acute -> E-acute, y-diaeresis -> Y-diaeresis), else kept.
+    char upper(char byte) const { return static_cast<char>(upper_[static_cast<unsigned char>(byte)]); }
+    std::string upper(std::string_view bytes) const;
+
+private:
+    CodePage() = default;
+
+    int number_ = 0;
+    std::array<char32_t, 256> toUnicode_{};
+    std::array<unsigned char, 256> upper_{};
+    std::vector<std::pair<char32_t, unsigned char>> fromUnicode_;  // sorted by code point
+};
+
+// The code page of archive texts for this process: 1252 unless changed.
+const CodePage& archiveCodePage();
+// false (and nothing changed) for a number that is no supported code page.
+bool setArchiveCodePage(int number);
+// The number QUILLOMAR_CODEPAGE names, else 1252; nullopt when the variable holds no supported number.
+std::optional<int> codePageFromEnvironment();
+
+}  // namespace quillomar

@@ -1,0 +1,144 @@
+#include "platform/fileio.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <vector>
+
+namespace quillomar {
+
+File::~File() { close(); }
+
+File::File(File&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+
+File& File::operator=(File&& other) noexcept {
+    if (this != &other) {
+        close();
+        fd_ = other.fd_;
+        other.fd_ = -1;
+    }
+    return *this;
+}
+
+File File::openRead(const std::string& path) { return File(::open(path.c_str(), O_RDONLY | O_CLOEXEC)); }
+
+File File::createNew(const std::string& path) {
+    return File(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+}
+
+File File::createAlways(const std::string& path) {
+    return File(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666));
+}
+
+std::int64_t File::size() const {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) return -1;
+    return st.st_size;
+}
+
+std::int64_t File::readAt(std::uint64_t offset, std::span<std::byte> buffer) const {
+    std::size_t done = 0;
+    while (done < buffer.size()) {
+        ssize_t n = ::pread(fd_, buffer.data() + done, buffer.size() - done, static_cast<off_t>(offset + done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return -1;
+        }
+        if (n == 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    return static_cast<std::int64_t>(done);
+}
+
+bool File::writeAll(std::span<const std::byte> data) {
+    std::size_t done = 0;
+    while (done < data.size()) {
+        ssize_t n = ::write(fd_, data.data() + done, data.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (n == 0) {
+            errno = EIO;
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool File::writeAt(std::uint64_t offset, std::span<const std::byte> data) {
+    std::size_t done = 0;
+    while (done < data.size()) {
+        ssize_t n = ::pwrite(fd_, data.data() + done, data.size() - done, static_cast<off_t>(offset + done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (n == 0) {
+            errno = EIO;
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool File::close() {
+    if (fd_ < 0) return true;
+    int result = ::close(fd_);
+    fd_ = -1;
+    return result == 0 || errno == EINTR;
+}
+
+namespace {
+
+// Copies through a user-space buffer of at most kCopyChunkSize bytes.
+void copyThroughBuffer(const File& from, std::uint64_t fromOffset, File& to, std::uint64_t length, CopyResult& result) {
+    thread_local std::vector<std::byte> buffer;
+    std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(length, kCopyChunkSize));
+    if (buffer.size() < chunk) buffer.resize(chunk);
+    std::uint64_t done = 0;
+    while (done < length) {
+        std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(length - done, chunk));
+        std::int64_t got = from.readAt(fromOffset + done, std::span(buffer.data(), want));
+        if (got < 0) {
+            result.error = errno;
+            result.readFailed = true;
+            return;
+        }
+        if (!to.writeAll(std::span(buffer.data(), static_cast<std::size_t>(got)))) {
+            result.error = errno;
+            return;
+        }
+        done += static_cast<std::uint64_t>(got);
+        result.copied += static_cast<std::uint64_t>(got);
+        if (static_cast<std::size_t>(got) < want) return;
+    }
+}
+
+}  // namespace
+
+CopyResult copyRange(const File& from, std::uint64_t fromOffset, File& to, std::uint64_t length) {
+    CopyResult result;
+    // The kernel copies without passing the data through this process where it can.
+    while (result.copied < length) {
+        loff_t in = static_cast<loff_t>(fromOffset + result.copied);
+        std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(length - result.copied, 1u << 30));
+        ssize_t n = ::copy_file_range(from.fd(), &in, to.fd(), nullptr, want, 0);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            // Not supported here, or failed: the buffered copy does the rest and tells which side failed.
+            break;
+        }
+        if (n == 0) return result;  // the source ended
+        result.copied += static_cast<std::uint64_t>(n);
+    }
+    if (result.copied < length) copyThroughBuffer(from, fromOffset + result.copied, to, length - result.copied, result);
+    return result;
+}
+
+}  // namespace quillomar

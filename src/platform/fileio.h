@@ -1,0 +1,64 @@
+#pragma once
+// Files by descriptor. Every failing call leaves errno set for showSystemError.
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace quillomar {
+
+class File {
+public:
+    File() = default;
+    explicit File(int fd) : fd_(fd) {}
+    ~File();
+    File(File&& other) noexcept;
+    File& operator=(File&& other) noexcept;
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+
+    // Opens an existing file for reading.
+    static File openRead(const std::string& path);
+    // Creates a new file for writing; fails with EEXIST when anything exists at path,
+    // and never follows a symbolic link there.
+    static File createNew(const std::string& path);
+    // Creates or truncates a file for writing (an existing file is replaced in place); never
+    // follows a symbolic link there.
+    static File createAlways(const std::string& path);
+
+    bool valid() const { return fd_ >= 0; }
+    int fd() const { return fd_; }
+
+    // Size in bytes, or -1.
+    std::int64_t size() const;
+
+    // Reads at offset until the buffer is full or the file ends: the count read, or -1.
+    std::int64_t readAt(std::uint64_t offset, std::span<std::byte> buffer) const;
+    // Writes every byte at the current position: false on any failure (ENOSPC, EIO, ...).
+    bool writeAll(std::span<const std::byte> data);
+    // Writes every byte at offset, leaving the current position alone.
+    bool writeAt(std::uint64_t offset, std::span<const std::byte> data);
+
+    // Closes, reporting a failure of the close itself (deferred write errors); idempotent.
+    bool close();
+
+private:
+    int fd_ = -1;
+};
+
+struct CopyResult {
+    std::uint64_t copied = 0;  // bytes that reached the destination
+    int error = 0;             // errno of the failing call, 0 when none failed
+    bool readFailed = false;   // the failing call read the source (else it wrote the destination)
+};
+
+// Copies up to length bytes of from, starting at fromOffset, to the current position of to, in
+// bounded chunks (by the kernel where it can). Without an error, copied falls short of length
+// only when from ended.
+CopyResult copyRange(const File& from, std::uint64_t fromOffset, File& to, std::uint64_t length);
+
+// Chunk size of copies made in user space; memory used by a copy never exceeds it.
+inline constexpr std::size_t kCopyChunkSize = 1 << 20;
+
+}  // namespace quillomar
