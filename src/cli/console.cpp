@@ -1,0 +1,149 @@
+#include "cli/console.h"
+
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "app/stringtable.h"
+
+namespace quillomar::cli {
+
+namespace {
+
+constexpr std::string_view kPrefix = "quillomar-cli: ";
+constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
+
+void writeStderr(std::string_view text)
+{
+    while (!text.empty()) {
+        const ssize_t written = ::write(STDERR_FILENO, text.data(), text.size());
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return;  // nowhere left to report it
+        }
+        text.remove_prefix(static_cast<std::size_t>(written));
+    }
+}
+
+int terminalWidth()
+{
+    winsize size{};
+    if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+    return 80;
+}
+
+}  // namespace
+
+bool stderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+
+void Console::stringMessage(int id)
+{
+    ++messageCount_;
+    print(loadString(id));
+}
+
+void Console::systemError(const std::string& message)
+{
+    ++messageCount_;
+    print(message);
+}
+
+void Console::error(std::string_view text)
+{
+    ++messageCount_;
+    print(text);
+}
+
+// The message keeps its own lines (the window shows "system text", a line break and "==> path");
+// only its first line carries the program's name.
+void Console::print(std::string_view text)
+{
+    clearStatus();
+    std::string line;
+    line.reserve(kPrefix.size() + text.size() + 1);
+    line.append(kPrefix).append(text).push_back('\n');
+    writeStderr(line);
+}
+
+void Console::drawStatus(std::string_view line)
+{
+    std::string text = "\r";
+    text.append(line).append("\x1b[K");
+    writeStderr(text);
+    statusShown_ = true;
+}
+
+void Console::clearStatus()
+{
+    if (!statusShown_) return;
+    writeStderr("\r\x1b[K");
+    statusShown_ = false;
+}
+
+TerminalProgress::TerminalProgress(Console& console, std::string label)
+    : console_(console), label_(std::move(label))
+{
+}
+
+TerminalProgress::~TerminalProgress() { finish(); }
+
+void TerminalProgress::setRange(int low, int high)
+{
+    low_ = low;
+    high_ = high;
+    ranged_ = high > low;
+    lastDraw_ = {};
+    draw();
+}
+
+void TerminalProgress::step()
+{
+    ++position_;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - lastDraw_ >= kRedrawInterval || (ranged_ && position_ == high_)) {
+        lastDraw_ = now;
+        draw();
+    }
+}
+
+void TerminalProgress::restart(std::string label)
+{
+    label_ = std::move(label);
+    low_ = high_ = position_ = 0;
+    ranged_ = false;
+    lastDraw_ = {};
+}
+
+void TerminalProgress::finish() { console_.clearStatus(); }
+
+void TerminalProgress::draw()
+{
+    char counts[64];
+    if (!ranged_) {
+        std::snprintf(counts, sizeof counts, "  %lld", position_);
+        console_.drawStatus(label_ + counts);
+        return;
+    }
+    const long long done = std::clamp(position_, low_, high_) - low_;
+    const long long total = high_ - low_;
+    const int percent = static_cast<int>(done * 100 / total);
+    std::snprintf(counts, sizeof counts, " %3d%%  %lld/%lld", percent, done, total);
+
+    const int width = terminalWidth();
+    const int barWidth = std::clamp(width - static_cast<int>(label_.size()) - static_cast<int>(std::strlen(counts)) - 5,
+                                    0, 50);
+    std::string line = label_;
+    if (barWidth >= 10) {
+        const auto filled = static_cast<std::size_t>(done * barWidth / total);
+        line.append(" [").append(filled, '#').append(static_cast<std::size_t>(barWidth) - filled, '.').append("]");
+    }
+    line.append(counts);
+    if (static_cast<int>(line.size()) >= width) line.resize(static_cast<std::size_t>(std::max(width - 1, 0)));
+    console_.drawStatus(line);
+}
+
+}  // namespace quillomar::cli

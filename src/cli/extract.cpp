@@ -1,0 +1,116 @@
+// extract and cat: entry data out of an archive, to files or to standard output.
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <optional>
+
+#include "archive/podarchive.h"
+#include "archive/splitpath.h"
+#include "cli/commands.h"
+#include "cli/entrymatch.h"
+#include "cli/output.h"
+#include "platform/messages.h"
+
+namespace quillomar::cli {
+
+namespace {
+
+// cat never holds more of an entry than this in memory.
+constexpr std::size_t kCatChunkSize = std::size_t{256} << 10;
+
+// The destination folder, created with its missing ancestors.
+bool prepareDestination(const std::string& directory)
+{
+    errno = 0;
+    const int created = createDirectoryPath(directory);
+    const int createError = created == 1 ? 0 : errno;
+    struct stat status {};
+    if (::stat(directory.c_str(), &status) != 0) {
+        showSystemError(createError != 0 ? createError : errno, directory);
+        return false;
+    }
+    if (!S_ISDIR(status.st_mode)) {
+        showSystemError(ENOTDIR, directory);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool runExtract(const ExtractOptions& options, Console& console)
+{
+    PodArchive archive;
+    if (!openArchive(archive, options.archive, true, console)) return false;
+
+    // Every name is looked up before anything is written; one that matches nothing is reported,
+    // and the others are still extracted.
+    bool everyNameFound = true;
+    std::vector<std::size_t> indices;
+    if (!options.names.empty()) {
+        const EntryMatcher matcher(archive.entries());
+        std::vector<bool> chosen(archive.entries().size(), false);
+        for (const std::string& name : options.names) {
+            const std::vector<std::size_t> found = matcher.entryOrFolder(name);
+            if (found.empty()) {
+                showSystemError(ENOENT, name);
+                everyNameFound = false;
+            }
+            for (const std::size_t index : found) chosen[index] = true;
+        }
+        for (std::size_t i = 0; i < chosen.size(); ++i) {
+            if (chosen[i]) indices.push_back(i);
+        }
+        if (indices.empty()) return false;
+    }
+
+    if (!prepareDestination(options.directory)) return false;
+
+    std::optional<TerminalProgress> bar;
+    if (!options.quiet && stderrIsTerminal()) bar.emplace(console, "Extracting");
+    const int result = options.names.empty()
+                           ? archive.extractAll(options.directory, bar ? &*bar : nullptr)
+                           : archive.extractSelected(options.directory, indices, bar ? &*bar : nullptr);
+    if (bar) bar->finish();
+    return result == 1 && everyNameFound;
+}
+
+bool runCat(const CatOptions& options, Console& console)
+{
+    PodArchive archive;
+    if (!openArchive(archive, options.archive, true, console)) return false;
+
+    const std::vector<std::size_t> found = EntryMatcher(archive.entries()).exact(options.name);
+    if (found.empty()) {
+        showSystemError(ENOENT, options.name);
+        return false;
+    }
+    const ArchiveEntry& entry = archive.entries()[found.front()];
+
+    const std::uint64_t size = static_cast<std::uint32_t>(entry.size);
+    std::vector<std::byte> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(size, kCatChunkSize)));
+    for (std::uint64_t from = 0; from < size;) {
+        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(size - from, buffer.size()));
+        const std::int64_t got = archive.readEntryData(entry, from, std::span(buffer.data(), want));
+        if (got < 0) {
+            showSystemError(options.archive);
+            return false;
+        }
+        if (got == 0) {
+            // The file ended inside the entry: it shrank since its directory was checked.
+            showStringMessage(kMsgDamagedArchive);
+            return false;
+        }
+        if (!writeAllTo(STDOUT_FILENO, std::span<const std::byte>(buffer.data(), static_cast<std::size_t>(got)))) {
+            reportOutputError(errno);
+            return false;
+        }
+        from += static_cast<std::uint64_t>(got);
+    }
+    return true;
+}
+
+}  // namespace quillomar::cli

@@ -1,0 +1,38 @@
+#pragma once
+// Standard output in large writes: listings are built in memory and leave in one write (or a
+// few for very large ones), with no per-line flush and no stream synchronisation.
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace quillomar::cli {
+
+// Writes every byte to fd, retrying after interruptions: false (errno set) on failure.
+bool writeAllTo(int fd, std::span<const std::byte> data);
+
+class OutputBuffer {
+public:
+    explicit OutputBuffer(int fd, std::size_t flushThreshold = std::size_t{8} << 20);
+
+    std::string& text() { return buffer_; }
+    void append(std::string_view text) { buffer_.append(text); }
+    void append(char c) { buffer_.push_back(c); }
+    // value in decimal, right-aligned in width columns.
+    void appendNumber(std::uint64_t value, int width = 0);
+    // value with at least two digits.
+    void appendTwoDigits(int value);
+
+    // Writes out once the buffer has grown past the threshold: false (errno set) on failure.
+    bool flushIfFull() { return buffer_.size() < threshold_ || flush(); }
+    bool flush();
+
+private:
+    int fd_;
+    std::size_t threshold_;
+    std::string buffer_;
+};
+
+}  // namespace quillomar::cli
