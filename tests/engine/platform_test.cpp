@@ -1,1 +1,85 @@
+// Code pages, file times and the small platform helpers.
+#include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include "archive/splitpath.h"
+#include "platform/codepage.h"
+#include "platform/filetime.h"
+#include "platform/messages.h"
+#include "platform/tempdir.h"
+#include "testutil.h"
+
+namespace quillomar {
+namespace {
+
+TEST(CodePage, EveryByteRoundTripsThroughUtf8) {
+    for (int number = 1250; number <= 1258; ++number) {
+        std::optional<CodePage> page = CodePage::load(number);
+        ASSERT_TRUE(page.has_value()) << number;
+        std::string all;
+        for (int b = 1; b < 256; ++b) all.push_back(static_cast<char>(b));
+        EXPECT_EQ(page->fromUtf8(page->toUtf8(all)), all) << number;
+    }
+    EXPECT_FALSE(CodePage::load(1249).has_value());
+    EXPECT_FALSE(CodePage::load(65001).has_value());
+}
+
+TEST(CodePage, UpperCasesOnlyIntoCharactersThePageHolds) {
+    const CodePage page = *CodePage::load(1252);
+    EXPECT_EQ(page.upper("abc\xE9\xFF\x9C"), "ABC\xC9\x9F\x8C");  // é ÿ œ
+    EXPECT_EQ(page.upper("\xB5\xDF"), "\xB5\xDF");               // µ and ß have no upper case here
+    const CodePage cyrillic = *CodePage::load(1251);
+    EXPECT_EQ(cyrillic.toUtf8(cyrillic.upper(*cyrillic.fromUtf8("привет"))), "ПРИВЕТ");
+}
+
+TEST(CodePage, SwitchingThePageChangesConversions) {
+    ASSERT_TRUE(setArchiveCodePage(1251));
+    EXPECT_EQ(archiveCodePage().toUtf8("\xC0"), "А");
+    EXPECT_FALSE(setArchiveCodePage(42));
+    EXPECT_EQ(archiveCodePage().number(), 1251);
+    ASSERT_TRUE(setArchiveCodePage(1252));
+    EXPECT_EQ(archiveCodePage().toUtf8("\xC0"), "À");
+}
+
+TEST(FileTime, DosConversionsHoldTheirRange) {
+    EXPECT_FALSE(fileTimeToDosDateTime(test::utc(1980, 1, 1, 0, 0, 0) - 1).has_value());
+    ASSERT_TRUE(fileTimeToDosDateTime(test::utc(1980, 1, 1, 0, 0, 0)).has_value());
+    EXPECT_EQ(fileTimeToDosDateTime(test::utc(2107, 12, 31, 23, 59, 58))->date, 0xFF9F);
+    struct timespec before1970 = timespecFromFileTime(kUnixEpochFileTime - 5);
+    EXPECT_EQ(before1970.tv_sec, -1);
+    EXPECT_EQ(before1970.tv_nsec, 999999500);
+    EXPECT_EQ(fileTimeFromTimespec(before1970), kUnixEpochFileTime - 5);
+}
+
+TEST(Messages, SystemErrorShowsTextThenThePath) {
+    test::RecordingSink sink;
+    showSystemError(ENOENT, "/some/where.pod");
+    ASSERT_EQ(sink.systemErrors.size(), 1u);
+    EXPECT_EQ(sink.systemErrors[0], "No such file or directory\n==> /some/where.pod");
+    EXPECT_EQ(formatString("%s-%0300d", "x", 7).size(), 302u);  // never cut
+}
+
+TEST(CreateDirectoryPath, CreatesMissingAncestorsOutermostFirst) {
+    test::TempDir dir;
+    EXPECT_EQ(createDirectoryPath(dir / "a/b/c"), 1);
+    struct stat st {};
+    EXPECT_EQ(::stat((dir / "a/b/c").c_str(), &st), 0);
+    EXPECT_EQ(createDirectoryPath(dir / "a/b"), 0);  // already there
+}
+
+TEST(PrivateTempFolder, RefusesAFolderOthersCanEnter) {
+    test::TempDir dir;
+    ::setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1);
+    std::optional<std::string> folder = privateTempFolder();
+    ASSERT_TRUE(folder.has_value());
+    struct stat st {};
+    ASSERT_EQ(::stat(folder->c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    ::chmod(folder->c_str(), 0777);
+    EXPECT_FALSE(privateTempFolder().has_value());
+    ::unsetenv("XDG_RUNTIME_DIR");
+}
+
+}  // namespace
+}  // namespace quillomar

@@ -1,1 +1,140 @@
+#include "testutil.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace quillomar::test {
+
+TempDir::TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "quillomar-test-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    // Tests may leave folders without permissions behind.
+    for (auto& entry : std::filesystem::recursive_directory_iterator(path_, ignored)) {
+        if (entry.is_directory(ignored) && !entry.is_symlink(ignored)) ::chmod(entry.path().c_str(), 0700);
+    }
+    std::filesystem::remove_all(path_, ignored);
+}
+
+void writeFile(const std::string& path, const std::string& bytes, FileTime mtime) {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (mtime != 0) {
+        struct timespec times[2] = {timespecFromFileTime(mtime), timespecFromFileTime(mtime)};
+        ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+    }
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+bool exists(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+FileTime modificationTime(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return 0;
+    return fileTimeFromTimespec(st.st_mtim);
+}
+
+FileTime utc(int year, int month, int day, int hour, int minute, int second) {
+    DosDateTime dos;
+    dos.date = static_cast<std::uint16_t>(((year - 1980) << 9) | (month << 5) | day);
+    dos.time = static_cast<std::uint16_t>((hour << 11) | (minute << 5) | (second / 2));
+    return *dosDateTimeToFileTime(dos) + (second % 2) * kFileTimeTicksPerSecond;
+}
+
+RecordingSink::RecordingSink() : previous_(setMessageSink(this)) {}
+RecordingSink::~RecordingSink() { setMessageSink(previous_); }
+
+void putLe32(std::string& bytes, std::size_t offset, std::uint32_t value) {
+    for (std::size_t i = 0; i < 4; ++i) bytes[offset + i] = static_cast<char>(value >> (8 * i));
+}
+
+std::uint32_t getLe32(const std::string& bytes, std::size_t offset) {
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < 4; ++i) value |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[offset + i])) << (8 * i);
+    return value;
+}
+
+namespace {
+
+void putText(std::string& bytes, std::size_t offset, const std::string& text) {
+    bytes.replace(offset, text.size(), text);
+}
+
+std::string directoryAndNames(const std::vector<RawEntry>& entries, const std::vector<std::uint32_t>& dataOffsets) {
+    std::string directory, names;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        std::string record(20, '\0');
+        putLe32(record, 0, static_cast<std::uint32_t>(names.size()));
+        putLe32(record, 4, static_cast<std::uint32_t>(entries[i].data.size()));
+        putLe32(record, 8, dataOffsets[i]);
+        putLe32(record, 12, entries[i].timestamp);
+        directory += record;
+        names += entries[i].name;
+        names.push_back('\0');
+    }
+    return directory + names;
+}
+
+}  // namespace
+
+std::string layOutPod3(const std::vector<RawEntry>& entries, const std::string& description, const std::string& author,
+                       const std::string& copyright, std::int32_t priority) {
+    std::string header(288, '\0');
+    putText(header, 0, "POD3");
+    putText(header, 8, description.substr(0, 79));
+    putLe32(header, 88, static_cast<std::uint32_t>(entries.size()));
+    putLe32(header, 96, 1000);
+    putLe32(header, 100, static_cast<std::uint32_t>(priority));
+    putText(header, 104, author.substr(0, 79));
+    putText(header, 184, copyright.substr(0, 79));
+    putLe32(header, 280, 0xFFFFFFFF);
+    std::string data;
+    std::vector<std::uint32_t> offsets;
+    for (const RawEntry& entry : entries) {
+        offsets.push_back(static_cast<std::uint32_t>(288 + data.size()));
+        data += entry.data;
+    }
+    std::string tail = directoryAndNames(entries, offsets);
+    putLe32(header, 264, static_cast<std::uint32_t>(288 + data.size()));
+    putLe32(header, 272, static_cast<std::uint32_t>(tail.size() - 20 * entries.size()));
+    return header + data + tail;
+}
+
+std::string layOutPod2(const std::vector<RawEntry>& entries, const std::string& description) {
+    std::string header(96, '\0');
+    putText(header, 0, "POD2");
+    putText(header, 8, description.substr(0, 79));
+    putLe32(header, 88, static_cast<std::uint32_t>(entries.size()));
+    std::size_t namesLength = 0;
+    for (const RawEntry& entry : entries) namesLength += entry.name.size() + 1;
+    std::uint32_t next = static_cast<std::uint32_t>(96 + 20 * entries.size() + namesLength);
+    std::vector<std::uint32_t> offsets;
+    std::string data;
+    for (const RawEntry& entry : entries) {
+        offsets.push_back(next + static_cast<std::uint32_t>(data.size()));
+        data += entry.data;
+    }
+    return header + directoryAndNames(entries, offsets) + data;
+}
+
+}  // namespace quillomar::test
