@@ -30,5 +30,10 @@ test-asan: deps
 bench: build
 	bench/run.sh
 
+# Runs every fuzz target for FUZZ_SECONDS seconds each (clang, libFuzzer, ASan + UBSan).
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	fuzz/run.sh $(FUZZ_SECONDS)
+
 clean:
-	rm -rf build build-asan
+	rm -rf build build-asan build-fuzz
