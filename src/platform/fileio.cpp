@@ -53,10 +53,14 @@ std::int64_t File::readAt(std::uint64_t offset, std::span<std::byte> buffer) con
     return static_cast<std::int64_t>(done);
 }
 
-bool File::writeAll(std::span<const std::byte> data) {
+namespace {
+
+// Writes every byte through write(pointer, count, done), which returns what one system call returns.
+template <typename WriteCall>
+bool writeEvery(std::span<const std::byte> data, WriteCall write) {
     std::size_t done = 0;
     while (done < data.size()) {
-        ssize_t n = ::write(fd_, data.data() + done, data.size() - done);
+        ssize_t n = write(data.data() + done, data.size() - done, done);
         if (n < 0) {
             if (errno == EINTR) continue;
             return false;
@@ -70,21 +74,16 @@ bool File::writeAll(std::span<const std::byte> data) {
     return true;
 }
 
+}  // namespace
+
+bool File::writeAll(std::span<const std::byte> data) {
+    return writeEvery(data, [this](const std::byte* p, std::size_t n, std::size_t) { return ::write(fd_, p, n); });
+}
+
 bool File::writeAt(std::uint64_t offset, std::span<const std::byte> data) {
-    std::size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = ::pwrite(fd_, data.data() + done, data.size() - done, static_cast<off_t>(offset + done));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        if (n == 0) {
-            errno = EIO;
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
+    return writeEvery(data, [this, offset](const std::byte* p, std::size_t n, std::size_t done) {
+        return ::pwrite(fd_, p, n, static_cast<off_t>(offset + done));
+    });
 }
 
 bool File::close() {
