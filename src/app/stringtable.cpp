@@ -5,6 +5,8 @@
 #include <optional>
 #include <string_view>
 
+#include "platform/dialoghost.h"
+
 namespace quillomar {
 
 namespace {
@@ -60,6 +62,11 @@ std::string loadString(int id, Language language) {
         if (entry.id == id) return std::string(language == Language::French ? entry.french : entry.neutral);
     }
     return {};
+}
+
+std::string loadString(int id, Language language, std::size_t bufferSize) {
+    if (bufferSize == 0) return {};
+    return firstCharacters(loadString(id, language), bufferSize - 1);
 }
 
 }  // namespace quillomar

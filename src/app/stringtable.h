@@ -1,6 +1,7 @@
 #pragma once
 // The program's texts: string table 100-111 and the language they are shown in.
 
+#include <cstddef>
 #include <string>
 
 namespace quillomar {
@@ -18,5 +19,12 @@ void setCurrentLanguage(Language language);
 // String `id` in `language` (UTF-8), or "" for an id the table does not hold.
 std::string loadString(int id, Language language);
 inline std::string loadString(int id) { return loadString(id, currentLanguage()); }
+
+// String `id` as a buffer of bufferSize characters takes it: at most bufferSize - 1 characters
+// (message texts use 80, list column headers 20).
+std::string loadString(int id, Language language, std::size_t bufferSize);
+
+// Size of the buffer message texts are loaded into.
+inline constexpr std::size_t kMessageBufferSize = 80;
 
 }  // namespace quillomar

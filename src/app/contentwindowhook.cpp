@@ -1,0 +1,7 @@
+#include "app/contentwindowhook.h"
+
+namespace quillomar {
+
+PackerWindow::ContentWindowHook contentWindowHook() { return {}; }
+
+}  // namespace quillomar

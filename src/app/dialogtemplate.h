@@ -1,0 +1,102 @@
+#pragma once
+// The dialogs as data: one template per dialog, holding every control with its id, kind, style,
+// position and size in dialog units and its text in both languages. The window program turns a
+// template into widgets; the window logic only knows the ids.
+//
+// Dialog units scale with the dialog's font: a horizontal unit is a quarter of the font's average
+// character width, a vertical unit an eighth of its character height.
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+#include "app/stringtable.h"
+
+namespace quillomar {
+
+// Label controls have no identifier.
+inline constexpr int kNoControlId = -1;
+
+enum class ControlKind { PushButton, Edit, Static, CheckBox, GroupBox, ProgressBar, ListView };
+
+// Control style flags.
+enum ControlStyle : std::uint32_t {
+    kStyleNone = 0,
+    kStyleDefaultButton = 1u << 0,  // push button drawn as the default button
+    kStyleDisabled = 1u << 1,       // starts disabled
+    kStyleTabStop = 1u << 2,        // reached with the Tab key
+    kStyleCenter = 1u << 3,         // static: centred text (else left-aligned, wrapped at words)
+    kStyleSunken = 1u << 4,         // static: sunken edge
+    kStyleEndEllipsis = 1u << 5,    // static: a text that does not fit ends in an ellipsis
+    kStyleBorder = 1u << 6,
+    kStyleAutoHScroll = 1u << 7,    // edit: one line scrolling horizontally, no length limit
+    kStyleSmooth = 1u << 8,         // progress bar: one smooth bar
+    kStyleReportView = 1u << 9,     // list view: rows and column headers
+    kStyleSingleSelection = 1u << 10,
+};
+
+// Dialog style flags.
+enum DialogStyle : std::uint32_t {
+    kDialogCaption = 1u << 0,
+    kDialogSystemMenu = 1u << 1,  // a system menu, and with it the caption's close button
+    kDialogMinimizeBox = 1u << 2,
+    kDialogModalFrame = 1u << 3,  // fixed size
+    kDialogCentered = 1u << 4,
+    kDialogAppWindow = 1u << 5,   // shown in the taskbar
+    kDialogAcceptFiles = 1u << 6, // files can be dropped on it
+};
+
+struct LocalizedText {
+    std::string_view french;
+    std::string_view neutral;
+
+    constexpr std::string_view in(Language language) const {
+        return language == Language::French ? french : neutral;
+    }
+};
+
+struct DialogRect {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    constexpr bool operator==(const DialogRect&) const = default;
+};
+
+struct ControlTemplate {
+    int id = kNoControlId;
+    ControlKind kind = ControlKind::Static;
+    std::uint32_t style = kStyleNone;
+    LocalizedText text;
+    DialogRect rect;          // as in the French copy
+    int neutralWidth = 0;     // the neutral copy's width where it differs, else 0
+
+    constexpr DialogRect rectIn(Language language) const {
+        DialogRect r = rect;
+        if (language == Language::Neutral && neutralWidth != 0) r.width = neutralWidth;
+        return r;
+    }
+    constexpr bool has(std::uint32_t flag) const { return (style & flag) != 0; }
+};
+
+struct DialogTemplate {
+    int id = 0;
+    LocalizedText caption;
+    std::uint32_t style = 0;
+    std::string_view fontName;
+    int fontPointSize = 8;
+    int width = 0;   // client area, dialog units
+    int height = 0;
+    std::span<const ControlTemplate> controls;  // template order, which is the tab order
+
+    constexpr bool has(std::uint32_t flag) const { return (style & flag) != 0; }
+    const ControlTemplate* control(int controlId) const;
+};
+
+inline constexpr int kPackerDialogId = 102;
+inline constexpr int kContentDialogId = 103;
+
+// The template of dialog id, or nullptr when the program has none.
+const DialogTemplate* findDialogTemplate(int id);
+
+}  // namespace quillomar

@@ -1,0 +1,142 @@
+#pragma once
+// The window logic's view of a dialog: its controls, addressed by their resource ids, and the few
+// window operations the logic needs. The window program implements it over Qt widgets built from
+// the dialog templates; tests implement it with a fake. The logic itself never sees a widget.
+//
+// Texts are UTF-8. Numbers read and written through the texts follow the dialog manager's rules
+// (SetDlgItemInt / GetDlgItemInt, signed).
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace quillomar {
+
+// The dialog manager's OK and cancel identifiers. Enter sends kIdOk's command through the default
+// button; Escape and the caption's close button send kIdCancel.
+inline constexpr int kIdOk = 1;
+inline constexpr int kIdCancel = 2;
+
+// First private message number (WM_USER); the logic posts itself messages from here on.
+inline constexpr int kUserMessage = 0x0400;
+
+// The first `count` characters of UTF-8 text, as a buffer of count + 1 characters would take them.
+// A byte that is no valid UTF-8 lead counts as one character.
+inline std::string firstCharacters(std::string_view utf8, std::size_t count) {
+    std::size_t at = 0;
+    for (std::size_t taken = 0; at < utf8.size() && taken < count; ++taken) {
+        ++at;
+        while (at < utf8.size() && (static_cast<unsigned char>(utf8[at]) & 0xC0) == 0x80) ++at;
+    }
+    return std::string(utf8.substr(0, at));
+}
+
+// A text read as a signed decimal number the way the dialog manager reads a control's number:
+// blanks around it, an optional sign, at least one digit and nothing else. nullopt for any other
+// text and for a number outside the signed 32-bit range.
+inline std::optional<std::int32_t> parseDialogInt(std::string_view text) {
+    std::size_t at = 0;
+    auto blank = [&](std::size_t i) { return text[i] == ' ' || text[i] == '\t'; };
+    while (at < text.size() && blank(at)) ++at;
+    bool negative = false;
+    if (at < text.size() && (text[at] == '-' || text[at] == '+')) negative = text[at++] == '-';
+    const std::size_t digitsStart = at;
+    std::int64_t value = 0;
+    for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
+        value = value * 10 + (text[at] - '0');
+        if (value > std::int64_t{0x80000000}) return std::nullopt;
+    }
+    if (at == digitsStart) return std::nullopt;
+    while (at < text.size() && blank(at)) ++at;
+    if (at != text.size()) return std::nullopt;
+    if (negative) value = -value;
+    if (value > INT32_MAX || value < INT32_MIN) return std::nullopt;
+    return static_cast<std::int32_t>(value);
+}
+
+class DialogHost;
+
+// What a dialog's logic receives from its host. Every call runs on the user-interface thread and
+// returns before the host takes the next input; the host takes no input for this dialog while a
+// call runs (drops and clicks are dropped, posted messages wait until the call has returned).
+class DialogHandler {
+public:
+    virtual ~DialogHandler() = default;
+    // Dialog initialisation: the controls exist with their template texts and states, the window
+    // is not shown yet. The host stays valid until the dialog has ended.
+    virtual void onInit(DialogHost& host) = 0;
+    // A button click, or kIdOk / kIdCancel from the keyboard and the caption.
+    virtual void onCommand(int id) = 0;
+    // Files dropped on the dialog: the path of the first dropped item.
+    virtual void onDrop(const std::string& /*path*/) {}
+    // A message posted with DialogHost::postMessage, delivered once the dialog's loop runs.
+    virtual void onPostedMessage(int /*message*/) {}
+    // List notifications: a row activated (double-click, Enter), a column header clicked.
+    virtual void onItemActivate(int /*listId*/, int /*row*/) {}
+    virtual void onColumnClick(int /*listId*/, int /*column*/) {}
+};
+
+class DialogHost {
+public:
+    virtual ~DialogHost() = default;
+
+    // Control texts (SetDlgItemText / GetDlgItemText). itemText(id) reads the whole text.
+    virtual void setItemText(int id, std::string_view text) = 0;
+    virtual std::string itemText(int id) const = 0;
+    // At most maxCharacters characters, as a buffer of maxCharacters + 1 would hold them.
+    std::string itemText(int id, std::size_t maxCharacters) const {
+        return firstCharacters(itemText(id), maxCharacters);
+    }
+
+    // Numbers, signed (SetDlgItemInt / GetDlgItemInt): a text that is no valid number gives 0.
+    void setItemInt(int id, std::int32_t value) { setItemText(id, std::to_string(value)); }
+    std::int32_t itemInt(int id, bool* translated = nullptr) const {
+        std::optional<std::int32_t> value = parseDialogInt(itemText(id));
+        if (translated != nullptr) *translated = value.has_value();
+        return value.value_or(0);
+    }
+
+    virtual void enableItem(int id, bool enabled) = 0;
+    virtual bool isChecked(int id) const = 0;
+    virtual void setChecked(int id, bool checked) = 0;
+
+    // Progress bar. Its position is kept inside the range; a step past the top starts over from
+    // the bottom. Stepping also lets the dialog repaint, so long work never looks frozen.
+    virtual void setProgressRange(int id, int low, int high) = 0;
+    virtual void setProgressStep(int id, int step) = 0;
+    virtual void setProgressPos(int id, int position) = 0;
+    // The same, carried out once the current call into the logic has returned.
+    virtual void postProgressPos(int id, int position) = 0;
+    virtual void stepProgress(int id) = 0;
+
+    // List view in report view. Rows carry a value of the logic's own (an entry reference).
+    // false when the column cannot be inserted.
+    virtual bool insertColumn(int id, int column, std::string_view title, int widthPixels) = 0;
+    // Inserts an empty row at position (clamped to the list); returns its index, or -1.
+    virtual int insertRow(int id, int position, std::uintptr_t data) = 0;
+    virtual void setCellText(int id, int row, int column, std::string_view text) = 0;
+    virtual std::string cellText(int id, int row, int column) const = 0;
+    virtual int rowCount(int id) const = 0;
+    virtual std::uintptr_t rowData(int id, int row) const = 0;
+    // Orders the rows by compare over their data (negative: first before second).
+    virtual void sortRows(int id, const std::function<int(std::uintptr_t, std::uintptr_t)>& compare) = 0;
+
+    // The window's icon, by icon resource id.
+    virtual void setIcon(int iconId) = 0;
+    // Delivers onPostedMessage(message) once the dialog's loop runs and no call is in progress.
+    virtual void postMessage(int message) = 0;
+    // Ends the dialog once the current call has returned; its run returns result.
+    virtual void endDialog(int result) = 0;
+    // Runs dialog dialogId modally, owned by this dialog, with handler as its logic; returns the
+    // result given to endDialog, or -1 when the dialog cannot be created.
+    virtual int runDialog(int dialogId, DialogHandler& handler) = 0;
+    // The folder picker, owned by this dialog: the chosen folder, or nullopt when cancelled.
+    virtual std::optional<std::string> pickFolder(std::string_view title) = 0;
+    // Hands a file to the desktop's "open" for its type; false when nothing could open it.
+    virtual bool openWithDesktop(const std::string& path) = 0;
+};
+
+}  // namespace quillomar

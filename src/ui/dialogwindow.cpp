@@ -1,0 +1,526 @@
+#include "ui/dialogwindow.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QTreeWidget>
+#include <QUrl>
+
+#include <algorithm>
+#include <cmath>
+
+#include "ui/icons.h"
+
+namespace quillomar {
+
+namespace {
+
+// Static text that keeps its whole text and draws what fits, ending in an ellipsis when cut.
+class EllipsisLabel : public QFrame {
+public:
+    EllipsisLabel(Qt::Alignment alignment, QWidget* parent) : QFrame(parent), alignment_(alignment) {}
+    void setText(const QString& text) {
+        text_ = text;
+        update();
+    }
+    const QString& text() const { return text_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        QFrame::paintEvent(event);
+        QPainter painter(this);
+        const QRect area = contentsRect().adjusted(1, 0, -1, 0);
+        painter.drawText(area, static_cast<int>(alignment_), fontMetrics().elidedText(text_, Qt::ElideRight, area.width()));
+    }
+
+private:
+    Qt::Alignment alignment_;
+    QString text_;
+};
+
+QString qs(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+std::string utf8(const QString& text) { return text.toUtf8().toStdString(); }
+
+// The same as a dialog's horizontal base unit: the average width of the letters A-Z and a-z.
+int averageCharacterWidth(const QFontMetrics& metrics) {
+    const int width = metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    return (width / 26 + 1) / 2;
+}
+
+int scale(int units, int base, int divisor) {
+    return static_cast<int>(std::lround(static_cast<double>(units) * base / divisor));
+}
+
+// Repaints while long work steps a bar at most this often.
+constexpr qint64 kPaintIntervalMs = 15;
+
+}  // namespace
+
+DialogWindow::DialogWindow(const DialogTemplate& dialog, Language language, DialogHandler& handler, QWidget* owner)
+    : QDialog(owner), dialog_(dialog), language_(language), handler_(handler) {
+    Qt::WindowFlags flags = dialog.has(kDialogAppWindow) ? Qt::Window : Qt::Dialog;
+    flags |= Qt::CustomizeWindowHint;
+    if (dialog.has(kDialogCaption)) flags |= Qt::WindowTitleHint;
+    if (dialog.has(kDialogSystemMenu)) flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    if (dialog.has(kDialogMinimizeBox)) flags |= Qt::WindowMinimizeButtonHint;
+    setWindowFlags(flags);
+    setWindowTitle(qs(dialog.caption.in(language)));
+
+    // The template's face is not found on this system: its size is kept, the desktop's face used.
+    QFont font = QApplication::font();
+    font.setPointSize(dialog.fontPointSize);
+    setFont(font);
+    const QFontMetrics metrics(font);
+    baseX_ = averageCharacterWidth(metrics);
+    baseY_ = metrics.height();
+
+    buildControls();
+    const QRect client = toPixels({0, 0, dialog.width, dialog.height});
+    if (dialog.has(kDialogModalFrame)) {
+        setFixedSize(client.size());
+    } else {
+        resize(client.size());
+    }
+    setAcceptDrops(acceptsDrops());
+}
+
+DialogWindow::~DialogWindow() = default;
+
+bool DialogWindow::acceptsDrops() const { return dialog_.has(kDialogAcceptFiles); }
+
+QRect DialogWindow::toPixels(const DialogRect& rect) const {
+    return QRect(scale(rect.x, baseX_, 4), scale(rect.y, baseY_, 8), scale(rect.width, baseX_, 4),
+                 scale(rect.height, baseY_, 8));
+}
+
+void DialogWindow::buildControls() {
+    std::vector<QWidget*> groups;
+    for (const ControlTemplate& control : dialog_.controls) {
+        QWidget* widget = makeControl(control);
+        widget->setGeometry(toPixels(control.rectIn(language_)));
+        widget->setEnabled(!control.has(kStyleDisabled));
+        // Files dropped anywhere on the dialog are the dialog's: no control takes them itself.
+        widget->setAcceptDrops(false);
+        if (control.kind == ControlKind::GroupBox) groups.push_back(widget);
+        if (control.id != kNoControlId) controls_.emplace(control.id, widget);
+    }
+    // A group box only frames: it stays below the controls it frames and lets clicks through.
+    for (QWidget* group : groups) {
+        group->setAttribute(Qt::WA_TransparentForMouseEvents);
+        group->lower();
+    }
+}
+
+QWidget* DialogWindow::makeControl(const ControlTemplate& control) {
+    const QString text = qs(control.text.in(language_));
+    const int id = control.id;
+    switch (control.kind) {
+        case ControlKind::PushButton: {
+            auto* button = new QPushButton(text, this);
+            button->setAutoDefault(true);
+            if (control.has(kStyleDefaultButton) && id == kIdOk) button->setDefault(true);
+            if (!control.has(kStyleTabStop)) button->setFocusPolicy(Qt::ClickFocus);
+            connect(button, &QPushButton::clicked, this, [this, id] { dispatch([&] { handler_.onCommand(id); }); });
+            return button;
+        }
+        case ControlKind::CheckBox: {
+            auto* box = new QCheckBox(text, this);
+            if (!control.has(kStyleTabStop)) box->setFocusPolicy(Qt::ClickFocus);
+            connect(box, &QCheckBox::clicked, this, [this, id] { dispatch([&] { handler_.onCommand(id); }); });
+            return box;
+        }
+        case ControlKind::Edit: {
+            auto* edit = new QLineEdit(text, this);
+            edit->setFrame(control.has(kStyleBorder));
+            if (!control.has(kStyleTabStop)) edit->setFocusPolicy(Qt::ClickFocus);
+            return edit;
+        }
+        case ControlKind::Static: {
+            const Qt::Alignment horizontal = control.has(kStyleCenter) ? Qt::AlignHCenter : Qt::AlignLeft;
+            if (control.has(kStyleEndEllipsis)) {
+                auto* label = new EllipsisLabel(horizontal | Qt::AlignVCenter, this);
+                if (control.has(kStyleSunken)) label->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+                label->setText(text);
+                return label;
+            }
+            auto* label = new QLabel(this);
+            label->setTextFormat(Qt::PlainText);
+            label->setText(text);
+            if (control.has(kStyleSunken)) {
+                label->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+                label->setAlignment(horizontal | Qt::AlignVCenter);
+            } else {
+                label->setAlignment(horizontal | Qt::AlignTop);
+                label->setWordWrap(true);
+            }
+            return label;
+        }
+        case ControlKind::GroupBox:
+            return new QGroupBox(text, this);
+        case ControlKind::ProgressBar: {
+            auto* bar = new QProgressBar(this);
+            bar->setTextVisible(false);
+            bars_[id].widget = bar;
+            showBar(bars_[id]);
+            return bar;
+        }
+        case ControlKind::ListView: {
+            auto* tree = new QTreeWidget(this);
+            tree->setColumnCount(0);
+            tree->setRootIsDecorated(false);
+            tree->setUniformRowHeights(true);
+            tree->setAllColumnsShowFocus(true);
+            tree->setSelectionBehavior(QAbstractItemView::SelectRows);
+            tree->setSelectionMode(control.has(kStyleSingleSelection) ? QAbstractItemView::SingleSelection
+                                                                       : QAbstractItemView::ExtendedSelection);
+            tree->setHeaderHidden(!control.has(kStyleReportView));
+            tree->header()->setSectionsClickable(true);
+            tree->header()->setStretchLastSection(false);
+            tree->setSortingEnabled(false);
+            if (!control.has(kStyleBorder)) tree->setFrameStyle(QFrame::NoFrame);
+            if (!control.has(kStyleTabStop)) tree->setFocusPolicy(Qt::ClickFocus);
+            connect(tree, &QTreeWidget::itemActivated, this, [this, tree, id](QTreeWidgetItem* item, int) {
+                const int row = tree->indexOfTopLevelItem(item);
+                dispatch([&] { handler_.onItemActivate(id, row); });
+            });
+            connect(tree->header(), &QHeaderView::sectionClicked, this,
+                    [this, id](int column) { dispatch([&] { handler_.onColumnClick(id, column); }); });
+            return tree;
+        }
+    }
+    return new QWidget(this);
+}
+
+// One call into the logic at a time. Posted messages that arrive meanwhile wait for its end.
+template <typename Call>
+void DialogWindow::dispatch(Call&& call) {
+    if (depth_ > 0) return;
+    struct Depth {
+        int& depth;
+        explicit Depth(int& d) : depth(d) { ++depth; }
+        ~Depth() { --depth; }
+    } scope(depth_);
+    call();
+    if (!deferred_.empty()) {
+        std::vector<int> waiting;
+        waiting.swap(deferred_);
+        for (int message : waiting) postMessage(message);
+    }
+}
+
+void DialogWindow::initialize() {
+    if (initialized_) return;
+    initialized_ = true;
+    dispatch([&] { handler_.onInit(*this); });
+}
+
+int DialogWindow::run() {
+    initialize();
+    return exec();
+}
+
+QWidget* DialogWindow::control(int id) const {
+    auto found = controls_.find(id);
+    return found == controls_.end() ? nullptr : found->second;
+}
+
+// Controls ------------------------------------------------------------------------------------
+
+void DialogWindow::setItemText(int id, std::string_view text) {
+    QWidget* widget = control(id);
+    const QString value = qs(text);
+    if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+        edit->setText(value);
+        edit->setCursorPosition(0);  // a long text shows its beginning
+    } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+        button->setText(value);
+    } else if (auto* label = qobject_cast<QLabel*>(widget)) {
+        label->setText(value);
+    } else if (auto* group = qobject_cast<QGroupBox*>(widget)) {
+        group->setTitle(value);
+    } else if (auto* box = dynamic_cast<EllipsisLabel*>(widget)) {
+        box->setText(value);
+    }
+}
+
+std::string DialogWindow::itemText(int id) const {
+    QWidget* widget = control(id);
+    if (auto* edit = qobject_cast<QLineEdit*>(widget)) return utf8(edit->text());
+    if (auto* button = qobject_cast<QAbstractButton*>(widget)) return utf8(button->text());
+    if (auto* label = qobject_cast<QLabel*>(widget)) return utf8(label->text());
+    if (auto* group = qobject_cast<QGroupBox*>(widget)) return utf8(group->title());
+    if (auto* box = dynamic_cast<EllipsisLabel*>(widget)) return utf8(box->text());
+    return {};
+}
+
+void DialogWindow::enableItem(int id, bool enabled) {
+    if (QWidget* widget = control(id)) widget->setEnabled(enabled);
+}
+
+bool DialogWindow::isChecked(int id) const {
+    auto* box = qobject_cast<QAbstractButton*>(control(id));
+    return box != nullptr && box->isCheckable() && box->isChecked();
+}
+
+void DialogWindow::setChecked(int id, bool checked) {
+    auto* box = qobject_cast<QAbstractButton*>(control(id));
+    if (box != nullptr && box->isCheckable()) box->setChecked(checked);
+}
+
+// Progress bars ----------------------------------------------------------------------------------
+
+DialogWindow::Bar* DialogWindow::bar(int id) {
+    auto found = bars_.find(id);
+    return found == bars_.end() ? nullptr : &found->second;
+}
+
+DialogWindow::ProgressState DialogWindow::progressState(int id) const {
+    auto found = bars_.find(id);
+    return found == bars_.end() ? ProgressState{} : found->second.state;
+}
+
+void DialogWindow::showBar(const Bar& b) {
+    const ProgressState& s = b.state;
+    if (s.high > s.low) {
+        b.widget->setRange(s.low, s.high);
+        b.widget->setValue(s.position);
+    } else {
+        b.widget->setRange(0, 1);  // an empty range shows an empty bar, not a busy one
+        b.widget->setValue(0);
+    }
+}
+
+void DialogWindow::setProgressRange(int id, int low, int high) {
+    Bar* b = bar(id);
+    if (b == nullptr) return;
+    b->state.low = low;
+    b->state.high = high;
+    b->state.position = std::clamp(b->state.position, low, std::max(low, high));
+    showBar(*b);
+}
+
+void DialogWindow::setProgressStep(int id, int step) {
+    if (Bar* b = bar(id)) b->state.step = step;
+}
+
+void DialogWindow::setProgressPos(int id, int position) {
+    Bar* b = bar(id);
+    if (b == nullptr) return;
+    b->state.position = std::clamp(position, b->state.low, std::max(b->state.low, b->state.high));
+    showBar(*b);
+}
+
+void DialogWindow::postProgressPos(int id, int position) {
+    QMetaObject::invokeMethod(this, [this, id, position] { setProgressPos(id, position); }, Qt::QueuedConnection);
+}
+
+void DialogWindow::stepProgress(int id) {
+    Bar* b = bar(id);
+    if (b == nullptr) return;
+    ProgressState& s = b->state;
+    std::int64_t position = std::int64_t{s.position} + s.step;
+    if (position > s.high) {
+        // Past the top the bar starts over from its bottom.
+        position = s.high > s.low ? s.low + (position - s.low) % (std::int64_t{s.high} - s.low) : s.low;
+    }
+    if (position < s.low) position = s.low;
+    s.position = static_cast<int>(position);
+    showBar(*b);
+    keepPainted();
+}
+
+// Long work steps the bar from inside a call into the logic: let the window repaint meanwhile,
+// without taking any input (user input waits in the queue until the work has returned).
+void DialogWindow::keepPainted() {
+    if (sincePaint_.isValid() && sincePaint_.elapsed() < kPaintIntervalMs) return;
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    sincePaint_.restart();
+}
+
+// List view ------------------------------------------------------------------------------------------
+
+QTreeWidget* DialogWindow::list(int id) const { return qobject_cast<QTreeWidget*>(control(id)); }
+
+bool DialogWindow::insertColumn(int id, int column, std::string_view title, int widthPixels) {
+    QTreeWidget* tree = list(id);
+    if (tree == nullptr || column < 0) return false;
+    const int count = tree->columnCount();
+    column = std::min(column, count);
+    QStringList titles;
+    for (int c = 0; c < count; ++c) titles << tree->headerItem()->text(c);
+    titles.insert(column, qs(title));
+    tree->setColumnCount(count + 1);
+    tree->setHeaderLabels(titles);
+    for (int row = 0; row < tree->topLevelItemCount(); ++row) {
+        QTreeWidgetItem* item = tree->topLevelItem(row);
+        for (int c = count; c > column; --c) item->setText(c, item->text(c - 1));
+        item->setText(column, QString());
+    }
+    tree->setColumnWidth(column, widthPixels);
+    return true;
+}
+
+int DialogWindow::insertRow(int id, int position, std::uintptr_t value) {
+    QTreeWidget* tree = list(id);
+    if (tree == nullptr) return -1;
+    position = std::clamp(position, 0, tree->topLevelItemCount());
+    auto* item = new QTreeWidgetItem();
+    item->setData(0, Qt::UserRole, QVariant::fromValue<qulonglong>(value));
+    tree->insertTopLevelItem(position, item);
+    return position;
+}
+
+void DialogWindow::setCellText(int id, int row, int column, std::string_view text) {
+    QTreeWidget* tree = list(id);
+    if (tree == nullptr || column < 0 || column >= tree->columnCount()) return;
+    if (QTreeWidgetItem* item = tree->topLevelItem(row)) item->setText(column, qs(text));
+}
+
+std::string DialogWindow::cellText(int id, int row, int column) const {
+    QTreeWidget* tree = list(id);
+    if (tree == nullptr) return {};
+    QTreeWidgetItem* item = tree->topLevelItem(row);
+    return item == nullptr ? std::string() : utf8(item->text(column));
+}
+
+int DialogWindow::rowCount(int id) const {
+    QTreeWidget* tree = list(id);
+    return tree == nullptr ? 0 : tree->topLevelItemCount();
+}
+
+std::uintptr_t DialogWindow::rowData(int id, int row) const {
+    QTreeWidget* tree = list(id);
+    QTreeWidgetItem* item = tree == nullptr ? nullptr : tree->topLevelItem(row);
+    return item == nullptr ? 0 : static_cast<std::uintptr_t>(item->data(0, Qt::UserRole).toULongLong());
+}
+
+void DialogWindow::sortRows(int id, const std::function<int(std::uintptr_t, std::uintptr_t)>& compare) {
+    QTreeWidget* tree = list(id);
+    if (tree == nullptr) return;
+    QTreeWidgetItem* current = tree->currentItem();
+    QList<QTreeWidgetItem*> items;
+    while (tree->topLevelItemCount() > 0) items.append(tree->takeTopLevelItem(0));
+    auto valueOf = [](const QTreeWidgetItem* item) {
+        return static_cast<std::uintptr_t>(item->data(0, Qt::UserRole).toULongLong());
+    };
+    std::stable_sort(items.begin(), items.end(), [&](const QTreeWidgetItem* a, const QTreeWidgetItem* b) {
+        return compare(valueOf(a), valueOf(b)) < 0;
+    });
+    tree->addTopLevelItems(items);
+    if (current != nullptr) tree->setCurrentItem(current);
+}
+
+// Window ---------------------------------------------------------------------------------------
+
+void DialogWindow::setIcon(int iconId) { setWindowIcon(iconForResource(iconId)); }
+
+void DialogWindow::postMessage(int message) {
+    QMetaObject::invokeMethod(this, [this, message] { deliverPosted(message); }, Qt::QueuedConnection);
+}
+
+void DialogWindow::deliverPosted(int message) {
+    if (busy()) {
+        deferred_.push_back(message);
+        return;
+    }
+    dispatch([&] { handler_.onPostedMessage(message); });
+}
+
+void DialogWindow::endDialog(int result) { done(result); }
+
+int DialogWindow::runDialog(int dialogId, DialogHandler& handler) {
+    const DialogTemplate* child = findDialogTemplate(dialogId);
+    if (child == nullptr) return -1;
+    DialogWindow window(*child, language_, handler, this);
+    return window.run();
+}
+
+std::optional<std::string> DialogWindow::pickFolder(std::string_view title) {
+    const QString folder = QFileDialog::getExistingDirectory(this, qs(title));
+    if (folder.isEmpty()) return std::nullopt;
+    return QFile::encodeName(folder).toStdString();
+}
+
+bool DialogWindow::openWithDesktop(const std::string& path) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(path.c_str())));
+}
+
+// Events ----------------------------------------------------------------------------------------
+
+bool DialogWindow::firstItemPath(const QDropEvent* event, std::string* path) {
+    const QMimeData* mime = event->mimeData();
+    if (mime == nullptr || !mime->hasUrls()) return false;
+    const QList<QUrl> urls = mime->urls();
+    if (urls.isEmpty() || !urls.front().isLocalFile()) return false;
+    if (path != nullptr) *path = QFile::encodeName(urls.front().toLocalFile()).toStdString();
+    return true;
+}
+
+void DialogWindow::dragEnterEvent(QDragEnterEvent* event) {
+    if (acceptsDrops() && !busy() && firstItemPath(event, nullptr)) {
+        event->acceptProposedAction();
+    } else {
+        event->ignore();
+    }
+}
+
+void DialogWindow::dragMoveEvent(QDragMoveEvent* event) {
+    if (acceptsDrops() && !busy() && firstItemPath(event, nullptr)) {
+        event->acceptProposedAction();
+    } else {
+        event->ignore();
+    }
+}
+
+// The drop is handled once the drag has finished, so the program the files came from is not kept
+// waiting while a folder is scanned.
+void DialogWindow::dropEvent(QDropEvent* event) {
+    std::string path;
+    if (!acceptsDrops() || busy() || !firstItemPath(event, &path)) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    QMetaObject::invokeMethod(this, [this, path] { deliverDrop(path); }, Qt::QueuedConnection);
+}
+
+void DialogWindow::deliverDrop(const std::string& path) {
+    if (busy()) return;  // dropped while work ran: ignored
+    dispatch([&] { handler_.onDrop(path); });
+}
+
+// Escape and the caption's close button send the cancel command; what it does is the logic's.
+void DialogWindow::reject() {
+    dispatch([&] { handler_.onCommand(kIdCancel); });
+}
+
+void DialogWindow::closeEvent(QCloseEvent* event) {
+    event->ignore();
+    if (isVisible()) reject();
+}
+
+void DialogWindow::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (placed_ || !dialog_.has(kDialogCentered)) return;
+    placed_ = true;
+    if (QScreen* where = screen()) {
+        const QRect area = where->availableGeometry();
+        move(area.center() - QPoint(width() / 2, height() / 2));
+    }
+}
+
+}  // namespace quillomar

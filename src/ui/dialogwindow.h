@@ -1,0 +1,118 @@
+#pragma once
+// A dialog built from its template, hosting the window logic. Controls are made from the
+// template's kinds and styles, placed in dialog units of the dialog's font and reached by id;
+// clicks, drops, the keyboard's Enter and Escape and posted messages go to the logic, one call at
+// a time.
+
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QRect>
+
+#include <map>
+#include <vector>
+
+#include "app/dialogtemplate.h"
+#include "app/stringtable.h"
+#include "platform/dialoghost.h"
+
+class QProgressBar;
+class QTreeWidget;
+
+namespace quillomar {
+
+class DialogWindow : public QDialog, public DialogHost {
+public:
+    DialogWindow(const DialogTemplate& dialog, Language language, DialogHandler& handler, QWidget* owner = nullptr);
+    ~DialogWindow() override;
+
+    // Initialises the logic, then runs the dialog modally; returns the result given to endDialog.
+    int run();
+    // The logic's initialisation alone (once), for callers that show the window themselves.
+    void initialize();
+
+    // The widget of control id, or nullptr.
+    QWidget* control(int id) const;
+    const DialogTemplate& dialogTemplate() const { return dialog_; }
+    Language language() const { return language_; }
+    // A rectangle in dialog units as pixels of this dialog's font.
+    QRect toPixels(const DialogRect& rect) const;
+    // True while a call into the logic runs: input for this dialog is turned away meanwhile.
+    bool busy() const { return depth_ > 0; }
+
+    // DialogHost
+    void setItemText(int id, std::string_view text) override;
+    std::string itemText(int id) const override;
+    using DialogHost::itemText;
+    void enableItem(int id, bool enabled) override;
+    bool isChecked(int id) const override;
+    void setChecked(int id, bool checked) override;
+    void setProgressRange(int id, int low, int high) override;
+    void setProgressStep(int id, int step) override;
+    void setProgressPos(int id, int position) override;
+    void postProgressPos(int id, int position) override;
+    void stepProgress(int id) override;
+    bool insertColumn(int id, int column, std::string_view title, int widthPixels) override;
+    int insertRow(int id, int position, std::uintptr_t data) override;
+    void setCellText(int id, int row, int column, std::string_view text) override;
+    std::string cellText(int id, int row, int column) const override;
+    int rowCount(int id) const override;
+    std::uintptr_t rowData(int id, int row) const override;
+    void sortRows(int id, const std::function<int(std::uintptr_t, std::uintptr_t)>& compare) override;
+    void setIcon(int iconId) override;
+    void postMessage(int message) override;
+    void endDialog(int result) override;
+    int runDialog(int dialogId, DialogHandler& handler) override;
+    std::optional<std::string> pickFolder(std::string_view title) override;
+    bool openWithDesktop(const std::string& path) override;
+
+    // The position, range and step of progress bar id as the logic set them.
+    struct ProgressState {
+        int low = 0;
+        int high = 100;
+        int step = 10;
+        int position = 0;
+    };
+    ProgressState progressState(int id) const;
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void reject() override;
+
+private:
+    struct Bar {
+        QProgressBar* widget = nullptr;
+        ProgressState state;
+    };
+
+    void buildControls();
+    QWidget* makeControl(const ControlTemplate& control);
+    template <typename Call>
+    void dispatch(Call&& call);
+    void deliverPosted(int message);
+    void deliverDrop(const std::string& path);
+    void showBar(const Bar& bar);
+    void keepPainted();
+    Bar* bar(int id);
+    QTreeWidget* list(int id) const;
+    static bool firstItemPath(const QDropEvent* event, std::string* path);
+    bool acceptsDrops() const;
+
+    const DialogTemplate& dialog_;
+    Language language_;
+    DialogHandler& handler_;
+    int baseX_ = 0;  // font's average character width
+    int baseY_ = 0;  // font's character height
+    std::map<int, QWidget*> controls_;
+    std::map<int, Bar> bars_;
+    std::vector<int> deferred_;
+    int depth_ = 0;
+    bool initialized_ = false;
+    bool placed_ = false;
+    QElapsedTimer sincePaint_;
+};
+
+}  // namespace quillomar

@@ -1,0 +1,39 @@
+// The window program: the packer window, then the switch phase, whose status is the exit code.
+
+#include <QApplication>
+
+#include <string>
+#include <vector>
+
+#include "app/dialogtemplate.h"
+#include "app/startup.h"
+#include "app/stringtable.h"
+#include "platform/codepage.h"
+#include "ui/dialogwindow.h"
+#include "ui/messagebox.h"
+
+int main(int argc, char** argv) {
+    using namespace quillomar;
+
+    // The command line is the program's own: the toolkit is given none of it to interpret.
+    const std::vector<std::string> arguments(argv, argv + argc);
+    int toolkitArgc = 1;
+    QApplication application(toolkitArgc, argv);
+    QApplication::setApplicationName(QString::fromStdString(loadString(kMsgProgramName)));
+
+    if (std::optional<int> codePage = codePageFromEnvironment()) setArchiveCodePage(*codePage);
+
+    BoxMessageSink messages;
+    MessageSink* previous = setMessageSink(&messages);
+
+    const int status = runWindowProgram(arguments, [](PackerWindow& window) {
+        const DialogTemplate* dialog = findDialogTemplate(kPackerDialogId);
+        if (dialog == nullptr) return;
+        // The owner is the window active at this moment: at start-up, none.
+        DialogWindow packer(*dialog, currentLanguage(), window, QApplication::activeWindow());
+        packer.run();
+    });
+
+    setMessageSink(previous);
+    return status;
+}

@@ -1,0 +1,25 @@
+#pragma once
+// The window program's message routines: every message is a warning box with no owner window,
+// the program's name as caption and one OK button, whose answer is not read.
+
+#include <QString>
+
+#include <memory>
+
+#include "platform/messages.h"
+
+class QMessageBox;
+
+namespace quillomar {
+
+// The box as it is shown; its caption is the application's name.
+std::unique_ptr<QMessageBox> makeWarningBox(const QString& text);
+
+class BoxMessageSink : public MessageSink {
+public:
+    // String-table messages in the current language, as an 80-character buffer takes them.
+    void stringMessage(int id) override;
+    void systemError(const std::string& message) override;
+};
+
+}  // namespace quillomar
