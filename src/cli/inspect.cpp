@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <nlohmann/json.hpp>
@@ -19,6 +20,18 @@ namespace quillomar::cli {
 namespace {
 
 using Json = nlohmann::ordered_json;
+
+// A stored name as UTF-8. Code-page bytes below 0x80 are ASCII and stand for themselves, so the
+// common all-ASCII name goes straight into the output without a conversion.
+void appendStoredName(OutputBuffer& out, const std::string& stored)
+{
+    const bool ascii = std::all_of(stored.begin(), stored.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (ascii) {
+        out.append(stored);
+    } else {
+        out.append(storedNameToUtf8(stored));
+    }
+}
 
 std::string jsonText(const std::string& utf8)
 {
@@ -156,7 +169,7 @@ bool runList(const ListOptions& options, Console& console)
             }
             out.append("  ");
         }
-        out.append(storedNameToUtf8(entry.name));
+        appendStoredName(out, entry.name);
         out.append('\n');
         if (!out.flushIfFull()) {
             reportOutputError(errno);

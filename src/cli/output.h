@@ -15,7 +15,7 @@ bool writeAllTo(int fd, std::span<const std::byte> data);
 
 class OutputBuffer {
 public:
-    explicit OutputBuffer(int fd, std::size_t flushThreshold = std::size_t{8} << 20);
+    explicit OutputBuffer(int fd, std::size_t flushThreshold = std::size_t{1} << 20);
 
     std::string& text() { return buffer_; }
     void append(std::string_view text) { buffer_.append(text); }
