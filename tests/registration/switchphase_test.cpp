@@ -1,0 +1,208 @@
+// The switch phase: which steps run for each switch, what they leave behind, and the exit code.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "app/registration.h"
+#include "app/registration_typelib.h"
+#include "app/switchphase.h"
+#include "support.h"
+
+namespace quillomar {
+namespace {
+
+using test::Sandbox;
+
+std::string programPath() {
+    char buffer[4096];
+    ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer);
+    return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
+}
+
+std::vector<std::string> desktopTree() {
+    return {"applications",
+            "applications/quillomar.desktop",
+            "icons",
+            "icons/hicolor",
+            "icons/hicolor/16x16",
+            "icons/hicolor/16x16/apps",
+            "icons/hicolor/16x16/apps/quillomar.png",
+            "icons/hicolor/256x256",
+            "icons/hicolor/256x256/apps",
+            "icons/hicolor/256x256/apps/quillomar.png",
+            "icons/hicolor/32x32",
+            "icons/hicolor/32x32/apps",
+            "icons/hicolor/32x32/apps/quillomar.png",
+            "icons/hicolor/48x48",
+            "icons/hicolor/48x48/apps",
+            "icons/hicolor/48x48/apps/quillomar.png",
+            "icons/hicolor/scalable",
+            "icons/hicolor/scalable/apps",
+            "icons/hicolor/scalable/apps/quillomar.svg",
+            "metainfo",
+            "metainfo/org.quillomar.quillomar.metainfo.xml",
+            "mime",
+            "mime/packages",
+            "mime/packages/quillomar.xml"};
+}
+
+TEST(SwitchPhase, RegServerThenUnregServerLeavesOnlyTheAppIdKey) {
+    Sandbox box;
+    ServerModule module(box.setup());
+    ASSERT_EQ(runSwitchPhase("/usr/bin/quillomar -RegServer", module), 0);
+    EXPECT_EQ(box.storeText(), test::registeredStoreText(programPath()));
+    EXPECT_EQ(test::listTree(box.dir / "data"), desktopTree());
+    std::string entry = test::readFile(box.dir / "data/applications/quillomar.desktop");
+    EXPECT_NE(entry.find("\nExec=" + programPath() + " %f\n"), std::string::npos);
+    EXPECT_EQ(box.toolRuns, (std::vector<std::string>{"update-mime-database " + (box.dir / "data/mime"),
+                                                      "update-desktop-database " + (box.dir / "data/applications")}));
+
+    // Registering again gives the same result.
+    ASSERT_EQ(runSwitchPhase("/usr/bin/quillomar /regserver", module), 0);
+    EXPECT_EQ(box.storeText(), test::registeredStoreText(programPath()));
+
+    box.toolRuns.clear();
+    ASSERT_EQ(runSwitchPhase("/usr/bin/quillomar /unregserver", module), 0);
+    EXPECT_EQ(box.storeText(), test::kOnlyAppIdKey);
+    EXPECT_EQ(test::listTree(box.dir.path()),
+              (std::vector<std::string>{"config", "config/quillomar", "config/quillomar/registry", "data"}));
+    // The caches are refreshed only where their folders remain.
+    EXPECT_TRUE(box.toolRuns.empty());
+
+    // Unregistering again changes nothing.
+    ASSERT_EQ(runSwitchPhase("/usr/bin/quillomar -UnregServer", module), 0);
+    EXPECT_EQ(box.storeText(), test::kOnlyAppIdKey);
+}
+
+TEST(SwitchPhase, WithoutSwitchOrWithNothingRegisteredNothingIsWritten) {
+    Sandbox box;
+    ServerModule module(box.setup());
+    EXPECT_EQ(runSwitchPhase("/usr/bin/quillomar", module), 0);
+    EXPECT_EQ(runSwitchPhase("/usr/bin/quillomar \"/home/me/a.pod\"", module), 0);
+    EXPECT_EQ(runSwitchPhase("/usr/bin/quillomar -RegServer1", module), 0);
+    EXPECT_TRUE(test::listTree(box.dir.path()).empty());
+    EXPECT_EQ(runSwitchPhase("/usr/bin/quillomar -UnregServer", module), 0);
+    EXPECT_TRUE(test::listTree(box.dir.path()).empty());
+}
+
+TEST(SwitchPhase, ComponentModelFailureGivesMinusOneWhateverTheLine) {
+    Sandbox box;
+    RegistrationSetup setup = box.setup();
+    setup.configHome.clear();  // no configuration folder could be found
+    ServerModule module(setup);
+    ASSERT_TRUE(module.initFailed());
+    EXPECT_EQ(runSwitchPhase("/usr/bin/quillomar", module), -1);
+    EXPECT_EQ(runSwitchPhase("/usr/bin/quillomar -RegServer", module), -1);
+    EXPECT_EQ(runSwitchPhase("/usr/bin/quillomar -UnregServer", module), -1);
+    EXPECT_TRUE(test::listTree(box.dir.path()).empty());
+
+    RegistrationSetup relative = box.setup();
+    relative.dataHome = "relative/share";  // base folders must be absolute
+    EXPECT_TRUE(ServerModule(relative).initFailed());
+}
+
+TEST(SwitchPhase, RegServerStopsAfterAFailingScriptStep) {
+    Sandbox box;
+    test::writeFile(box.dir / "data", "a file where the data folder belongs");
+    ServerModule module(box.setup());
+    EXPECT_EQ(runSwitchPhase("quillomar -RegServer", module), status::fromErrno(ENOTDIR));
+    // The script's keys were written before the desktop files failed; the type library step
+    // did not run.
+    RegistryStore store;
+    ASSERT_EQ(store.load(box.dir / "config/quillomar/registry"), 0);
+    EXPECT_TRUE(store.hasKey("HKCR\\AppID\\Quillomar.EXE"));
+    EXPECT_FALSE(store.hasKey("HKCR\\TypeLib"));
+}
+
+TEST(SwitchPhase, RegServerReportsATypeLibraryThatCannotBeLoaded) {
+    Sandbox box;
+    RegistrationSetup setup = box.setup();
+    setup.programPath = box.dir / "bin/quillomar";
+    test::writeFile(setup.programPath, "a program without a type library");
+    ServerModule module(setup);
+    EXPECT_EQ(runSwitchPhase("quillomar /RegServer", module), status::kTypeLibraryNotLoaded);
+    RegistryStore store;
+    ASSERT_EQ(store.load(box.dir / "config/quillomar/registry"), 0);
+    EXPECT_TRUE(store.hasKey("HKCR\\AppID\\Quillomar.EXE"));
+    EXPECT_FALSE(store.hasKey("HKCR\\TypeLib"));
+
+    // With the .tlb beside the program, the library registers from there.
+    test::writeFile(box.dir / "bin/quillomar.tlb", std::string(typeLibraryBlock()));
+    ASSERT_EQ(runSwitchPhase("quillomar /RegServer", module), 0);
+    ASSERT_EQ(store.load(box.dir / "config/quillomar/registry"), 0);
+    std::string version = "HKCR\\TypeLib\\{4D0EF10D-8F87-4288-B76D-B5D56968CAA5}\\1.0";
+    EXPECT_EQ(store.value(version + "\\409\\linux", ""), box.dir / "bin/quillomar.tlb");
+    EXPECT_EQ(store.value(version + "\\HELPDIR", ""), box.dir / "bin");
+}
+
+TEST(SwitchPhase, UnregServerStopsWhenTheTypeLibraryCannotBeLoaded) {
+    Sandbox box;
+    ASSERT_EQ(ServerModule(box.setup()).registerServer(), 0);
+    std::string registered = box.storeText();
+    RegistrationSetup setup = box.setup();
+    setup.programPath = box.dir / "elsewhere/quillomar";
+    ServerModule module(setup);
+    EXPECT_EQ(runSwitchPhase("quillomar -UnregServer", module), status::kTypeLibraryNotLoaded);
+    // The script step did not run: keys and desktop files are all still there.
+    EXPECT_EQ(box.storeText(), registered);
+    EXPECT_EQ(test::listTree(box.dir / "data"), desktopTree());
+}
+
+TEST(SwitchPhase, DamagedStoreIsLeftUntouched) {
+    Sandbox box;
+    std::string damaged = "[HKEY_CLASSES_ROOT\\AppID]\nnot a value line\n";
+    test::writeFile(box.dir / "config/quillomar/registry", damaged);
+    ServerModule module(box.setup());
+    EXPECT_EQ(runSwitchPhase("quillomar -RegServer", module), status::fromErrno(EBADMSG));
+    EXPECT_EQ(runSwitchPhase("quillomar -UnregServer", module), status::fromErrno(EBADMSG));
+    EXPECT_EQ(box.storeText(), damaged);
+    EXPECT_FALSE(test::exists(box.dir / "data"));
+}
+
+TEST(SwitchPhase, FailureStatusesAreNegativeAndNeverExitWithZero) {
+    for (int failure : {status::kComponentModelFailed, status::kTypeLibraryNotLoaded, status::kScriptError,
+                        status::fromErrno(EACCES), status::fromErrno(ENOTDIR), status::fromErrno(EBADMSG),
+                        status::fromErrno(0)}) {
+        EXPECT_LT(failure, 0);
+        EXPECT_NE(failure & 0xFF, 0) << std::hex << failure;
+    }
+    EXPECT_EQ(status::fromErrno(EACCES) & 0xFF, EACCES);
+    EXPECT_EQ(static_cast<unsigned>(status::kTypeLibraryNotLoaded), 0x80029C4Au);
+}
+
+// The phase in a process of its own, with the module that the program sets up from its
+// environment before its entry point, and its own file as the program.
+class SwitchPhaseProcess : public ::testing::Test {
+protected:
+    int run(const std::string& arguments, std::string* output = nullptr) {
+        return test::runCommand("env XDG_CONFIG_HOME=" + (dir.path() + "/config") +
+                                    " XDG_DATA_HOME=" + (dir.path() + "/data") + " PATH=/nonexistent " +
+                                    QUILLOMAR_SWITCH_DRIVER + " " + arguments,
+                                output);
+    }
+    test::TempDir dir;
+};
+
+TEST_F(SwitchPhaseProcess, ExitCodesOfRegisteringAndUnregistering) {
+    EXPECT_EQ(run(""), 0);
+    EXPECT_EQ(run("/RegServe"), 0);
+    EXPECT_TRUE(test::listTree(dir.path()).empty());
+    std::string output;
+    ASSERT_EQ(run("/RegServer", &output), 0) << output;
+    EXPECT_EQ(test::readFile(dir.path() + "/config/quillomar/registry"),
+              test::registeredStoreText(QUILLOMAR_SWITCH_DRIVER));
+    EXPECT_TRUE(test::exists(dir.path() + "/data/applications/quillomar.desktop"));
+    ASSERT_EQ(run("-unregserver"), 0);
+    EXPECT_EQ(test::readFile(dir.path() + "/config/quillomar/registry"), test::kOnlyAppIdKey);
+    EXPECT_FALSE(test::exists(dir.path() + "/data/applications"));
+
+    // A failing step's status reaches the shell as its low 8 bits: here the system error number.
+    std::filesystem::remove_all(dir.path() + "/data");
+    test::writeFile(dir.path() + "/data", "a file where the data folder belongs");
+    EXPECT_EQ(run("-RegServer"), ENOTDIR);
+}
+
+}  // namespace
+}  // namespace quillomar
