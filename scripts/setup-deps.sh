@@ -9,7 +9,7 @@ packages=(
   libicu-dev libcli11-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev
   clang libclang-rt-14-dev
-  desktop-file-utils appstream shared-mime-info librsvg2-bin
+  desktop-file-utils appstream shared-mime-info librsvg2-bin time
 )
 
 missing=()
