@@ -7,6 +7,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <clocale>
 #include <cstdint>
 #include <cstdio>
@@ -240,7 +241,8 @@ int main(int argc, char** argv)
     } else if (verifyVerb->parsed()) {
         done = runVerify(verify, console);
     }
-    std::fflush(stdout);
+    // What went through stdio (summaries, verify's verdict) must have reached its destination too.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) reportOutputError(errno);
 
     setMessageSink(nullptr);
     return done && console.messageCount() == 0 ? kExitSuccess : kExitFailure;

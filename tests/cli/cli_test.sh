@@ -245,6 +245,30 @@ verify)
     expect_stderr "quillomar-cli: No such file or directory"$'\n'"==> $work/none.pod"
     ;;
 
+pod2)
+    # A POD2 archive as the game's own tools wrote them: a 96-byte header, the directory right
+    # after it, then the names, then the data. One entry written 2003-04-28 12:00:00 UTC.
+    perl -e '
+        my $header = pack("a4 V a80 V V", "POD2", 0, "Old data", 1, 0);
+        my $record = pack("V V V V V", 0, 5, 96 + 20 + 11, 0x3EC6C54C, 0);
+        print $header, $record, "ART\\F1.PBM\0", "hello";' >"$work/old.pod"
+    run 0 info --json "$work/old.pod"
+    json_check "$work/out" '$d->{version} == 2 && $d->{description} eq "Old data" && $d->{entryCount} == 1
+        && !defined $d->{author} && !defined $d->{copyright} && !defined $d->{priority}
+        && $d->{totalSize} == 5 && $d->{fileSize} == 132'
+    run 0 list --json "$work/old.pod"
+    json_check "$work/out" '@$d == 1 && $d->[0]{name} eq "ART\\F1.PBM" && $d->[0]{offset} == 127
+        && $d->[0]{time} eq "2003-04-28T12:00:00Z"'
+    run 0 cat "$work/old.pod" art/f1.pbm
+    [ "$(cat "$work/out")" = hello ] || fail "cat gave $(cat "$work/out")"
+
+    # Output that cannot be written is a failure like any other.
+    "$cli" list "$work/old.pod" >/dev/full 2>"$work/err" && fail "list to a full device succeeded"
+    expect_stderr "quillomar-cli: No space left on device"$'\n'"==> standard output"
+    "$cli" cat "$work/old.pod" art/f1.pbm >/dev/full 2>"$work/err" && fail "cat to a full device succeeded"
+    expect_stderr "quillomar-cli: No space left on device"$'\n'"==> standard output"
+    ;;
+
 *)
     fail "unknown case"
     ;;
