@@ -87,6 +87,8 @@ int createTarget(int folderFd, const char* name) {
         errno = S_ISDIR(st.st_mode) ? EISDIR : EEXIST;
         return -1;
     }
+    // Only a file that could be written in place is replaced: a read-only one stays as it is.
+    if (::faccessat(folderFd, name, W_OK, AT_EACCESS) != 0) return -1;
     if (::unlinkat(folderFd, name, 0) != 0) return -1;
     return ::openat(folderFd, name, kFlags, 0666);
 }
