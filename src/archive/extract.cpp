@@ -116,23 +116,23 @@ int extractEntry(const PodArchive& archive, const std::string& root, const Archi
         showSystemError(target);
         return 0;
     }
+    // A file cut short would pass for the whole entry: it is removed and the failure shown.
+    auto discard = [&](int error, const std::string& shown) {
+        out.close();
+        ::unlinkat(folderFd, leaf.c_str(), 0);
+        showSystemError(error, shown);
+        return 0;
+    };
     CopyResult copied = archive.copyEntryData(entry, out);
-    if (copied.error != 0) {
-        showSystemError(copied.error, copied.readFailed ? archive.path() : target);
-        return 0;
-    }
+    if (copied.error != 0) return discard(copied.error, copied.readFailed ? archive.path() : target);
     if (copied.copied < static_cast<std::uint32_t>(entry.size)) {
-        showSystemError(ENODATA, archive.path());  // the archive became shorter since it was read
-        return 0;
+        return discard(ENODATA, archive.path());  // the archive became shorter since it was read
     }
     if (entry.time != kNoEntryTime) {
         struct timespec times[2] = {timespecFromFileTime(entry.time), timespecFromFileTime(entry.time)};
         ::futimens(out.fd(), times);
     }
-    if (!out.close()) {
-        showSystemError(target);
-        return 0;
-    }
+    if (!out.close()) return discard(errno, target);
     return 1;
 }
 
