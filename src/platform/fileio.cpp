@@ -23,7 +23,28 @@ File& File::operator=(File&& other) noexcept {
     return *this;
 }
 
-File File::openRead(const std::string& path) { return File(::open(path.c_str(), O_RDONLY | O_CLOEXEC)); }
+File File::openRead(const std::string& path) {
+    // Only a regular file is read. Opened without blocking, so that a pipe or a device put in a
+    // file's place since it was listed cannot hang the reader.
+    File file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!file.valid()) return file;
+    struct stat st {};
+    int error = 0;
+    if (::fstat(file.fd_, &st) != 0) {
+        error = errno;
+    } else if (S_ISDIR(st.st_mode)) {
+        error = EISDIR;
+    } else if (!S_ISREG(st.st_mode)) {
+        error = EINVAL;
+    }
+    if (error != 0) {
+        file.close();
+        errno = error;
+        return File();
+    }
+    ::fcntl(file.fd_, F_SETFL, ::fcntl(file.fd_, F_GETFL) & ~O_NONBLOCK);
+    return file;
+}
 
 File File::createNew(const std::string& path) {
     return File(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
