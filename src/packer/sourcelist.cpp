@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "platform/messages.h"
+
 namespace quillomar {
 
 namespace {
@@ -42,11 +44,17 @@ public:
     void visit(const std::string& path) {
         if (progress_ != nullptr) progress_->step();
         DIR* dir = ::opendir(path.c_str());
-        if (dir == nullptr) return;
+        if (dir == nullptr) {
+            // The files of a sub-folder that cannot be listed would be missing from the archive
+            // without a word; a dropped folder that cannot be listed shows as empty instead.
+            if (depth_ > 0) showSystemError(path);
+            return;
+        }
         struct stat self {};
         if (::fstat(::dirfd(dir), &self) == 0) onPath_.emplace_back(self.st_dev, self.st_ino);
 
         std::vector<ListedItem> items;
+        int unreachable = 0;  // why an entry could not be examined, reported once for the folder
         while (const dirent* entry = ::readdir(dir)) {
             std::string name = entry->d_name;
             if (name == "." || name == "..") continue;
@@ -55,6 +63,7 @@ public:
             // Links are followed; a dangling link keeps its own status and fails when it is read.
             if (::fstatat(::dirfd(dir), item.name.c_str(), &item.st, 0) != 0 &&
                 ::fstatat(::dirfd(dir), item.name.c_str(), &item.st, AT_SYMLINK_NOFOLLOW) != 0) {
+                if (unreachable == 0) unreachable = errno;
                 continue;
             }
             item.isFolder = S_ISDIR(item.st.st_mode);
@@ -62,6 +71,7 @@ public:
             items.push_back(std::move(item));
         }
         ::closedir(dir);
+        if (unreachable != 0) showSystemError(unreachable, path);
         std::sort(items.begin(), items.end(), [](const ListedItem& a, const ListedItem& b) {
             return a.key != b.key ? a.key < b.key : a.name < b.name;
         });
@@ -77,7 +87,9 @@ public:
                     continue;
                 }
                 ++list_.subfolderCount;
+                ++depth_;
                 visit(child);
+                --depth_;
             } else if (S_ISREG(item.st.st_mode) || S_ISLNK(item.st.st_mode)) {
                 // Pipes, sockets and devices hold no file data.
                 SourceFile file;
@@ -97,6 +109,7 @@ private:
     SourceList& list_;
     ProgressSink* progress_;
     std::vector<FolderId> onPath_;
+    int depth_ = 0;
 };
 
 }  // namespace
