@@ -1,5 +1,8 @@
 #include "platform/filetime.h"
 
+#include <algorithm>
+#include <cstdint>
+
 namespace quillomar {
 
 namespace {
@@ -43,7 +46,11 @@ unsigned daysInMonth(std::int64_t y, unsigned m) {
 }  // namespace
 
 FileTime fileTimeFromTimespec(const struct timespec& ts) {
-    return kUnixEpochFileTime + static_cast<std::int64_t>(ts.tv_sec) * kFileTimeTicksPerSecond + ts.tv_nsec / 100;
+    // Some file systems (tmpfs) keep any 64-bit time; seconds beyond what a file time can count are
+    // held at the ends of its range, which lie far outside the DOS range all the same.
+    constexpr std::int64_t kMaxSeconds = (INT64_MAX - kUnixEpochFileTime) / kFileTimeTicksPerSecond - 1;
+    const std::int64_t seconds = std::clamp<std::int64_t>(ts.tv_sec, -kMaxSeconds, kMaxSeconds);
+    return kUnixEpochFileTime + seconds * kFileTimeTicksPerSecond + ts.tv_nsec / 100;
 }
 
 struct timespec timespecFromFileTime(FileTime time) {
