@@ -112,6 +112,7 @@ void DialogWindow::buildControls() {
     for (const ControlTemplate& control : dialog_.controls) {
         QWidget* widget = makeControl(control);
         widget->setGeometry(toPixels(control.rectIn(language_)));
+        widenOneLineLabel(widget);
         widget->setEnabled(!control.has(kStyleDisabled));
         // Files dropped anywhere on the dialog are the dialog's: no control takes them itself.
         widget->setAcceptDrops(false);
@@ -123,6 +124,15 @@ void DialogWindow::buildControls() {
         group->setAttribute(Qt::WA_TransparentForMouseEvents);
         group->lower();
     }
+}
+
+// The desktop's face is wider than the one the dialog was laid out for: a one-line label whose
+// text would be cut grows to the right into the free space beside it.
+void DialogWindow::widenOneLineLabel(QWidget* widget) {
+    auto* label = qobject_cast<QLabel*>(widget);
+    if (label == nullptr || label->wordWrap() || label->frameShape() != QFrame::NoFrame) return;
+    const int needed = label->fontMetrics().horizontalAdvance(label->text()) + 1;
+    if (needed > label->width()) label->resize(needed, label->height());
 }
 
 QWidget* DialogWindow::makeControl(const ControlTemplate& control) {
@@ -165,7 +175,8 @@ QWidget* DialogWindow::makeControl(const ControlTemplate& control) {
                 label->setAlignment(horizontal | Qt::AlignVCenter);
             } else {
                 label->setAlignment(horizontal | Qt::AlignTop);
-                label->setWordWrap(true);
+                // A label of two lines or more wraps at words; a one-line label stays on its line.
+                label->setWordWrap(control.rect.height >= 16);
             }
             return label;
         }

@@ -90,6 +90,7 @@ private:
 
     void buildControls();
     QWidget* makeControl(const ControlTemplate& control);
+    static void widenOneLineLabel(QWidget* widget);
     template <typename Call>
     void dispatch(Call&& call);
     void deliverPosted(int message);

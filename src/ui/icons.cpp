@@ -3,10 +3,17 @@
 #include <QPainter>
 #include <QPixmap>
 
+#include <string>
+
+#include "app/registration_files.h"
+
 namespace quillomar {
 
 namespace {
 
+constexpr int kProgramIcon = 207;
+
+// A plain stand-in, should the program's own drawing be missing.
 QPixmap drawnIcon(int size) {
     QPixmap pixmap(size, size);
     pixmap.fill(Qt::transparent);
@@ -16,23 +23,27 @@ QPixmap drawnIcon(int size) {
     painter.setPen(QPen(QColor(60, 40, 20), size / 16.0));
     painter.setBrush(QColor(200, 150, 70));
     painter.drawRoundedRect(box, size * 0.12, size * 0.12);
-    QFont font;
-    font.setBold(true);
-    font.setPixelSize(size / 2);
-    painter.setFont(font);
-    painter.setPen(QColor(40, 25, 10));
-    painter.drawText(box, Qt::AlignCenter, QStringLiteral("Q"));
     return pixmap;
 }
 
 }  // namespace
 
 QIcon iconForResource(int iconId) {
-    if (iconId != 207) return {};
-    QIcon drawn;
-    drawn.addPixmap(drawnIcon(16));
-    drawn.addPixmap(drawnIcon(32));
-    return QIcon::fromTheme(QStringLiteral("quillomar"), drawn);
+    if (iconId != kProgramIcon) return {};
+    QIcon icon;
+    for (int size : {16, 32, 48, 256}) {
+        const std::string_view png = embeddedFile("quillomar-" + std::to_string(size) + ".png");
+        QPixmap pixmap;
+        if (!png.empty() &&
+            pixmap.loadFromData(reinterpret_cast<const uchar*>(png.data()), static_cast<uint>(png.size()), "PNG")) {
+            icon.addPixmap(pixmap);
+        }
+    }
+    if (icon.isNull()) {
+        icon.addPixmap(drawnIcon(16));
+        icon.addPixmap(drawnIcon(32));
+    }
+    return icon;
 }
 
 }  // namespace quillomar

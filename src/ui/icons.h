@@ -3,8 +3,8 @@
 
 namespace quillomar {
 
-// The icon of an icon resource id: the desktop theme's "quillomar" icon when one is installed,
-// else a plain drawn stand-in. Icon 207 is the packer window's.
+// The icon of an icon resource id: icon 207, the packer window's, is the program's own drawing
+// (built into the program at every size); any other id has none.
 QIcon iconForResource(int iconId);
 
 }  // namespace quillomar

@@ -13,6 +13,7 @@
 #include <QTreeWidget>
 #include <QUrl>
 
+#include <algorithm>
 #include <memory>
 
 #include "app/dialogtemplate.h"
@@ -190,6 +191,7 @@ private slots:
     void frenchDialogHasFrenchTextsAndWidths() {
         openPacker(Language::French);
         QCOMPARE(dialog->windowTitle(), QStringLiteral("Quillomar pour Korvane - version 1.0 - 2003"));
+        QVERIFY(dialog->windowIcon().availableSizes().contains(QSize(32, 32)));
         QCOMPARE(qobject_cast<QPushButton*>(dialog->control(kQuit))->text(), QStringLiteral("Fermer"));
         QCOMPARE(qobject_cast<QCheckBox*>(dialog->control(kWriteLog))->text(),
                  QStringLiteral("Créer une trace de la liste des fichiers présents dans le répertoire à poder"));
@@ -199,12 +201,22 @@ private slots:
             }
             return -1;
         };
-        QCOMPARE(labelWidth(*dialog, QStringLiteral("Nombre de fichiers")), dialog->toPixels({0, 0, 60, 8}).width());
+        // The copy's width in dialog units, or wider where the desktop's face needs it for the text.
+        auto expectedWidth = [](const DialogWindow& d, int units, const QString& text) {
+            return std::max(d.toPixels({0, 0, units, 8}).width(), d.fontMetrics().horizontalAdvance(text) + 1);
+        };
+        QCOMPARE(labelWidth(*dialog, QStringLiteral("Nombre de fichiers")),
+                 expectedWidth(*dialog, 60, QStringLiteral("Nombre de fichiers")));
+        QCOMPARE(labelWidth(*dialog, QStringLiteral("Sous répertoires")),
+                 expectedWidth(*dialog, 52, QStringLiteral("Sous répertoires")));
 
         PackerWindow neutralLogic{std::string_view{}};
         DialogWindow neutral(*findDialogTemplate(kPackerDialogId), Language::Neutral, neutralLogic);
         QCOMPARE(neutral.windowTitle(), QStringLiteral("Quillomar for Korvane - version 1.0 - 2003"));
-        QCOMPARE(labelWidth(neutral, QStringLiteral("Number of file")), neutral.toPixels({0, 0, 44, 8}).width());
+        QCOMPARE(labelWidth(neutral, QStringLiteral("Number of file")),
+                 expectedWidth(neutral, 44, QStringLiteral("Number of file")));
+        QCOMPARE(labelWidth(neutral, QStringLiteral("Sub directories")),
+                 expectedWidth(neutral, 48, QStringLiteral("Sub directories")));
         QCOMPARE(neutral.size(), neutral.toPixels({0, 0, 328, 250}).size());
     }
 
