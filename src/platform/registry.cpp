@@ -223,26 +223,24 @@ std::string RegistryStore::serialize() const {
     // Depth-first, parents before children; roots themselves are implied by their keys.
     struct Walker {
         std::string& out;
-        void walk(const Key& key, const std::string& path, bool isRoot) {
-            if (!isRoot) {
-                out += "\n[" + path + "]\n";
-                for (const auto& [name, value] : key.values) {
-                    if (name.empty()) {
-                        out += '@';
-                    } else {
-                        appendQuoted(out, name);
-                    }
-                    out += '=';
-                    appendQuoted(out, value);
-                    out += '\n';
+        void walk(const Key& key, const std::string& path) {
+            out += "\n[" + path + "]\n";
+            for (const auto& [name, value] : key.values) {
+                if (name.empty()) {
+                    out += '@';
+                } else {
+                    appendQuoted(out, name);
                 }
+                out += '=';
+                appendQuoted(out, value);
+                out += '\n';
             }
-            for (const auto& [name, child] : key.children) walk(*child, path + "\\" + child->name, false);
+            for (const auto& [childName, child] : key.children) walk(*child, path + "\\" + child->name);
         }
     };
     Walker walker{out};
-    for (const auto& [name, root] : roots_->children) {
-        for (const auto& [childName, child] : root->children) walker.walk(*child, root->name + "\\" + child->name, false);
+    for (const auto& [rootName, root] : roots_->children) {
+        for (const auto& [childName, child] : root->children) walker.walk(*child, root->name + "\\" + child->name);
     }
     return out;
 }
