@@ -17,6 +17,8 @@ StoredNameResult storedNameFromHostPath(std::string_view relative) {
     const CodePage& page = archiveCodePage();
     std::optional<std::string> bytes = page.fromUtf8(joined);
     if (!bytes) return {std::nullopt, EILSEQ};
+    // "X:" at the start reads back as a drive designator, which extraction refuses.
+    if (bytes->size() >= 2 && (*bytes)[1] == ':') return {std::nullopt, EINVAL};
     if (bytes->size() > kMaxStoredNameLength) return {std::nullopt, ENAMETOOLONG};
     return {page.upper(*bytes), 0};
 }
