@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <unordered_set>
 
 #include "archive/podarchive.h"
 #include "archive/storedname.h"
@@ -50,6 +51,7 @@ int PodArchive::write(std::vector<SourceFile>& files, std::uint32_t bufferSize, 
     }
     std::vector<PlannedFile> plan;
     plan.reserve(files.size());
+    std::unordered_set<std::string> storedNames;
     std::uint64_t projected = kPod3HeaderSize;
     for (SourceFile& file : files) {
         const auto prefix = static_cast<std::size_t>(std::max(prefixLength, 0));
@@ -60,6 +62,11 @@ int PodArchive::write(std::vector<SourceFile>& files, std::uint32_t bufferSize, 
         StoredNameResult stored = storedNameFromHostPath(std::string_view(file.name).substr(prefix));
         if (!stored.name) {
             showSystemError(stored.error, file.name);
+            return 0;
+        }
+        // Host names that differ only in case are one stored name, and one entry would hide the other.
+        if (!storedNames.insert(*stored.name).second) {
+            showSystemError(EEXIST, file.name);
             return 0;
         }
         projected += std::max<std::uint64_t>(file.size, file.diskSize) + kDirectoryRecordSize + stored.name->size() + 1;
