@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets (clang, libFuzzer, ASan + UBSan) in build-fuzz and runs each for the
+# given number of seconds, then prints per target: executions, corpus size and coverage.
+#
+#     fuzz/run.sh [SECONDS] [TARGET...]      SECONDS defaults to 60; TARGET: open, extract, names
+#
+# The corpus grows in fuzz/corpus/<target> (kept between runs, not committed) on top of the seeds
+# that fuzz_seeds writes afresh into build-fuzz/seeds. A crash or broken invariant stops the run
+# with a non-zero status and leaves the input in fuzz/findings/. Set FUZZ_BUILD to build elsewhere.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+seconds=${1:-60}
+shift || true
+targets=("$@")
+[ ${#targets[@]} -gt 0 ] || targets=(open extract names)
+build=${FUZZ_BUILD:-build-fuzz}
+
+cmake -S . -B "$build" -G Ninja \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_CXX_COMPILER=clang++ \
+  -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link" \
+  -DQUILLOMAR_SANITIZE=ON -DQUILLOMAR_FUZZ=ON >/dev/null
+build_targets=(fuzz_seeds)
+for t in "${targets[@]}"; do build_targets+=("fuzz_$t"); done
+cmake --build "$build" -j2 --target "${build_targets[@]}"
+
+rm -rf "$build/seeds"
+"$build/bin/fuzz_seeds" "$build/seeds"
+mkdir -p fuzz/findings "$build/logs"
+
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}
+
+status=0
+summary=()
+for t in "${targets[@]}"; do
+  corpus=fuzz/corpus/$t
+  log=$build/logs/$t.log
+  mkdir -p "$corpus"
+  echo "fuzz: $t for ${seconds}s" >&2
+  if "$build/bin/fuzz_$t" "$corpus" "$build/seeds/$t" \
+      -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=16384 \
+      -artifact_prefix="fuzz/findings/$t-" -print_final_stats=1 >"$log" 2>&1; then
+    result=ok
+  else
+    result="FAILED (see $log and fuzz/findings/)"
+    status=1
+  fi
+  # The last status line holds the coverage: "#N  DONE  cov: C ft: F corp: U/Sb ..."
+  line=$(grep -E '^#[0-9]+' "$log" | tail -n 1 || true)
+  execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
+  cov=$(sed -n 's/.* cov: \([0-9]*\).*/\1/p' <<<"$line")
+  ft=$(sed -n 's/.* ft: \([0-9]*\).*/\1/p' <<<"$line")
+  corp=$(sed -n 's/.* corp: \([0-9]*\/[0-9]*[a-zA-Z]*\).*/\1/p' <<<"$line")
+  rate=$(sed -n 's/.* exec\/s: \([0-9]*\).*/\1/p' <<<"$line")
+  files=$(find "$corpus" -type f | wc -l)
+  summary+=("$(printf '%-8s %-6s %12s execs %8s exec/s   corpus %6s files (%s in memory)   cov %6s  ft %7s' \
+    "$t" "${seconds}s" "${execs:-?}" "${rate:-?}" "$files" "${corp:-?}" "${cov:-?}" "${ft:-?}")  $result")
+done
+
+printf '%s\n' "${summary[@]}"
+exit $status
