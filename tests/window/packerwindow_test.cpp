@@ -276,16 +276,6 @@ TEST_F(PackerWindowTest, FolderWithoutFilesLeavesGenerateUnavailable) {
     EXPECT_EQ(sink.count(), 0u);
 }
 
-TEST_F(PackerWindowTest, EmptyFolderStepsTheBarOnce) {
-    const std::string empty = dir / "nothing";
-    test::makeFolder(empty);
-    start();
-    window->onDrop(empty);
-    EXPECT_EQ(host.bars.at(kProgress).steps, 1);
-    EXPECT_EQ(host.text(kSubfolders), "0");
-    EXPECT_TRUE(inputsAre(false));
-}
-
 TEST_F(PackerWindowTest, OnlyTheFolderTextDecidesWhatIsScanned) {
     // An item whose attributes cannot be read counts as a folder: it is shown and found empty.
     const std::string missing = dir / "gone";

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <set>
 
 #include "app/dialogtemplate.h"
@@ -58,16 +57,11 @@ TEST(CommandLine, NoArgumentGivesAnEmptyPath) {
 
 // Texts --------------------------------------------------------------------------------------------
 
-TEST(Strings, BothLanguagesHoldEveryMessage) {
+TEST(Strings, MessagesExistInBothLanguages) {
     EXPECT_EQ(loadString(104, Language::French), "Ce n'est pas un répertoire OU un fichier POD !");
     EXPECT_EQ(loadString(104, Language::Neutral), "Not a directory or a POD file drop !");
     EXPECT_EQ(loadString(111, Language::French), "Ce fichier POD est endommagé ou incomplet !");
     EXPECT_EQ(loadString(111, Language::Neutral), "This POD file is damaged or incomplete !");
-    for (int id = 100; id <= 111; ++id) {
-        EXPECT_FALSE(loadString(id, Language::French).empty()) << id;
-        EXPECT_FALSE(loadString(id, Language::Neutral).empty()) << id;
-    }
-    EXPECT_EQ(loadString(99, Language::Neutral), "");
 }
 
 TEST(Strings, MessageBufferHoldsTheLongestTextWhole) {
@@ -77,41 +71,6 @@ TEST(Strings, MessageBufferHoldsTheLongestTextWhole) {
     EXPECT_NE(memory.find('\n'), std::string::npos);
     // A 20-character buffer holds 19 characters, accented ones counted once.
     EXPECT_EQ(loadString(102, Language::French, 20), "Répertoire destinat");
-}
-
-class LanguageEnvironment : public ::testing::Test {
-protected:
-    void SetUp() override {
-        for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-            const char* value = std::getenv(name);
-            saved_.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
-            ::unsetenv(name);
-        }
-    }
-    void TearDown() override {
-        for (auto& [name, value] : saved_) {
-            if (value) {
-                ::setenv(name, value->c_str(), 1);
-            } else {
-                ::unsetenv(name);
-            }
-        }
-    }
-    std::vector<std::pair<const char*, std::optional<std::string>>> saved_;
-};
-
-TEST_F(LanguageEnvironment, FrenchInAnyTerritoryElseNeutral) {
-    ::setenv("LANG", "fr_FR.UTF-8", 1);
-    EXPECT_EQ(languageFromEnvironment(), Language::French);
-    ::setenv("LANG", "fr_CA.UTF-8", 1);
-    EXPECT_EQ(languageFromEnvironment(), Language::French);
-    ::setenv("LANG", "de_DE.UTF-8", 1);
-    EXPECT_EQ(languageFromEnvironment(), Language::Neutral);
-    ::setenv("LANG", "fy_NL.UTF-8", 1);
-    EXPECT_EQ(languageFromEnvironment(), Language::Neutral);
-    ::setenv("LC_ALL", "en_GB.UTF-8", 1);
-    ::setenv("LANG", "fr_FR.UTF-8", 1);
-    EXPECT_EQ(languageFromEnvironment(), Language::Neutral);
 }
 
 // Templates ---------------------------------------------------------------------------------------------
@@ -148,20 +107,6 @@ TEST(Templates, OnlyTwoLabelWidthsDifferBetweenTheLanguages) {
     using Row = std::pair<std::string_view, std::pair<int, int>>;
     const std::vector<Row> expected{{"Number of file", {60, 44}}, {"Sub directories", {52, 48}}};
     EXPECT_EQ(differing, expected);
-}
-
-TEST(Templates, StartStatesFollowTheWindowRules) {
-    const DialogTemplate* dialog = findDialogTemplate(kPackerDialogId);
-    for (int id : {201, 206, 207, 210, 211, 212, 213}) EXPECT_TRUE(dialog->control(id)->has(kStyleDisabled)) << id;
-    for (int id : {1, 208}) EXPECT_FALSE(dialog->control(id)->has(kStyleDisabled)) << id;
-    EXPECT_TRUE(dialog->control(1)->has(kStyleDefaultButton));
-    for (int id : {202, 203, 205, 214}) {
-        EXPECT_EQ(dialog->control(id)->text.in(Language::French), "0");
-        EXPECT_TRUE(dialog->control(id)->has(kStyleEndEllipsis));
-    }
-    EXPECT_TRUE(dialog->has(kDialogAcceptFiles));
-    EXPECT_TRUE(dialog->has(kDialogSystemMenu));
-    EXPECT_FALSE(findDialogTemplate(kContentDialogId)->has(kDialogSystemMenu));
 }
 
 // Dialog manager rules --------------------------------------------------------------------------------
