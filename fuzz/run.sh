@@ -5,8 +5,10 @@
 #     fuzz/run.sh [SECONDS] [TARGET...]      SECONDS defaults to 60; TARGET: open, extract, names
 #
 # The corpus grows in fuzz/corpus/<target> (kept between runs, not committed) on top of the seeds
-# that fuzz_seeds writes afresh into build-fuzz/seeds. A crash or broken invariant stops the run
-# with a non-zero status and leaves the input in fuzz/findings/. Set FUZZ_BUILD to build elsewhere.
+# that fuzz_seeds writes afresh into build-fuzz/seeds. In the summary, "corpus" is the inputs and
+# bytes the run kept, "cov" the code edges reached and "ft" the features (edges with hit counts).
+# A crash or a broken invariant makes the status non-zero and leaves the input in fuzz/findings/.
+# Set FUZZ_BUILD to build elsewhere.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -47,16 +49,12 @@ for t in "${targets[@]}"; do
     result="FAILED (see $log and fuzz/findings/)"
     status=1
   fi
-  # The last status line holds the coverage: "#N  DONE  cov: C ft: F corp: U/Sb ..."
+  # The last status line: "#N  DONE  cov: C ft: F corp: U/Sb ... exec/s: R ..."
   line=$(grep -E '^#[0-9]+' "$log" | tail -n 1 || true)
+  field() { sed -n "s|.* $1: \([^ ]*\).*|\1|p" <<<"$line"; }
   execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
-  cov=$(sed -n 's/.* cov: \([0-9]*\).*/\1/p' <<<"$line")
-  ft=$(sed -n 's/.* ft: \([0-9]*\).*/\1/p' <<<"$line")
-  corp=$(sed -n 's/.* corp: \([0-9]*\/[0-9]*[a-zA-Z]*\).*/\1/p' <<<"$line")
-  rate=$(sed -n 's/.* exec\/s: \([0-9]*\).*/\1/p' <<<"$line")
-  files=$(find "$corpus" -type f | wc -l)
-  summary+=("$(printf '%-8s %-6s %12s execs %8s exec/s   corpus %6s files (%s in memory)   cov %6s  ft %7s' \
-    "$t" "${seconds}s" "${execs:-?}" "${rate:-?}" "$files" "${corp:-?}" "${cov:-?}" "${ft:-?}")  $result")
+  summary+=("$(printf '%-8s %5ss  %11s execs  %6s exec/s  corpus %12s  cov %5s  ft %6s  %s' \
+    "$t" "$seconds" "${execs:-?}" "$(field exec/s)" "$(field corp)" "$(field cov)" "$(field ft)" "$result")")
 done
 
 printf '%s\n' "${summary[@]}"
