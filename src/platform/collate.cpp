@@ -1,0 +1,93 @@
+#include "platform/collate.h"
+
+#include <unicode/ucol.h>
+#include <unicode/ustring.h>
+
+#include <cstdlib>
+#include <vector>
+
+namespace quillomar {
+
+namespace {
+
+// "fr_FR.UTF-8@euro" -> "fr_FR": ICU takes the language and territory; the code set and the
+// modifier say nothing about the order of letters.
+std::string icuLocaleName(std::string_view posix) {
+    std::string_view name = posix.substr(0, posix.find_first_of(".@"));
+    if (name.empty() || name == "C" || name == "POSIX") return "root";
+    return std::string(name);
+}
+
+UCollator* openCollator(const std::string& locale) {
+    UErrorCode status = U_ZERO_ERROR;
+    UCollator* collator = ucol_open(locale == "root" ? "" : locale.c_str(), &status);
+    if (U_FAILURE(status) || collator == nullptr) {
+        status = U_ZERO_ERROR;
+        collator = ucol_open("", &status);
+    }
+    if (collator != nullptr) {
+        // Tertiary strength keeps case and accents apart: the comparison is case-sensitive.
+        status = U_ZERO_ERROR;
+        ucol_setStrength(collator, UCOL_TERTIARY);
+    }
+    return collator;
+}
+
+}  // namespace
+
+Collator::Collator(std::string_view locale) : locale_(icuLocaleName(locale)), collator_(openCollator(locale_)) {}
+
+Collator::~Collator() {
+    if (collator_ != nullptr) ucol_close(collator_);
+}
+
+int Collator::compare(std::string_view first, std::string_view second) const {
+    if (first.empty() || second.empty()) return first.empty() ? (second.empty() ? 0 : -1) : 1;
+    if (collator_ == nullptr) return first.compare(second) < 0 ? -1 : (first == second ? 0 : 1);
+    UErrorCode status = U_ZERO_ERROR;
+    const UCollationResult result =
+        ucol_strcollUTF8(collator_, first.data(), static_cast<int32_t>(first.size()), second.data(),
+                         static_cast<int32_t>(second.size()), &status);
+    if (U_FAILURE(status)) return first.compare(second) < 0 ? -1 : (first == second ? 0 : 1);
+    return result == UCOL_LESS ? -1 : (result == UCOL_GREATER ? 1 : 0);
+}
+
+std::string Collator::sortKey(std::string_view text) const {
+    // The empty text keeps the empty key; every other key starts with a byte above it, so the
+    // empty text sorts first even against texts the collation ignores entirely.
+    if (text.empty()) return {};
+    std::string key(1, '\x01');
+    if (collator_ == nullptr) return key.append(text);
+
+    UErrorCode status = U_ZERO_ERROR;
+    std::vector<UChar> utf16(text.size() + 1);
+    int32_t units = 0;
+    u_strFromUTF8Lenient(utf16.data(), static_cast<int32_t>(utf16.size()), &units, text.data(),
+                         static_cast<int32_t>(text.size()), &status);
+    if (U_FAILURE(status)) return key.append(text);
+
+    // ICU's keys end in a zero byte and hold none before it; the terminator is left out here.
+    std::vector<uint8_t> bytes(16 + static_cast<std::size_t>(units) * 4);
+    int32_t length = ucol_getSortKey(collator_, utf16.data(), units, bytes.data(), static_cast<int32_t>(bytes.size()));
+    if (length > static_cast<int32_t>(bytes.size())) {
+        bytes.resize(static_cast<std::size_t>(length));
+        length = ucol_getSortKey(collator_, utf16.data(), units, bytes.data(), length);
+    }
+    if (length <= 0) return key.append(text);
+    return key.append(reinterpret_cast<const char*>(bytes.data()), static_cast<std::size_t>(length - 1));
+}
+
+std::string collationLocaleFromEnvironment() {
+    for (const char* name : {"LC_ALL", "LC_COLLATE", "LANG"}) {
+        const char* value = std::getenv(name);
+        if (value != nullptr && value[0] != '\0') return value;
+    }
+    return {};
+}
+
+const Collator& userCollator() {
+    static const Collator collator(collationLocaleFromEnvironment());
+    return collator;
+}
+
+}  // namespace quillomar
