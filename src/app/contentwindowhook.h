@@ -5,9 +5,9 @@
 
 namespace quillomar {
 
-// What the packer window runs after reading an archive's directory. Empty until the content
-// window exists; its builder returns here a hook that creates the content window's logic over the
-// archive and runs it with owner.runDialog(kContentDialogId, logic).
+// What the packer window runs after reading an archive's directory: the content window's logic
+// over the archive, run modally over the packer window with owner.runDialog(kContentDialogId,
+// logic), its texts in the user's language.
 PackerWindow::ContentWindowHook contentWindowHook();
 
 }  // namespace quillomar

@@ -1,0 +1,95 @@
+#include "viewer/entryrow.h"
+
+#include <locale.h>
+#include <time.h>
+
+#include <cstdint>
+#include <cstdio>
+
+#include "archive/splitpath.h"
+#include "archive/storedname.h"
+
+namespace quillomar {
+
+namespace {
+
+// The "C" locale, whatever locale the process has set: the date keeps one format everywhere.
+locale_t cLocale() {
+    static const locale_t locale = ::newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+    return locale;
+}
+
+// Whole seconds since 1970, rounded down, of a file time.
+time_t unixSeconds(FileTime time) {
+    const std::int64_t ticks = time - kUnixEpochFileTime;
+    std::int64_t seconds = ticks / kFileTimeTicksPerSecond;
+    if (ticks % kFileTimeTicksPerSecond < 0) --seconds;
+    return static_cast<time_t>(seconds);
+}
+
+template <typename T>
+int threeWay(T first, T second) {
+    return first < second ? -1 : (second < first ? 1 : 0);
+}
+
+}  // namespace
+
+std::string entryDateText(FileTime time) {
+    if (time == kNoEntryTime) return {};
+    const time_t seconds = unixSeconds(time);
+    struct tm local {};
+    if (::localtime_r(&seconds, &local) == nullptr) return {};
+    const locale_t c = cLocale();
+    if (c == static_cast<locale_t>(nullptr)) return {};
+    char text[128];
+    const std::size_t length = ::strftime_l(text, sizeof text, "%x %X", &local, c);
+    return std::string(text, length);
+}
+
+std::string entryColumnText(const ArchiveEntry& entry, int column) {
+    const PathParts parts = splitPath(entry.name);
+    switch (column) {
+        case kColumnName:
+            return storedNameToUtf8(parts.name);
+        case kColumnType:
+            return storedNameToUtf8(parts.extension);
+        case kColumnFolder:
+            return storedNameToUtf8(parts.folder);
+        default:
+            return {};
+    }
+}
+
+EntryRow entryRow(const ArchiveEntry& entry) {
+    // Stored names have no drive: the split's drive part is not shown.
+    const PathParts parts = splitPath(entry.name);
+    EntryRow row;
+    row.name = storedNameToUtf8(parts.name);
+    row.type = storedNameToUtf8(parts.extension);
+    row.folder = storedNameToUtf8(parts.folder);
+    row.date = entryDateText(entry.time);
+    // Plain decimal, no unit, no grouping. The size is the format's unsigned 32-bit count, shown
+    // as the sort orders it (a count past 2 GiB would otherwise read as negative).
+    char size[16];
+    std::snprintf(size, sizeof size, "%u", static_cast<unsigned>(static_cast<std::uint32_t>(entry.size)));
+    row.size = size;
+    return row;
+}
+
+int compareEntries(const ArchiveEntry& first, const ArchiveEntry& second, int column, const Collator& collator) {
+    switch (column) {
+        case kColumnName:
+        case kColumnType:
+        case kColumnFolder:
+            return collator.compare(entryColumnText(first, column), entryColumnText(second, column));
+        case kColumnDate:
+            return threeWay(first.time, second.time);
+        case kColumnSize:
+            // Equal sizes are equal: the order is consistent, so any sort can use it.
+            return threeWay(static_cast<std::uint32_t>(first.size), static_cast<std::uint32_t>(second.size));
+        default:
+            return 0;
+    }
+}
+
+}  // namespace quillomar
