@@ -17,13 +17,13 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
-#include <QTreeWidget>
 #include <QUrl>
 
 #include <algorithm>
 #include <cmath>
 
 #include "ui/icons.h"
+#include "ui/listview.h"
 
 namespace quillomar {
 
@@ -190,27 +190,18 @@ QWidget* DialogWindow::makeControl(const ControlTemplate& control) {
             return bar;
         }
         case ControlKind::ListView: {
-            auto* tree = new QTreeWidget(this);
-            tree->setColumnCount(0);
-            tree->setRootIsDecorated(false);
-            tree->setUniformRowHeights(true);
-            tree->setAllColumnsShowFocus(true);
-            tree->setSelectionBehavior(QAbstractItemView::SelectRows);
-            tree->setSelectionMode(control.has(kStyleSingleSelection) ? QAbstractItemView::SingleSelection
-                                                                       : QAbstractItemView::ExtendedSelection);
-            tree->setHeaderHidden(!control.has(kStyleReportView));
-            tree->header()->setSectionsClickable(true);
-            tree->header()->setStretchLastSection(false);
-            tree->setSortingEnabled(false);
-            if (!control.has(kStyleBorder)) tree->setFrameStyle(QFrame::NoFrame);
-            if (!control.has(kStyleTabStop)) tree->setFocusPolicy(Qt::ClickFocus);
-            connect(tree, &QTreeWidget::itemActivated, this, [this, tree, id](QTreeWidgetItem* item, int) {
-                const int row = tree->indexOfTopLevelItem(item);
+            auto* view = new ListView(control.has(kStyleReportView), control.has(kStyleSingleSelection), this);
+            if (!control.has(kStyleBorder)) view->setFrameStyle(QFrame::NoFrame);
+            if (!control.has(kStyleTabStop)) view->setFocusPolicy(Qt::ClickFocus);
+            connect(view, &QAbstractItemView::activated, this, [this, id](const QModelIndex& index) {
+                if (!index.isValid()) return;
+                const int row = index.row();
                 dispatch([&] { handler_.onItemActivate(id, row); });
             });
-            connect(tree->header(), &QHeaderView::sectionClicked, this,
+            connect(view->header(), &QHeaderView::sectionClicked, this,
                     [this, id](int column) { dispatch([&] { handler_.onColumnClick(id, column); }); });
-            return tree;
+            lists_.push_back(view);
+            return view;
         }
     }
     return new QWidget(this);
@@ -226,6 +217,8 @@ void DialogWindow::dispatch(Call&& call) {
         ~Depth() { --depth; }
     } scope(depth_);
     call();
+    // What the call changed in the lists reaches their views in one go.
+    publishLists();
     if (!deferred_.empty()) {
         std::vector<int> waiting;
         waiting.swap(deferred_);
@@ -358,81 +351,52 @@ void DialogWindow::stepProgress(int id) {
 // without taking any input (user input waits in the queue until the work has returned).
 void DialogWindow::keepPainted() {
     if (sincePaint_.isValid() && sincePaint_.elapsed() < kPaintIntervalMs) return;
+    publishLists();
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     sincePaint_.restart();
 }
 
 // List view ------------------------------------------------------------------------------------------
 
-QTreeWidget* DialogWindow::list(int id) const { return qobject_cast<QTreeWidget*>(control(id)); }
+ListView* DialogWindow::list(int id) const { return qobject_cast<ListView*>(control(id)); }
+
+void DialogWindow::publishLists() {
+    for (ListView* view : lists_) view->publish();
+}
 
 bool DialogWindow::insertColumn(int id, int column, std::string_view title, int widthPixels) {
-    QTreeWidget* tree = list(id);
-    if (tree == nullptr || column < 0) return false;
-    const int count = tree->columnCount();
-    column = std::min(column, count);
-    QStringList titles;
-    for (int c = 0; c < count; ++c) titles << tree->headerItem()->text(c);
-    titles.insert(column, qs(title));
-    tree->setColumnCount(count + 1);
-    tree->setHeaderLabels(titles);
-    for (int row = 0; row < tree->topLevelItemCount(); ++row) {
-        QTreeWidgetItem* item = tree->topLevelItem(row);
-        for (int c = count; c > column; --c) item->setText(c, item->text(c - 1));
-        item->setText(column, QString());
-    }
-    tree->setColumnWidth(column, widthPixels);
+    ListView* view = list(id);
+    if (view == nullptr || column < 0) return false;
+    view->insertColumn(column, qs(title), widthPixels);
     return true;
 }
 
 int DialogWindow::insertRow(int id, int position, std::uintptr_t value) {
-    QTreeWidget* tree = list(id);
-    if (tree == nullptr) return -1;
-    position = std::clamp(position, 0, tree->topLevelItemCount());
-    auto* item = new QTreeWidgetItem();
-    item->setData(0, Qt::UserRole, QVariant::fromValue<qulonglong>(value));
-    tree->insertTopLevelItem(position, item);
-    return position;
+    ListView* view = list(id);
+    return view == nullptr ? -1 : view->rows().insertRow(position, value);
 }
 
 void DialogWindow::setCellText(int id, int row, int column, std::string_view text) {
-    QTreeWidget* tree = list(id);
-    if (tree == nullptr || column < 0 || column >= tree->columnCount()) return;
-    if (QTreeWidgetItem* item = tree->topLevelItem(row)) item->setText(column, qs(text));
+    if (ListView* view = list(id)) view->rows().setCellText(row, column, qs(text));
 }
 
 std::string DialogWindow::cellText(int id, int row, int column) const {
-    QTreeWidget* tree = list(id);
-    if (tree == nullptr) return {};
-    QTreeWidgetItem* item = tree->topLevelItem(row);
-    return item == nullptr ? std::string() : utf8(item->text(column));
+    ListView* view = list(id);
+    return view == nullptr ? std::string() : utf8(view->rows().cellText(row, column));
 }
 
 int DialogWindow::rowCount(int id) const {
-    QTreeWidget* tree = list(id);
-    return tree == nullptr ? 0 : tree->topLevelItemCount();
+    ListView* view = list(id);
+    return view == nullptr ? 0 : view->rows().rowCount();
 }
 
 std::uintptr_t DialogWindow::rowData(int id, int row) const {
-    QTreeWidget* tree = list(id);
-    QTreeWidgetItem* item = tree == nullptr ? nullptr : tree->topLevelItem(row);
-    return item == nullptr ? 0 : static_cast<std::uintptr_t>(item->data(0, Qt::UserRole).toULongLong());
+    ListView* view = list(id);
+    return view == nullptr ? 0 : view->rows().rowValue(row);
 }
 
 void DialogWindow::sortRows(int id, const std::function<int(std::uintptr_t, std::uintptr_t)>& compare) {
-    QTreeWidget* tree = list(id);
-    if (tree == nullptr) return;
-    QTreeWidgetItem* current = tree->currentItem();
-    QList<QTreeWidgetItem*> items;
-    while (tree->topLevelItemCount() > 0) items.append(tree->takeTopLevelItem(0));
-    auto valueOf = [](const QTreeWidgetItem* item) {
-        return static_cast<std::uintptr_t>(item->data(0, Qt::UserRole).toULongLong());
-    };
-    std::stable_sort(items.begin(), items.end(), [&](const QTreeWidgetItem* a, const QTreeWidgetItem* b) {
-        return compare(valueOf(a), valueOf(b)) < 0;
-    });
-    tree->addTopLevelItems(items);
-    if (current != nullptr) tree->setCurrentItem(current);
+    if (ListView* view = list(id)) view->rows().sortRows(compare);
 }
 
 // Window ---------------------------------------------------------------------------------------
@@ -456,11 +420,13 @@ void DialogWindow::endDialog(int result) { done(result); }
 int DialogWindow::runDialog(int dialogId, DialogHandler& handler) {
     const DialogTemplate* child = findDialogTemplate(dialogId);
     if (child == nullptr) return -1;
+    publishLists();
     DialogWindow window(*child, language_, handler, this);
     return window.run();
 }
 
 std::optional<std::string> DialogWindow::pickFolder(std::string_view title) {
+    publishLists();
     const QString folder = QFileDialog::getExistingDirectory(this, qs(title));
     if (folder.isEmpty()) return std::nullopt;
     return QFile::encodeName(folder).toStdString();

@@ -16,9 +16,10 @@
 #include "platform/dialoghost.h"
 
 class QProgressBar;
-class QTreeWidget;
 
 namespace quillomar {
+
+class ListView;
 
 class DialogWindow : public QDialog, public DialogHost {
 public:
@@ -36,6 +37,8 @@ public:
     Language language() const { return language_; }
     // A rectangle in dialog units as pixels of this dialog's font.
     QRect toPixels(const DialogRect& rect) const;
+    // The list view control id, or nullptr.
+    ListView* list(int id) const;
     // True while a call into the logic runs: input for this dialog is turned away meanwhile.
     bool busy() const { return depth_ > 0; }
 
@@ -98,7 +101,7 @@ private:
     void showBar(const Bar& bar);
     void keepPainted();
     Bar* bar(int id);
-    QTreeWidget* list(int id) const;
+    void publishLists();
     static bool firstItemPath(const QDropEvent* event, std::string* path);
     bool acceptsDrops() const;
 
@@ -109,6 +112,7 @@ private:
     int baseY_ = 0;  // font's character height
     std::map<int, QWidget*> controls_;
     std::map<int, Bar> bars_;
+    std::vector<ListView*> lists_;
     std::vector<int> deferred_;
     int depth_ = 0;
     bool initialized_ = false;

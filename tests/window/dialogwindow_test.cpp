@@ -10,7 +10,6 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QTest>
-#include <QTreeWidget>
 #include <QUrl>
 
 #include <algorithm>
@@ -19,6 +18,7 @@
 #include "app/dialogtemplate.h"
 #include "packer/packerwindow.h"
 #include "ui/dialogwindow.h"
+#include "ui/listview.h"
 #include "ui/messagebox.h"
 #include "windowtestutil.h"
 
@@ -294,12 +294,12 @@ private slots:
         QCOMPARE(window.cellText(217, 2, 1), std::string("é30"));
         QCOMPARE(window.rowData(217, 1), std::uintptr_t{20});
 
-        auto* tree = qobject_cast<QTreeWidget*>(window.control(217));
-        QVERIFY(tree != nullptr);
-        QCOMPARE(tree->headerItem()->text(1), QStringLiteral("Taille"));
-        emit tree->itemActivated(tree->topLevelItem(2), 0);
+        ListView* view = window.list(217);
+        QVERIFY(view != nullptr);
+        QCOMPARE(view->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Taille"));
+        emit view->activated(view->model()->index(2, 0));
         QCOMPARE(recorder.activated, (std::vector<std::pair<int, int>>{{217, 2}}));
-        emit tree->header()->sectionClicked(1);
+        emit view->header()->sectionClicked(1);
         QCOMPARE(recorder.columns, (std::vector<std::pair<int, int>>{{217, 1}}));
         // Escape sends the cancel command, which is the content window's Extract all.
         window.show();

@@ -1,0 +1,136 @@
+#include "ui/listmodel.h"
+
+#include <algorithm>
+#include <numeric>
+
+namespace quillomar {
+
+ListModel::ListModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+int ListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(values_.size());
+}
+
+int ListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : columns_; }
+
+QVariant ListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= rowCount() || index.column() >= columns_) return {};
+    switch (role) {
+        case Qt::DisplayRole:
+        case Qt::ToolTipRole:
+            return cells_[cell(index.row(), index.column())];
+        case kValueRole:
+            return QVariant::fromValue<qulonglong>(values_[static_cast<std::size_t>(index.row())]);
+        default:
+            return {};
+    }
+}
+
+QVariant ListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || section < 0 || section >= columns_) return {};
+    if (role == Qt::DisplayRole) return titles_[section];
+    if (role == Qt::TextAlignmentRole) return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
+    return {};
+}
+
+Qt::ItemFlags ListModel::flags(const QModelIndex& index) const {
+    if (!index.isValid()) return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+}
+
+void ListModel::changing() {
+    if (resetting_) return;
+    resetting_ = true;
+    beginResetModel();
+    // Should the change come from outside a call into the logic, the event loop ends the batch.
+    QMetaObject::invokeMethod(this, [this] { publish(); }, Qt::QueuedConnection);
+}
+
+bool ListModel::publish() {
+    if (!resetting_) return false;
+    resetting_ = false;
+    endResetModel();
+    return true;
+}
+
+int ListModel::insertColumn(int column, const QString& title) {
+    column = std::clamp(column, 0, columns_);
+    changing();
+    const int rows = static_cast<int>(values_.size());
+    std::vector<QString> widened(static_cast<std::size_t>(rows) * static_cast<std::size_t>(columns_ + 1));
+    for (int row = 0; row < rows; ++row) {
+        for (int c = 0; c < columns_; ++c) {
+            const std::size_t to = static_cast<std::size_t>(row) * static_cast<std::size_t>(columns_ + 1) +
+                                   static_cast<std::size_t>(c < column ? c : c + 1);
+            widened[to] = std::move(cells_[cell(row, c)]);
+        }
+    }
+    cells_ = std::move(widened);
+    titles_.insert(column, title);
+    ++columns_;
+    return column;
+}
+
+int ListModel::insertRow(int position, std::uintptr_t value) {
+    position = std::clamp(position, 0, static_cast<int>(values_.size()));
+    changing();
+    values_.insert(values_.begin() + position, value);
+    cells_.insert(cells_.begin() + static_cast<std::ptrdiff_t>(cell(position, 0)), static_cast<std::size_t>(columns_),
+                  QString());
+    return position;
+}
+
+void ListModel::setCellText(int row, int column, const QString& text) {
+    if (row < 0 || row >= rowCount() || column < 0 || column >= columns_) return;
+    cells_[cell(row, column)] = text;
+    if (resetting_) return;  // the batch's reset shows it
+    const QModelIndex at = index(row, column);
+    emit dataChanged(at, at, {Qt::DisplayRole, Qt::ToolTipRole});
+}
+
+QString ListModel::cellText(int row, int column) const {
+    if (row < 0 || row >= rowCount() || column < 0 || column >= columns_) return {};
+    return cells_[cell(row, column)];
+}
+
+std::uintptr_t ListModel::rowValue(int row) const {
+    if (row < 0 || row >= rowCount()) return 0;
+    return values_[static_cast<std::size_t>(row)];
+}
+
+void ListModel::sortRows(const std::function<int(std::uintptr_t, std::uintptr_t)>& compare) {
+    const std::size_t rows = values_.size();
+    std::vector<int> order(rows);  // order[newRow] = oldRow
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+        return compare(values_[static_cast<std::size_t>(a)], values_[static_cast<std::size_t>(b)]) < 0;
+    });
+
+    // While a batch is open the views learn everything from its reset.
+    const bool tellViews = !resetting_;
+    if (tellViews) emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+
+    std::vector<std::uintptr_t> values(rows);
+    std::vector<QString> cells(cells_.size());
+    for (std::size_t to = 0; to < rows; ++to) {
+        const int from = order[to];
+        values[to] = values_[static_cast<std::size_t>(from)];
+        for (int c = 0; c < columns_; ++c) cells[cell(static_cast<int>(to), c)] = std::move(cells_[cell(from, c)]);
+    }
+    values_ = std::move(values);
+    cells_ = std::move(cells);
+
+    if (!tellViews) return;
+    std::vector<int> newRow(rows);
+    for (std::size_t to = 0; to < rows; ++to) newRow[static_cast<std::size_t>(order[to])] = static_cast<int>(to);
+    const QModelIndexList before = persistentIndexList();
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (const QModelIndex& old : before) {
+        after.append(index(newRow[static_cast<std::size_t>(old.row())], old.column()));
+    }
+    changePersistentIndexList(before, after);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+}  // namespace quillomar

@@ -1,0 +1,65 @@
+#pragma once
+// The rows of a list view in report view: each row a value of the logic's own and one text per
+// column, held in flat vectors. The host fills it through the list calls of DialogHost; views
+// learn of a batch of insertions in one reset, and a sort moves the rows in place.
+
+#include <QAbstractTableModel>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace quillomar {
+
+class ListModel final : public QAbstractTableModel {
+    Q_OBJECT
+
+public:
+    // The role under which a row's value is shown to views, as a qulonglong in every column.
+    static constexpr int kValueRole = Qt::UserRole;
+
+    explicit ListModel(QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+    // Inserts a column before column (clamped); its cells are empty. Returns its index.
+    int insertColumn(int column, const QString& title);
+    // Inserts an empty row before position (clamped). Returns its index.
+    int insertRow(int position, std::uintptr_t value);
+    // Ignored for a row or column that does not exist.
+    void setCellText(int row, int column, const QString& text);
+    QString cellText(int row, int column) const;
+    std::uintptr_t rowValue(int row) const;
+
+    // Orders the rows by compare over their values (negative: first before second); rows that
+    // compare equal keep their order. Selections and other persistent indexes follow their rows.
+    void sortRows(const std::function<int(std::uintptr_t, std::uintptr_t)>& compare);
+
+    // Changes made since the last publish reach the views in one reset. Returns true when there
+    // were any. The host calls it when the logic's call has returned and before the event loop
+    // can run; one is also queued with the first change.
+    bool publish();
+    // True while changes wait for publish.
+    bool pending() const { return resetting_; }
+
+private:
+    // Views are told once per batch: the first change opens a reset, publish ends it.
+    void changing();
+    std::size_t cell(int row, int column) const {
+        return static_cast<std::size_t>(row) * static_cast<std::size_t>(columns_) + static_cast<std::size_t>(column);
+    }
+
+    QStringList titles_;
+    int columns_ = 0;
+    std::vector<std::uintptr_t> values_;  // one per row
+    std::vector<QString> cells_;          // row after row, columns_ texts each
+    bool resetting_ = false;
+};
+
+}  // namespace quillomar
