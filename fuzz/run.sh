@@ -8,7 +8,7 @@
 # that fuzz_seeds writes afresh into build-fuzz/seeds. In the summary, "corpus" is the inputs and
 # bytes the run kept, "cov" the code edges reached and "ft" the features (edges with hit counts).
 # A crash or a broken invariant makes the status non-zero and leaves the input in fuzz/findings/.
-# Set FUZZ_BUILD to build elsewhere.
+# FUZZ_JOBS=2 runs two targets at a time; FUZZ_BUILD builds elsewhere than build-fuzz.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -34,16 +34,31 @@ mkdir -p fuzz/findings "$build/logs"
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}
 
+# One target: its log in $build/logs, its exit status beside it.
+run_one() {
+  local t=$1 corpus=fuzz/corpus/$1 log=$build/logs/$1.log
+  mkdir -p "$corpus"
+  echo "fuzz: $t for ${seconds}s" >&2
+  local rc=0
+  "$build/bin/fuzz_$t" "$corpus" "$build/seeds/$t" \
+    -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=16384 \
+    -artifact_prefix="fuzz/findings/$t-" -print_final_stats=1 >"$log" 2>&1 || rc=$?
+  echo "$rc" >"$log.status"
+}
+
+# FUZZ_JOBS targets at a time (1 unless set; each target uses one core).
+jobs=${FUZZ_JOBS:-1}
+for t in "${targets[@]}"; do
+  while [ "$(jobs -rp | wc -l)" -ge "$jobs" ]; do wait -n || true; done
+  run_one "$t" &
+done
+wait
+
 status=0
 summary=()
 for t in "${targets[@]}"; do
-  corpus=fuzz/corpus/$t
   log=$build/logs/$t.log
-  mkdir -p "$corpus"
-  echo "fuzz: $t for ${seconds}s" >&2
-  if "$build/bin/fuzz_$t" "$corpus" "$build/seeds/$t" \
-      -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=16384 \
-      -artifact_prefix="fuzz/findings/$t-" -print_final_stats=1 >"$log" 2>&1; then
+  if [ "$(cat "$log.status")" = 0 ]; then
     result=ok
   else
     result="FAILED (see $log and fuzz/findings/)"
