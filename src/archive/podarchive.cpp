@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "archive/splitpath.h"
@@ -22,8 +23,7 @@ namespace quillomar {
 
 namespace {
 
-// Names are looked up in one read of the table while it is no larger than every name at its
-// longest could need; a sparser (hostile) table is read name by name instead.
+// Slack allowed beyond 260 bytes a name before the name table is read name by name.
 constexpr std::uint64_t kNameTableSlack = 4096;
 
 std::uint64_t u32(std::int64_t value) { return static_cast<std::uint32_t>(value); }
@@ -140,23 +140,28 @@ int PodArchive::readDirectory() {
     const auto count = static_cast<std::size_t>(std::max(header_.entryCount, 0));
     const std::uint64_t directoryStart =
         version_ == ArchiveVersion::Pod3 ? std::uint64_t{header_.directoryOffset} : kPod2HeaderSize;
+    // The name table starts right after the directory and may run to the end of the file.
     const std::uint64_t tableStart = directoryStart + count * kDirectoryRecordSize;
+    const std::uint64_t tableLength = fileSize_ - std::min(tableStart, fileSize_);
 
-    std::vector<DirectoryRecord> records;
-    std::vector<std::string> names;
     std::vector<ArchiveEntry> loaded;
     try {
-        std::vector<std::byte> directory(count * kDirectoryRecordSize);
-        std::int64_t got = file_.readAt(directoryStart, directory);
+        // Buffers are left uninitialised: every byte used is read first, and for a large
+        // directory touching the memory twice costs more than the reads.
+        const std::size_t directoryBytes = count * kDirectoryRecordSize;
+        std::unique_ptr<std::byte[]> directory(new std::byte[directoryBytes]);
+        const std::span<const std::byte> records(directory.get(), directoryBytes);
+        std::int64_t got = file_.readAt(directoryStart, std::span(directory.get(), directoryBytes));
         if (got < 0) return 0;
-        if (static_cast<std::uint64_t>(got) != directory.size()) return refuse("the directory is cut short");
-        records.reserve(count);
+        if (static_cast<std::uint64_t>(got) != directoryBytes) return refuse("the directory is cut short");
+        auto record = [&](std::size_t i) {
+            return decodeDirectoryRecord(records.subspan(i * kDirectoryRecordSize).first<kDirectoryRecordSize>());
+        };
+
+        // Every data range and name offset inside the file before anything is loaded.
+        std::uint64_t maxNameOffset = 0;
         for (std::size_t i = 0; i < count; ++i) {
-            records.push_back(decodeDirectoryRecord(
-                std::span(directory).subspan(i * kDirectoryRecordSize).first<kDirectoryRecordSize>()));
-        }
-        for (std::size_t i = 0; i < count; ++i) {
-            const DirectoryRecord& r = records[i];
+            const DirectoryRecord r = record(i);
             std::uint64_t start = static_cast<std::uint32_t>(r.dataOffset);
             std::uint64_t end = start + static_cast<std::uint32_t>(r.size);
             if (end > fileSize_) {
@@ -166,18 +171,49 @@ int PodArchive::readDirectory() {
                                            static_cast<unsigned long long>(end - start),
                                            static_cast<unsigned long long>(fileSize_)));
             }
+            if (r.nameOffset >= tableLength) {
+                return refuse(formatString("entry %zu: name offset %u is outside the name table (%llu bytes)", i + 1,
+                                           r.nameOffset, static_cast<unsigned long long>(tableLength)));
+            }
+            maxNameOffset = std::max<std::uint64_t>(maxNameOffset, r.nameOffset);
         }
-        if (!loadNames(tableStart, records, names)) return 0;
+
+        // Names come from one read of the table while it is no larger than every name at its longest
+        // could need; a sparser (hostile) table is read name by name instead.
+        const std::uint64_t needed = count == 0 ? 0 : std::min(tableLength, maxNameOffset + kNameReadLength);
+        const bool wholeTable = needed <= count * kNameReadLength + kNameTableSlack;
+        std::unique_ptr<std::byte[]> table;
+        if (wholeTable && needed > 0) {
+            table.reset(new std::byte[needed]);
+            got = file_.readAt(tableStart, std::span(table.get(), static_cast<std::size_t>(needed)));
+            if (got < 0) return 0;
+            if (static_cast<std::uint64_t>(got) != needed) return refuse("the name table is cut short");
+        }
+        std::array<std::byte, kNameReadLength> one{};
 
         loaded.reserve(count);
         for (std::size_t i = 0; i < count; ++i) {
-            const DirectoryRecord& r = records[i];
-            ArchiveEntry entry;
-            entry.name = std::move(names[i]);
+            const DirectoryRecord r = record(i);
+            const std::uint64_t offset = r.nameOffset;
+            const std::size_t available = static_cast<std::size_t>(std::min<std::uint64_t>(kNameReadLength, tableLength - offset));
+            std::span<const std::byte> window;
+            if (wholeTable) {
+                window = std::span<const std::byte>(table.get() + offset, available);
+            } else {
+                got = file_.readAt(tableStart + offset, std::span(one).first(available));
+                if (got < 0) return 0;
+                window = std::span<const std::byte>(one).first(static_cast<std::size_t>(got));
+            }
+            auto nul = std::find(window.begin(), window.end(), std::byte{0});
+            if (nul == window.end()) {
+                return refuse(formatString("entry %zu: name at offset %llu has no end within %zu bytes", i + 1,
+                                           static_cast<unsigned long long>(offset), kNameReadLength));
+            }
+            ArchiveEntry& entry = loaded.emplace_back();
+            entry.name.assign(reinterpret_cast<const char*>(window.data()), static_cast<std::size_t>(nul - window.begin()));
             entry.size = r.size;
             entry.offset = r.dataOffset;  // sign-extended, as the format's readers always did
             entry.time = decodeTimestamp(r.timestamp).value_or(kNoEntryTime);
-            loaded.push_back(std::move(entry));
         }
     } catch (const std::bad_alloc&) {
         showStringMessage(kMsgOutOfMemory);
@@ -192,55 +228,6 @@ int PodArchive::readDirectory() {
     totalSize_ = static_cast<std::int32_t>(total);
     entries_ = std::move(loaded);
     return 1;
-}
-
-// Every name must start inside the table (which runs to the end of the file) and end with a NUL
-// within 260 bytes and before the file ends.
-bool PodArchive::loadNames(std::uint64_t tableStart, const std::vector<DirectoryRecord>& records,
-                           std::vector<std::string>& names) {
-    const std::uint64_t tableLength = fileSize_ - std::min(tableStart, fileSize_);
-    std::uint64_t maxNameOffset = 0;
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        if (records[i].nameOffset >= tableLength) {
-            return refuse(formatString("entry %zu: name offset %u is outside the name table (%llu bytes)", i + 1,
-                                       records[i].nameOffset, static_cast<unsigned long long>(tableLength)));
-        }
-        maxNameOffset = std::max<std::uint64_t>(maxNameOffset, records[i].nameOffset);
-    }
-    if (records.empty()) return true;
-
-    const std::uint64_t needed = std::min(tableLength, maxNameOffset + kNameReadLength);
-    const bool wholeTable = needed <= records.size() * kNameReadLength + kNameTableSlack;
-    std::vector<std::byte> table;
-    if (wholeTable) {
-        table.resize(static_cast<std::size_t>(needed));
-        std::int64_t got = file_.readAt(tableStart, table);
-        if (got < 0) return false;
-        if (static_cast<std::uint64_t>(got) != needed) return refuse("the name table is cut short");
-    }
-
-    std::array<std::byte, kNameReadLength> one{};
-    names.resize(records.size());
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        const std::uint64_t offset = records[i].nameOffset;
-        std::span<const std::byte> window;
-        if (wholeTable) {
-            window = std::span<const std::byte>(table).subspan(static_cast<std::size_t>(offset));
-            window = window.first(std::min<std::size_t>(window.size(), kNameReadLength));
-        } else {
-            std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kNameReadLength, tableLength - offset));
-            std::int64_t got = file_.readAt(tableStart + offset, std::span(one).first(want));
-            if (got < 0) return false;
-            window = std::span<const std::byte>(one).first(static_cast<std::size_t>(got));
-        }
-        auto nul = std::find(window.begin(), window.end(), std::byte{0});
-        if (nul == window.end()) {
-            return refuse(formatString("entry %zu: name at offset %llu has no end within %zu bytes", i + 1,
-                                       static_cast<unsigned long long>(offset), kNameReadLength));
-        }
-        names[i].assign(reinterpret_cast<const char*>(window.data()), static_cast<std::size_t>(nul - window.begin()));
-    }
-    return true;
 }
 
 void PodArchive::close() {

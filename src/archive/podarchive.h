@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -93,8 +94,6 @@ public:
 private:
     bool refuse(std::string problem);
     bool checkHeader();
-    bool loadNames(std::uint64_t tableStart, const std::vector<DirectoryRecord>& records,
-                   std::vector<std::string>& names);
     void removeTemporaryFolder();
 
     PodHeader header_{};
