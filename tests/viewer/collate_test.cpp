@@ -1,0 +1,102 @@
+// The locale collation that orders the content window's text columns.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <stdlib.h>
+#include <string>
+#include <vector>
+
+#include "platform/collate.h"
+
+namespace quillomar {
+namespace {
+
+std::vector<std::string> sorted(const Collator& collator, std::vector<std::string> words) {
+    std::stable_sort(words.begin(), words.end(),
+                     [&](const std::string& a, const std::string& b) { return collator.compare(a, b) < 0; });
+    return words;
+}
+
+TEST(Collator, OrdersByLocaleCaseSensitively) {
+    const Collator english("en_US.UTF-8");
+    EXPECT_EQ(english.locale(), "en_US");
+    EXPECT_LT(english.compare("a", "A"), 0);
+    EXPECT_GT(english.compare("A", "a"), 0);
+    EXPECT_LT(english.compare("A", "b"), 0);  // bytes would put B..Z before a
+    EXPECT_LT(english.compare("e", "é"), 0);
+    EXPECT_LT(english.compare("é", "f"), 0);
+    EXPECT_EQ(english.compare("same", "same"), 0);
+    EXPECT_EQ(sorted(english, {"Zeta", "alpha", "Alpha", "beta", "émile", "Emile", "10", "9", "_x"}),
+              (std::vector<std::string>{"_x", "10", "9", "alpha", "Alpha", "beta", "Emile", "émile", "Zeta"}));
+}
+
+TEST(Collator, TheLocaleDecides) {
+    // Swedish sorts ö after z; English sorts it with o.
+    const Collator swedish("sv_SE");
+    const Collator english("en_GB");
+    EXPECT_GT(swedish.compare("ö", "z"), 0);
+    EXPECT_LT(english.compare("ö", "z"), 0);
+    // C and POSIX take the root collation, which still orders letters, not bytes.
+    const Collator c("C");
+    EXPECT_EQ(c.locale(), "root");
+    EXPECT_EQ(Collator("POSIX").locale(), "root");
+    EXPECT_EQ(Collator("").locale(), "root");
+    EXPECT_EQ(Collator("de_DE@euro").locale(), "de_DE");
+    EXPECT_LT(c.compare("a", "B"), 0);
+}
+
+TEST(Collator, EmptyTextSortsFirst) {
+    const Collator collator("en_US");
+    EXPECT_LT(collator.compare("", "a"), 0);
+    EXPECT_LT(collator.compare("", "\x01"), 0);  // even before a text the collation ignores
+    EXPECT_GT(collator.compare("\x01", ""), 0);
+    EXPECT_EQ(collator.compare("", ""), 0);
+    EXPECT_LT(collator.sortKey(""), collator.sortKey("\x01"));
+}
+
+TEST(Collator, SortKeysOrderAsTheComparison) {
+    for (const char* locale : {"en_US", "fr_FR", "sv_SE", "C"}) {
+        const Collator collator(locale);
+        const std::vector<std::string> words{"", "a", "A", "ä", "Ä", "b", "B", ".TXT", ".txt", ".PBM", "ART\\",
+                                             "art\\", "z", "ö", "œuvre", "OEUVRE", "10", "9", "a b", "a-b", "ab",
+                                             "\x01", "e\xCC\x81", "é"};
+        for (const std::string& a : words) {
+            for (const std::string& b : words) {
+                const int byKeys = collator.sortKey(a).compare(collator.sortKey(b));
+                const int direct = collator.compare(a, b);
+                EXPECT_EQ(byKeys < 0, direct < 0) << locale << ": " << a << " / " << b;
+                EXPECT_EQ(byKeys == 0, direct == 0) << locale << ": " << a << " / " << b;
+            }
+        }
+    }
+}
+
+TEST(Collator, UserLocaleComesFromTheEnvironment) {
+    const char* names[] = {"LC_ALL", "LC_COLLATE", "LANG"};
+    std::vector<std::pair<std::string, bool>> saved;
+    for (const char* name : names) {
+        const char* value = ::getenv(name);
+        saved.emplace_back(value ? value : "", value != nullptr);
+        ::unsetenv(name);
+    }
+    EXPECT_EQ(collationLocaleFromEnvironment(), "");
+    ::setenv("LANG", "fr_FR.UTF-8", 1);
+    EXPECT_EQ(collationLocaleFromEnvironment(), "fr_FR.UTF-8");
+    ::setenv("LC_COLLATE", "sv_SE.UTF-8", 1);
+    EXPECT_EQ(collationLocaleFromEnvironment(), "sv_SE.UTF-8");
+    ::setenv("LC_ALL", "", 1);  // set but empty: not taken
+    EXPECT_EQ(collationLocaleFromEnvironment(), "sv_SE.UTF-8");
+    ::setenv("LC_ALL", "de_DE", 1);
+    EXPECT_EQ(collationLocaleFromEnvironment(), "de_DE");
+    for (std::size_t i = 0; i < saved.size(); ++i) {
+        if (saved[i].second) {
+            ::setenv(names[i], saved[i].first.c_str(), 1);
+        } else {
+            ::unsetenv(names[i]);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace quillomar

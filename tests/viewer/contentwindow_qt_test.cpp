@@ -1,0 +1,318 @@
+// The content window in the window program on the offscreen platform: a real archive opened from
+// the packer window lists in the real dialog, sorts on header clicks, opens copies on
+// double-clicks and extracts through the folder picker; the list's model passes Qt's model tester.
+
+#include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+
+#include <functional>
+#include <memory>
+
+#include "../window/windowtestutil.h"
+#include "app/contentwindowhook.h"
+#include "app/dialogtemplate.h"
+#include "app/stringtable.h"
+#include "packer/packerwindow.h"
+#include "ui/dialogwindow.h"
+#include "ui/listmodel.h"
+#include "ui/listview.h"
+#include "viewer/contentwindow.h"
+#include "viewertestutil.h"
+
+using namespace quillomar;
+
+namespace {
+
+// The packer window's dialog, with the desktop's "open" recorded instead of carried out.
+class PackerDialog : public DialogWindow {
+public:
+    using DialogWindow::DialogWindow;
+    bool openWithDesktop(const std::string& path) override {
+        opened.push_back(path);
+        return desktopAnswer;
+    }
+    std::vector<std::string> opened;
+    bool desktopAnswer = true;
+};
+
+// Runs action on the next modal window other than notThis, once it is on screen. A window the
+// action leaves open (a failed check returns early) is ended, so that the test goes on.
+void whenModal(std::function<void(QWidget*)> action, QWidget* notThis = nullptr) {
+    auto* timer = new QTimer;
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, [timer, action, notThis] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal == nullptr || modal == notThis || !modal->isVisible()) return;
+        timer->stop();
+        timer->deleteLater();
+        if (QTest::qWaitForWindowExposed(modal)) action(modal);
+        auto* dialog = qobject_cast<QDialog*>(modal);
+        if (dialog != nullptr && dialog->isVisible()) dialog->done(-1);
+    });
+    timer->start();
+}
+
+void dropFile(DialogWindow& dialog, const std::string& path) {
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
+    const QPoint at(dialog.width() / 2, dialog.height() / 2);
+    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&dialog, &enter);
+    QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&dialog, &drop);
+    QCoreApplication::processEvents();  // the drop's handling, which runs the content window
+}
+
+QString cell(const QAbstractItemModel& model, int row, int column) { return model.index(row, column).data().toString(); }
+
+QStringList columnTexts(const QAbstractItemModel& model, int column) {
+    QStringList texts;
+    for (int row = 0; row < model.rowCount(); ++row) texts << cell(model, row, column);
+    return texts;
+}
+
+void clickHeader(ListView& view, int column) {
+    QHeaderView* header = view.header();
+    const QPoint at(header->sectionViewportPosition(column) + header->sectionSize(column) / 2, header->height() / 2);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+}
+
+void doubleClickRow(ListView& view, int row) {
+    const QModelIndex index = view.model()->index(row, 0);
+    view.scrollTo(index);
+    const QPoint at = view.visualRect(index).center();
+    // The press that starts a double-click, then the double-click as the window system reports
+    // it (QTest's own double-click does not reach item views on every platform plugin).
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    QMouseEvent twice(QEvent::MouseButtonDblClick, at, view.viewport()->mapToGlobal(at), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(view.viewport(), &twice);
+}
+
+const FileTime kApril = test::utcFileTime(2003, 4, 28, 14, 5, 8);
+
+}  // namespace
+
+class ContentWindowQtTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<test::TimeZone> zone;
+    std::unique_ptr<test::RecordingSink> sink;
+    std::unique_ptr<test::TempDir> dir;
+    std::unique_ptr<PackerWindow> logic;
+    std::unique_ptr<PackerDialog> packer;
+
+    void openPacker(Language language) {
+        setCurrentLanguage(language);
+        logic = std::make_unique<PackerWindow>(std::string_view{}, contentWindowHook());
+        packer = std::make_unique<PackerDialog>(*findDialogTemplate(kPackerDialogId), language, *logic);
+        packer->initialize();
+        packer->show();
+        QVERIFY(QTest::qWaitForWindowExposed(packer.get()));
+    }
+
+    std::string makeArchive() {
+        const std::string path = *dir / "mod.pod";
+        test::writeFile(path, test::layOutArchive({{"ART\\A.PBM", std::string(1500, 'a'), kApril},
+                                                   {"ART\\B.PBM", "bb", kApril + 20000000},
+                                                   {"README.TXT", "read me", kApril - 20000000}}));
+        return path;
+    }
+
+private slots:
+    void init() {
+        zone = std::make_unique<test::TimeZone>("UTC0");
+        sink = std::make_unique<test::RecordingSink>();
+        dir = std::make_unique<test::TempDir>();
+    }
+
+    void cleanup() {
+        packer.reset();
+        logic.reset();
+        dir.reset();
+        sink.reset();
+        zone.reset();
+    }
+
+    void listModelPassesTheModelTester() {
+        ListModel model;
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QCOMPARE(model.insertColumn(0, QStringLiteral("Size")), 0);
+        QCOMPARE(model.insertColumn(0, QStringLiteral("Name")), 0);
+        for (int i = 0; i < 50; ++i) {
+            const int row = model.insertRow(0, static_cast<std::uintptr_t>(i));
+            model.setCellText(row, 0, QString::number(i));
+            model.setCellText(row, 1, QString::number(i % 7));
+        }
+        QVERIFY(model.pending());
+        QVERIFY(model.publish());
+        QVERIFY(!model.publish());
+        QCOMPARE(model.rowCount(), 50);
+        QCOMPARE(model.headerData(1, Qt::Horizontal).toString(), QStringLiteral("Size"));
+
+        // A sort moves the rows in place, and what points at a row follows it.
+        QPersistentModelIndex fortyNine(model.index(0, 1));
+        QCOMPARE(model.rowValue(0), std::uintptr_t{49});
+        model.sortRows([](std::uintptr_t a, std::uintptr_t b) { return int(a % 7) - int(b % 7); });
+        QVERIFY(!model.pending());
+        QCOMPARE(model.rowValue(fortyNine.row()), std::uintptr_t{49});
+        QCOMPARE(fortyNine.column(), 1);
+        // Equal keys keep their order: 49, 42, ... 0 all have key 0, from the top.
+        QCOMPARE(model.rowValue(0), std::uintptr_t{49});
+        QCOMPARE(model.rowValue(7), std::uintptr_t{0});
+        QCOMPARE(model.index(7, 0).data().toString(), QStringLiteral("0"));
+        QCOMPARE(model.index(7, 0).data(ListModel::kValueRole).toULongLong(), 0ull);
+
+        // A change after publication is told at once; a column added later reaches old rows too.
+        model.setCellText(3, 1, QStringLiteral("changed"));
+        QCOMPARE(model.cellText(3, 1), QStringLiteral("changed"));
+        QCOMPARE(model.insertColumn(1, QStringLiteral("Type")), 1);
+        model.setCellText(0, 1, QStringLiteral(".TXT"));
+        QVERIFY(model.publish());
+        QCOMPARE(model.columnCount(), 3);
+        QCOMPARE(model.cellText(3, 2), QStringLiteral("changed"));
+        QCOMPARE(model.cellText(0, 1), QStringLiteral(".TXT"));
+        QCOMPARE(model.cellText(1, 1), QString());
+        QCOMPARE(model.cellText(50, 0), QString());
+        QVERIFY(!model.index(50, 0).isValid());
+    }
+
+    void archiveListsInTheDialogAndSortsOnHeaderClicks() {
+        openPacker(Language::Neutral);
+        const std::string archive = makeArchive();
+        bool ran = false;
+        whenModal([&](QWidget* modal) {
+            auto* content = dynamic_cast<DialogWindow*>(modal);
+            QVERIFY(content != nullptr);
+            ran = true;
+            QCOMPARE(content->windowTitle(), QStringLiteral("POD content"));
+            QVERIFY(!packer->control(packer::kShowContent)->isEnabled());
+            ListView* view = content->list(viewer::kList);
+            QVERIFY(view != nullptr);
+            QAbstractItemModelTester tester(view->model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+            const QAbstractItemModel& model = *view->model();
+            QCOMPARE(model.columnCount(), 5);
+            QCOMPARE(model.headerData(2, Qt::Horizontal).toString(), QStringLiteral("Folder"));
+            QCOMPARE(view->columnWidth(0), 110);
+            QCOMPARE(view->columnWidth(1), 45);
+            QCOMPARE(view->columnWidth(4), 60);
+            QCOMPARE(columnTexts(model, 0), (QStringList{"README", "B", "A"}));
+            QCOMPARE(columnTexts(model, 2), (QStringList{"", "ART\\", "ART\\"}));
+            QCOMPARE(columnTexts(model, 3), (QStringList{"04/28/03 14:05:06", "04/28/03 14:05:10", "04/28/03 14:05:08"}));
+            QCOMPARE(columnTexts(model, 4), (QStringList{"7", "2", "1500"}));
+
+            clickHeader(*view, kColumnName);
+            QCOMPARE(columnTexts(model, 0), (QStringList{"A", "B", "README"}));
+            clickHeader(*view, kColumnDate);
+            QCOMPARE(columnTexts(model, 0), (QStringList{"README", "A", "B"}));
+            clickHeader(*view, kColumnSize);
+            QCOMPARE(columnTexts(model, 0), (QStringList{"B", "README", "A"}));
+            clickHeader(*view, kColumnType);
+            QCOMPARE(columnTexts(model, 1), (QStringList{".PBM", ".PBM", ".TXT"}));
+
+            qobject_cast<QPushButton*>(content->control(viewer::kClose))->click();
+        }, packer.get());
+        dropFile(*packer, archive);
+        QVERIFY(ran);
+        QVERIFY(packer->control(packer::kShowContent)->isEnabled());
+        QVERIFY(sink->ids.empty());
+    }
+
+    void doubleClickOpensTheRowsCopyWithTheDesktop() {
+        openPacker(Language::French);
+        const std::string archive = makeArchive();
+        packer->desktopAnswer = false;  // no program for .PBM
+        std::string copy;
+        whenModal([&](QWidget* modal) {
+            auto* content = dynamic_cast<DialogWindow*>(modal);
+            QVERIFY(content != nullptr);
+            QCOMPARE(content->windowTitle(), QStringLiteral("Liste des fichiers POD"));
+            ListView* view = content->list(viewer::kList);
+            QCOMPARE(view->model()->headerData(2, Qt::Horizontal).toString(), QStringLiteral("Répertoire"));
+            doubleClickRow(*view, 2);  // ART\A.PBM
+            QCOMPARE(packer->opened.size(), std::size_t{1});
+            copy = packer->opened[0];
+            QCOMPARE(sink->ids, std::vector<int>{kMsgNoAssociation});
+            // Enter on the current row opens it too, and leaves the window open.
+            view->setFocus();
+            view->setCurrentIndex(view->model()->index(0, 0));
+            QTest::keyClick(view, Qt::Key_Return);
+            QCOMPARE(packer->opened.size(), std::size_t{2});
+            QVERIFY(content->isVisible());
+            qobject_cast<QPushButton*>(content->control(viewer::kClose))->click();
+        }, packer.get());
+        dropFile(*packer, archive);
+        QVERIFY(copy.ends_with("/ART/A.PBM"));
+        QCOMPARE(test::readFile(copy), std::string(1500, 'a'));
+        QCOMPARE(logic->archive()->tempFiles().size(), std::size_t{2});
+        // The program ending destroys the packer window, which closes the archive.
+        packer.reset();
+        logic.reset();
+        QVERIFY(!test::exists(copy));
+    }
+
+    void escapeExtractsAllIntoThePickedFolder() {
+        openPacker(Language::Neutral);
+        const std::string archive = makeArchive();
+        const std::string root = *dir / "out";
+        test::makeFolder(root);
+        bool cancelled = false;
+        bool picked = false;
+        whenModal([&](QWidget* modal) {
+            auto* content = dynamic_cast<DialogWindow*>(modal);
+            QVERIFY(content != nullptr);
+            // Escape opens the picker; cancelling it extracts nothing.
+            whenModal([&](QWidget* picker) {
+                auto* files = qobject_cast<QFileDialog*>(picker);
+                QVERIFY(files != nullptr);
+                QCOMPARE(files->windowTitle(), QStringLiteral("Destination folder for POD extraction ==>"));
+                QVERIFY(!content->control(viewer::kClose)->isEnabled());
+                QVERIFY(!content->control(viewer::kExtractAll)->isEnabled());
+                cancelled = true;
+                files->reject();
+            }, content);
+            QTest::keyClick(content, Qt::Key_Escape);
+            QVERIFY(cancelled);
+            QVERIFY(content->isVisible());
+            QVERIFY(content->control(viewer::kClose)->isEnabled());
+            QVERIFY(!test::exists(root + "/README.TXT"));
+
+            whenModal([&](QWidget* picker) {
+                auto* files = qobject_cast<QFileDialog*>(picker);
+                QVERIFY(files != nullptr);
+                files->setDirectory(QString::fromStdString(root));
+                picked = true;
+                static_cast<QDialog*>(files)->accept();  // as its Choose button does
+            }, content);
+            qobject_cast<QPushButton*>(content->control(viewer::kExtractAll))->click();
+            QVERIFY(picked);
+            QVERIFY(content->control(viewer::kExtractAll)->isEnabled());
+            qobject_cast<QPushButton*>(content->control(viewer::kClose))->click();
+        }, packer.get());
+        dropFile(*packer, archive);
+        QVERIFY(cancelled && picked);
+        QCOMPARE(test::readFile(root + "/ART/A.PBM"), std::string(1500, 'a'));
+        QCOMPARE(test::readFile(root + "/README.TXT"), std::string("read me"));
+        const DialogWindow::ProgressState bar = packer->progressState(packer::kProgress);
+        QCOMPARE(bar.high, 3);
+        QCOMPARE(bar.position, 3);
+        QVERIFY(sink->ids.empty());
+    }
+};
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quillomar"));
+    ContentWindowQtTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "contentwindow_qt_test.moc"
