@@ -1,0 +1,232 @@
+// Times the content window over a large archive in the window program, offscreen: the drop of the
+// archive on the packer window until the list is on screen, then a click on each column header
+// until the sorted list is painted again.
+//
+// Usage: content_window_bench [ENTRIES [ROUNDS [FOLDER]]]   (defaults 100000, 5, a temporary folder)
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+
+#include <stdlib.h>
+#include <time.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "app/contentwindowhook.h"
+#include "app/dialogtemplate.h"
+#include "app/stringtable.h"
+#include "archive/podformat.h"
+#include "archive/timestamp.h"
+#include "packer/packerwindow.h"
+#include "platform/filetime.h"
+#include "platform/messages.h"
+#include "ui/dialogwindow.h"
+#include "ui/listview.h"
+#include "viewer/contentwindow.h"
+
+using namespace quillomar;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+double millisecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+template <std::size_t N>
+std::string bytesOf(const std::array<std::byte, N>& bytes) {
+    return std::string(reinterpret_cast<const char*>(bytes.data()), N);
+}
+
+// A POD3 archive of count entries spread over nested folders, with mixed names, types, sizes and
+// times, the same for every run.
+std::string layOutLargeArchive(int count) {
+    std::mt19937 random(20030428);
+    const char* const folders[] = {"ART", "ART\\PLANES", "ART\\TERRAIN", "SOUND", "SOUND\\VOICES", "MAPS", "DATA",
+                                   "DATA\\MISSIONS", "SCRIPTS", "MODELS\\SHIPS", "MODELS\\BASES", "TEXTURES"};
+    const char* const types[] = {".PBM", ".TXT", ".WAV", ".LVL", ".BIN", ".DEF", ".RAW", ".TGA", "", ".MDL"};
+    const char* const stems[] = {"F", "ALPHA", "BRAVO", "CANYON", "DUNE", "ECHO", "FJORD", "GATE", "HANGAR", "ISLE"};
+    std::string data, directory, names;
+    data.reserve(static_cast<std::size_t>(count) * 40);
+    for (int i = 0; i < count; ++i) {
+        std::string name = std::string(folders[random() % std::size(folders)]) + "\\" + stems[random() % std::size(stems)] +
+                           std::to_string(random() % 100000) + types[random() % std::size(types)];
+        const std::size_t size = random() % 80;
+        const FileTime time = kUnixEpochFileTime +
+                              static_cast<FileTime>(315532800 + random() % 900000000) * kFileTimeTicksPerSecond;
+        DirectoryRecord record;
+        record.nameOffset = static_cast<std::uint32_t>(names.size());
+        record.size = static_cast<std::int32_t>(size);
+        record.dataOffset = static_cast<std::int32_t>(kPod3HeaderSize + data.size());
+        record.timestamp = encodeTimestamp(time);
+        std::array<std::byte, kDirectoryRecordSize> bytes{};
+        encodeDirectoryRecord(record, bytes);
+        directory += bytesOf(bytes);
+        data.append(size, static_cast<char>('a' + i % 26));
+        names += name;
+        names.push_back('\0');
+    }
+    PodHeader header;
+    std::copy(kMagicPod3.begin(), kMagicPod3.end(), header.magic.begin());
+    header.description = makeHeaderText("Content window benchmark");
+    header.entryCount = count;
+    header.word96 = kHeaderWord96Value;
+    header.priority = 1000;
+    header.directoryOffset = static_cast<std::uint32_t>(kPod3HeaderSize + data.size());
+    header.namesSize = static_cast<std::uint32_t>(names.size());
+    header.word280 = kHeaderWord280Value;
+    return bytesOf(encodeHeader(header)) + data + directory + names;
+}
+
+// Messages go to standard error: the benchmark has no one to press OK.
+class ErrorSink : public MessageSink {
+public:
+    void stringMessage(int id) override {
+        std::fprintf(stderr, "message %d: %s\n", id, loadString(id).c_str());
+        failed = true;
+    }
+    void systemError(const std::string& message) override {
+        std::fprintf(stderr, "%s\n", message.c_str());
+        failed = true;
+    }
+    bool failed = false;
+};
+
+void dropFile(DialogWindow& dialog, const std::string& path) {
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
+    const QPoint at(dialog.width() / 2, dialog.height() / 2);
+    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&dialog, &enter);
+    QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&dialog, &drop);
+}
+
+// Everything queued so far, painting included.
+void settle(QWidget& window) {
+    QCoreApplication::processEvents();
+    window.repaint();
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0.0 : values[values.size() / 2];
+}
+
+double worst(const std::vector<double>& values) {
+    return values.empty() ? 0.0 : *std::max_element(values.begin(), values.end());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (::getenv("QT_QPA_PLATFORM") == nullptr) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    const int count = argc > 1 ? std::max(1, std::atoi(argv[1])) : 100000;
+    const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
+    std::string folder = argc > 3 ? argv[3] : std::string();
+
+    int qtArgc = 1;
+    QApplication application(qtArgc, argv);
+    setCurrentLanguage(Language::Neutral);
+    ErrorSink sink;
+    setMessageSink(&sink);
+
+    std::string scratch;
+    if (folder.empty()) {
+        scratch = (std::filesystem::temp_directory_path() / "quillomar-bench-XXXXXX").string();
+        if (::mkdtemp(scratch.data()) == nullptr) {
+            std::perror("mkdtemp");
+            return 1;
+        }
+        folder = scratch;
+    }
+    const std::string path = folder + "/large.pod";
+    {
+        const std::string bytes = layOutLargeArchive(count);
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        if (!out) {
+            std::fprintf(stderr, "cannot write %s\n", path.c_str());
+            return 1;
+        }
+        std::printf("archive: %d entries, %.1f MB, %s\n", count, static_cast<double>(bytes.size()) / 1e6, path.c_str());
+    }
+
+    const char* const columnNames[] = {"Name", "Type", "Folder", "Date", "Size"};
+    std::vector<double> listed;
+    std::array<std::vector<double>, kColumnCount> sorted;
+    std::array<std::vector<double>, kColumnCount> sortedAgain;
+    int rowsShown = 0;
+
+    PackerWindow logic(std::string_view{}, contentWindowHook());
+    DialogWindow packer(*findDialogTemplate(kPackerDialogId), Language::Neutral, logic);
+    packer.initialize();
+    packer.show();
+    if (!QTest::qWaitForWindowExposed(&packer)) return 1;
+
+    for (int round = 0; round < rounds; ++round) {
+        Clock::time_point start;
+        bool ran = false;
+        // Waits for the content window's loop, then measures from inside it.
+        QTimer poll;
+        poll.setInterval(0);
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* content = dynamic_cast<DialogWindow*>(QApplication::activeModalWidget());
+            if (content == nullptr || !content->isVisible()) return;
+            poll.stop();
+            ran = true;
+            settle(*content);
+            listed.push_back(millisecondsSince(start));
+            ListView* view = content->list(viewer::kList);
+            rowsShown = view->model()->rowCount();
+            QHeaderView* header = view->header();
+            // Each column twice: the first click orders the rows the previous column left; the
+            // second finds them in order already.
+            for (int column = 0; column < kColumnCount; ++column) {
+                for (int click = 0; click < 2; ++click) {
+                    const QPoint at(header->sectionViewportPosition(column) + 5, header->height() / 2);
+                    const Clock::time_point sortStart = Clock::now();
+                    QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+                    settle(*content);
+                    (click == 0 ? sorted : sortedAgain)[static_cast<std::size_t>(column)].push_back(millisecondsSince(sortStart));
+                }
+            }
+            qobject_cast<QPushButton*>(content->control(viewer::kClose))->click();
+        });
+        poll.start();
+        start = Clock::now();
+        dropFile(packer, path);
+        QCoreApplication::processEvents();  // the drop: opens the archive and runs the content window
+        if (!ran || sink.failed) {
+            std::fprintf(stderr, "the content window did not open\n");
+            return 1;
+        }
+    }
+
+    std::printf("rounds: %d; milliseconds, median / slowest; offscreen, painting included\n", rounds);
+    std::printf("  drop to list shown (%d rows)       %7.1f / %7.1f\n", rowsShown, median(listed), worst(listed));
+    for (int column = 0; column < kColumnCount; ++column) {
+        const auto& first = sorted[static_cast<std::size_t>(column)];
+        const auto& again = sortedAgain[static_cast<std::size_t>(column)];
+        std::printf("  sort by %-6s  first click %7.1f / %7.1f   again %7.1f / %7.1f\n", columnNames[column],
+                    median(first), worst(first), median(again), worst(again));
+    }
+
+    setMessageSink(nullptr);
+    if (!scratch.empty()) std::filesystem::remove_all(scratch);
+    return 0;
+}
