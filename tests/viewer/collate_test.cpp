@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <stdlib.h>
 #include <string>
 #include <vector>
 
@@ -68,32 +67,6 @@ TEST(Collator, SortKeysOrderAsTheComparison) {
                 EXPECT_EQ(byKeys < 0, direct < 0) << locale << ": " << a << " / " << b;
                 EXPECT_EQ(byKeys == 0, direct == 0) << locale << ": " << a << " / " << b;
             }
-        }
-    }
-}
-
-TEST(Collator, UserLocaleComesFromTheEnvironment) {
-    const char* names[] = {"LC_ALL", "LC_COLLATE", "LANG"};
-    std::vector<std::pair<std::string, bool>> saved;
-    for (const char* name : names) {
-        const char* value = ::getenv(name);
-        saved.emplace_back(value ? value : "", value != nullptr);
-        ::unsetenv(name);
-    }
-    EXPECT_EQ(collationLocaleFromEnvironment(), "");
-    ::setenv("LANG", "fr_FR.UTF-8", 1);
-    EXPECT_EQ(collationLocaleFromEnvironment(), "fr_FR.UTF-8");
-    ::setenv("LC_COLLATE", "sv_SE.UTF-8", 1);
-    EXPECT_EQ(collationLocaleFromEnvironment(), "sv_SE.UTF-8");
-    ::setenv("LC_ALL", "", 1);  // set but empty: not taken
-    EXPECT_EQ(collationLocaleFromEnvironment(), "sv_SE.UTF-8");
-    ::setenv("LC_ALL", "de_DE", 1);
-    EXPECT_EQ(collationLocaleFromEnvironment(), "de_DE");
-    for (std::size_t i = 0; i < saved.size(); ++i) {
-        if (saved[i].second) {
-            ::setenv(names[i], saved[i].first.c_str(), 1);
-        } else {
-            ::unsetenv(names[i]);
         }
     }
 }
