@@ -485,9 +485,12 @@ void DialogWindow::reject() {
     dispatch([&] { handler_.onCommand(kIdCancel); });
 }
 
+// A dialog without a system menu has no close command: a window manager that offers to close it
+// anyway (a close button of its own, Alt+F4) is not heard, rather than having its request taken
+// for the cancel command, which in the content window starts Extract all.
 void DialogWindow::closeEvent(QCloseEvent* event) {
     event->ignore();
-    if (isVisible()) reject();
+    if (isVisible() && dialog_.has(kDialogSystemMenu)) reject();
 }
 
 void DialogWindow::showEvent(QShowEvent* event) {

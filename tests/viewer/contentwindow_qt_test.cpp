@@ -185,6 +185,23 @@ private slots:
         QVERIFY(!model.index(50, 0).isValid());
     }
 
+    void closeRequestIsNotTakenForExtractAll() {
+        struct Commands : DialogHandler {
+            void onInit(DialogHost&) override {}
+            void onCommand(int id) override { ids.push_back(id); }
+            std::vector<int> ids;
+        } logicOfContent;
+        DialogWindow content(*findDialogTemplate(kContentDialogId), Language::Neutral, logicOfContent);
+        content.initialize();
+        content.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&content));
+        content.close();  // what a window manager's own close button asks for
+        QVERIFY(content.isVisible());
+        QVERIFY(logicOfContent.ids.empty());
+        QTest::keyClick(&content, Qt::Key_Escape);
+        QCOMPARE(logicOfContent.ids, std::vector<int>{viewer::kExtractAll});
+    }
+
     void archiveListsInTheDialogAndSortsOnHeaderClicks() {
         openPacker(Language::Neutral);
         const std::string archive = makeArchive();
