@@ -5,6 +5,3 @@ add_library(quillomar_viewer STATIC
 )
 target_link_libraries(quillomar_viewer PUBLIC quillomar)
 
-# The application layer's content window hook (src/app/contentwindowhook.cpp) builds this logic;
-# the application library, defined after this folder, links it once every folder is read.
-cmake_language(DEFER DIRECTORY ${PROJECT_SOURCE_DIR} CALL target_link_libraries quillomar_app PUBLIC quillomar_viewer)
