@@ -9,16 +9,11 @@
 
 option(QUILLOMAR_INSTALL_REFRESH_CACHES "Refresh the prefix's MIME and desktop databases after installing" ON)
 
-# The programs: every executable that the window program and the command-line tool folders
-# define (the targets quillomar and quillomar-cli, whatever helper names they use).
-foreach(_quillomar_dir src/ui src/cli)
-  get_property(_quillomar_targets DIRECTORY ${PROJECT_SOURCE_DIR}/${_quillomar_dir} PROPERTY BUILDSYSTEM_TARGETS)
-  foreach(_quillomar_target IN LISTS _quillomar_targets)
-    get_target_property(_quillomar_type ${_quillomar_target} TYPE)
-    if(_quillomar_type STREQUAL "EXECUTABLE")
-      install(TARGETS ${_quillomar_target} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-    endif()
-  endforeach()
+# The programs: the window program (target quillomar_window, file quillomar) and the command-line tool.
+foreach(_quillomar_target quillomar_window quillomar-cli)
+  if(TARGET ${_quillomar_target})
+    install(TARGETS ${_quillomar_target} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  endif()
 endforeach()
 
 set(_quillomar_data ${PROJECT_SOURCE_DIR}/data)

@@ -5,25 +5,10 @@
 #include <vector>
 
 #include "app/registration.h"
+#include "testutil.h"
 
 namespace quillomar::test {
 
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::string& path() const { return path_; }
-    std::string operator/(const std::string& relative) const { return path_ + "/" + relative; }
-
-private:
-    std::string path_;
-};
-
-void writeFile(const std::string& path, const std::string& bytes);
-std::string readFile(const std::string& path);
-bool exists(const std::string& path);
 // Every file and folder below root, as paths relative to it, sorted.
 std::vector<std::string> listTree(const std::string& root);
 // True when the tool is found on PATH.

@@ -15,7 +15,7 @@
 #include <functional>
 #include <memory>
 
-#include "../window/windowtestutil.h"
+#include "testutil.h"
 #include "app/contentwindowhook.h"
 #include "app/dialogtemplate.h"
 #include "app/stringtable.h"

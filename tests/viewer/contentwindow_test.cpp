@@ -7,7 +7,7 @@
 
 #include <memory>
 
-#include "../window/windowtestutil.h"
+#include "testutil.h"
 #include "app/contentwindowhook.h"
 #include "app/startup.h"
 #include "app/stringtable.h"

@@ -6,7 +6,7 @@
 #include <array>
 #include <span>
 
-#include "../window/windowtestutil.h"
+#include "testutil.h"
 #include "archive/podformat.h"
 #include "archive/timestamp.h"
 

@@ -20,7 +20,7 @@
 #include "ui/dialogwindow.h"
 #include "ui/listview.h"
 #include "ui/messagebox.h"
-#include "windowtestutil.h"
+#include "testutil.h"
 
 using namespace quillomar;
 using namespace quillomar::packer;

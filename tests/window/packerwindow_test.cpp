@@ -11,7 +11,7 @@
 #include "archive/podarchive.h"
 #include "fakehost.h"
 #include "packer/packerwindow.h"
-#include "windowtestutil.h"
+#include "testutil.h"
 
 namespace quillomar {
 namespace {

@@ -36,6 +36,8 @@ void writeFile(const std::string& path, const std::string& bytes, FileTime mtime
     }
 }
 
+void makeFolder(const std::string& path) { std::filesystem::create_directories(path); }
+
 std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream out;

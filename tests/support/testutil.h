@@ -1,5 +1,5 @@
 #pragma once
-// Helpers for the engine tests: temporary folders, files with set times, a message recorder and
+// Helpers shared by the test suites: temporary folders, files with set times, a message recorder and
 // a hand layout of archives built straight from the format's rules.
 
 #include <cstdint>
@@ -28,6 +28,7 @@ private:
 
 // Writes bytes to path, creating its folders; sets the modification time when given.
 void writeFile(const std::string& path, const std::string& bytes, FileTime mtime = 0);
+void makeFolder(const std::string& path);
 std::string readFile(const std::string& path);
 bool exists(const std::string& path);
 FileTime modificationTime(const std::string& path);
@@ -38,6 +39,8 @@ class RecordingSink : public MessageSink {
 public:
     RecordingSink();
     ~RecordingSink() override;
+    RecordingSink(const RecordingSink&) = delete;
+    RecordingSink& operator=(const RecordingSink&) = delete;
     void stringMessage(int id) override { ids.push_back(id); }
     void systemError(const std::string& message) override { systemErrors.push_back(message); }
     std::size_t count() const { return ids.size() + systemErrors.size(); }
