@@ -1,8 +1,6 @@
 // The POD3 writer: byte layout, round trips through the reader, and refusals that leave nothing.
 #include <gtest/gtest.h>
 
-#include <signal.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -185,23 +183,6 @@ TEST_F(WriterTest, FilesThatCannotBeCopiedInFullAreReportedAndRecordedAsStored) 
     EXPECT_EQ(reader.entries()[0].size, 3);
     EXPECT_EQ(reader.entries()[1].offset, 288 + 3);
     EXPECT_EQ(readFile(archive).size(), 288u + 5 + 40 + 12);
-}
-
-TEST_F(WriterTest, AFullDiskIsReportedAndLeavesNoArchive) {
-    writeFile(source + "/big.bin", std::string(256 * 1024, 'x'));
-    struct rlimit saved {};
-    ::getrlimit(RLIMIT_FSIZE, &saved);
-    struct rlimit small = saved;
-    small.rlim_cur = 64 * 1024;
-    auto previous = ::signal(SIGXFSZ, SIG_IGN);
-    ::setrlimit(RLIMIT_FSIZE, &small);
-    int result = pack(source, archive).result;
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    ::signal(SIGXFSZ, previous);
-    EXPECT_EQ(result, 0);
-    EXPECT_FALSE(test::exists(archive));
-    ASSERT_EQ(sink.systemErrors.size(), 1u);
-    EXPECT_EQ(sink.systemErrors[0], "File too large\n==> " + archive);
 }
 
 TEST_F(WriterTest, AnEmptyListGivesAHeaderOnlyArchive) {
