@@ -1,6 +1,5 @@
 #include "archive/podarchive.h"
 
-#include <fcntl.h>
 #include <ftw.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -65,18 +64,12 @@ int PodArchive::open(const std::string& path) {
     problem_.clear();
     if (forWriting_) return 0;
 
-    // Non-blocking, so that naming a pipe or a device cannot hang the program.
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return 0;
-    file_ = File(fd);
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) return 0;
-    if (!S_ISREG(st.st_mode)) {
-        errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-        return 0;
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    fileSize_ = static_cast<std::uint64_t>(st.st_size);
+    // Only a regular file is opened; a pipe or a device named as an archive cannot hang the program.
+    file_ = File::openRead(path);
+    if (!file_.valid()) return 0;
+    std::int64_t size = file_.size();
+    if (size < 0) return 0;
+    fileSize_ = static_cast<std::uint64_t>(size);
 
     // A file shorter than the header reads as if the missing bytes were 0.
     std::array<std::byte, kPod3HeaderSize> image{};
