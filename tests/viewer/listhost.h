@@ -27,7 +27,7 @@ public:
     };
 
     explicit ListHost(int dialogId = kContentDialogId, Language language = Language::Neutral)
-        : FakeHost(*findDialogTemplate(dialogId), language) {}
+        : FakeHost(dialogId, language) {}
 
     bool insertColumn(int id, int column, std::string_view title, int width) override {
         if (id != kListId || column < 0 || static_cast<int>(columns.size()) >= columnLimit) return false;
@@ -75,7 +75,7 @@ public:
         return desktopAnswer;
     }
     int runDialog(int dialogId, DialogHandler& handler) override {
-        childDialogs.push_back(dialogId);
+
         return playDialog ? playDialog(dialogId, handler) : -1;
     }
 

@@ -1,11 +1,13 @@
 #pragma once
-// A dialog host without a display: controls are records seeded from the dialog's template,
-// posted messages wait in a queue until the test runs them, and the progress bar counts.
+// A dialog host without a display: controls are records seeded from the dialog's template, posted
+// messages wait until the test runs them, the progress bar and the list view (217) are records,
+// and the folder picker and the desktop answer what the test tells them.
 
 #include <algorithm>
 #include <deque>
 #include <functional>
 #include <map>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -21,22 +23,22 @@ public:
         std::string text;
         bool enabled = true;
         bool checked = false;
-        bool operator==(const Control&) const = default;
     };
     struct Bar {
-        int low = 0;
-        int high = 100;
-        int step = 10;
+        int step = 0;
         int position = 0;
         int steps = 0;                            // step calls received
         std::vector<std::pair<int, int>> ranges;  // every range set, in order
     };
+    struct Row {
+        std::uintptr_t data = 0;
+        std::vector<std::string> cells;
+    };
+    static constexpr int kListId = 217;
 
-    FakeHost(const DialogTemplate& dialog, Language language) {
-        for (const ControlTemplate& c : dialog.controls) {
-            if (c.id == kNoControlId) continue;
-            controls[c.id] = Control{std::string(c.text.in(language)), !c.has(kStyleDisabled), false};
-            if (c.kind == ControlKind::ProgressBar) bars[c.id] = Bar{};
+    explicit FakeHost(int dialogId, Language language = Language::Neutral) {
+        for (const ControlTemplate& c : findDialogTemplate(dialogId)->controls) {
+            if (c.id != kNoControlId) controls[c.id] = Control{std::string(c.text.in(language)), !c.has(kStyleDisabled)};
         }
     }
 
@@ -53,50 +55,73 @@ public:
             next();
         }
     }
-
     const std::string& text(int id) const { return controls.at(id).text; }
     bool enabled(int id) const { return controls.at(id).enabled; }
+    // Column i's texts, top row first.
+    std::vector<std::string> column(std::size_t index) const {
+        std::vector<std::string> texts;
+        for (const Row& row : rows) texts.push_back(row.cells.at(index));
+        return texts;
+    }
 
     void setItemText(int id, std::string_view value) override { at(id).text = std::string(value); }
-    std::string itemText(int id) const override {
-        auto found = controls.find(id);
-        return found == controls.end() ? std::string() : found->second.text;
-    }
+    std::string itemText(int id) const override { return controls.count(id) ? controls.at(id).text : std::string(); }
     using DialogHost::itemText;
     void enableItem(int id, bool on) override { at(id).enabled = on; }
     bool isChecked(int id) const override { return controls.count(id) != 0 && controls.at(id).checked; }
     void setChecked(int id, bool on) override { at(id).checked = on; }
 
     void setProgressRange(int id, int low, int high) override {
-        Bar& b = bars.at(id);
-        b.low = low;
-        b.high = high;
-        b.position = std::clamp(b.position, low, std::max(low, high));
-        b.ranges.emplace_back(low, high);
+        at(id);
+        bar.ranges.emplace_back(low, high);
     }
-    void setProgressStep(int id, int step) override { bars.at(id).step = step; }
+    void setProgressStep(int id, int step) override {
+        at(id);
+        bar.step = step;
+    }
     void setProgressPos(int id, int position) override {
-        Bar& b = bars.at(id);
-        b.position = std::clamp(position, b.low, std::max(b.low, b.high));
+        at(id);
+        bar.position = position;
     }
     void postProgressPos(int id, int position) override {
         posted.push_back([this, id, position] { setProgressPos(id, position); });
     }
     void stepProgress(int id) override {
-        Bar& b = bars.at(id);
-        ++b.steps;
-        b.position += b.step;
-        if (b.position > b.high) b.position = b.high > b.low ? b.low + (b.position - b.low) % (b.high - b.low) : b.low;
+        at(id);
+        ++bar.steps;
+        bar.position += bar.step;
         if (onStep) onStep();
     }
 
-    bool insertColumn(int, int, std::string_view, int) override { return false; }
-    int insertRow(int, int, std::uintptr_t) override { return -1; }
-    void setCellText(int, int, int, std::string_view) override {}
-    std::string cellText(int, int, int) const override { return {}; }
-    int rowCount(int) const override { return 0; }
-    std::uintptr_t rowData(int, int) const override { return 0; }
-    void sortRows(int, const std::function<int(std::uintptr_t, std::uintptr_t)>&) override {}
+    bool insertColumn(int id, int column, std::string_view title, int width) override {
+        if (id != kListId || column != static_cast<int>(columns.size()) || column >= columnLimit) return false;
+        columns.emplace_back(std::string(title), width);
+        for (Row& row : rows) row.cells.emplace_back();
+        return true;
+    }
+    int insertRow(int id, int position, std::uintptr_t data) override {
+        if (id != kListId) return -1;
+        position = std::clamp(position, 0, rowCount(id));
+        rows.insert(rows.begin() + position, Row{data, std::vector<std::string>(columns.size())});
+        return position;
+    }
+    void setCellText(int id, int row, int column, std::string_view text) override {
+        // Cells of columns that could not be inserted are dropped, as by the list view.
+        if (id != kListId) return;
+        std::vector<std::string>& cells = rows.at(static_cast<std::size_t>(row)).cells;
+        if (static_cast<std::size_t>(column) < cells.size()) cells[static_cast<std::size_t>(column)] = text;
+    }
+    std::string cellText(int id, int row, int column) const override {
+        return id == kListId ? rows.at(static_cast<std::size_t>(row)).cells.at(static_cast<std::size_t>(column)) : "";
+    }
+    int rowCount(int id) const override { return id == kListId ? static_cast<int>(rows.size()) : 0; }
+    std::uintptr_t rowData(int id, int row) const override {
+        return id == kListId && row >= 0 && row < rowCount(id) ? rows[static_cast<std::size_t>(row)].data : 0;
+    }
+    // Rows that compare equal keep their order, as in the window program.
+    void sortRows(int id, const std::function<int(std::uintptr_t, std::uintptr_t)>& compare) override {
+        if (id == kListId) std::stable_sort(rows.begin(), rows.end(), [&](const Row& a, const Row& b) { return compare(a.data, b.data) < 0; });
+    }
 
     void setIcon(int id) override { iconId = id; }
     void postMessage(int message) override {
@@ -104,22 +129,33 @@ public:
         posted.push_back([this, message] { handler_->onPostedMessage(message); });
     }
     void endDialog(int result) override { endResult = result; }
-    int runDialog(int dialogId, DialogHandler&) override {
-        childDialogs.push_back(dialogId);
-        return -1;
+    int runDialog(int, DialogHandler&) override { return -1; }
+    std::optional<std::string> pickFolder(std::string_view title) override {
+        pickerTitles.emplace_back(title);
+        if (duringPicker) duringPicker();
+        return pickerAnswer;
     }
-    std::optional<std::string> pickFolder(std::string_view) override { return std::nullopt; }
-    bool openWithDesktop(const std::string&) override { return false; }
+    bool openWithDesktop(const std::string& path) override {
+        opened.push_back(path);
+        return desktopAnswer;
+    }
 
     std::map<int, Control> controls;
-    std::map<int, Bar> bars;
+    Bar bar;
     std::deque<std::function<void()>> posted;
     std::vector<int> postedMessages;
-    std::vector<int> childDialogs;
     std::optional<int> endResult;
     int iconId = 0;
-    // Runs inside every progress step, while the logic is at work.
-    std::function<void()> onStep;
+    std::function<void()> onStep;  // runs inside every progress step, while the logic is at work
+
+    std::vector<std::pair<std::string, int>> columns;  // title and width
+    std::vector<Row> rows;
+    int columnLimit = 1000;  // insertColumn fails once this many columns exist
+    std::vector<std::string> pickerTitles;
+    std::optional<std::string> pickerAnswer;  // nullopt: the picker is cancelled
+    std::function<void()> duringPicker;
+    std::vector<std::string> opened;
+    bool desktopAnswer = true;
 
 private:
     Control& at(int id) {

@@ -1,13 +1,14 @@
-// The packer window's logic against a fake host: every situation the window can be in, the
-// presets, Generate, archives of both generations and the command-line path.
+// The packer window's logic against a fake host: every situation of its state table, Generate,
+// the command-line path, and input while the window works.
 
 #include <gtest/gtest.h>
 
-#include <climits>
+#include <algorithm>
 #include <functional>
+#include <map>
 #include <memory>
+#include <ostream>
 
-#include "app/dialogtemplate.h"
 #include "archive/podarchive.h"
 #include "fakehost.h"
 #include "packer/packerwindow.h"
@@ -17,366 +18,307 @@ namespace quillomar {
 namespace {
 
 using namespace packer;
-using test::FakeHost;
 
 constexpr int kInputs[] = {kGenerate, kName, kAuthor, kDescription, kCopyright, kPriority};
 
-class PackerWindowTest : public ::testing::Test {
-protected:
+std::string quoted(const std::string& path) { return "\"" + path + "\""; }
+
+// The window over a fake host, with archives and folders in a temporary folder.
+struct PackerFixture {
     void start(std::string_view tail = {}) {
-        window = std::make_unique<PackerWindow>(tail, [this](PodArchive& archive, DialogHost& owner, ProgressSink&) {
+        window = std::make_unique<PackerWindow>(tail, [this](PodArchive&, DialogHost& owner, ProgressSink&) {
             ++contentRuns;
-            contentEntries = archive.entries().size();
             EXPECT_EQ(&owner, &host);
             EXPECT_TRUE(window->working());
-            if (onContent) onContent(archive);
         });
         host.start(*window);
     }
-
     bool inputsAre(bool enabled) const {
-        for (int id : kInputs) {
-            if (host.enabled(id) != enabled) return false;
-        }
-        return true;
+        return std::ranges::all_of(kInputs, [&](int id) { return host.enabled(id) == enabled; });
     }
-
-    // src/ holds a.txt (1023 bytes), c.dat (empty) and sub/b.bin (1025 bytes), and the empty
-    // folder sub/deeper: 3 files, 2048 bytes, 2 sub-folders, 3 folders visited.
-    std::string makeSource() {
-        const std::string folder = dir / "src";
-        test::writeFile(folder + "/a.txt", std::string(1023, 'a'));
-        test::writeFile(folder + "/c.dat", "");
-        test::writeFile(folder + "/sub/b.bin", std::string(1025, 'b'));
-        test::makeFolder(folder + "/sub/deeper");
-        return folder;
+    // src/ holds a.txt (1023 bytes), c.dat (empty), sub/b.bin (1024 bytes) and the empty folder
+    // sub/deeper: 3 files, 2047 bytes, 2 sub-folders, 3 folders visited.
+    std::string source() {
+        test::writeFile(dir / "src/a.txt", std::string(1023, 'a'));
+        test::writeFile(dir / "src/c.dat", "");
+        test::writeFile(dir / "src/sub/b.bin", std::string(1024, 'b'));
+        test::makeFolder(dir / "src/sub/deeper");
+        return dir / "src";
     }
-
-    std::string makePod3(const std::string& name) {
-        const std::string path = dir / name;
-        test::writeFile(path, test::layOutPod3({{"ART\\A.PBM", std::string(1500, 'x')}, {"README.TXT", std::string(600, 'y')}},
-                                               "A test pack", "Someone", "(c) nobody", -7));
-        return path;
+    // 2100 bytes in two entries.
+    std::string pod3(const std::string& name) {
+        test::writeFile(dir / name, test::layOutPod3({{"ART\\A.PBM", std::string(1500, 'x')}, {"README.TXT", std::string(600, 'y')}},
+                                                     "A test pack", "Someone", "(c) nobody", -7));
+        return dir / name;
     }
-
-    std::string makePod2(const std::string& name) {
-        const std::string path = dir / name;
-        test::writeFile(path, test::layOutPod2({{"A.TXT", "aaa"}, {"B\\C.TXT", "cc"}, {"D.BIN", "d"}}, "Old pack"));
-        return path;
+    std::string pod2(const std::string& name) {
+        test::writeFile(dir / name, test::layOutPod2({{"A.TXT", "aaa"}, {"B\\C.TXT", "cc"}, {"D.BIN", "d"}}, "Old pack"));
+        return dir / name;
     }
+    void drop(const std::string& path) { window->onDrop(path); }
 
     test::RecordingSink sink;
     test::TempDir dir;
-    FakeHost host{*findDialogTemplate(kPackerDialogId), Language::Neutral};
+    test::FakeHost host{kPackerDialogId};
     std::unique_ptr<PackerWindow> window;
     int contentRuns = 0;
-    std::size_t contentEntries = 0;
-    std::function<void(PodArchive&)> onContent;
 };
 
-// Initialisation and the command line ----------------------------------------------------------
+class PackerWindowTest : public ::testing::Test, public PackerFixture {};
 
-TEST_F(PackerWindowTest, FreshWindowShowsInitialisationPresets) {
-    start();
-    EXPECT_EQ(host.text(kName), "my_pod_name");
-    EXPECT_EQ(host.text(kAuthor), "Author");
-    EXPECT_EQ(host.text(kDescription), "Description");
-    EXPECT_EQ(host.text(kCopyright), "Copyright");
-    EXPECT_EQ(host.text(kPriority), "1000");
-    EXPECT_EQ(host.text(kFolder), "");
-    for (int id : {kFileCount, kTotalKilobytes, kSubfolders, kVersion}) EXPECT_EQ(host.text(id), "0") << id;
-    EXPECT_TRUE(inputsAre(false));
-    EXPECT_FALSE(host.enabled(kShowContent));
-    EXPECT_TRUE(host.enabled(kWriteLog));
-    EXPECT_FALSE(host.isChecked(kWriteLog));
+// The state table ---------------------------------------------------------------------------------
 
-    const FakeHost::Bar& bar = host.bars.at(kProgress);
-    EXPECT_EQ(bar.step, 1);
-    EXPECT_EQ(bar.low, 0);
-    EXPECT_EQ(bar.high, 100);
-    EXPECT_EQ(bar.position, 0);
-    EXPECT_EQ(host.iconId, kIcon);
-    EXPECT_TRUE(host.postedMessages.empty());
-    EXPECT_EQ(sink.count(), 0u);
+using F = PackerFixture;
+using Boxes = std::map<int, std::string>;  // a text starting with '@' is a path below the test's folder
+enum class From { NotStarted, Fresh, FolderReady, ArchiveShown };
+
+struct StateRow {
+    const char* situation;
+    From from;                        // where the row starts
+    std::function<void(F&)> act;      // what the situation is reached by
+    bool inputs;
+    bool showContent;
+    Boxes boxes;                      // what the act puts in the boxes; every other control stays as it was
+    std::vector<int> messages = {};
+    int contentRuns = 0;
+    bool stepsWithInputsEnabled = false;  // whether the inputs may be enabled while the bar moves
+};
+void PrintTo(const StateRow& row, std::ostream* out) { *out << row.situation; }
+
+Boxes merged(Boxes boxes, const Boxes& more) {
+    boxes.insert(more.begin(), more.end());
+    return boxes;
+}
+const Boxes kInitial{{kName, "my_pod_name"}, {kAuthor, "Author"}, {kDescription, "Description"},
+                     {kCopyright, "Copyright"}, {kPriority, "1000"}};
+const Boxes kDropPresets{{kName, "my_pod_name"}, {kAuthor, "Generated by Quillomar"}, {kDescription, "Description..."},
+                         {kCopyright, "Copyright..."}, {kPriority, "1000"}, {kVersion, "3"}};
+const Boxes kFolderReady =
+    merged({{kFolder, "@src"}, {kFileCount, "3"}, {kTotalKilobytes, "1"}, {kSubfolders, "2"}}, kDropPresets);
+Boxes pod3Shown(const std::string& path) {
+    return {{kName, path},        {kDescription, "A test pack"}, {kFileCount, "2"}, {kAuthor, "Someone"},
+            {kCopyright, "(c) nobody"}, {kPriority, "-7"},   {kVersion, "3"},   {kTotalKilobytes, "2"}, {kSubfolders, "-"}};
+}
+const auto kDropSource = [](F& f) { f.drop(f.source()); };
+void commandLine(F& f, const std::string& tail) {
+    f.start(tail);
+    EXPECT_EQ(f.host.postedMessages, std::vector<int>{kOpenPathMessage});
+    EXPECT_EQ(f.host.text(kDescription), "Description");  // nothing is opened during initialisation
+    f.host.runPosted();
 }
 
-TEST_F(PackerWindowTest, PresetsAreTheSameInFrench) {
-    FakeHost french(*findDialogTemplate(kPackerDialogId), Language::French);
-    PackerWindow w({});
-    french.start(w);
-    EXPECT_EQ(french.text(kAuthor), "Author");
-    EXPECT_EQ(french.text(kCopyright), "Copyright");
-    EXPECT_EQ(french.text(kQuit), "Fermer");
-    EXPECT_EQ(french.text(kShowContent), "Voir / Extraire...");
-}
-
-TEST_F(PackerWindowTest, CommandLineArchiveOpensOnceTheLoopRuns) {
-    const std::string path = makePod3("given.pod");
-    start("\"" + path + "\"");
-    EXPECT_EQ(window->commandLinePath(), path);
-    ASSERT_EQ(host.postedMessages, std::vector<int>{kOpenPathMessage});
-    EXPECT_EQ(host.text(kDescription), "Description");  // nothing is opened during initialisation
-
-    host.runPosted();
-    EXPECT_EQ(host.text(kName), path);
-    EXPECT_EQ(host.text(kDescription), "A test pack");
-    EXPECT_EQ(contentRuns, 1);
-}
-
-struct TailCase {
-    const char* tail;
-    const char* path;
+const StateRow kStates[] = {
+    {"Fresh", From::NotStarted, [](F& f) { f.start(); }, false, false,
+     merged({{kFolder, ""}, {kFileCount, "0"}, {kTotalKilobytes, "0"}, {kSubfolders, "0"}, {kVersion, "0"}}, kInitial)},
+    {"Folder ready", From::Fresh, kDropSource, true, false, kFolderReady, {}, 0, true},
+    {"Folder ready after an archive: the drop presets come back", From::ArchiveShown, kDropSource, true, false,
+     kFolderReady, {}, 0, true},
+    {"Folder without files: Generate stays unavailable", From::FolderReady,
+     [](F& f) { test::makeFolder(f.dir / "empty/only/folders"); f.drop(f.dir / "empty"); }, false, false,
+     merged({{kFolder, "@empty"}, {kFileCount, "0"}, {kTotalKilobytes, "0"}, {kSubfolders, "2"}}, kDropPresets), {},
+     0, true},
+    {"Folder ready: a folder named like an archive, dropped", From::Fresh,
+     [](F& f) { test::writeFile(f.dir / "looks.pod/x", "x"); f.drop(f.dir / "looks.pod"); }, true, false,
+     merged({{kFolder, "@looks.pod"}, {kFileCount, "1"}, {kTotalKilobytes, "0"}, {kSubfolders, "0"}}, kDropPresets)},
+    {"Item whose attributes cannot be read: a folder found empty", From::Fresh,
+     [](F& f) { f.drop(f.dir / "gone"); }, false, false,
+     merged({{kFolder, "@gone"}, {kFileCount, "0"}, {kTotalKilobytes, "0"}, {kSubfolders, "0"}}, kDropPresets)},
+    {"Generating, then after Generate", From::FolderReady, [](F& f) { f.window->onCommand(kGenerate); }, true, false,
+     {}},
+    {"Archive shown: POD3, the scan's folder kept", From::FolderReady, [](F& f) { f.drop(f.pod3("mod.pod")); }, false,
+     true, pod3Shown("@mod.pod"), {}, 1},
+    {"Archive shown: POD2", From::Fresh, [](F& f) { f.drop(f.pod2("old.pod")); }, false, true,
+     {{kName, "@old.pod"}, {kDescription, "Old pack"}, {kFileCount, "3"}, {kAuthor, "-"}, {kCopyright, "-"},
+      {kPriority, "-"}, {kVersion, "2"}, {kTotalKilobytes, "0"}, {kSubfolders, "-"}},
+     {}, 1},
+    {"Archive shown: quoted on the command line, ending in capitals, once the loop runs", From::NotStarted,
+     [](F& f) { commandLine(f, quoted(f.pod3("GIVEN.POD"))); }, false, true, pod3Shown("@GIVEN.POD"), {}, 1},
+    {"Archive shown: its directory cannot be read", From::FolderReady,
+     [](F& f) {
+         std::string bytes = test::layOutPod3({{"A.TXT", "abc"}}, "broken", "x", "y", 5);
+         bytes[288 + 3] = '\x40';  // the name offset points past the name table
+         test::writeFile(f.dir / "broken.pod", bytes);
+         f.drop(f.dir / "broken.pod");
+     },
+     false, true,
+     {{kName, "@broken.pod"}, {kDescription, "broken"}, {kFileCount, "1"}, {kAuthor, "x"}, {kCopyright, "y"},
+      {kPriority, "5"}, {kVersion, "3"}, {kTotalKilobytes, "-"}},
+     {kMsgDamagedArchive}},
+    {"Archive refused: neither POD2 nor POD3", From::FolderReady,
+     [](F& f) { test::writeFile(f.dir / "bad.pod", "PK\x03\x04 not a pod"); f.drop(f.dir / "bad.pod"); }, false, false,
+     {{kName, "@bad.pod"}, {kTotalKilobytes, "-"}}, {kMsgNotAnArchive}},
+    {"Archive refused: the file cannot be opened, silently", From::ArchiveShown,
+     [](F& f) { f.window->openArchivePath(f.dir / "missing.pod"); }, false, false,
+     {{kName, "@missing.pod"}, {kTotalKilobytes, "-"}}},
+    {"Archive refused: a folder named like an archive on the command line", From::NotStarted,
+     [](F& f) { test::makeFolder(f.dir / "looks.pod"); commandLine(f, quoted(f.dir / "looks.pod")); }, false, false,
+     merged({{kName, "@looks.pod"}, {kTotalKilobytes, "-"}}, kInitial)},
+    {"Path refused: a dropped x.pod.bak", From::FolderReady, [](F& f) { f.drop(f.pod3("x.pod.bak")); }, true, false, {},
+     {kMsgNotFolderOrArchive}},
+    {"Path refused: a dropped file named pod, shorter than the ending", From::FolderReady,
+     [](F& f) { f.drop(f.pod3("pod")); }, true, false, {}, {kMsgNotFolderOrArchive}},
+    {"Path refused: the command line without quotes loses the d of .pod", From::NotStarted,
+     [](F& f) { commandLine(f, f.pod3("x.pod")); }, false, false, kInitial, {kMsgNotFolderOrArchive}},
 };
 
-class CommandLineTailTest : public ::testing::TestWithParam<TailCase> {};
+class PackerStateTable : public PackerFixture, public ::testing::TestWithParam<StateRow> {};
 
-TEST_P(CommandLineTailTest, DropsFirstAndLastCharacterUnexamined) {
-    PackerWindow w(GetParam().tail);
-    EXPECT_EQ(w.commandLinePath(), GetParam().path);
-}
+TEST_P(PackerStateTable, ReachesItsSituation) {
+    const StateRow& row = GetParam();
+    if (row.from != From::NotStarted) start();
+    if (row.from == From::FolderReady) drop(source());
+    if (row.from == From::ArchiveShown) drop(pod3("shown.pod"));
+    const std::map<int, test::FakeHost::Control> before = host.controls;
+    sink.ids.clear();
+    contentRuns = 0;
+    bool enabledWhileStepping = false;
+    host.onStep = [&] { enabledWhileStepping = enabledWhileStepping || !inputsAre(false); };
+    row.act(*this);
+    host.onStep = nullptr;
 
-INSTANTIATE_TEST_SUITE_P(Tails, CommandLineTailTest,
-                         ::testing::Values(TailCase{"", ""}, TailCase{"\"", ""}, TailCase{"\"\"", ""},
-                                           TailCase{"\"/a b/x.pod\"", "/a b/x.pod"},
-                                           TailCase{"C:\\x.pod", ":\\x.po"},
-                                           TailCase{"\"/m/x.pod\" ", "/m/x.pod\""}));
-
-TEST_F(PackerWindowTest, UnquotedOrTrailingQuoteCommandLinePathIsRefused) {
-    const std::string path = makePod3("x.pod");
-    for (const std::string& tail : {path, "\"" + path + "\" "}) {
-        sink.ids.clear();
-        FakeHost other(*findDialogTemplate(kPackerDialogId), Language::Neutral);
-        PackerWindow w(tail);
-        other.start(w);
-        const auto before = other.controls;
-        other.runPosted();
-        EXPECT_EQ(sink.ids, std::vector<int>{kMsgNotFolderOrArchive}) << tail;
-        EXPECT_EQ(other.controls, before) << tail;
-        EXPECT_EQ(w.archive(), nullptr);
+    for (const auto& [id, control] : host.controls) {
+        const auto box = row.boxes.find(id);
+        const std::string expected = box == row.boxes.end() ? before.at(id).text
+                                     : box->second.starts_with('@') ? dir / box->second.substr(1)
+                                                                     : box->second;
+        EXPECT_EQ(control.text, expected) << "control " << id;
+        const bool input = std::ranges::find(kInputs, id) != std::end(kInputs);
+        EXPECT_EQ(control.enabled, input ? row.inputs : id == kShowContent ? row.showContent : before.at(id).enabled)
+            << "control " << id;
+        EXPECT_EQ(control.checked, before.at(id).checked) << "control " << id;
+    }
+    EXPECT_EQ(sink.ids, row.messages);
+    EXPECT_TRUE(sink.systemErrors.empty());
+    EXPECT_EQ(contentRuns, row.contentRuns);
+    if (!row.stepsWithInputsEnabled) {
+        EXPECT_FALSE(enabledWhileStepping);
     }
 }
 
-TEST_F(PackerWindowTest, CommandLinePathHoldsAtMost259Characters) {
-    const std::string archive = makePod3("p.pod");
-    // The same archive named through "./" components, padded to the wanted length.
-    auto padded = [&](std::size_t length) {
-        std::string path = dir.path() + "/";
-        while (path.size() + 2 + 5 <= length) path += "./";
-        if (path.size() + 5 < length) path += "/";
-        return path + "p.pod";
-    };
-    const std::string fits = padded(259);
-    const std::string tooLong = padded(260);
-    ASSERT_EQ(fits.size(), 259u);
-    ASSERT_EQ(tooLong.size(), 260u);
+INSTANTIATE_TEST_SUITE_P(Situations, PackerStateTable, ::testing::ValuesIn(kStates));
 
-    start("\"" + fits + "\"");
+// Initialisation and the command line --------------------------------------------------------------
+
+TEST(PackerWindowStart, PresetsBarAndIconAreTheSameInBothLanguages) {
+    for (Language language : {Language::French, Language::Neutral}) {
+        test::FakeHost host(kPackerDialogId, language);
+        PackerWindow window({});
+        host.start(window);
+        EXPECT_EQ(host.text(kAuthor), "Author");
+        EXPECT_EQ(host.text(kCopyright), "Copyright");
+        EXPECT_EQ(host.text(kQuit), language == Language::French ? "Fermer" : "Quit");
+        EXPECT_EQ(host.bar.step, 1);
+        EXPECT_TRUE(host.bar.ranges.empty());  // the control's own range, 0 to 100
+        EXPECT_EQ(host.iconId, kIcon);
+        EXPECT_TRUE(host.postedMessages.empty());
+    }
+}
+
+TEST(PackerWindowStart, CommandLineLosesItsFirstAndLastCharacterUnexamined) {
+    const std::pair<const char*, const char*> rows[] = {{"", ""},          {"\"", ""}, {"\"\"", ""},
+                                                        {"\"/a b/x.pod\"", "/a b/x.pod"}, {"C:\\x.pod", ":\\x.po"},
+                                                        {"\"/m/x.pod\" ", "/m/x.pod\""}};
+    for (const auto& [tail, path] : rows) EXPECT_EQ(PackerWindow(tail).commandLinePath(), path) << tail;
+}
+
+TEST_F(PackerWindowTest, CommandLinePathHoldsAtMost259Characters) {
+    pod3("p.pod");
+    // The same archive named with as many slashes before its name as the wanted length needs.
+    auto padded = [&](std::size_t length) {
+        return dir.path() + std::string(length - dir.path().size() - 5, '/') + "p.pod";
+    };
+    start(quoted(padded(259)));
     host.runPosted();
     EXPECT_EQ(contentRuns, 1);
     EXPECT_TRUE(sink.ids.empty());
 
-    FakeHost other(*findDialogTemplate(kPackerDialogId), Language::Neutral);
-    PackerWindow w("\"" + tooLong + "\"");
-    EXPECT_EQ(w.commandLinePath().size(), 259u);
-    other.start(w);
+    test::FakeHost other(kPackerDialogId);
+    PackerWindow cut(quoted(padded(260)));
+    EXPECT_EQ(cut.commandLinePath().size(), 259u);
+    other.start(cut);
     other.runPosted();
     EXPECT_EQ(sink.ids, std::vector<int>{kMsgNotFolderOrArchive});
-    EXPECT_EQ(w.archive(), nullptr);
-}
-
-TEST_F(PackerWindowTest, QuitEndsTheWindowAndCancelDoesNothing) {
-    start();
-    window->onCommand(kIdCancel);
-    EXPECT_FALSE(host.endResult.has_value());
-    window->onCommand(kQuit);
-    EXPECT_EQ(host.endResult, 1);
+    EXPECT_EQ(cut.archive(), nullptr);
 }
 
 // Folder drops ------------------------------------------------------------------------------------
 
-TEST_F(PackerWindowTest, FolderDropShowsStatisticsAndDropPresets) {
-    const std::string folder = makeSource();
-    start();
-    window->onDrop(folder);
-
-    EXPECT_EQ(host.text(kFolder), folder);
-    EXPECT_EQ(host.text(kFileCount), "3");
-    EXPECT_EQ(host.text(kTotalKilobytes), "2");
-    EXPECT_EQ(host.text(kSubfolders), "2");
-    EXPECT_EQ(host.text(kName), "my_pod_name");
-    EXPECT_EQ(host.text(kAuthor), "Generated by Quillomar");
-    EXPECT_EQ(host.text(kDescription), "Description...");
-    EXPECT_EQ(host.text(kCopyright), "Copyright...");
-    EXPECT_EQ(host.text(kPriority), "1000");
-    EXPECT_EQ(host.text(kVersion), "3");
-    EXPECT_TRUE(inputsAre(true));
-    EXPECT_FALSE(host.enabled(kShowContent));
-    EXPECT_EQ(window->sourceList().files.size(), 3u);
-
-    FakeHost::Bar& bar = host.bars.at(kProgress);
-    EXPECT_EQ(bar.ranges.back(), std::make_pair(0, 100));
-    EXPECT_EQ(bar.steps, 3);  // one step per folder visited
-    EXPECT_EQ(bar.position, 3);
-    host.runPosted();  // the bar empties once the drop has been handled
-    EXPECT_EQ(bar.position, 0);
-    EXPECT_FALSE(test::exists(folder + "/my_pod_name.txt"));
-    EXPECT_EQ(sink.count(), 0u);
-}
-
-TEST_F(PackerWindowTest, KilobytesDropTheRemainder) {
-    start();
-    for (auto [bytes, shown] : {std::pair{1023, "0"}, std::pair{1024, "1"}, std::pair{2047, "1"}}) {
-        const std::string folder = dir / ("k" + std::to_string(bytes));
-        test::writeFile(folder + "/f", std::string(static_cast<std::size_t>(bytes), 'k'));
-        window->onDrop(folder);
-        EXPECT_EQ(host.text(kTotalKilobytes), shown) << bytes;
-    }
-}
-
-TEST_F(PackerWindowTest, ContentLogIsWrittenOnlyWhenTheBoxIsChecked) {
-    const std::string folder = makeSource();
+TEST_F(PackerWindowTest, FolderDropStepsTheBarPerFolderAndWritesTheLogOnlyWhenCheckedAndFilesExist) {
+    const std::string folder = source();
     const std::string log = folder + "/my_pod_name.txt";
     start();
-    window->onDrop(folder);
+    drop(folder);
+    EXPECT_EQ(host.bar.ranges, (std::vector<std::pair<int, int>>{{0, 100}}));
+    EXPECT_EQ(host.bar.steps, 3);
+    host.runPosted();  // the bar empties once the drop has been handled
+    EXPECT_EQ(host.bar.position, 0);
     EXPECT_FALSE(test::exists(log));
 
     host.setChecked(kWriteLog, true);
-    window->onDrop(folder);
+    drop(folder);
     EXPECT_EQ(test::readFile(log), folder + "/a.txt\r\n" + folder + "/c.dat\r\n" + folder + "/sub/b.bin\r\n");
-
-    // The next scan finds the log, lists it, and the new log replaces the old one.
-    window->onDrop(folder);
+    // The next scan finds the log and lists it; the new log replaces the old one.
+    drop(folder);
     EXPECT_EQ(host.text(kFileCount), "4");
     EXPECT_NE(test::readFile(log).find(log + "\r\n"), std::string::npos);
-}
 
-TEST_F(PackerWindowTest, FolderWithoutFilesLeavesGenerateUnavailable) {
-    const std::string full = makeSource();
-    const std::string empty = dir / "empty";
-    test::makeFolder(empty + "/only/folders");
-    start();
-    window->onDrop(full);
-    ASSERT_TRUE(inputsAre(true));
-
-    host.setChecked(kWriteLog, true);
-    window->onDrop(empty);
-    EXPECT_EQ(host.text(kFolder), empty);
-    EXPECT_EQ(host.text(kFileCount), "0");
-    EXPECT_EQ(host.text(kTotalKilobytes), "0");
-    EXPECT_EQ(host.text(kSubfolders), "2");
-    EXPECT_EQ(host.text(kName), "my_pod_name");
-    EXPECT_EQ(host.text(kVersion), "3");
-    EXPECT_TRUE(inputsAre(false));
-    EXPECT_FALSE(host.enabled(kShowContent));
-    EXPECT_FALSE(test::exists(empty + "/my_pod_name.txt"));
-
-    // Even a Generate that reached the window would write nothing.
+    // A folder without files gets no log, and a Generate that reached the window would write nothing.
+    test::makeFolder(dir / "empty");
+    drop(dir / "empty");
     window->onCommand(kGenerate);
-    EXPECT_FALSE(test::exists(empty + "/my_pod_name.pod"));
+    EXPECT_FALSE(test::exists(dir / "empty/my_pod_name.txt"));
+    EXPECT_FALSE(test::exists(dir / "empty/my_pod_name.pod"));
     EXPECT_EQ(sink.count(), 0u);
-}
-
-TEST_F(PackerWindowTest, OnlyTheFolderTextDecidesWhatIsScanned) {
-    // An item whose attributes cannot be read counts as a folder: it is shown and found empty.
-    const std::string missing = dir / "gone";
-    start();
-    window->onDrop(missing);
-    EXPECT_EQ(host.text(kFolder), missing);
-    EXPECT_EQ(host.text(kFileCount), "0");
-    EXPECT_TRUE(sink.ids.empty());
 }
 
 // Generate -----------------------------------------------------------------------------------------
 
-TEST_F(PackerWindowTest, GenerateWritesTheArchiveInsideTheFolder) {
-    const std::string folder = makeSource();
+TEST_F(PackerWindowTest, GenerateWritesTheFieldsIntoAnArchiveInsideTheFolder) {
+    const std::string folder = source();
     start();
-    window->onDrop(folder);
-    host.runPosted();
+    drop(folder);
+    host.bar = {};
+    std::string accented(20, 'a');
+    for (int i = 0; i < 80; ++i) accented += "\xC3\xA9";  // e-acute: one character, one byte in the archive
     host.setItemText(kName, "pack");
-    host.setItemText(kAuthor, "Me");
-    host.setItemText(kDescription, "Planes");
-    host.setItemText(kCopyright, "Mine");
-    host.setItemText(kPriority, "12");
-
-    bool disabledWhileWriting = true;
-    host.onStep = [&] { disabledWhileWriting = disabledWhileWriting && inputsAre(false); };
-    FakeHost::Bar& bar = host.bars.at(kProgress);
-    bar.steps = 0;
-    window->onCommand(kGenerate);
-
-    EXPECT_TRUE(disabledWhileWriting);
-    EXPECT_TRUE(inputsAre(true));
-    EXPECT_EQ(bar.ranges.back(), std::make_pair(0, 3));
-    EXPECT_EQ(bar.steps, 3);
-    EXPECT_EQ(bar.position, 3);  // left full: no message marks the end
-    EXPECT_EQ(sink.count(), 0u);
-
-    PodArchive archive;
-    ASSERT_EQ(archive.open(folder + "/pack.pod"), 1);
-    EXPECT_EQ(archive.version(), ArchiveVersion::Pod3);
-    EXPECT_EQ(archive.author(), "Me");
-    EXPECT_EQ(archive.description(), "Planes");
-    EXPECT_EQ(archive.copyright(), "Mine");
-    EXPECT_EQ(archive.header().priority, 12);
-    ASSERT_EQ(archive.readDirectory(), 1);
-    ASSERT_EQ(archive.entries().size(), 3u);
-    EXPECT_EQ(archive.entries()[2].name, "SUB\\B.BIN");
-}
-
-struct PriorityCase {
-    const char* text;
-    std::int32_t stored;
-};
-
-class PriorityTextTest : public PackerWindowTest, public ::testing::WithParamInterface<PriorityCase> {};
-
-TEST_P(PriorityTextTest, IsReadAsTheDialogManagerReadsNumbers) {
-    const std::string folder = makeSource();
-    start();
-    window->onDrop(folder);
-    host.setItemText(kPriority, GetParam().text);
-    window->onCommand(kGenerate);
-    PodArchive archive;
-    ASSERT_EQ(archive.open(folder + "/my_pod_name.pod"), 1);
-    EXPECT_EQ(archive.header().priority, GetParam().stored);
-}
-
-INSTANTIATE_TEST_SUITE_P(Texts, PriorityTextTest,
-                         ::testing::Values(PriorityCase{"12", 12}, PriorityCase{"-5", -5}, PriorityCase{"abc", 0},
-                                           PriorityCase{"", 0}, PriorityCase{" 7 ", 7}, PriorityCase{"12abc", 0},
-                                           PriorityCase{"2147483647", INT_MAX},
-                                           PriorityCase{"2147483648", 0},
-                                           PriorityCase{"-2147483648", INT_MIN}));
-
-TEST_F(PackerWindowTest, GenerateTakesAtMost78CharactersOfEachText) {
-    const std::string folder = makeSource();
-    start();
-    window->onDrop(folder);
-    const std::string accented = std::string(20, 'a') + [] {
-        std::string s;
-        for (int i = 0; i < 80; ++i) s += "\xC3\xA9";  // e-acute: one character, one byte in the archive
-        return s;
-    }();
     host.setItemText(kAuthor, std::string(100, 'A'));
     host.setItemText(kDescription, accented);
     host.setItemText(kCopyright, std::string(78, 'C'));
     window->onCommand(kGenerate);
 
+    EXPECT_EQ(host.bar.ranges, (std::vector<std::pair<int, int>>{{0, 3}}));
+    EXPECT_EQ(host.bar.steps, 3);  // left full: no message marks the end
+    EXPECT_EQ(sink.count(), 0u);
     PodArchive archive;
-    ASSERT_EQ(archive.open(folder + "/my_pod_name.pod"), 1);
+    ASSERT_EQ(archive.open(folder + "/pack.pod"), 1);
+    EXPECT_EQ(archive.version(), ArchiveVersion::Pod3);
     EXPECT_EQ(archive.author(), std::string(78, 'A'));
     EXPECT_EQ(archive.description(), firstCharacters(accented, 78));
     EXPECT_EQ(archive.copyright(), std::string(78, 'C'));
-    EXPECT_EQ(sink.count(), 0u);
+    EXPECT_EQ(archive.header().priority, 1000);
+}
+
+TEST_F(PackerWindowTest, PriorityTextIsReadAsTheDialogManagerReadsNumbers) {
+    const std::string folder = source();
+    start();
+    drop(folder);
+    const std::pair<const char*, std::int32_t> rows[] = {{"12", 12}, {"-5", -5}, {"abc", 0}, {"2147483648", 0}};
+    for (const auto& [text, stored] : rows) {
+        host.setItemText(kName, text);
+        host.setItemText(kPriority, text);
+        window->onCommand(kGenerate);
+        PodArchive archive;
+        ASSERT_EQ(archive.open(folder + "/" + text + ".pod"), 1) << text;
+        EXPECT_EQ(archive.header().priority, stored) << text;
+    }
 }
 
 TEST_F(PackerWindowTest, SecondGenerateReportsTheExistingArchiveAndKeepsIt) {
-    const std::string folder = makeSource();
-    start();
-    window->onDrop(folder);
-    window->onCommand(kGenerate);
+    const std::string folder = source();
     const std::string archive = folder + "/my_pod_name.pod";
+    start();
+    drop(folder);
+    window->onCommand(kGenerate);
     const std::string first = test::readFile(archive);
     ASSERT_FALSE(first.empty());
 
@@ -389,16 +331,14 @@ TEST_F(PackerWindowTest, SecondGenerateReportsTheExistingArchiveAndKeepsIt) {
 }
 
 TEST_F(PackerWindowTest, NothingReachesTheWindowWhileGenerateRuns) {
-    const std::string folder = makeSource();
-    const std::string other = dir / "other";
-    test::writeFile(other + "/x", "x");
-    const std::string pod = makePod3("in.pod");
+    const std::string folder = source();
+    test::writeFile(dir / "other/x", "x");
+    const std::string pod = pod3("in.pod");
     start();
-    window->onDrop(folder);
-
+    drop(folder);
     host.onStep = [&] {
-        window->onDrop(other);
-        window->onDrop(pod);
+        drop(dir / "other");
+        drop(pod);
         window->onCommand(kGenerate);
         window->onCommand(kShowContent);
         window->onCommand(kQuit);
@@ -420,179 +360,19 @@ TEST_F(PackerWindowTest, NothingReachesTheWindowWhileGenerateRuns) {
 
 // Archives -------------------------------------------------------------------------------------------
 
-TEST_F(PackerWindowTest, Pod3ArchiveShowsItsHeaderAndContent) {
-    const std::string folder = makeSource();
-    const std::string path = makePod3("mod.pod");
-    start();
-    window->onDrop(folder);
-    window->onDrop(path);
-
-    EXPECT_EQ(host.text(kName), path);
-    EXPECT_EQ(host.text(kDescription), "A test pack");
-    EXPECT_EQ(host.text(kFileCount), "2");
-    EXPECT_EQ(host.text(kAuthor), "Someone");
-    EXPECT_EQ(host.text(kCopyright), "(c) nobody");
-    EXPECT_EQ(host.text(kPriority), "-7");
-    EXPECT_EQ(host.text(kVersion), "3");
-    EXPECT_EQ(host.text(kTotalKilobytes), "2");  // 2100 bytes
-    EXPECT_EQ(host.text(kSubfolders), "-");
-    EXPECT_EQ(host.text(kFolder), folder);
-    EXPECT_TRUE(inputsAre(false));
-    EXPECT_TRUE(host.enabled(kShowContent));
-    EXPECT_EQ(contentRuns, 1);
-    EXPECT_EQ(contentEntries, 2u);
-    EXPECT_EQ(window->sourceList().files.size(), 3u);  // opening an archive keeps the scan
-    EXPECT_EQ(sink.count(), 0u);
-}
-
-TEST_F(PackerWindowTest, Pod2ArchiveShowsDashesForPod3Fields) {
-    const std::string path = makePod2("old.pod");
-    start();
-    window->onDrop(path);
-    EXPECT_EQ(host.text(kDescription), "Old pack");
-    EXPECT_EQ(host.text(kFileCount), "3");
-    EXPECT_EQ(host.text(kAuthor), "-");
-    EXPECT_EQ(host.text(kCopyright), "-");
-    EXPECT_EQ(host.text(kPriority), "-");
-    EXPECT_EQ(host.text(kVersion), "2");
-    EXPECT_EQ(host.text(kTotalKilobytes), "0");
-    EXPECT_EQ(contentRuns, 1);
-    EXPECT_EQ(contentEntries, 3u);
-}
-
-TEST_F(PackerWindowTest, PodEndingIsMatchedInAnyCase) {
-    const std::string path = makePod3("MOD.POD");
-    start();
-    window->onDrop(path);
-    EXPECT_EQ(host.text(kVersion), "3");
-    EXPECT_TRUE(sink.ids.empty());
-}
-
-TEST_F(PackerWindowTest, PathsWithoutPodEndingChangeNothing) {
-    start();
-    window->onDrop(makeSource());
-    for (const char* name : {"x.pod.bak", "abc", "pod", ".po", "x.pdo"}) {
-        const std::string path = dir / name;
-        test::writeFile(path, test::layOutPod3({}, "d", "a", "c", 1));
-        sink.ids.clear();
-        const auto before = host.controls;
-        window->onDrop(path);
-        EXPECT_EQ(sink.ids, std::vector<int>{kMsgNotFolderOrArchive}) << name;
-        EXPECT_EQ(host.controls, before) << name;
-    }
-    EXPECT_EQ(window->archive(), nullptr);
-}
-
-TEST_F(PackerWindowTest, ArchiveThatCannotBeOpenedIsRefused) {
-    const std::string notPod = dir / "bad.pod";
-    test::writeFile(notPod, "PK\x03\x04 certainly not a pod archive");
-    const std::string missing = dir / "missing.pod";
-    start();
-    window->onDrop(makeSource());
-
-    window->onDrop(notPod);
-    EXPECT_EQ(sink.ids, std::vector<int>{kMsgNotAnArchive});
-    EXPECT_EQ(host.text(kName), notPod);
-    EXPECT_EQ(host.text(kTotalKilobytes), "-");
-    EXPECT_EQ(host.text(kFileCount), "3");  // the rest as before
-    EXPECT_EQ(host.text(kSubfolders), "2");
-    EXPECT_EQ(host.text(kAuthor), "Generated by Quillomar");
-    EXPECT_TRUE(inputsAre(false));
-    EXPECT_FALSE(host.enabled(kShowContent));
-
-    // A file that cannot be opened at all says nothing.
-    sink.ids.clear();
-    window->onDrop(makePod3("good.pod"));
-    ASSERT_TRUE(host.enabled(kShowContent));
-    window->openArchivePath(missing);  // as the command line hands it over
-    EXPECT_TRUE(sink.ids.empty());
-    EXPECT_EQ(host.text(kName), missing);
-    EXPECT_FALSE(host.enabled(kShowContent));
-    EXPECT_EQ(contentRuns, 1);
-}
-
-TEST_F(PackerWindowTest, FolderNamedLikeAnArchiveIsRefusedFromTheCommandLine) {
-    const std::string folder = dir / "looks.pod";
-    test::makeFolder(folder);
-    start("\"" + folder + "\"");
-    host.runPosted();
-    EXPECT_TRUE(sink.ids.empty());
-    EXPECT_EQ(host.text(kName), folder);
-    EXPECT_EQ(host.text(kTotalKilobytes), "-");
-    EXPECT_FALSE(host.enabled(kShowContent));
-    EXPECT_EQ(contentRuns, 0);
-
-    // Dropped, the same folder is a folder.
-    window->onDrop(folder);
-    EXPECT_EQ(host.text(kFolder), folder);
-    EXPECT_EQ(host.text(kTotalKilobytes), "0");
-}
-
-TEST_F(PackerWindowTest, FolderDropAfterAnArchiveRestoresTheDropPresets) {
-    start();
-    window->onDrop(makePod3("a.pod"));
-    ASSERT_TRUE(host.enabled(kShowContent));
-    window->onDrop(makeSource());
-    EXPECT_EQ(host.text(kName), "my_pod_name");
-    EXPECT_EQ(host.text(kAuthor), "Generated by Quillomar");
-    EXPECT_EQ(host.text(kDescription), "Description...");
-    EXPECT_EQ(host.text(kCopyright), "Copyright...");
-    EXPECT_EQ(host.text(kPriority), "1000");
-    EXPECT_EQ(host.text(kVersion), "3");
-    EXPECT_EQ(host.text(kFileCount), "3");
-    EXPECT_EQ(host.text(kTotalKilobytes), "2");
-    EXPECT_EQ(host.text(kSubfolders), "2");
-    EXPECT_FALSE(host.enabled(kShowContent));
-    EXPECT_TRUE(inputsAre(true));
-}
-
 TEST_F(PackerWindowTest, ShowContentReadsTheDirectoryAnewEachTime) {
-    const std::string path = makePod3("grow.pod");
+    const std::string path = pod3("grow.pod");
     start();
-    window->onDrop(path);
-    ASSERT_EQ(contentRuns, 1);
+    drop(path);
     ASSERT_EQ(host.text(kTotalKilobytes), "2");
-
     // The first record's size shrinks from 1500 to 100 bytes: 700 bytes in all.
     std::string bytes = test::readFile(path);
-    const std::size_t firstRecordSize = 288 + 2100 + 4;
-    bytes[firstRecordSize] = 100;
-    bytes[firstRecordSize + 1] = 0;
+    test::putLe32(bytes, 288 + 2100 + 4, 100);
     test::writeFile(path, bytes);
     window->onCommand(kShowContent);
     EXPECT_EQ(contentRuns, 2);
     EXPECT_EQ(host.text(kTotalKilobytes), "0");
     EXPECT_TRUE(host.enabled(kShowContent));
-}
-
-TEST_F(PackerWindowTest, UnreadableDirectoryShowsNoContentWindow) {
-    // The header fits the file, but the name offset points past the name table.
-    std::string bytes = test::layOutPod3({{"A.TXT", "abc"}}, "broken", "x", "y", 5);
-    const std::size_t record = 288 + 3;
-    bytes[record] = '\x40';
-    const std::string path = dir / "broken.pod";
-    test::writeFile(path, bytes);
-    start();
-    window->onDrop(makeSource());
-    window->onDrop(path);
-
-    EXPECT_EQ(sink.ids, std::vector<int>{kMsgDamagedArchive});
-    EXPECT_EQ(contentRuns, 0);
-    EXPECT_EQ(host.text(kVersion), "3");
-    EXPECT_EQ(host.text(kTotalKilobytes), "-");
-    EXPECT_EQ(host.text(kSubfolders), "2");
-    EXPECT_TRUE(host.enabled(kShowContent));
-}
-
-TEST_F(PackerWindowTest, ClosingTheWindowDeletesTemporaryCopies) {
-    std::string copy;
-    onContent = [&](PodArchive& archive) { copy = archive.writeTemporaryCopy(archive.entries().at(1)).value_or(""); };
-    start();
-    window->onDrop(makePod3("t.pod"));
-    ASSERT_FALSE(copy.empty());
-    EXPECT_TRUE(test::exists(copy));
-    window.reset();
-    EXPECT_FALSE(test::exists(copy));
 }
 
 }  // namespace
