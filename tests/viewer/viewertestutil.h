@@ -1,12 +1,15 @@
 #pragma once
-// Archives for the content window's tests: entries with data and times, laid out as POD3.
+// The content window's tests: archives of entries with their times, and a time zone for a test.
 
-#include <memory>
+#include <stdlib.h>
+#include <time.h>
+
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "archive/podarchive.h"
-#include "platform/filetime.h"
+#include "archive/timestamp.h"
+#include "testutil.h"
 
 namespace quillomar::test {
 
@@ -16,26 +19,34 @@ struct TimedEntry {
     FileTime time = 0;  // 0: stored as no valid DOS time
 };
 
-// A UTC calendar time as a file time.
-FileTime utcFileTime(int year, int month, int day, int hour, int minute, int second);
-
 // A POD3 archive of the entries, in this directory order.
-std::string layOutArchive(const std::vector<TimedEntry>& entries);
-
-// Writes the archive to path, opens it and reads its directory; nullptr when that fails.
-std::unique_ptr<PodArchive> openArchive(const std::string& path, const std::vector<TimedEntry>& entries);
+inline std::string layOutTimed(const std::vector<TimedEntry>& entries) {
+    std::vector<RawEntry> raw;
+    for (const TimedEntry& e : entries) raw.push_back({e.name, e.data, encodeTimestamp(e.time)});
+    return layOutPod3(raw, "Viewer test", "", "", 1000);
+}
 
 // The time zone for the test's duration, as a POSIX TZ text; the one before comes back after.
 class TimeZone {
 public:
-    explicit TimeZone(const char* tz);
-    ~TimeZone();
+    explicit TimeZone(const char* tz) {
+        if (const char* before = ::getenv("TZ")) previous_ = before;
+        ::setenv("TZ", tz, 1);
+        ::tzset();
+    }
+    ~TimeZone() {
+        if (previous_) {
+            ::setenv("TZ", previous_->c_str(), 1);
+        } else {
+            ::unsetenv("TZ");
+        }
+        ::tzset();
+    }
     TimeZone(const TimeZone&) = delete;
     TimeZone& operator=(const TimeZone&) = delete;
 
 private:
-    std::string previous_;
-    bool hadPrevious_ = false;
+    std::optional<std::string> previous_;
 };
 
 }  // namespace quillomar::test
