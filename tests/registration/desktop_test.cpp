@@ -1,5 +1,5 @@
 // The desktop integration files: their contents, the user's copy of the desktop entry, and the
-// desktop's own validators over them when those tools are installed.
+// desktop's validator over that copy (install_check.sh validates the installed files).
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -20,18 +20,21 @@ const std::string kSourceData = QUILLOMAR_SOURCE_DATA;
 std::string quoted(const std::string& path) { return "'" + path + "'"; }
 
 TEST(DesktopFiles, ExecValueQuotesReservedCharactersAndEscapesForTheEntry) {
-    EXPECT_EQ(desktopExecValue("/usr/bin/quillomar"), "/usr/bin/quillomar %f");
-    EXPECT_EQ(desktopExecValue("/opt/my apps/quillomar"), "\"/opt/my apps/quillomar\" %f");
-    // Inside quotes: \" \` \$ \\ at the Exec level, then each backslash doubled for the entry.
-    EXPECT_EQ(desktopExecValue("/opt/a\"b`c$d\\e/q"), "\"/opt/a\\\\\"b\\\\`c\\\\$d\\\\\\\\e/q\" %f");
-    EXPECT_EQ(desktopExecValue("/opt/100%/q"), "/opt/100%%/q %f");
-    EXPECT_EQ(desktopExecValue("/opt/it's/q"), "\"/opt/it's/q\" %f");
-    EXPECT_EQ(desktopExecValue("/home/\xc3\xa9t\xc3\xa9/q"), "/home/\xc3\xa9t\xc3\xa9/q %f");
-    EXPECT_EQ(desktopExecValue("/opt/a\nb/q"), "\"/opt/a\\nb/q\" %f");
-    // Not representable: invalid UTF-8, control characters.
-    EXPECT_EQ(desktopExecValue("/opt/\xe9t\xe9/q"), "");
-    EXPECT_EQ(desktopExecValue("/opt/\xc0\xaf/q"), "");  // overlong '/'
-    EXPECT_EQ(desktopExecValue("/opt/a\x01" "b/q"), "");
+    const std::pair<const char*, const char*> rows[] = {
+        {"/usr/bin/quillomar", "/usr/bin/quillomar %f"},
+        {"/opt/my apps/quillomar", "\"/opt/my apps/quillomar\" %f"},
+        // Inside quotes: \" \` \$ \\ at the Exec level, then each backslash doubled for the entry.
+        {"/opt/a\"b`c$d\\e/q", "\"/opt/a\\\\\"b\\\\`c\\\\$d\\\\\\\\e/q\" %f"},
+        {"/opt/100%/q", "/opt/100%%/q %f"},
+        {"/opt/it's/q", "\"/opt/it's/q\" %f"},
+        {"/home/\xc3\xa9t\xc3\xa9/q", "/home/\xc3\xa9t\xc3\xa9/q %f"},
+        {"/opt/a\nb/q", "\"/opt/a\\nb/q\" %f"},
+        // Not representable: invalid UTF-8 (an overlong '/' among it), control characters.
+        {"/opt/\xe9t\xe9/q", ""},
+        {"/opt/\xc0\xaf/q", ""},
+        {"/opt/a\x01" "b/q", ""},
+    };
+    for (const auto& [program, exec] : rows) EXPECT_EQ(desktopExecValue(program), exec) << program;
 }
 
 TEST(DesktopFiles, UserCopyStartsTheProgramByItsPath) {
@@ -50,44 +53,46 @@ TEST(DesktopFiles, UserCopyStartsTheProgramByItsPath) {
     EXPECT_EQ(withoutExec(entry), withoutExec(installed));
 }
 
-TEST(DesktopFiles, BuiltInFilesAreTheFilesOfTheDataFolder) {
-    for (const char* name : {"quillomar.desktop", "quillomar-mime.xml", "org.quillomar.quillomar.metainfo.xml"}) {
-        EXPECT_EQ(std::string(embeddedFile(name)), test::readFile(kSourceData + "/" + name)) << name;
+TEST(DesktopFiles, BuiltInFilesAreTheDataFolderFilesAndIconsArePngsOfTheirSize) {
+    for (const auto& [name, file] : {std::pair{"quillomar.desktop", "quillomar.desktop"},
+                                     {"quillomar-mime.xml", "quillomar-mime.xml"},
+                                     {"org.quillomar.quillomar.metainfo.xml", "org.quillomar.quillomar.metainfo.xml"},
+                                     {"quillomar.svg", "icons/quillomar.svg"}}) {
+        EXPECT_EQ(std::string(embeddedFile(name)), test::readFile(kSourceData + "/" + file)) << name;
     }
-    EXPECT_EQ(std::string(embeddedFile("quillomar.svg")), test::readFile(kSourceData + "/icons/quillomar.svg"));
     EXPECT_TRUE(embeddedFile("no-such-file").empty());
-}
-
-TEST(DesktopFiles, IconsArePngsOfTheirNamedSize) {
     for (std::uint32_t size : {16u, 32u, 48u, 256u}) {
-        std::string_view png = embeddedFile("quillomar-" + std::to_string(size) + ".png");
+        const std::string_view png = embeddedFile("quillomar-" + std::to_string(size) + ".png");
         ASSERT_GT(png.size(), 24u) << size;
-        EXPECT_EQ(png.substr(0, 8), std::string_view("\x89PNG\r\n\x1a\n", 8));
-        EXPECT_EQ(png.substr(12, 4), "IHDR");
+        EXPECT_EQ(png.substr(0, 16), std::string_view("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16));
         auto be32 = [&](std::size_t at) {
             std::uint32_t value = 0;
             for (std::size_t i = 0; i < 4; ++i) value = value << 8 | static_cast<unsigned char>(png[at + i]);
             return value;
         };
-        EXPECT_EQ(be32(16), size);
-        EXPECT_EQ(be32(20), size);
+        EXPECT_EQ(be32(16), size);  // width
+        EXPECT_EQ(be32(20), size);  // height
     }
 }
 
 TEST(DesktopFiles, EntryMimeTypeAndMetainfoAgree) {
-    std::string entry = test::readFile(kSourceData + "/quillomar.desktop");
-    std::string mime = test::readFile(kSourceData + "/quillomar-mime.xml");
-    std::string metainfo = test::readFile(kSourceData + "/org.quillomar.quillomar.metainfo.xml");
-    EXPECT_NE(entry.find("\nMimeType=application/x-pod-archive;\n"), std::string::npos);
-    EXPECT_NE(entry.find("\nIcon=quillomar\n"), std::string::npos);
-    EXPECT_NE(mime.find("<mime-type type=\"application/x-pod-archive\">"), std::string::npos);
-    EXPECT_NE(mime.find("<glob pattern=\"*.pod\"/>"), std::string::npos);
-    EXPECT_NE(mime.find("<match type=\"string\" value=\"POD2\" offset=\"0\"/>"), std::string::npos);
-    EXPECT_NE(mime.find("<match type=\"string\" value=\"POD3\" offset=\"0\"/>"), std::string::npos);
-    EXPECT_NE(metainfo.find("<launchable type=\"desktop-id\">quillomar.desktop</launchable>"), std::string::npos);
-    EXPECT_NE(metainfo.find("<mediatype>application/x-pod-archive</mediatype>"), std::string::npos);
+    const std::pair<const char*, const char*> rows[] = {
+        {"quillomar.desktop", "\nMimeType=application/x-pod-archive;\n"},
+        {"quillomar.desktop", "\nIcon=quillomar\n"},
+        {"quillomar-mime.xml", "<mime-type type=\"application/x-pod-archive\">"},
+        {"quillomar-mime.xml", "<glob pattern=\"*.pod\"/>"},
+        {"quillomar-mime.xml", "<match type=\"string\" value=\"POD2\" offset=\"0\"/>"},
+        {"quillomar-mime.xml", "<match type=\"string\" value=\"POD3\" offset=\"0\"/>"},
+        {"org.quillomar.quillomar.metainfo.xml", "<launchable type=\"desktop-id\">quillomar.desktop</launchable>"},
+        {"org.quillomar.quillomar.metainfo.xml", "<mediatype>application/x-pod-archive</mediatype>"},
+    };
+    for (const auto& [file, text] : rows) {
+        EXPECT_NE(test::readFile(kSourceData + "/" + file).find(text), std::string::npos) << file << ": " << text;
+    }
     // The version record.
-    EXPECT_NE(metainfo.find("<release version=\"" + std::string(version::kFileVersion) + "\""), std::string::npos);
+    EXPECT_NE(test::readFile(kSourceData + "/org.quillomar.quillomar.metainfo.xml")
+                  .find("<release version=\"" + std::string(version::kFileVersion) + "\""),
+              std::string::npos);
 }
 
 TEST(DesktopFiles, InstallAndRemoveLeaveTheDataFolderAsItWas) {
@@ -95,11 +100,9 @@ TEST(DesktopFiles, InstallAndRemoveLeaveTheDataFolderAsItWas) {
     std::string data = dir / "data";
     test::writeFile(data + "/applications/other.desktop", "[Desktop Entry]\n");
     ASSERT_EQ(installDesktopFiles(data, "/usr/bin/quillomar"), 0);
-    EXPECT_TRUE(test::exists(data + "/applications/quillomar.desktop"));
-    EXPECT_TRUE(test::exists(data + "/mime/packages/quillomar.xml"));
-    EXPECT_TRUE(test::exists(data + "/icons/hicolor/48x48/apps/quillomar.png"));
-    EXPECT_TRUE(test::exists(data + "/icons/hicolor/scalable/apps/quillomar.svg"));
-    EXPECT_TRUE(test::exists(data + "/metainfo/org.quillomar.quillomar.metainfo.xml"));
+    std::vector<std::string> expected = test::kDesktopFiles;
+    expected.insert(expected.begin(), "applications/other.desktop");
+    EXPECT_EQ(test::listTree(data, true), expected);
     ASSERT_EQ(removeDesktopFiles(data), 0);
     EXPECT_EQ(test::listTree(data), (std::vector<std::string>{"applications", "applications/other.desktop"}));
     ASSERT_EQ(removeDesktopFiles(data), 0);  // already gone: no error
@@ -115,12 +118,9 @@ TEST(DesktopFiles, FailedInstallRemovesWhatItWrote) {
     EXPECT_FALSE(test::exists(dir / "data2"));
 }
 
-// The desktop's validators, over the files as installed and as the user's copy.
-TEST(DesktopValidators, DesktopEntriesPassDesktopFileValidate) {
+TEST(DesktopValidators, UserCopiesPassDesktopFileValidate) {
     if (!test::haveTool("desktop-file-validate")) GTEST_SKIP() << "desktop-file-validate is not installed";
     std::string output;
-    EXPECT_EQ(test::runCommand("desktop-file-validate " + quoted(kSourceData + "/quillomar.desktop"), &output), 0)
-        << output;
     TempDir dir;
     for (const char* program : {"/usr/bin/quillomar", "/opt/my \"apps\" $HOME/100%/quillomar"}) {
         std::string data = dir / "data";
@@ -128,36 +128,6 @@ TEST(DesktopValidators, DesktopEntriesPassDesktopFileValidate) {
         EXPECT_EQ(test::runCommand("desktop-file-validate " + quoted(data + "/applications/quillomar.desktop"), &output), 0)
             << program << "\n" << output;
         removeDesktopFiles(data);
-    }
-}
-
-TEST(DesktopValidators, MetainfoPassesAppstreamcliValidate) {
-    if (!test::haveTool("appstreamcli")) GTEST_SKIP() << "appstreamcli is not installed";
-    std::string output;
-    EXPECT_EQ(test::runCommand("appstreamcli validate --no-net " +
-                                   quoted(kSourceData + "/org.quillomar.quillomar.metainfo.xml"),
-                               &output),
-              0)
-        << output;
-}
-
-TEST(DesktopValidators, MimeDatabaseMapsPodFilesByNameAndBySignature) {
-    if (!test::haveTool("update-mime-database")) GTEST_SKIP() << "update-mime-database is not installed";
-    TempDir dir;
-    std::string data = dir / "data";
-    ASSERT_EQ(installDesktopFiles(data, "/usr/bin/quillomar"), 0);
-    std::string output;
-    ASSERT_EQ(test::runCommand("update-mime-database " + quoted(data + "/mime"), &output), 0) << output;
-    std::string globs = test::readFile(data + "/mime/globs2");
-    EXPECT_NE(globs.find(":application/x-pod-archive:*.pod"), std::string::npos) << globs;
-    std::string magic = test::readFile(data + "/mime/magic");
-    EXPECT_NE(magic.find("[60:application/x-pod-archive]"), std::string::npos);
-    EXPECT_NE(magic.find("POD2"), std::string::npos);
-    EXPECT_NE(magic.find("POD3"), std::string::npos);
-    if (test::haveTool("update-desktop-database")) {
-        ASSERT_EQ(test::runCommand("update-desktop-database " + quoted(data + "/applications"), &output), 0) << output;
-        std::string cache = test::readFile(data + "/applications/mimeinfo.cache");
-        EXPECT_NE(cache.find("application/x-pod-archive=quillomar.desktop;"), std::string::npos) << cache;
     }
 }
 

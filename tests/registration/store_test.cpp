@@ -1,8 +1,11 @@
-// The registry store: keys and values, its text, and how it reaches the disk.
+// The registry store (keys and values, its text, how it reaches the disk), the registry script
+// run over it, and the type library's block and keys.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
+#include "app/registration_script.h"
+#include "app/registration_typelib.h"
 #include "platform/registry.h"
 #include "support.h"
 
@@ -21,32 +24,6 @@ TEST(RegistryStore, KeysAndValuesAreFoundWithoutRegardToCase) {
     // One key, whatever case it was written in.
     ASSERT_TRUE(store.createKey("HKCR\\APPID\\QUILLOMAR.EXE"));
     EXPECT_EQ(store.subkeys("HKCR\\AppID").size(), 1u);
-}
-
-TEST(RegistryStore, RefusesPathsWithoutRootOrWithEmptyOrControlParts) {
-    RegistryStore store;
-    EXPECT_FALSE(store.createKey("AppID\\X"));
-    EXPECT_FALSE(store.createKey("HKCR\\\\X"));
-    EXPECT_FALSE(store.createKey("HKCR\\X\\"));
-    EXPECT_FALSE(store.createKey("HKCR\\A\nB"));
-    EXPECT_FALSE(store.createKey(""));
-    EXPECT_TRUE(store.empty());
-    // A root is never deleted; its keys are.
-    ASSERT_TRUE(store.createKey("HKCR\\AppID"));
-    EXPECT_FALSE(store.deleteKeyTree("HKCR"));
-    EXPECT_TRUE(store.deleteKeyTree("HKCR\\AppID"));
-    EXPECT_TRUE(store.empty());
-}
-
-TEST(RegistryStore, DeletingAKeyTakesEverythingBeneathIt) {
-    RegistryStore store;
-    store.setValue("HKCR\\A\\B\\C", "v", "1");
-    store.setValue("HKCR\\A\\D", "", "2");
-    store.setValue("HKCR\\E", "", "3");
-    EXPECT_TRUE(store.deleteKeyTree("HKCR\\a"));
-    EXPECT_FALSE(store.hasKey("HKCR\\A\\B\\C"));
-    EXPECT_FALSE(store.deleteKeyTree("HKCR\\A"));
-    EXPECT_EQ(store.value("HKCR\\E", ""), "3");
 }
 
 TEST(RegistryStore, TextRoundTripKeepsQuotesBackslashesLineBreaksAndUtf8) {
@@ -107,26 +84,109 @@ TEST(RegistryStore, SaveReplacesTheFileWholeAndLeavesNoTemporaryFile) {
     EXPECT_EQ(info.st_mode & 0777, 0600u);
 }
 
-TEST(RegistryStore, LoadReportsMissingDamagedAndUnreadableFiles) {
-    TempDir dir;
-    RegistryStore store;
-    store.setValue("HKCR\\Old", "", "1");
-    EXPECT_EQ(store.load(dir / "missing"), 0);  // no file: an empty store
-    EXPECT_TRUE(store.empty());
-    test::writeFile(dir / "damaged", "[HKEY_CLASSES_ROOT\\K]\ngarbage\n");
-    EXPECT_EQ(store.load(dir / "damaged"), EBADMSG);
-    EXPECT_EQ(store.load(dir.path()), EISDIR);
-    EXPECT_EQ(store.save(dir / "no-such-folder/registry"), ENOENT);
-    EXPECT_FALSE(test::exists(dir / "no-such-folder"));
+// The registry script -----------------------------------------------------------------------------
+
+const std::map<std::string, std::string> kAppIdReplacement{{"APPID", std::string(kAppId)}};
+
+int runScript(std::string_view script, ScriptMode mode, RegistryStore& store) {
+    return runRegistryScript(script, kAppIdReplacement, mode, store);
 }
 
-TEST(RegistryStore, CreateFoldersMakesMissingParentsAndRefusesAFileInTheWay) {
+TEST(RegistryScript, UnregisteringKeepsOtherProgramsKeysAndCreatesNothing) {
+    RegistryStore store;
+    store.setValue("HKCR\\AppID\\{OTHER}", "", "Another program");
+    ASSERT_EQ(runScript(kRegistryScript, ScriptMode::Register, store), 0);
+    ASSERT_EQ(runScript(kRegistryScript, ScriptMode::Unregister, store), 0);
+    EXPECT_EQ(store.subkeys("HKCR\\AppID"), std::vector<std::string>{"{OTHER}"});
+    EXPECT_EQ(store.value("HKCR\\AppID\\{OTHER}", ""), "Another program");
+    // Unregistering what is not there is no error and creates nothing.
+    RegistryStore empty;
+    ASSERT_EQ(runScript(kRegistryScript, ScriptMode::Unregister, empty), 0);
+    EXPECT_TRUE(empty.empty());
+}
+
+TEST(RegistryScript, KeyWithSubkeysTheScriptDoesNotNameIsKept) {
+    RegistryStore store;
+    ASSERT_EQ(runScript(kRegistryScript, ScriptMode::Register, store), 0);
+    store.createKey("HKCR\\AppID\\Quillomar.EXE\\Added by hand");
+    ASSERT_EQ(runScript(kRegistryScript, ScriptMode::Unregister, store), 0);
+    EXPECT_TRUE(store.hasKey("HKCR\\AppID\\Quillomar.EXE\\Added by hand"));
+    EXPECT_FALSE(store.hasKey("HKCR\\AppID\\" + std::string(kAppId)));
+}
+
+// The type library ----------------------------------------------------------------------------------
+
+void expectProgramLibrary(const TypeLibraryAttributes& a) {
+    EXPECT_EQ(a.name, "QuillomarLib");
+    EXPECT_EQ(a.helpString, "Biblioth\xc3\xa8que de types Quillomar 1.0");
+    EXPECT_EQ(a.majorVersion, 1);
+    EXPECT_EQ(a.minorVersion, 0);
+    EXPECT_EQ(a.locale, 0x0409u);
+    EXPECT_EQ(a.libraryId, "{4D0EF10D-8F87-4288-B76D-B5D56968CAA5}");
+    EXPECT_EQ(a.systemKind, "linux");
+}
+
+TEST(TypeLibrary, FindsTheBlockAcrossReadBoundariesAndPastDecoys) {
     TempDir dir;
-    EXPECT_EQ(createFolders(dir / "a/b/c", 0700), 0);
-    EXPECT_EQ(createFolders(dir / "a/b/c", 0700), 0);
-    test::writeFile(dir / "file", "x");
-    EXPECT_EQ(createFolders(dir / "file", 0700), ENOTDIR);
-    EXPECT_EQ(createFolders(dir / "file/sub", 0700), ENOTDIR);
+    const std::string block(typeLibraryBlock());
+    const std::string signature = block.substr(0, block.find('\n') + 1);
+    // A decoy signature with no valid block after it, then the real block straddling 1 MiB.
+    std::string bytes = signature + "name=Decoy\nend\n";
+    bytes += std::string((1u << 20) - bytes.size() - 10, '\0') + block + std::string(100, '\0');
+    test::writeFile(dir / "program", bytes);
+    const std::optional<TypeLibraryAttributes> found = loadTypeLibraryFile(dir / "program");
+    ASSERT_TRUE(found.has_value());
+    expectProgramLibrary(*found);
+    // The block at the very end of a file whose size is a whole number of reads.
+    std::string tail(2u << 20, 'x');
+    tail.replace(tail.size() - block.size(), block.size(), block);
+    test::writeFile(dir / "tail", tail);
+    EXPECT_TRUE(loadTypeLibraryFile(dir / "tail").has_value());
+}
+
+TEST(TypeLibrary, RefusesTruncatedOrIncompleteBlocks) {
+    TempDir dir;
+    const std::string block(typeLibraryBlock());
+    test::writeFile(dir / "truncated", block.substr(0, block.size() - 4));
+    EXPECT_FALSE(loadTypeLibraryFile(dir / "truncated"));
+    std::string noLocale = block;
+    const std::size_t lcid = noLocale.find("lcid=");
+    noLocale.erase(lcid, noLocale.find('\n', lcid) + 1 - lcid);
+    test::writeFile(dir / "nolocale", noLocale);
+    EXPECT_FALSE(loadTypeLibraryFile(dir / "nolocale"));
+    EXPECT_FALSE(loadTypeLibraryFile(dir / "missing"));
+}
+
+TEST(TypeLibrary, FallbackIsTheTlbBesideTheProgram) {
+    for (const auto& [program, tlb] : {std::pair{"/usr/bin/quillomar", "/usr/bin/quillomar.tlb"},
+                                       {"/opt/v1.2/quillomar", "/opt/v1.2/quillomar.tlb"},
+                                       {"/opt/quillomar.exe", "/opt/quillomar.tlb"},
+                                       {"quillomar.bin", "quillomar.tlb"}}) {
+        EXPECT_EQ(typeLibraryFallbackPath(program), tlb);
+    }
+    EXPECT_FALSE(loadTypeLibrary(""));
+}
+
+TEST(TypeLibrary, UnregisteringLeavesOtherLibrariesAndLocales) {
+    std::optional<LoadedTypeLibrary> library = loadTypeLibrary("/proc/self/exe");
+    ASSERT_TRUE(library);
+    expectProgramLibrary(library->attributes);
+    RegistryStore store;
+    store.setValue("HKCR\\TypeLib\\{OTHER}\\2.0", "", "Other library");
+    ASSERT_TRUE(registerTypeLibrary(*library, store));
+    const std::string version = "HKCR\\TypeLib\\{4D0EF10D-8F87-4288-B76D-B5D56968CAA5}\\1.0";
+    // Another locale of the same version keeps the version key.
+    store.setValue(version + "\\40c\\linux", "", "/opt/q/fr");
+    unregisterTypeLibrary(library->attributes, store);
+    EXPECT_FALSE(store.hasKey(version + "\\409"));
+    EXPECT_TRUE(store.hasKey(version + "\\40c\\linux"));
+    store.deleteKeyTree(version + "\\40c");
+    unregisterTypeLibrary(library->attributes, store);  // the locale is gone: nothing happens
+    EXPECT_TRUE(store.hasKey(version));
+    store.setValue(version + "\\409\\linux", "", "/opt/q/quillomar");
+    unregisterTypeLibrary(library->attributes, store);
+    EXPECT_FALSE(store.hasKey("HKCR\\TypeLib\\{4D0EF10D-8F87-4288-B76D-B5D56968CAA5}"));
+    EXPECT_EQ(store.subkeys("HKCR\\TypeLib"), std::vector<std::string>{"{OTHER}"});
 }
 
 }  // namespace

@@ -1,6 +1,12 @@
 #pragma once
-// Helpers for the registration tests: temporary folders, files, and a module set up in them.
+// Helpers for the registration tests: folder listings, shell commands, and a module set up in a
+// temporary folder.
 
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -9,12 +15,30 @@
 
 namespace quillomar::test {
 
-// Every file and folder below root, as paths relative to it, sorted.
-std::vector<std::string> listTree(const std::string& root);
-// True when the tool is found on PATH.
-bool haveTool(const std::string& tool);
+// Every file and folder below root (only the files when filesOnly), relative to it, sorted.
+inline std::vector<std::string> listTree(const std::string& root, bool filesOnly = false) {
+    std::vector<std::string> paths;
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root, ignored)) {
+        if (!filesOnly || entry.is_regular_file()) paths.push_back(std::filesystem::relative(entry.path(), root).string());
+    }
+    std::sort(paths.begin(), paths.end());
+    return paths;
+}
+
 // Runs a command line through the shell; its exit status and its combined output.
-int runCommand(const std::string& command, std::string* output = nullptr);
+inline int runCommand(const std::string& command, std::string* output = nullptr) {
+    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+    if (pipe == nullptr) return -1;
+    std::string text;
+    char buffer[4096];
+    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) text.append(buffer, n);
+    const int status = ::pclose(pipe);
+    if (output != nullptr) *output = text;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+inline bool haveTool(const std::string& tool) { return runCommand("command -v " + tool + " >/dev/null") == 0; }
 
 // A module whose configuration and data folders lie in a temporary folder, whose program is
 // this test program, and which records the cache tools it would run instead of running them.
@@ -25,16 +49,40 @@ struct Sandbox {
         RegistrationSetup s;
         s.configHome = dir / "config";
         s.dataHome = dir / "data";
-        s.runTool = [this](const std::string& tool, const std::string& folder) {
-            toolRuns.push_back(tool + " " + folder);
-        };
+        s.runTool = [this](const std::string& tool, const std::string& folder) { toolRuns.push_back(tool + " " + folder); };
         return s;
     }
-    std::string storeText() const { return readFile(dir.path() + "/config/quillomar/registry"); }
+    std::string storeText() const { return readFile(dir / "config/quillomar/registry"); }
 };
 
+// The desktop files that registering installs.
+inline const std::vector<std::string> kDesktopFiles{"applications/quillomar.desktop",
+                                                    "icons/hicolor/16x16/apps/quillomar.png",
+                                                    "icons/hicolor/256x256/apps/quillomar.png",
+                                                    "icons/hicolor/32x32/apps/quillomar.png",
+                                                    "icons/hicolor/48x48/apps/quillomar.png",
+                                                    "icons/hicolor/scalable/apps/quillomar.svg",
+                                                    "metainfo/org.quillomar.quillomar.metainfo.xml",
+                                                    "mime/packages/quillomar.xml"};
+
 // The store text that registering leaves.
-std::string registeredStoreText(const std::string& programPath);
+inline std::string registeredStoreText(const std::string& programPath) {
+    const std::string version = "\n[HKEY_CLASSES_ROOT\\TypeLib\\{4D0EF10D-8F87-4288-B76D-B5D56968CAA5}\\1.0";
+    return "; Quillomar registry store\n"
+           "\n[HKEY_CLASSES_ROOT\\AppID]\n"
+           "\n[HKEY_CLASSES_ROOT\\AppID\\Quillomar.EXE]\n"
+           "\"AppID\"=\"{E1111D62-1426-4F18-9D1C-996D52361E8B}\"\n"
+           "\n[HKEY_CLASSES_ROOT\\AppID\\{E1111D62-1426-4F18-9D1C-996D52361E8B}]\n"
+           "@=\"Quillomar\"\n"
+           "\n[HKEY_CLASSES_ROOT\\TypeLib]\n"
+           "\n[HKEY_CLASSES_ROOT\\TypeLib\\{4D0EF10D-8F87-4288-B76D-B5D56968CAA5}]\n" +
+           version + "]\n@=\"Biblioth\xc3\xa8que de types Quillomar 1.0\"\n\"Name\"=\"QuillomarLib\"\n" +
+           version + "\\409]\n" +
+           version + "\\409\\linux]\n@=\"" + programPath + "\"\n" +
+           version + "\\FLAGS]\n@=\"0\"\n" +
+           version + "\\HELPDIR]\n@=\"" + programPath.substr(0, programPath.rfind('/')) + "\"\n";
+}
+
 // The store text that unregistering leaves: the AppID key alone.
 inline constexpr const char* kOnlyAppIdKey = "; Quillomar registry store\n\n[HKEY_CLASSES_ROOT\\AppID]\n";
 
