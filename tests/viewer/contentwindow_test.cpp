@@ -198,7 +198,7 @@ TEST(EntryOrder, SizesCompareAsUnsigned32BitNumbers) {
 
 // Extract all ----------------------------------------------------------------------------------------
 
-TEST_F(ContentWindowTest, CancelledPickerExtractsNothingAndEnablesBothButtons) {
+TEST_F(ContentWindowTest, ExtractAllWritesNothingWhenThePickerIsCancelledAndEveryEntryWhenAFolderIsChosen) {
     show(kSample);
     bool disabledMeanwhile = false;
     host.duringPicker = [&] { disabledMeanwhile = !host.enabled(kClose) && !host.enabled(kExtractAll); };
@@ -209,20 +209,12 @@ TEST_F(ContentWindowTest, CancelledPickerExtractsNothingAndEnablesBothButtons) {
     EXPECT_TRUE(host.enabled(kExtractAll));
     EXPECT_TRUE(progress.ranges.empty());
     EXPECT_FALSE(host.endResult.has_value());  // Escape does not close the window; Close does
-    window->onCommand(kClose);
-    EXPECT_EQ(host.endResult, 1);
-    EXPECT_EQ(sink.count(), 0u);
-}
 
-TEST_F(ContentWindowTest, ChosenFolderReceivesEveryEntryOnThePackerBar) {
-    show(kSample);
     const std::string root = dir / "out";
     test::makeFolder(root);
     host.pickerAnswer = root;
-    int stepsDuringPicker = -1;
-    host.duringPicker = [&] { stepsDuringPicker = progress.steps; };
+    host.duringPicker = [&] { EXPECT_EQ(progress.steps, 0); };
     window->onCommand(kExtractAll);
-    EXPECT_EQ(stepsDuringPicker, 0);
     EXPECT_EQ(test::readFile(root + "/ART/A.PBM"), std::string(1500, 'a'));
     EXPECT_EQ(test::readFile(root + "/ART/B.PBM"), std::string(20, 'b'));
     EXPECT_EQ(test::readFile(root + "/README.TXT"), "read me");
@@ -230,8 +222,10 @@ TEST_F(ContentWindowTest, ChosenFolderReceivesEveryEntryOnThePackerBar) {
     EXPECT_EQ(progress.steps, 3);
     EXPECT_TRUE(host.enabled(kClose));
     EXPECT_TRUE(host.enabled(kExtractAll));
-    EXPECT_EQ(sink.count(), 0u);
     EXPECT_TRUE(owner.opened.empty());
+    EXPECT_EQ(sink.count(), 0u);
+    window->onCommand(kClose);
+    EXPECT_EQ(host.endResult, 1);
 }
 
 // Temporary copies ------------------------------------------------------------------------------
@@ -245,14 +239,22 @@ TEST_F(ContentWindowTest, DoubleClickOpensACopyRecordedOnceAndDeletedOnClose) {
     EXPECT_TRUE(copy.ends_with("/ART/A.PBM")) << copy;
     EXPECT_EQ(test::readFile(copy), std::string(1500, 'a'));
     EXPECT_TRUE(host.opened.empty());  // the packer window, not the list's dialog, hands it over
-
     // The same entry again reuses its copy, recorded once.
     window->onItemActivate(kList, row);
     EXPECT_EQ(owner.opened, (Texts{copy, copy}));
     EXPECT_EQ(archive.tempFiles(), Texts{copy});
     EXPECT_EQ(sink.count(), 0u);
+
+    // Without a program for the type: message 105, and the copy stays recorded.
+    owner.desktopAnswer = false;
+    window->onItemActivate(kList, rowOf("README.TXT"));
+    EXPECT_EQ(sink.ids, std::vector<int>{kMsgNoAssociation});
+    ASSERT_EQ(archive.tempFiles().size(), 2u);
+    const std::string readme = archive.tempFiles()[1];
+    EXPECT_TRUE(test::exists(readme));
     archive.close();
     EXPECT_FALSE(test::exists(copy));
+    EXPECT_FALSE(test::exists(readme));
 }
 
 TEST_F(ContentWindowTest, SameFileNameInTwoFoldersGetsTwoCopies) {
@@ -264,18 +266,6 @@ TEST_F(ContentWindowTest, SameFileNameInTwoFoldersGetsTwoCopies) {
     EXPECT_EQ(test::readFile(owner.opened[0]), "first");
     EXPECT_EQ(test::readFile(owner.opened[1]), "second");
     EXPECT_EQ(archive.tempFiles().size(), 2u);
-}
-
-TEST_F(ContentWindowTest, NoProgramForTheTypeGivesMessage105AndTheCopyStaysRecorded) {
-    show(kSample);
-    owner.desktopAnswer = false;
-    window->onItemActivate(kList, rowOf("README.TXT"));
-    EXPECT_EQ(sink.ids, std::vector<int>{kMsgNoAssociation});
-    ASSERT_EQ(archive.tempFiles().size(), 1u);
-    const std::string copy = archive.tempFiles()[0];
-    EXPECT_TRUE(test::exists(copy));
-    archive.close();
-    EXPECT_FALSE(test::exists(copy));
 }
 
 }  // namespace
