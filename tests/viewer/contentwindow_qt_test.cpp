@@ -140,7 +140,7 @@ private slots:
         zone.reset();
     }
 
-    void listModelSortsInPlaceAndTakesLateColumns() {
+    void listModelPublishesOnceAndSortsInPlace() {
         ListModel model;
         QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
         QCOMPARE(model.insertColumn(0, QStringLiteral("Name")), 0);
@@ -155,21 +155,14 @@ private slots:
 
         // A sort moves the rows in place, and what points at a row follows it; equal keys keep
         // their order: 49, 42, ... 0 all have key 0, from the top.
-        QPersistentModelIndex fortyNine(model.index(0, 0));
+        QPersistentModelIndex fortyEight(model.index(1, 0));
         model.sortRows([](std::uintptr_t a, std::uintptr_t b) { return int(a % 7) - int(b % 7); });
-        QCOMPARE(model.rowValue(fortyNine.row()), std::uintptr_t{49});
+        QCOMPARE(fortyEight.row(), 43);  // the first of the key-6 rows
+        QCOMPARE(model.rowValue(fortyEight.row()), std::uintptr_t{48});
         QCOMPARE(model.rowValue(0), std::uintptr_t{49});
         QCOMPARE(model.rowValue(7), std::uintptr_t{0});
         QCOMPARE(model.index(7, 0).data().toString(), QStringLiteral("0"));
         QCOMPARE(model.index(7, 0).data(ListModel::kValueRole).toULongLong(), 0ull);
-
-        // A column added after publication reaches the old rows too.
-        QCOMPARE(model.insertColumn(1, QStringLiteral("Type")), 1);
-        model.setCellText(0, 1, QStringLiteral(".TXT"));
-        QVERIFY(model.publish());
-        QCOMPARE(model.columnCount(), 2);
-        QCOMPARE(model.cellText(0, 1), QStringLiteral(".TXT"));
-        QCOMPARE(model.cellText(1, 1), QString());
         QVERIFY(!model.index(50, 0).isValid());
     }
 
