@@ -8,6 +8,7 @@
 #include <cerrno>
 
 #include "app/registration_files.h"
+#include "platform/fileio.h"
 #include "platform/registry.h"
 
 namespace quillomar {
@@ -75,29 +76,6 @@ void replaceValue(std::string& entry, std::string_view key, std::string_view val
     entry.replace(start, (end == std::string::npos ? entry.size() : end) - start, value);
 }
 
-// Writes data to path through a temporary file renamed over it.
-int writeFileAtomically(const std::string& path, std::string_view data) {
-    std::string temp = path + ".XXXXXX";
-    int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) return errno;
-    int error = 0;
-    std::size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            error = errno;
-            break;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (error == 0 && ::fchmod(fd, 0644) != 0) error = errno;
-    if (error == 0 && ::fsync(fd) != 0) error = errno;
-    if (::close(fd) != 0 && error == 0) error = errno;
-    if (error == 0 && ::rename(temp.c_str(), path.c_str()) != 0) error = errno;
-    if (error != 0) ::unlink(temp.c_str());
-    return error;
-}
 
 std::string parentOf(const std::string& path) {
     std::size_t slash = path.rfind('/');
@@ -156,7 +134,7 @@ int installDesktopFiles(const std::string& dataHome, const std::string& programP
         }
         std::string path = dataHome + "/" + file.relativePath;
         error = createFolders(parentOf(path), 0700);
-        if (error == 0) error = writeFileAtomically(path, file.contents);
+        if (error == 0) error = writeFileAtomically(path, file.contents, 0644);
         if (error != 0) break;
     }
     if (error != 0) removeDesktopFiles(dataHome);

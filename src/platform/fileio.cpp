@@ -161,4 +161,25 @@ CopyResult copyRange(const File& from, std::uint64_t fromOffset, File& to, std::
     return result;
 }
 
+int writeFileAtomically(const std::string& path, std::string_view data, unsigned mode) {
+    std::string temp = path + ".XXXXXX";
+    File file(::mkostemp(temp.data(), O_CLOEXEC));
+    if (!file.valid()) return errno;
+    int error = 0;
+    if (!file.writeAll(std::as_bytes(std::span(data.data(), data.size())))) error = errno;
+    if (error == 0 && ::fchmod(file.fd(), static_cast<mode_t>(mode)) != 0) error = errno;
+    if (error == 0 && ::fsync(file.fd()) != 0) error = errno;
+    if (!file.close() && error == 0) error = errno;
+    if (error == 0 && ::rename(temp.c_str(), path.c_str()) != 0) error = errno;
+    if (error != 0) {
+        ::unlink(temp.c_str());
+        return error;
+    }
+    std::size_t slash = path.rfind('/');
+    std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+    File directory(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (directory.valid()) ::fsync(directory.fd());
+    return 0;
+}
+
 }  // namespace quillomar

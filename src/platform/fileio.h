@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace quillomar {
 
@@ -57,6 +58,11 @@ struct CopyResult {
 // bounded chunks (by the kernel where it can). Without an error, copied falls short of length
 // only when from ended.
 CopyResult copyRange(const File& from, std::uint64_t fromOffset, File& to, std::uint64_t length);
+
+// Replaces path with data through a temporary file in the same folder, flushed and renamed over
+// it, so that readers see the old or the new content and never a part; the rename itself is made
+// durable too. Returns 0, or the errno of the failing call (the temporary file is then removed).
+int writeFileAtomically(const std::string& path, std::string_view data, unsigned mode);
 
 // Chunk size of copies made in user space; memory used by a copy never exceeds it.
 inline constexpr std::size_t kCopyChunkSize = 1 << 20;

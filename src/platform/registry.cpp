@@ -1,5 +1,7 @@
 #include "platform/registry.h"
 
+#include "platform/fileio.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -318,40 +320,7 @@ int RegistryStore::load(const std::string& path) {
     return parse(text) ? 0 : EBADMSG;
 }
 
-int RegistryStore::save(const std::string& path) const {
-    std::string text = serialize();
-    std::size_t slash = path.rfind('/');
-    std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-    std::string temp = path + ".XXXXXX";
-    int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) return errno;
-    int error = 0;
-    std::size_t done = 0;
-    while (done < text.size()) {
-        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            error = errno;
-            break;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (error == 0 && ::fchmod(fd, 0600) != 0) error = errno;
-    if (error == 0 && ::fsync(fd) != 0) error = errno;
-    if (::close(fd) != 0 && error == 0) error = errno;
-    if (error == 0 && ::rename(temp.c_str(), path.c_str()) != 0) error = errno;
-    if (error != 0) {
-        ::unlink(temp.c_str());
-        return error;
-    }
-    // Make the rename itself durable.
-    int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
-    }
-    return 0;
-}
+int RegistryStore::save(const std::string& path) const { return writeFileAtomically(path, serialize(), 0600); }
 
 DirectoryLock::~DirectoryLock() { unlock(); }
 
