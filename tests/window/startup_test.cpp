@@ -28,8 +28,10 @@ TEST(CommandLine, TailQuotesTheJoinedArgumentsAndTheFullLineQuotesThoseWithBlank
 
 TEST(CommandLine, WindowReceivesThePathAndIsPublishedWhileItRuns) {
     using Args = std::vector<std::string>;
-    for (const auto& [args, path] : {std::pair<Args, std::string>{{"/usr/bin/quillomar", "/home/me/x.pod"}, "/home/me/x.pod"},
-                                     {{"/opt/q/quillomar"}, ""}}) {
+    for (const auto& row : {std::pair<Args, std::string>{{"/usr/bin/quillomar", "/home/me/x.pod"}, "/home/me/x.pod"},
+                            {{"/opt/q/quillomar"}, ""}}) {
+        const Args& args = row.first;
+        const std::string& path = row.second;  // a named reference, which lambdas may capture
         bool ran = false;
         const int status = runWindowProgram(args, [&](PackerWindow& window) {
             ran = true;
