@@ -72,6 +72,8 @@ public:
     bool forWriting() const { return forWriting_; }
     const std::string& path() const { return path_; }
     std::uint32_t fileSize() const { return static_cast<std::uint32_t>(fileSize_); }
+    // The whole length of the opened file; fileSize() keeps the low 32 bits the format counts in.
+    std::uint64_t fileBytes() const { return fileSize_; }
     const std::vector<ArchiveEntry>& entries() const { return entries_; }
     std::int32_t largestSize() const { return largestSize_; }
     std::int32_t totalSize() const { return totalSize_; }

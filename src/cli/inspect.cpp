@@ -1,6 +1,5 @@
 // info, list and verify: what an archive holds, read from its header and directory.
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -46,14 +45,6 @@ std::uint64_t dataBytes(const PodArchive& archive)
     return total;
 }
 
-std::uint64_t archiveFileSize(const PodArchive& archive)
-{
-    struct stat status {};
-    if (::stat(archive.path().c_str(), &status) == 0 && status.st_size >= 0)
-        return static_cast<std::uint64_t>(status.st_size);
-    return archive.fileSize();
-}
-
 // 2003-04-28<separator>12:00:00
 void appendTime(OutputBuffer& out, FileTime time, char separator)
 {
@@ -88,7 +79,7 @@ bool runInfo(const InfoOptions& options, Console& console)
     const bool pod3 = archive.version() == ArchiveVersion::Pod3;
     const PodHeader& header = archive.header();
     const std::uint64_t totalSize = dataBytes(archive);
-    const std::uint64_t fileSize = archiveFileSize(archive);
+    const std::uint64_t fileSize = archive.fileBytes();
 
     OutputBuffer out(STDOUT_FILENO);
     if (options.json) {
@@ -199,7 +190,7 @@ bool runVerify(const VerifyOptions& options, Console& console)
 
     std::printf("OK: POD%d, %zu entries, %llu bytes of data, %llu bytes in all\n", static_cast<int>(archive.version()),
                 archive.entries().size(), static_cast<unsigned long long>(dataBytes(archive)),
-                static_cast<unsigned long long>(archiveFileSize(archive)));
+                static_cast<unsigned long long>(archive.fileBytes()));
     return true;
 }
 
