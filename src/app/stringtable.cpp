@@ -5,7 +5,7 @@
 #include <optional>
 #include <string_view>
 
-#include "platform/dialoghost.h"
+#include "dialog/dialoghost.h"
 
 namespace quillomar {
 

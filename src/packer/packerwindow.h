@@ -13,7 +13,7 @@
 
 #include "archive/podarchive.h"
 #include "packer/sourcelist.h"
-#include "platform/dialoghost.h"
+#include "dialog/dialoghost.h"
 #include "platform/progress.h"
 
 namespace quillomar {

@@ -13,7 +13,7 @@
 
 #include "app/dialogtemplate.h"
 #include "app/stringtable.h"
-#include "platform/dialoghost.h"
+#include "dialog/dialoghost.h"
 
 class QProgressBar;
 

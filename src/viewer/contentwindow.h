@@ -13,7 +13,7 @@
 
 #include "archive/podarchive.h"
 #include "platform/collate.h"
-#include "platform/dialoghost.h"
+#include "dialog/dialoghost.h"
 #include "platform/progress.h"
 #include "viewer/entryrow.h"
 

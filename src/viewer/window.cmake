@@ -3,5 +3,5 @@ add_library(quillomar_viewer STATIC
   ${CMAKE_CURRENT_LIST_DIR}/entryrow.cpp
   ${CMAKE_CURRENT_LIST_DIR}/contentwindow.cpp
 )
-target_link_libraries(quillomar_viewer PUBLIC quillomar)
+target_link_libraries(quillomar_viewer PUBLIC quillomar quillomar_dialog)
 

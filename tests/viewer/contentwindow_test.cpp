@@ -6,7 +6,7 @@
 #include <clocale>
 #include <memory>
 
-#include "../window/fakehost.h"
+#include "fakehost.h"
 #include "app/stringtable.h"
 #include "platform/codepage.h"
 #include "viewer/contentwindow.h"

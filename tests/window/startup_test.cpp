@@ -9,7 +9,7 @@
 #include "app/startup.h"
 #include "app/stringtable.h"
 #include "packer/packerwindow.h"
-#include "platform/dialoghost.h"
+#include "dialog/dialoghost.h"
 
 namespace quillomar {
 namespace {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "app/dialogtemplate.h"
-#include "platform/dialoghost.h"
+#include "dialog/dialoghost.h"
 
 namespace quillomar::test {
 
