@@ -4,6 +4,8 @@
 #include <unicode/ustring.h>
 
 #include <cstdlib>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace quillomar {
@@ -18,16 +20,41 @@ std::string icuLocaleName(std::string_view posix) {
     return std::string(name);
 }
 
-UCollator* openCollator(const std::string& locale) {
+// The word sort: hyphen and apostrophe weigh nothing against letters, digits and other signs,
+// so "CO-OP" sorts with "COOP" and "CAN'T" with "CANT". They still tell two otherwise equal words
+// apart, as a case difference does: "CANT" before "CAN'T", "COOP" before "CO-OP".
+constexpr std::string_view kWordSortRule = "&[last tertiary ignorable]<<<'-'<<<''";
+
+// The locale's collator with the word-sort rule added to its own tailoring.
+UCollator* openWordSort(const char* locale) {
     UErrorCode status = U_ZERO_ERROR;
-    UCollator* collator = ucol_open(locale == "root" ? "" : locale.c_str(), &status);
-    if (U_FAILURE(status) || collator == nullptr) {
-        status = U_ZERO_ERROR;
-        collator = ucol_open("", &status);
+    UCollator* base = ucol_open(locale, &status);
+    if (U_FAILURE(status) || base == nullptr) {
+        if (base != nullptr) ucol_close(base);
+        return nullptr;
     }
+    int32_t length = 0;
+    const UChar* own = ucol_getRules(base, &length);
+    std::u16string rules(reinterpret_cast<const char16_t*>(own), static_cast<std::size_t>(length));
+    ucol_close(base);
+    for (char c : kWordSortRule) rules.push_back(static_cast<char16_t>(c));
+
+    UParseError where{};
+    status = U_ZERO_ERROR;
+    UCollator* collator = ucol_openRules(reinterpret_cast<const UChar*>(rules.data()), static_cast<int32_t>(rules.size()),
+                                         UCOL_DEFAULT, UCOL_TERTIARY, &where, &status);
+    if (U_FAILURE(status)) {
+        if (collator != nullptr) ucol_close(collator);
+        return nullptr;
+    }
+    return collator;
+}
+
+UCollator* openCollator(const std::string& locale) {
+    UCollator* collator = openWordSort(locale == "root" ? "" : locale.c_str());
+    if (collator == nullptr) collator = openWordSort("");
     if (collator != nullptr) {
         // Tertiary strength keeps case and accents apart: the comparison is case-sensitive.
-        status = U_ZERO_ERROR;
         ucol_setStrength(collator, UCOL_TERTIARY);
     }
     return collator;

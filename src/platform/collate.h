@@ -1,7 +1,8 @@
 #pragma once
 // Locale collation, in place of the platform's lstrcmpA: texts ordered as the user's locale orders
 // words, letters and accents, case-sensitively (a lower-case letter sorts just before its upper
-// case, and "a" and "A" are never equal). Backed by an ICU collator.
+// case, and "a" and "A" are never equal), as a word sort: hyphen and apostrophe count only where
+// two words are otherwise equal ("F15", "F-16", "F17"). Backed by an ICU collator.
 
 #include <memory>
 #include <string>

@@ -66,5 +66,38 @@ TEST(Collator, SortKeysOrderAsTheComparison) {
     }
 }
 
+// The word sort: hyphen and apostrophe are passed over until two words are otherwise equal.
+struct WordSortRow {
+    const char* behaviour;
+    const char* locale;
+    std::vector<std::string> words;  // in the expected order
+};
+
+class WordSort : public ::testing::TestWithParam<WordSortRow> {};
+
+TEST_P(WordSort, OrdersWordsAsTheirLettersAndDigits) {
+    const WordSortRow& row = GetParam();
+    const Collator collator(row.locale);
+    std::vector<std::string> reversed(row.words.rbegin(), row.words.rend());
+    EXPECT_EQ(sorted(collator, reversed), row.words);
+    EXPECT_EQ(sorted(collator, row.words), row.words);
+    std::vector<std::string> byKeys = reversed;
+    std::sort(byKeys.begin(), byKeys.end(),
+              [&](const std::string& a, const std::string& b) { return collator.sortKey(a) < collator.sortKey(b); });
+    EXPECT_EQ(byKeys, row.words);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Collator, WordSort,
+    ::testing::Values(
+        WordSortRow{"ApostropheKeepsCantWithCant", "en_US.UTF-8", {"CANS", "CANT", "CAN'T", "CANTS"}},
+        WordSortRow{"HyphenKeepsF16BetweenF15AndF17", "en_US.UTF-8", {"F15", "F-16", "F17", "FA"}},
+        WordSortRow{"HyphenatedWordFollowsItsPlainTwin", "fr_FR.UTF-8", {"COOP", "CO-OP", "COOPER", "CORE"}},
+        WordSortRow{"LeadingHyphenCountsLast", "C", {"A", "-A", "AA", "B"}},
+        WordSortRow{"SpaceAndUnderscoreStillCount", "en_US.UTF-8", {"A B", "A_B", "AB", "A-B"}},
+        WordSortRow{"CaseStillDecidesBeforeTheApostrophe", "en_US.UTF-8", {"can't", "CANt", "CANT", "CAN'T"}},
+        WordSortRow{"LocaleWithItsOwnRulesKeepsThem", "sv_SE.UTF-8", {"CO-OP", "ZETA", "ÖL-BAR", "ÖLBAR2"}}),
+    [](const ::testing::TestParamInfo<WordSortRow>& row) { return std::string(row.param.behaviour); });
+
 }  // namespace
 }  // namespace quillomar
