@@ -72,15 +72,8 @@ void PackerWindow::BarProgress::step() {
 
 PackerWindow::PackerWindow(std::string_view commandLineTail, ContentWindowHook contentWindow)
     : contentWindow_(std::move(contentWindow)) {
-    if (commandLineTail.size() > 2) {
-        std::string_view inner = commandLineTail.substr(1, commandLineTail.size() - 2);
-        if (inner.size() > kMaxCommandLinePath) {
-            // A cut path would name some other file: it is kept only to be refused.
-            commandLinePathTooLong_ = true;
-            inner = inner.substr(0, kMaxCommandLinePath);
-        }
-        commandLinePath_ = std::string(inner);
-    }
+    // The path keeps every byte: host paths are limited by the system alone.
+    if (commandLineTail.size() > 2) commandLinePath_ = commandLineTail.substr(1, commandLineTail.size() - 2);
 }
 
 PackerWindow::~PackerWindow() {
@@ -135,10 +128,6 @@ void PackerWindow::onDrop(const std::string& path) {
 void PackerWindow::onPostedMessage(int message) {
     if (message != kOpenPathMessage || working_ || host_ == nullptr) return;
     WorkScope scope(working_);
-    if (commandLinePathTooLong_) {
-        showStringMessage(kMsgNotFolderOrArchive);
-        return;
-    }
     openArchivePath(commandLinePath_);
 }
 

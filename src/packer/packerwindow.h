@@ -42,8 +42,6 @@ inline constexpr int kIcon = 207;  // icon resource of the window
 // Posted to itself after initialisation when the command line named a path.
 inline constexpr int kOpenPathMessage = kUserMessage + 1;
 
-// The longest path the command line can hand over.
-inline constexpr std::size_t kMaxCommandLinePath = 259;
 // Generate takes at most this many characters of the author, description and copyright.
 inline constexpr std::size_t kHeaderTextReadLength = 78;
 
@@ -104,7 +102,6 @@ private:
     SourceList sourceList_;
     std::unique_ptr<PodArchive> archive_;
     std::string commandLinePath_;
-    bool commandLinePathTooLong_ = false;
     BarProgress progress_{*this};
     ContentWindowHook contentWindow_;
     DialogHost* host_ = nullptr;
