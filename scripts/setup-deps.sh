@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev
   clang libclang-rt-14-dev
   desktop-file-utils appstream shared-mime-info librsvg2-bin time
+  qt6-translations-l10n libc-l10n
 )
 
 missing=()

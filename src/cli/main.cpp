@@ -24,6 +24,7 @@
 #include "cli/console.h"
 #include "platform/codepage.h"
 #include "platform/messages.h"
+#include "platform/syserror.h"
 
 namespace {
 
@@ -108,8 +109,9 @@ void preferLargeHeapPages()
 
 int main(int argc, char** argv)
 {
-    // The C library's error texts in the user's language.
+    // The C library's error texts in the language of the program's own messages.
     std::setlocale(LC_ALL, "");
+    setSystemErrorLanguage(currentLanguage() == Language::French ? "fr" : "");
     preferLargeHeapPages();
 
     CLI::App app{"Packs folders into POD3 archives and reads POD2 and POD3 archives.", "quillomar-cli"};

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
@@ -234,6 +235,9 @@ void DialogWindow::initialize() {
 
 int DialogWindow::run() {
     initialize();
+    // Modal to its owner only, as a dialog with an owner window: the owner takes no input while
+    // it runs, but a window outside that chain (a message box) does.
+    setWindowModality(Qt::WindowModal);
     return exec();
 }
 
@@ -427,7 +431,9 @@ int DialogWindow::runDialog(int dialogId, DialogHandler& handler) {
 
 std::optional<std::string> DialogWindow::pickFolder(std::string_view title) {
     publishLists();
-    const QString folder = QFileDialog::getExistingDirectory(this, qs(title));
+    // The picker opens at the user's home, the root of the desktop's folders, wherever the
+    // program was started from.
+    const QString folder = QFileDialog::getExistingDirectory(this, qs(title), QDir::homePath());
     if (folder.isEmpty()) return std::nullopt;
     return QFile::encodeName(folder).toStdString();
 }

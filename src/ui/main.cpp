@@ -9,17 +9,23 @@
 #include "app/startup.h"
 #include "app/stringtable.h"
 #include "platform/codepage.h"
+#include "platform/syserror.h"
 #include "ui/dialogwindow.h"
 #include "ui/messagebox.h"
+#include "ui/qttranslations.h"
 
 int main(int argc, char** argv) {
     using namespace quillomar;
 
     // The command line is the program's own: the toolkit is given none of it to interpret.
     const std::vector<std::string> arguments(argv, argv + argc);
+    // The system's error texts in the language of the program's own, set before the toolkit
+    // starts any thread.
+    setSystemErrorLanguage(currentLanguage() == Language::French ? "fr" : "");
     int toolkitArgc = 1;
     QApplication application(toolkitArgc, argv);
     QApplication::setApplicationName(QString::fromStdString(loadString(kMsgProgramName)));
+    installQtTranslations(currentLanguage());
 
     if (std::optional<int> codePage = codePageFromEnvironment()) setArchiveCodePage(*codePage);
 

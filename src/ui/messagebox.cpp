@@ -1,6 +1,7 @@
 #include "ui/messagebox.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QMessageBox>
 
 #include "app/stringtable.h"
@@ -8,17 +9,30 @@
 namespace quillomar {
 
 std::unique_ptr<QMessageBox> makeWarningBox(const QString& text) {
-    return std::make_unique<QMessageBox>(QMessageBox::Warning, QApplication::applicationName(), text,
-                                         QMessageBox::Ok, nullptr);
+    auto box = std::make_unique<QMessageBox>(QMessageBox::Warning, QApplication::applicationName(), text,
+                                             QMessageBox::Ok, nullptr);
+    // The box blocks no window: the one below it still takes input. What keeps input from
+    // reaching work in progress is the dialogs' own guard.
+    box->setWindowModality(Qt::NonModal);
+    return box;
+}
+
+void showWarningBox(const QString& text) {
+    const std::unique_ptr<QMessageBox> box = makeWarningBox(text);
+    // The caller waits for the answer, as for any message box, while every window stays usable.
+    QEventLoop loop;
+    QObject::connect(box.get(), &QDialog::finished, &loop, &QEventLoop::quit);
+    box->show();
+    box->raise();
+    box->activateWindow();
+    loop.exec();
 }
 
 void BoxMessageSink::stringMessage(int id) {
     const std::string text = loadString(id, currentLanguage(), kMessageBufferSize);
-    makeWarningBox(QString::fromStdString(text))->exec();
+    showWarningBox(QString::fromStdString(text));
 }
 
-void BoxMessageSink::systemError(const std::string& message) {
-    makeWarningBox(QString::fromStdString(message))->exec();
-}
+void BoxMessageSink::systemError(const std::string& message) { showWarningBox(QString::fromUtf8(message)); }
 
 }  // namespace quillomar

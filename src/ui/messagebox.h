@@ -1,6 +1,7 @@
 #pragma once
 // The window program's message routines: every message is a warning box with no owner window,
-// the program's name as caption and one OK button, whose answer is not read.
+// the program's name as caption and one OK button, whose answer is not read. The box is not
+// modal: the windows below it keep taking input while it waits for its answer.
 
 #include <QString>
 
@@ -14,6 +15,8 @@ namespace quillomar {
 
 // The box as it is shown; its caption is the application's name.
 std::unique_ptr<QMessageBox> makeWarningBox(const QString& text);
+// Shows the box and returns once it is answered.
+void showWarningBox(const QString& text);
 
 class BoxMessageSink : public MessageSink {
 public:

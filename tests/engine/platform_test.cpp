@@ -3,10 +3,15 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+
 #include "archive/splitpath.h"
 #include "platform/codepage.h"
 #include "platform/filetime.h"
 #include "platform/messages.h"
+#include "platform/syserror.h"
 #include "platform/tempdir.h"
 #include "testutil.h"
 
@@ -59,6 +64,38 @@ TEST(Messages, SystemErrorShowsTextThenThePath) {
     EXPECT_EQ(sink.systemErrors[0], "No such file or directory\n==> /some/where.pod");
     EXPECT_EQ(formatString("%s-%0300d", "x", 7).size(), 302u);  // never cut
 }
+
+// The system's text follows the program's language, not LANGUAGE, which the C library would
+// otherwise prefer to the locale. Each row runs in a child process: the choice is process-wide.
+struct SystemTextRow {
+    const char* behaviour;
+    const char* language;     // the program's: "fr" or "" (English)
+    const char* environment;  // LANGUAGE as the session sets it
+    const char* expected;     // the text for ENOENT
+};
+
+class SystemErrorLanguage : public ::testing::TestWithParam<SystemTextRow> {};
+
+TEST_P(SystemErrorLanguage, SpeaksTheProgramsLanguage) {
+    const SystemTextRow& row = GetParam();
+    EXPECT_EXIT(
+        {
+            ::setenv("LANGUAGE", row.environment, 1);
+            setSystemErrorLanguage(row.language);
+            const std::string text = systemErrorText(ENOENT);
+            std::fprintf(stderr, "%s\n", text.c_str());
+            std::exit(text == row.expected ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Messages, SystemErrorLanguage,
+    ::testing::Values(SystemTextRow{"FrenchOverGermanLanguage", "fr", "de", "Aucun fichier ou dossier de ce type"},
+                      SystemTextRow{"FrenchOverEnglishLanguage", "fr", "en_US:en", "Aucun fichier ou dossier de ce type"},
+                      SystemTextRow{"EnglishOverFrenchLanguage", "", "fr_FR:fr", "No such file or directory"},
+                      SystemTextRow{"EnglishOverGermanLanguage", "", "de", "No such file or directory"}),
+    [](const ::testing::TestParamInfo<SystemTextRow>& row) { return std::string(row.param.behaviour); });
 
 TEST(CreateDirectoryPath, CreatesMissingAncestorsOutermostFirst) {
     test::TempDir dir;

@@ -3,12 +3,17 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 
 #include <algorithm>
@@ -19,6 +24,7 @@
 #include "packer/packerwindow.h"
 #include "ui/dialogwindow.h"
 #include "ui/messagebox.h"
+#include "ui/qttranslations.h"
 #include "testutil.h"
 
 using namespace quillomar;
@@ -40,6 +46,24 @@ bool dropUrls(DialogWindow& dialog, const QList<QUrl>& urls) {
     QCoreApplication::processEvents();  // the drop's handling
     QCoreApplication::processEvents();  // what that handling posted
     return drop.isAccepted();
+}
+
+// Runs action once a visible top-level widget of type W other than the given ones is on screen.
+template <typename W>
+void whenShown(std::function<void(W*)> action) {
+    auto* timer = new QTimer;
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, [timer, action] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            auto* found = qobject_cast<W*>(widget);
+            if (found == nullptr || !found->isVisible()) continue;
+            timer->stop();
+            timer->deleteLater();
+            if (QTest::qWaitForWindowExposed(found)) action(found);
+            return;
+        }
+    });
+    timer->start();
 }
 
 QUrl fileUrl(const std::string& path) { return QUrl::fromLocalFile(QString::fromStdString(path)); }
@@ -233,6 +257,87 @@ private slots:
         QCOMPARE(dialog->progressState(kProgress).position, 10);
         dialog->setProgressPos(kProgress, 99);
         QCOMPARE(dialog->progressState(kProgress).position, 20);
+    }
+
+    void messageBoxLeavesTheWindowBelowUsableWhileTheGuardTurnsItsInputAway() {
+        RecordingLogic recorder;
+        DialogWindow window(*findDialogTemplate(kPackerDialogId), Language::Neutral, recorder);
+        BoxMessageSink boxes;
+        MessageSink* previous = setMessageSink(&boxes);
+        auto* quit = qobject_cast<QPushButton*>(window.control(kQuit));
+        QSignalSpy quitClicks(quit, &QPushButton::clicked);
+        int boxesSeen = 0;
+        bool answeredByClick = false;
+
+        recorder.duringCommand = [&] { showStringMessage(kMsgNotFolderOrArchive); };
+        whenShown<QMessageBox>([&](QMessageBox* box) {
+            ++boxesSeen;
+            QCOMPARE(box->text(), QStringLiteral("Not a directory or a POD file drop !"));
+            // A click on the window below, delivered as the window system delivers it.
+            const QPoint at = quit->mapTo(&window, quit->rect().center());
+            QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {}, at);
+            // The box itself takes its answer although the window below runs modally.
+            QAbstractButton* ok = box->button(QMessageBox::Ok);
+            QTest::mouseClick(box->windowHandle(), Qt::LeftButton, {}, ok->mapTo(box, ok->rect().center()));
+            answeredByClick = !box->isVisible();
+            if (box->isVisible()) box->done(0);
+        });
+        QTimer::singleShot(0, &window, [&] {
+            window.enableItem(kGenerate, true);
+            qobject_cast<QPushButton*>(window.control(kGenerate))->click();
+            // The box has been answered: the command is over.
+            QCOMPARE(boxesSeen, 1);
+            window.done(5);
+        });
+        QCOMPARE(window.run(), 5);
+        setMessageSink(previous);
+        QVERIFY(answeredByClick);
+        QCOMPARE(quitClicks.count(), 1);                             // the window took the click
+        QCOMPARE(recorder.commands, std::vector<int>{kGenerate});    // the logic did not
+    }
+
+    void folderPickerOpensAtHomeInTheProgramsLanguage_data() {
+        QTest::addColumn<Language>("language");
+        QTest::addColumn<QString>("choose");
+        QTest::addColumn<QString>("lookIn");
+        QTest::newRow("French") << Language::French << QStringLiteral("&Choisir") << QStringLiteral("Voir dans :");
+        QTest::newRow("Neutral") << Language::Neutral << QStringLiteral("&Choose") << QStringLiteral("Look in:");
+    }
+
+    void folderPickerOpensAtHomeInTheProgramsLanguage() {
+        QFETCH(Language, language);
+        QFETCH(QString, choose);
+        QFETCH(QString, lookIn);
+        const QByteArray home = QByteArray::fromStdString(*dir / "home");
+        test::makeFolder(home.toStdString());
+        test::makeFolder(*dir / "elsewhere");
+        const QByteArray oldHome = qgetenv("HOME");
+        const QString oldCurrent = QDir::currentPath();
+        qputenv("HOME", home);
+        QDir::setCurrent(QString::fromStdString(*dir / "elsewhere"));
+        QVERIFY(installQtTranslations(language));
+        openPacker(language);
+
+        QString shownFolder;
+        QString shownChoose;
+        QString shownLookIn;
+        whenShown<QFileDialog>([&](QFileDialog* picker) {
+            shownFolder = picker->directory().absolutePath();
+            if (auto* buttons = picker->findChild<QDialogButtonBox*>()) {
+                if (QPushButton* accept = buttons->button(QDialogButtonBox::Open)) shownChoose = accept->text();
+            }
+            if (auto* label = picker->findChild<QLabel*>(QStringLiteral("lookInLabel"))) shownLookIn = label->text();
+            picker->reject();
+        });
+        const std::optional<std::string> chosen = dialog->pickFolder("Title");
+
+        installQtTranslations(Language::Neutral);
+        QDir::setCurrent(oldCurrent);
+        qputenv("HOME", oldHome);
+        QVERIFY(!chosen);
+        QCOMPARE(shownFolder, QString::fromUtf8(home));
+        QCOMPARE(shownChoose, choose);
+        QCOMPARE(shownLookIn, lookIn);
     }
 
     void messagesAreOwnerlessWarnings() {
