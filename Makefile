@@ -1,9 +1,11 @@
 # Two commands do all set-up on a fresh Debian 12 machine: `make run` and `make test`.
-PRESET ?= default
-BUILD  := build
-ARGS   ?=
+# PRESET=ci (and ASAN_PRESET=ci-asan) build with warnings as errors, as CI does (.ci/run).
+PRESET      ?= default
+ASAN_PRESET ?= asan
+BUILD       := build
+ARGS        ?=
 
-.PHONY: all deps configure build run test test-asan bench fuzz clean
+.PHONY: all deps configure build run test test-asan ci bench fuzz clean
 
 all: build
 
@@ -23,9 +25,13 @@ test: build
 	@ctest --preset $(PRESET)
 
 test-asan: deps
-	@cmake --preset asan >/dev/null
-	@cmake --build --preset asan
-	@ctest --preset asan
+	@cmake --preset $(ASAN_PRESET) >/dev/null
+	@cmake --build --preset $(ASAN_PRESET)
+	@ctest --preset $(ASAN_PRESET)
+
+# What CI runs: every test with warnings as errors, then again under the sanitizers.
+ci:
+	@.ci/run
 
 bench: build
 	bench/run.sh
@@ -36,4 +42,4 @@ fuzz: deps
 	fuzz/run.sh $(FUZZ_SECONDS)
 
 clean:
-	rm -rf build build-asan build-fuzz
+	rm -rf build build-asan build-ci build-ci-asan build-fuzz
