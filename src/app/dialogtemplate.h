@@ -33,6 +33,12 @@ enum ControlStyle : std::uint32_t {
     kStyleSmooth = 1u << 8,         // progress bar: one smooth bar
     kStyleReportView = 1u << 9,     // list view: rows and column headers
     kStyleSingleSelection = 1u << 10,
+    // Where a control goes when its dialog is made larger than its template (a resizable dialog):
+    // by default it keeps its place and size.
+    kStyleGrowWidth = 1u << 11,     // widens by what the dialog gained in width
+    kStyleGrowHeight = 1u << 12,    // grows taller by what the dialog gained in height
+    kStyleFollowRight = 1u << 13,   // keeps its distance to the dialog's right edge
+    kStyleFollowBottom = 1u << 14,  // keeps its distance to the dialog's bottom edge
 };
 
 // Dialog style flags.
@@ -44,6 +50,7 @@ enum DialogStyle : std::uint32_t {
     kDialogCentered = 1u << 4,
     kDialogAppWindow = 1u << 5,   // shown in the taskbar
     kDialogAcceptFiles = 1u << 6, // files can be dropped on it
+    kDialogResizable = 1u << 7,   // may be made larger, never smaller than its template
 };
 
 struct LocalizedText {
@@ -98,5 +105,10 @@ inline constexpr int kContentDialogId = 103;
 
 // The template of dialog id, or nullptr when the program has none.
 const DialogTemplate* findDialogTemplate(int id);
+
+// The label that names control controlId, as a reader of the dialog sees it: the nearest plain
+// static text on its left on the same line, else the nearest one right above it. nullptr when
+// there is none.
+const ControlTemplate* labelOf(const DialogTemplate& dialog, int controlId);
 
 }  // namespace quillomar

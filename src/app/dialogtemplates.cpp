@@ -60,18 +60,20 @@ constexpr std::array kPackerControls{
     ControlTemplate{packer::kVersion, Static, kNumberBox, same("0"), {245, 82, 62, 11}},
 };
 
-// Ids of dialog 103: 1 closes, 2 extracts all (Escape sends it too), 217 is the entry list.
+// Ids of dialog 103: 1 closes, 2 extracts all (Escape sends it too), 217 is the entry list and 218
+// the hint above it, where extraction also shows how far it got and how it ended. The window may
+// be enlarged: the list and the hint take the new room, the buttons stay at the bottom corners.
 constexpr std::array kContentControls{
-    ControlTemplate{kIdOk, PushButton, kStyleDefaultButton | kStyleTabStop, {"Fermer", "Close"},
-                    {263, 264, 50, 16}},
-    ControlTemplate{kIdCancel, PushButton, kStyleDefaultButton | kStyleTabStop,
+    ControlTemplate{kIdOk, PushButton, kStyleDefaultButton | kStyleTabStop | kStyleFollowRight | kStyleFollowBottom,
+                    {"Fermer", "Close"}, {263, 264, 50, 16}},
+    ControlTemplate{kIdCancel, PushButton, kStyleDefaultButton | kStyleTabStop | kStyleFollowBottom,
                     {"Tout extraire vers ...", "Extract all to ..."}, {7, 264, 114, 16}},
-    ControlTemplate{kNoControlId, Static, kStyleNone,
+    ControlTemplate{218, Static, kStyleGrowWidth,
                     {"Double-cliquez pour voir une copie temporaire d'un fichier dans la liste",
                      "Double clic on a file to open it"},
                     {7, 4, 306, 11}},
-    ControlTemplate{217, ListView, kStyleReportView | kStyleSingleSelection | kStyleBorder, same(""),
-                    {7, 17, 306, 245}},
+    ControlTemplate{217, ListView, kStyleReportView | kStyleBorder | kStyleTabStop | kStyleGrowWidth | kStyleGrowHeight,
+                    same(""), {7, 17, 306, 245}},
 };
 
 constexpr DialogTemplate kPackerDialog{
@@ -89,7 +91,7 @@ constexpr DialogTemplate kPackerDialog{
 constexpr DialogTemplate kContentDialog{
     kContentDialogId,
     {"Liste des fichiers POD", "POD content"},
-    kDialogCaption | kDialogModalFrame | kDialogCentered,
+    kDialogCaption | kDialogModalFrame | kDialogCentered | kDialogResizable,
     "MS Sans Serif",
     8,
     320,
@@ -116,6 +118,27 @@ const DialogTemplate* findDialogTemplate(int id) {
         default:
             return nullptr;
     }
+}
+
+const ControlTemplate* labelOf(const DialogTemplate& dialog, int controlId) {
+    const ControlTemplate* control = dialog.control(controlId);
+    if (control == nullptr) return nullptr;
+    const DialogRect& c = control->rect;
+    const ControlTemplate* left = nullptr;
+    const ControlTemplate* above = nullptr;
+    for (const ControlTemplate& label : dialog.controls) {
+        // Sunken statics show values, not names.
+        if (label.kind != Static || label.has(kStyleSunken) || &label == control) continue;
+        const DialogRect& l = label.rect;
+        const bool sameLine = l.y < c.y + c.height && c.y < l.y + l.height;
+        const bool sameColumn = l.x < c.x + c.width && c.x < l.x + l.width;
+        if (sameLine && l.x + l.width <= c.x + 2) {
+            if (left == nullptr || l.x + l.width > left->rect.x + left->rect.width) left = &label;
+        } else if (sameColumn && l.y + l.height <= c.y + 2) {
+            if (above == nullptr || l.y + l.height > above->rect.y + above->rect.height) above = &label;
+        }
+    }
+    return left != nullptr ? left : above;
 }
 
 }  // namespace quillomar

@@ -32,6 +32,13 @@ constexpr std::array kStrings{
     StringEntry{109, "Date", "Date"},
     StringEntry{110, "Taille", "Size"},
     StringEntry{111, "Ce fichier POD est endommagé ou incomplet !", "This POD file is damaged or incomplete !"},
+    // The content window's context menu, and its hint while and after extracting.
+    StringEntry{112, "Ouvrir", "Open"},
+    StringEntry{113, "Extraire la sélection vers ...", "Extract selected to ..."},
+    StringEntry{114, "Copier le nom", "Copy name"},
+    StringEntry{115, "Extraction : %1 / %2", "Extracting: %1 / %2"},
+    StringEntry{116, "%1 fichiers extraits vers %2", "%1 files extracted to %2"},
+    StringEntry{117, "%1 fichier extrait vers %2", "%1 file extracted to %2"},
 };
 
 std::optional<Language> overridden;

@@ -146,6 +146,7 @@ int PodArchive::extractAll(const std::string& root, ProgressSink* progress) {
 
 int PodArchive::extractSelected(const std::string& root, const std::vector<std::size_t>& indices,
                                 ProgressSink* progress) {
+    extracted_ = 0;
     if (indices.empty() || forWriting_) return 1;
     if (progress != nullptr) progress->setRange(0, static_cast<int>(indices.size()));
 
@@ -161,8 +162,12 @@ int PodArchive::extractSelected(const std::string& root, const std::vector<std::
     FolderCache folders(rootFolder.fd());
     int result = 1;
     for (std::size_t index : indices) {
-        if (index < entries_.size() && extractEntry(*this, base, entries_[index], folders) == 0) {
-            result = 0;
+        if (index < entries_.size()) {
+            if (extractEntry(*this, base, entries_[index], folders) == 1) {
+                ++extracted_;
+            } else {
+                result = 0;
+            }
         }
         if (progress != nullptr) progress->step();
     }

@@ -22,6 +22,17 @@ namespace quillomar {
 
 namespace {
 
+// Depth first, without following links: only what this archive put there is inside.
+void removeFolderTree(const std::string& folder) {
+    ::nftw(
+        folder.c_str(),
+        [](const char* path, const struct stat*, int, struct FTW*) -> int {
+            ::remove(path);
+            return 0;
+        },
+        16, FTW_DEPTH | FTW_PHYS);
+}
+
 // Slack allowed beyond 260 bytes a name before the name table is read name by name.
 constexpr std::uint64_t kNameTableSlack = 4096;
 
@@ -294,16 +305,28 @@ std::optional<std::string> PodArchive::writeTemporaryCopy(const ArchiveEntry& en
     return target;
 }
 
+std::optional<std::string> PodArchive::newTemporaryFolder() {
+    if (forWriting_ || !file_.valid()) return std::nullopt;
+    std::optional<std::string> base = privateTempFolder();
+    if (!base) {
+        showSystemError(privateTempFolderPath());
+        return std::nullopt;
+    }
+    // A sibling of the copies' folder, so that no stored name can lead into it.
+    std::string pattern = *base + "/archive-XXXXXX";
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        showSystemError(*base);
+        return std::nullopt;
+    }
+    otherTempFolders_.push_back(pattern);
+    return pattern;
+}
+
 void PodArchive::removeTemporaryFolder() {
+    for (const std::string& folder : otherTempFolders_) removeFolderTree(folder);
+    otherTempFolders_.clear();
     if (tempFolder_.empty()) return;
-    // Depth first, without following links: only what this archive put there is inside.
-    ::nftw(
-        tempFolder_.c_str(),
-        [](const char* path, const struct stat*, int, struct FTW*) -> int {
-            ::remove(path);
-            return 0;
-        },
-        16, FTW_DEPTH | FTW_PHYS);
+    removeFolderTree(tempFolder_);
     tempFolder_.clear();
 }
 

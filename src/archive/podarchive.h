@@ -61,11 +61,16 @@ public:
     int extractAll(const std::string& root, ProgressSink* progress);
     // The same for the entries at the given positions of entries(), in that order.
     int extractSelected(const std::string& root, const std::vector<std::size_t>& indices, ProgressSink* progress);
+    // How many files the last extractAll or extractSelected wrote whole.
+    std::size_t extractedCount() const { return extracted_; }
 
     // The file half of opening one entry: writes the entry into this archive's private temporary
     // folder (its stored folders kept) and records it in tempFiles once. Returns the copy's path,
     // or nullopt after reporting why no copy could be made.
     std::optional<std::string> writeTemporaryCopy(const ArchiveEntry& entry);
+    // A new empty folder of this user's, private to this archive and apart from its temporary
+    // copies, removed with everything in it by close(). nullopt after reporting why none was made.
+    std::optional<std::string> newTemporaryFolder();
 
     const PodHeader& header() const { return header_; }
     ArchiveVersion version() const { return version_; }
@@ -114,6 +119,8 @@ private:
     std::string author_, description_, copyright_;
     std::string problem_;
     std::string tempFolder_;  // this archive's private temporary sub-folder, once made
+    std::vector<std::string> otherTempFolders_;  // the folders newTemporaryFolder made
+    std::size_t extracted_ = 0;
 };
 
 }  // namespace quillomar

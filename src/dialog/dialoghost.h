@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quillomar {
 
@@ -77,6 +78,18 @@ public:
     // List notifications: a row activated (double-click, Enter), a column header clicked.
     virtual void onItemActivate(int /*listId*/, int /*row*/) {}
     virtual void onColumnClick(int /*listId*/, int /*column*/) {}
+    // The list's context menu was asked for (right button, the Menu key, Shift+F10).
+    virtual void onContextMenu(int /*listId*/) {}
+    // Rows are being dragged out of the list: the files the drop receives (host paths), or none
+    // to refuse the drag.
+    virtual std::vector<std::string> onDragRows(int /*listId*/, const std::vector<int>& /*rows*/) { return {}; }
+};
+
+// One command of a popup menu.
+struct MenuItem {
+    int command = 0;  // what DialogHost::popupMenu returns when it is chosen; not 0
+    std::string text;
+    bool enabled = true;
 };
 
 class DialogHost {
@@ -123,6 +136,15 @@ public:
     virtual std::uintptr_t rowData(int id, int row) const = 0;
     // Orders the rows by compare over their data (negative: first before second).
     virtual void sortRows(int id, const std::function<int(std::uintptr_t, std::uintptr_t)>& compare) = 0;
+    // Once given, the list holds no texts of its own: each cell shown is asked of source, with its
+    // row's data and its column, and setCellText is not needed.
+    using CellSource = std::function<std::string(std::uintptr_t data, int column)>;
+    virtual void setCellSource(int id, CellSource source) = 0;
+    // The selected rows, top to bottom; the row with the keyboard focus, or -1.
+    virtual std::vector<int> selectedRows(int id) const = 0;
+    virtual int currentRow(int id) const = 0;
+    // The columns that share what the list gains in width when its dialog grows.
+    virtual void setStretchColumns(int id, std::vector<int> columns) = 0;
 
     // The window's icon, by icon resource id.
     virtual void setIcon(int iconId) = 0;
@@ -137,6 +159,11 @@ public:
     virtual std::optional<std::string> pickFolder(std::string_view title) = 0;
     // Hands a file to the desktop's "open" for its type; false when nothing could open it.
     virtual bool openWithDesktop(const std::string& path) = 0;
+    // A popup menu where it was asked for (at the mouse, or at the current row from the keyboard):
+    // the command of the chosen item, or 0 when the menu was dismissed.
+    virtual int popupMenu(const std::vector<MenuItem>& items) = 0;
+    // Puts text on the desktop's clipboard.
+    virtual void setClipboardText(std::string_view text) = 0;
 };
 
 }  // namespace quillomar

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QDrag>
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
@@ -13,6 +15,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QPainter>
 #include <QProgressBar>
@@ -66,8 +69,9 @@ int scale(int units, int base, int divisor) {
     return static_cast<int>(std::lround(static_cast<double>(units) * base / divisor));
 }
 
-// Repaints while long work steps a bar at most this often.
-constexpr qint64 kPaintIntervalMs = 15;
+// Long work that steps a bar repaints the windows at most this often; the bar itself is redrawn
+// only then, never at each step.
+constexpr qint64 kPaintIntervalMs = 30;
 
 }  // namespace
 
@@ -91,7 +95,11 @@ DialogWindow::DialogWindow(const DialogTemplate& dialog, Language language, Dial
 
     buildControls();
     const QRect client = toPixels({0, 0, dialog.width, dialog.height});
-    if (dialog.has(kDialogModalFrame)) {
+    templateSize_ = client.size();
+    if (dialog.has(kDialogResizable)) {
+        setMinimumSize(client.size());
+        resize(client.size());
+    } else if (dialog.has(kDialogModalFrame)) {
         setFixedSize(client.size());
     } else {
         resize(client.size());
@@ -110,10 +118,14 @@ QRect DialogWindow::toPixels(const DialogRect& rect) const {
 
 void DialogWindow::buildControls() {
     std::vector<QWidget*> groups;
+    std::vector<std::pair<const ControlTemplate*, QWidget*>> built;
     for (const ControlTemplate& control : dialog_.controls) {
         QWidget* widget = makeControl(control);
         widget->setGeometry(toPixels(control.rectIn(language_)));
         widenOneLineLabel(widget);
+        if (auto* view = qobject_cast<ListView*>(widget)) view->setBaseWidth(widget->width());
+        placedControls_.push_back({widget, widget->geometry(), control.style});
+        built.emplace_back(&control, widget);
         widget->setEnabled(!control.has(kStyleDisabled));
         // Files dropped anywhere on the dialog are the dialog's: no control takes them itself.
         widget->setAcceptDrops(false);
@@ -124,6 +136,37 @@ void DialogWindow::buildControls() {
     for (QWidget* group : groups) {
         group->setAttribute(Qt::WA_TransparentForMouseEvents);
         group->lower();
+    }
+    nameByLabels(built);
+}
+
+// A screen reader names each edit box and list by the label the dialog shows beside or above it.
+void DialogWindow::nameByLabels(const std::vector<std::pair<const ControlTemplate*, QWidget*>>& built) {
+    for (const auto& [control, widget] : built) {
+        if (control->kind != ControlKind::Edit && control->kind != ControlKind::ListView) continue;
+        const ControlTemplate* label = labelOf(dialog_, control->id);
+        if (label == nullptr) continue;
+        widget->setAccessibleName(qs(label->text.in(language_)));
+        for (const auto& [other, labelWidget] : built) {
+            if (other != label) continue;
+            if (auto* text = qobject_cast<QLabel*>(labelWidget)) text->setBuddy(widget);
+        }
+    }
+}
+
+// A dialog made larger than its template: each control follows the edges its style names.
+void DialogWindow::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    if (!dialog_.has(kDialogResizable)) return;
+    const int dx = std::max(0, width() - templateSize_.width());
+    const int dy = std::max(0, height() - templateSize_.height());
+    for (const Placed& placed : placedControls_) {
+        QRect rect = placed.rect;
+        if ((placed.style & kStyleFollowRight) != 0) rect.translate(dx, 0);
+        if ((placed.style & kStyleFollowBottom) != 0) rect.translate(0, dy);
+        if ((placed.style & kStyleGrowWidth) != 0) rect.setWidth(rect.width() + dx);
+        if ((placed.style & kStyleGrowHeight) != 0) rect.setHeight(rect.height() + dy);
+        placed.widget->setGeometry(rect);
     }
 }
 
@@ -201,6 +244,11 @@ QWidget* DialogWindow::makeControl(const ControlTemplate& control) {
             });
             connect(view->header(), &QHeaderView::sectionClicked, this,
                     [this, id](int column) { dispatch([&] { handler_.onColumnClick(id, column); }); });
+            view->onMenuRequest = [this, id](const QPoint& at) {
+                menuAt_ = at;
+                dispatch([&] { handler_.onContextMenu(id); });
+            };
+            view->onDragRequest = [this, id](const std::vector<int>& rows) { dragRowsOut(id, rows); };
             lists_.push_back(view);
             return view;
         }
@@ -301,7 +349,8 @@ DialogWindow::ProgressState DialogWindow::progressState(int id) const {
     return found == bars_.end() ? ProgressState{} : found->second.state;
 }
 
-void DialogWindow::showBar(const Bar& b) {
+void DialogWindow::showBar(Bar& b) {
+    b.shown = true;
     const ProgressState& s = b.state;
     if (s.high > s.low) {
         b.widget->setRange(s.low, s.high);
@@ -347,14 +396,27 @@ void DialogWindow::stepProgress(int id) {
     }
     if (position < s.low) position = s.low;
     s.position = static_cast<int>(position);
-    showBar(*b);
+    b->shown = false;
+    // Whatever runs the steps, the bar shows where they ended once the event loop runs again.
+    if (!barsQueued_) {
+        barsQueued_ = true;
+        QMetaObject::invokeMethod(this, [this] { showBars(); }, Qt::QueuedConnection);
+    }
     keepPainted();
+}
+
+void DialogWindow::showBars() {
+    barsQueued_ = false;
+    for (auto& [id, b] : bars_) {
+        if (!b.shown) showBar(b);
+    }
 }
 
 // Long work steps the bar from inside a call into the logic: let the window repaint meanwhile,
 // without taking any input (user input waits in the queue until the work has returned).
 void DialogWindow::keepPainted() {
     if (sincePaint_.isValid() && sincePaint_.elapsed() < kPaintIntervalMs) return;
+    showBars();
     publishLists();
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     sincePaint_.restart();
@@ -403,6 +465,53 @@ void DialogWindow::sortRows(int id, const std::function<int(std::uintptr_t, std:
     if (ListView* view = list(id)) view->rows().sortRows(compare);
 }
 
+void DialogWindow::setCellSource(int id, CellSource source) {
+    ListView* view = list(id);
+    if (view == nullptr) return;
+    if (!source) {
+        view->rows().setCellSource({});
+        return;
+    }
+    view->rows().setCellSource([source = std::move(source)](std::uintptr_t value, int column) {
+        return qs(source(value, column));
+    });
+}
+
+std::vector<int> DialogWindow::selectedRows(int id) const {
+    ListView* view = list(id);
+    return view == nullptr ? std::vector<int>() : view->selectedRowNumbers();
+}
+
+int DialogWindow::currentRow(int id) const {
+    ListView* view = list(id);
+    if (view == nullptr || !view->currentIndex().isValid()) return -1;
+    return view->currentIndex().row();
+}
+
+void DialogWindow::setStretchColumns(int id, std::vector<int> columns) {
+    if (ListView* view = list(id)) view->setStretchColumns(std::move(columns));
+}
+
+// The logic writes the rows' files first (the hint and the bars show how far it got); the drag
+// then offers them as a list of file URLs, which a file manager or the desktop copies.
+void DialogWindow::dragRowsOut(int id, const std::vector<int>& rows) {
+    std::vector<std::string> files;
+    dispatch([&] { files = handler_.onDragRows(id, rows); });
+    if (files.empty()) return;
+    QList<QUrl> urls;
+    urls.reserve(static_cast<qsizetype>(files.size()));
+    for (const std::string& file : files) urls.append(QUrl::fromLocalFile(QFile::decodeName(file.c_str())));
+    auto* mime = new QMimeData;
+    mime->setUrls(urls);
+    runDrag(control(id), mime);
+}
+
+Qt::DropAction DialogWindow::runDrag(QWidget* source, QMimeData* mime) {
+    auto* drag = new QDrag(source != nullptr ? source : this);
+    drag->setMimeData(mime);
+    return drag->exec(Qt::CopyAction, Qt::CopyAction);
+}
+
 // Window ---------------------------------------------------------------------------------------
 
 void DialogWindow::setIcon(int iconId) { setWindowIcon(iconForResource(iconId)); }
@@ -425,8 +534,12 @@ int DialogWindow::runDialog(int dialogId, DialogHandler& handler) {
     const DialogTemplate* child = findDialogTemplate(dialogId);
     if (child == nullptr) return -1;
     publishLists();
-    DialogWindow window(*child, language_, handler, this);
-    return window.run();
+    std::unique_ptr<DialogWindow> window = makeChild(*child, handler);
+    return window->run();
+}
+
+std::unique_ptr<DialogWindow> DialogWindow::makeChild(const DialogTemplate& dialog, DialogHandler& handler) {
+    return std::make_unique<DialogWindow>(dialog, language_, handler, this);
 }
 
 std::optional<std::string> DialogWindow::pickFolder(std::string_view title) {
@@ -440,6 +553,22 @@ std::optional<std::string> DialogWindow::pickFolder(std::string_view title) {
 
 bool DialogWindow::openWithDesktop(const std::string& path) {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(path.c_str())));
+}
+
+int DialogWindow::popupMenu(const std::vector<MenuItem>& items) {
+    publishLists();
+    QMenu menu(this);
+    for (const MenuItem& item : items) {
+        QAction* action = menu.addAction(qs(item.text));
+        action->setEnabled(item.enabled);
+        action->setData(item.command);
+    }
+    QAction* chosen = menu.exec(menuAt_);
+    return chosen == nullptr ? 0 : chosen->data().toInt();
+}
+
+void DialogWindow::setClipboardText(std::string_view text) {
+    if (QClipboard* clipboard = QGuiApplication::clipboard()) clipboard->setText(qs(text));
 }
 
 // Events ----------------------------------------------------------------------------------------

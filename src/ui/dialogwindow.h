@@ -9,12 +9,14 @@
 #include <QRect>
 
 #include <map>
+#include <memory>
 #include <vector>
 
 #include "app/dialogtemplate.h"
 #include "app/stringtable.h"
 #include "dialog/dialoghost.h"
 
+class QMimeData;
 class QProgressBar;
 
 namespace quillomar {
@@ -61,12 +63,18 @@ public:
     int rowCount(int id) const override;
     std::uintptr_t rowData(int id, int row) const override;
     void sortRows(int id, const std::function<int(std::uintptr_t, std::uintptr_t)>& compare) override;
+    void setCellSource(int id, CellSource source) override;
+    std::vector<int> selectedRows(int id) const override;
+    int currentRow(int id) const override;
+    void setStretchColumns(int id, std::vector<int> columns) override;
     void setIcon(int iconId) override;
     void postMessage(int message) override;
     void endDialog(int result) override;
     int runDialog(int dialogId, DialogHandler& handler) override;
     std::optional<std::string> pickFolder(std::string_view title) override;
     bool openWithDesktop(const std::string& path) override;
+    int popupMenu(const std::vector<MenuItem>& items) override;
+    void setClipboardText(std::string_view text) override;
 
     // The position, range and step of progress bar id as the logic set them.
     struct ProgressState {
@@ -83,12 +91,26 @@ protected:
     void dropEvent(QDropEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void reject() override;
+    // Rows dragged out of list id: the logic writes the files, the drag offers them.
+    virtual void dragRowsOut(int id, const std::vector<int>& rows);
+    // Runs the drag of prepared data (taking it over); returns the action the drop took.
+    virtual Qt::DropAction runDrag(QWidget* source, QMimeData* mime);
+    // The window of a dialog that this one runs.
+    virtual std::unique_ptr<DialogWindow> makeChild(const DialogTemplate& dialog, DialogHandler& handler);
 
 private:
     struct Bar {
         QProgressBar* widget = nullptr;
         ProgressState state;
+        bool shown = true;  // the widget shows state
+    };
+    // A control as its template placed it, for a dialog that is made larger.
+    struct Placed {
+        QWidget* widget;
+        QRect rect;
+        std::uint32_t style;
     };
 
     void buildControls();
@@ -98,7 +120,9 @@ private:
     void dispatch(Call&& call);
     void deliverPosted(int message);
     void deliverDrop(const std::string& path);
-    void showBar(const Bar& bar);
+    void showBar(Bar& bar);
+    void showBars();
+    void nameByLabels(const std::vector<std::pair<const ControlTemplate*, QWidget*>>& built);
     void keepPainted();
     Bar* bar(int id);
     void publishLists();
@@ -114,6 +138,10 @@ private:
     std::map<int, Bar> bars_;
     std::vector<ListView*> lists_;
     std::vector<int> deferred_;
+    std::vector<Placed> placedControls_;
+    QSize templateSize_;
+    QPoint menuAt_;
+    bool barsQueued_ = false;
     int depth_ = 0;
     bool initialized_ = false;
     bool placed_ = false;

@@ -18,7 +18,7 @@ QVariant ListModel::data(const QModelIndex& index, int role) const {
     switch (role) {
         case Qt::DisplayRole:
         case Qt::ToolTipRole:
-            return cells_[cell(index.row(), index.column())];
+            return cellText(index.row(), index.column());
         case kValueRole:
             return QVariant::fromValue<qulonglong>(values_[static_cast<std::size_t>(index.row())]);
         default:
@@ -35,7 +35,7 @@ QVariant ListModel::headerData(int section, Qt::Orientation orientation, int rol
 
 Qt::ItemFlags ListModel::flags(const QModelIndex& index) const {
     if (!index.isValid()) return Qt::NoItemFlags;
-    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled | Qt::ItemNeverHasChildren;
 }
 
 void ListModel::changing() {
@@ -56,6 +56,11 @@ bool ListModel::publish() {
 int ListModel::insertColumn(int column, const QString& title) {
     column = std::clamp(column, 0, columns_);
     changing();
+    titles_.insert(column, title);
+    if (source_) {
+        ++columns_;
+        return column;
+    }
     const int rows = static_cast<int>(values_.size());
     std::vector<QString> widened(static_cast<std::size_t>(rows) * static_cast<std::size_t>(columns_ + 1));
     for (int row = 0; row < rows; ++row) {
@@ -66,7 +71,6 @@ int ListModel::insertColumn(int column, const QString& title) {
         }
     }
     cells_ = std::move(widened);
-    titles_.insert(column, title);
     ++columns_;
     return column;
 }
@@ -75,13 +79,14 @@ int ListModel::insertRow(int position, std::uintptr_t value) {
     position = std::clamp(position, 0, static_cast<int>(values_.size()));
     changing();
     values_.insert(values_.begin() + position, value);
+    if (source_) return position;
     cells_.insert(cells_.begin() + static_cast<std::ptrdiff_t>(cell(position, 0)), static_cast<std::size_t>(columns_),
                   QString());
     return position;
 }
 
 void ListModel::setCellText(int row, int column, const QString& text) {
-    if (row < 0 || row >= rowCount() || column < 0 || column >= columns_) return;
+    if (source_ || row < 0 || row >= rowCount() || column < 0 || column >= columns_) return;
     cells_[cell(row, column)] = text;
     if (resetting_) return;  // the batch's reset shows it
     const QModelIndex at = index(row, column);
@@ -90,7 +95,15 @@ void ListModel::setCellText(int row, int column, const QString& text) {
 
 QString ListModel::cellText(int row, int column) const {
     if (row < 0 || row >= rowCount() || column < 0 || column >= columns_) return {};
+    if (source_) return source_(values_[static_cast<std::size_t>(row)], column);
     return cells_[cell(row, column)];
+}
+
+void ListModel::setCellSource(CellSource source) {
+    changing();
+    source_ = std::move(source);
+    cells_.clear();
+    cells_.shrink_to_fit();
 }
 
 std::uintptr_t ListModel::rowValue(int row) const {
@@ -115,6 +128,7 @@ void ListModel::sortRows(const std::function<int(std::uintptr_t, std::uintptr_t)
     for (std::size_t to = 0; to < rows; ++to) {
         const int from = order[to];
         values[to] = values_[static_cast<std::size_t>(from)];
+        if (source_) continue;
         for (int c = 0; c < columns_; ++c) cells[cell(static_cast<int>(to), c)] = std::move(cells_[cell(from, c)]);
     }
     values_ = std::move(values);

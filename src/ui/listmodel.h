@@ -1,6 +1,6 @@
 #pragma once
 // The rows of a list view in report view: each row a value of the logic's own and one text per
-// column, held in flat vectors. The host fills it through the list calls of DialogHost; views
+// column, held in flat vectors or made on demand by the logic's cell source. The host fills it through the list calls of DialogHost; views
 // learn of a batch of insertions in one reset, and a sort moves the rows in place.
 
 #include <QAbstractTableModel>
@@ -37,6 +37,11 @@ public:
     QString cellText(int row, int column) const;
     std::uintptr_t rowValue(int row) const;
 
+    // From now on the cells are asked of source with their row's value and column each time they
+    // are shown, and setCellText stores nothing: the rows hold their values only.
+    using CellSource = std::function<QString(std::uintptr_t value, int column)>;
+    void setCellSource(CellSource source);
+
     // Orders the rows by compare over their values (negative: first before second); rows that
     // compare equal keep their order. Selections and other persistent indexes follow their rows.
     void sortRows(const std::function<int(std::uintptr_t, std::uintptr_t)>& compare);
@@ -58,7 +63,8 @@ private:
     QStringList titles_;
     int columns_ = 0;
     std::vector<std::uintptr_t> values_;  // one per row
-    std::vector<QString> cells_;          // row after row, columns_ texts each
+    std::vector<QString> cells_;          // row after row, columns_ texts each; empty with a source
+    CellSource source_;
     bool resetting_ = false;
 };
 

@@ -1,12 +1,67 @@
 #include "viewer/contentwindow.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <numeric>
 #include <utility>
 
+#include "archive/storedname.h"
 #include "platform/messages.h"
 
 namespace quillomar {
 
 using namespace viewer;
+
+std::string viewer::fillIn(std::string_view text, std::string_view first, std::string_view second) {
+    std::string out;
+    out.reserve(text.size() + first.size() + second.size());
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        if (text[at] == '%' && at + 1 < text.size() && (text[at + 1] == '1' || text[at + 1] == '2')) {
+            out += text[at + 1] == '1' ? first : second;
+            ++at;
+        } else {
+            out += text[at];
+        }
+    }
+    return out;
+}
+
+// Drives the packer window's bar as extraction always has, and shows "n / N" in the hint. The
+// hint changes about a hundred times in a run however many entries there are, so that showing it
+// costs nothing next to the files written.
+class ContentWindow::ExtractionProgress final : public ProgressSink {
+public:
+    ExtractionProgress(ContentWindow& window, ProgressSink& bar) : window_(window), bar_(bar) {}
+
+    void setRange(int low, int high) override {
+        bar_.setRange(low, high);
+        total_ = std::max(0, high - low);
+        done_ = 0;
+        every_ = std::max(1, total_ / 100);
+        show();
+    }
+    void step() override {
+        bar_.step();
+        ++done_;
+        if (done_ >= total_ || done_ - shown_ >= every_) show();
+    }
+
+private:
+    void show() {
+        shown_ = done_;
+        window_.host_->setItemText(kHint, fillIn(window_.text(kProgressText), std::to_string(done_),
+                                                 std::to_string(total_)));
+        window_.hintChanged_ = true;
+    }
+
+    ContentWindow& window_;
+    ProgressSink& bar_;
+    int total_ = 0;
+    int done_ = 0;
+    int shown_ = 0;
+    int every_ = 1;
+};
 
 ContentWindow::ContentWindow(PodArchive& archive, DialogHost& owner, ProgressSink& progress, TextLoader texts,
                              const Collator& collator)
@@ -19,32 +74,38 @@ ContentWindow::ContentWindow(PodArchive& archive, DialogHost& owner, ProgressSin
 
 void ContentWindow::onInit(DialogHost& host) {
     host_ = &host;
+    hint_ = host.itemText(kHint);
     addColumns();
     addRows();
+    // The name and the folder are what a wider window should show more of.
+    host.setStretchColumns(kList, {kColumnName, kColumnFolder});
 }
 
 void ContentWindow::addColumns() {
     for (int column = 0; column < kColumnCount; ++column) {
-        const std::string title = texts_ ? texts_(kFirstColumnTitle + column) : std::string();
+        const std::string title = text(kFirstColumnTitle + column);
         const int width = kColumnWidths[static_cast<std::size_t>(column)];
         if (!host_->insertColumn(kList, column, firstCharacters(title, kColumnTitleBufferSize - 1), width)) break;
     }
 }
 
 void ContentWindow::addRows() {
+    // The rows hold only their entry's reference; their texts are made from the entry when they
+    // are shown, so that a long list costs little memory.
+    host_->setCellSource(kList, [this](std::uintptr_t value, int column) {
+        const ArchiveEntry* entry = entryOf(value);
+        return entry == nullptr ? std::string() : entryCellText(*entry, column);
+    });
     // Each entry goes to the top of the list, so the rows first stand in the reverse of the
     // directory order. Adding them from the last entry on, each below the one before, gives the
     // same list without moving every row down at each insertion.
-    for (std::size_t i = entries_.size(); i-- > 0;) {
-        const int row = host_->insertRow(kList, host_->rowCount(kList), rowValue(i));
-        if (row < 0) continue;
-        const EntryRow texts = entryRow(entries_[i]);
-        host_->setCellText(kList, row, kColumnName, texts.name);
-        host_->setCellText(kList, row, kColumnType, texts.type);
-        host_->setCellText(kList, row, kColumnFolder, texts.folder);
-        host_->setCellText(kList, row, kColumnDate, texts.date);
-        host_->setCellText(kList, row, kColumnSize, texts.size);
-    }
+    for (std::size_t i = entries_.size(); i-- > 0;) host_->insertRow(kList, host_->rowCount(kList), rowValue(i));
+}
+
+void ContentWindow::restoreHint() {
+    if (!hintChanged_ || host_ == nullptr) return;
+    host_->setItemText(kHint, hint_);
+    hintChanged_ = false;
 }
 
 void ContentWindow::onCommand(int id) {
@@ -63,13 +124,33 @@ void ContentWindow::onCommand(int id) {
 
 void ContentWindow::onClose() { host_->endDialog(1); }
 
-void ContentWindow::onExtractAll() {
-    const std::string title = texts_ ? texts_(kPickerTitle) : std::string();
+void ContentWindow::onExtractAll() { extract(true, {}); }
+
+void ContentWindow::onExtractSelected() {
+    if (host_ == nullptr) return;
+    const std::vector<std::size_t> indices = entryIndices(host_->selectedRows(kList));
+    if (!indices.empty()) extract(false, indices);
+}
+
+void ContentWindow::extract(bool all, const std::vector<std::size_t>& indices) {
+    restoreHint();
+    const std::string title = text(kPickerTitle);
     host_->enableItem(kExtractAll, false);
     host_->enableItem(kClose, false);
-    // Cancelling the picker extracts nothing. The result is not shown: each failure has been
-    // reported, and the packer window's bar shows how far the work got.
-    if (std::optional<std::string> root = host_->pickFolder(title)) archive_.extractAll(*root, &progress_);
+    // Cancelling the picker extracts nothing. Each failure has been reported by the time the
+    // extraction returns; the hint then tells how many files were written, and where.
+    if (std::optional<std::string> root = host_->pickFolder(title)) {
+        ExtractionProgress progress(*this, progress_);
+        if (all) {
+            (void)archive_.extractAll(*root, &progress);
+        } else {
+            (void)archive_.extractSelected(*root, indices, &progress);
+        }
+        const std::size_t count = archive_.extractedCount();
+        const std::string end = text(count == 1 ? kExtractedOneText : kExtractedText);
+        host_->setItemText(kHint, fillIn(end, std::to_string(count), *root));
+        hintChanged_ = true;
+    }
     host_->enableItem(kExtractAll, true);
     host_->enableItem(kClose, true);
 }
@@ -84,8 +165,21 @@ const ArchiveEntry* ContentWindow::rowEntry(int row) const {
     return entryOf(host_->rowData(kList, row));
 }
 
+std::vector<std::size_t> ContentWindow::entryIndices(const std::vector<int>& rows) const {
+    std::vector<std::size_t> indices;
+    indices.reserve(rows.size());
+    for (int row : rows) {
+        if (const ArchiveEntry* entry = rowEntry(row)) indices.push_back(static_cast<std::size_t>(entry - entries_.data()));
+    }
+    // Directory order reads the archive front to back and keeps each folder's entries together.
+    std::sort(indices.begin(), indices.end());
+    indices.erase(std::unique(indices.begin(), indices.end()), indices.end());
+    return indices;
+}
+
 void ContentWindow::onItemActivate(int listId, int row) {
     if (listId != kList) return;
+    restoreHint();
     if (const ArchiveEntry* entry = rowEntry(row)) openTemporaryCopy(*entry);
 }
 
@@ -97,25 +191,97 @@ void ContentWindow::openTemporaryCopy(const ArchiveEntry& entry) {
     if (!owner_.openWithDesktop(*copy)) showStringMessage(kMsgNoAssociation);
 }
 
+void ContentWindow::onContextMenu(int listId) {
+    if (listId != kList || host_ == nullptr) return;
+    restoreHint();
+    const bool anySelected = !host_->selectedRows(kList).empty();
+    const std::vector<MenuItem> items{
+        {kMenuOpen, text(kOpenText), rowEntry(host_->currentRow(kList)) != nullptr},
+        {kMenuExtractSelected, text(kExtractSelectedText), anySelected},
+        {kMenuCopyName, text(kCopyNameText), anySelected},
+    };
+    switch (host_->popupMenu(items)) {
+        case kMenuOpen:
+            if (const ArchiveEntry* entry = rowEntry(host_->currentRow(kList))) openTemporaryCopy(*entry);
+            break;
+        case kMenuExtractSelected:
+            onExtractSelected();
+            break;
+        case kMenuCopyName:
+            onCopyNames();
+            break;
+        default:
+            break;
+    }
+}
+
+void ContentWindow::onCopyNames() {
+    std::string names;
+    for (int row : host_->selectedRows(kList)) {
+        const ArchiveEntry* entry = rowEntry(row);
+        if (entry == nullptr) continue;
+        if (!names.empty()) names += '\n';
+        names += storedNameToUtf8(entry->name);
+    }
+    if (!names.empty()) host_->setClipboardText(names);
+}
+
+std::vector<std::string> ContentWindow::onDragRows(int listId, const std::vector<int>& rows) {
+    if (listId != kList || host_ == nullptr) return {};
+    restoreHint();
+    const std::vector<std::size_t> indices = entryIndices(rows);
+    if (indices.empty()) return {};
+    // Each drag gets a folder of its own, so that what it offers is exactly what it wrote.
+    std::optional<std::string> folder = archive_.newTemporaryFolder();
+    if (!folder) return {};
+    {
+        ExtractionProgress progress(*this, progress_);
+        (void)archive_.extractSelected(*folder, indices, &progress);
+    }
+    restoreHint();
+    // What could not be written has been reported and is left out of the drag.
+    std::vector<std::string> files;
+    for (std::size_t index : indices) {
+        std::optional<std::string> relative = safeRelativePath(entries_[index].name);
+        if (!relative) continue;
+        std::string path = *folder + "/" + *relative;
+        struct stat status {};
+        if (::lstat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode)) files.push_back(std::move(path));
+    }
+    return files;
+}
+
 void ContentWindow::onColumnClick(int listId, int column) {
     if (listId != kList) return;
+    restoreHint();
     sortByColumn(column);
 }
 
-const std::vector<std::string>& ContentWindow::sortKeys(int column) {
-    std::vector<std::string>& keys = keys_[static_cast<std::size_t>(column)];
-    if (keys.size() != entries_.size()) {
-        keys.clear();
+const std::vector<std::uint32_t>& ContentWindow::collationRanks(int column) {
+    std::vector<std::uint32_t>& ranks = ranks_[static_cast<std::size_t>(column)];
+    if (ranks.size() == entries_.size()) return ranks;
+    // The collation keys live only while the ranks are made: four bytes an entry stay.
+    std::vector<std::uint32_t> order(entries_.size());
+    {
+        std::vector<std::string> keys;
         keys.reserve(entries_.size());
         for (const ArchiveEntry& entry : entries_) keys.push_back(collator_.sortKey(entryColumnText(entry, column)));
+        std::iota(order.begin(), order.end(), 0u);
+        std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) { return keys[a] < keys[b]; });
+        ranks.assign(entries_.size(), 0);
+        std::uint32_t rank = 0;
+        for (std::size_t i = 0; i < order.size(); ++i) {
+            if (i > 0 && keys[order[i]] != keys[order[i - 1]]) ++rank;
+            ranks[order[i]] = rank;
+        }
     }
-    return keys;
+    return ranks;
 }
 
 void ContentWindow::sortByColumn(int column) {
     if (host_ == nullptr || column < 0 || column >= kColumnCount) return;
-    // The keys follow compareEntries; the text columns' collation keys are made once per column
-    // instead of collating two split names at every comparison.
+    // The order follows compareEntries; the text columns compare the entries' collation ranks,
+    // made once per column, instead of collating two split names at every comparison.
     auto index = [](std::uintptr_t value) { return static_cast<std::size_t>(value - 1); };
     auto valid = [this](std::uintptr_t value) { return value != 0 && value <= entries_.size(); };
     if (column == kColumnDate || column == kColumnSize) {
@@ -125,11 +291,12 @@ void ContentWindow::sortByColumn(int column) {
         });
         return;
     }
-    const std::vector<std::string>& keys = sortKeys(column);
+    const std::vector<std::uint32_t>& ranks = collationRanks(column);
     host_->sortRows(kList, [&](std::uintptr_t a, std::uintptr_t b) {
         if (!valid(a) || !valid(b)) return valid(a) ? 1 : (valid(b) ? -1 : 0);
-        const int order = keys[index(a)].compare(keys[index(b)]);
-        return order < 0 ? -1 : (order > 0 ? 1 : 0);
+        const std::uint32_t first = ranks[index(a)];
+        const std::uint32_t second = ranks[index(b)];
+        return first < second ? -1 : (first > second ? 1 : 0);
     });
 }
 

@@ -2,7 +2,10 @@
 // The content window (dialog 103): one row per entry of the archive the packer window has opened,
 // sorted by any column on a header click; a double-click opens a temporary copy of the row's
 // entry with the desktop's program for its type; Extract all writes every entry below a folder
-// the user picks. The logic addresses its controls by id through a DialogHost and holds no widget.
+// the user picks. Several rows can be selected: the list's context menu opens the current row,
+// extracts the selection or copies its names, and rows dragged out of the list are offered to the
+// drop as files. While extraction runs the hint above the list shows how far it got, then how it
+// ended. The logic addresses its controls by id through a DialogHost and holds no widget.
 
 #include <array>
 #include <cstddef>
@@ -25,14 +28,29 @@ namespace viewer {
 inline constexpr int kClose = kIdOk;           // ends the window
 inline constexpr int kExtractAll = kIdCancel;  // Escape sends it too: Escape starts Extract all
 inline constexpr int kList = 217;
+inline constexpr int kHint = 218;              // the line above the list
 
 // Column headers are strings 106 to 110, each as a buffer of 20 characters takes it.
 inline constexpr int kFirstColumnTitle = 106;
 inline constexpr std::size_t kColumnTitleBufferSize = 20;
 // Title of the folder picker.
 inline constexpr int kPickerTitle = 102;
+// The context menu's commands, the hint's progress ("%1 / %2") and its end ("%1": the count of
+// files, "%2": the folder), for one file and for any other count.
+inline constexpr int kOpenText = 112;
+inline constexpr int kExtractSelectedText = 113;
+inline constexpr int kCopyNameText = 114;
+inline constexpr int kProgressText = 115;
+inline constexpr int kExtractedText = 116;
+inline constexpr int kExtractedOneText = 117;
 // Column widths in pixels, in column order.
 inline constexpr std::array<int, kColumnCount> kColumnWidths{110, 45, 110, 110, 60};
+
+// The commands of the list's context menu.
+enum MenuCommand : int { kMenuOpen = 1, kMenuExtractSelected = 2, kMenuCopyName = 3 };
+
+// text with "%1" and "%2" replaced by first and second.
+std::string fillIn(std::string_view text, std::string_view first, std::string_view second);
 
 }  // namespace viewer
 
@@ -43,7 +61,7 @@ public:
 
     // archive: the packer window's archive, whose directory has just been read; nothing re-reads
     // or closes it while the window runs. owner: the packer window, which hands copies to the
-    // desktop. progress: the packer window's bar, which Extract all drives.
+    // desktop. progress: the packer window's bar, which extraction drives.
     ContentWindow(PodArchive& archive, DialogHost& owner, ProgressSink& progress, TextLoader texts,
                   const Collator& collator = userCollator());
 
@@ -51,10 +69,16 @@ public:
     void onCommand(int id) override;
     void onItemActivate(int listId, int row) override;
     void onColumnClick(int listId, int column) override;
+    void onContextMenu(int listId) override;
+    std::vector<std::string> onDragRows(int listId, const std::vector<int>& rows) override;
 
     // The operations behind the messages.
     void onClose();
     void onExtractAll();
+    // The folder picker titled as for Extract all, then the selected rows' entries below it.
+    void onExtractSelected();
+    // The stored names of the selected rows, one a line, to the clipboard.
+    void onCopyNames();
     // Orders the rows by column, ascending, every time; rows with equal keys keep their order.
     void sortByColumn(int column);
     // Writes the entry's temporary copy and hands it to the desktop: message 105 when no program
@@ -68,11 +92,21 @@ public:
     static std::uintptr_t rowValue(std::size_t index) { return static_cast<std::uintptr_t>(index) + 1; }
 
 private:
+    class ExtractionProgress;
+
     void addColumns();
     void addRows();
+    std::string text(int id) const { return texts_ ? texts_(id) : std::string(); }
     const ArchiveEntry* entryOf(std::uintptr_t value) const;
-    // The collation keys of a text column, one per entry, made on the column's first sort.
-    const std::vector<std::string>& sortKeys(int column);
+    // The directory positions of rows, each once, in directory order.
+    std::vector<std::size_t> entryIndices(const std::vector<int>& rows) const;
+    // Picker, then extraction of indices (all entries when all is set), with the buttons disabled.
+    void extract(bool all, const std::vector<std::size_t>& indices);
+    // The hint goes back to its own text when it shows an extraction's end.
+    void restoreHint();
+    // Each entry's place in the collation order of a text column (equal texts share it), made on
+    // the column's first sort.
+    const std::vector<std::uint32_t>& collationRanks(int column);
 
     PodArchive& archive_;
     const std::vector<ArchiveEntry>& entries_;
@@ -81,7 +115,9 @@ private:
     TextLoader texts_;
     const Collator& collator_;
     DialogHost* host_ = nullptr;
-    std::array<std::vector<std::string>, 3> keys_;
+    std::string hint_;            // the hint's own text
+    bool hintChanged_ = false;
+    std::array<std::vector<std::uint32_t>, 3> ranks_;
 };
 
 }  // namespace quillomar

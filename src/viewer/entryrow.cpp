@@ -60,6 +60,18 @@ std::string entryColumnText(const ArchiveEntry& entry, int column) {
     }
 }
 
+namespace {
+
+// Plain decimal, no unit, no grouping. The size is the format's unsigned 32-bit count, shown as
+// the sort orders it (a count past 2 GiB would otherwise read as negative).
+std::string sizeText(const ArchiveEntry& entry) {
+    char size[16];
+    std::snprintf(size, sizeof size, "%u", static_cast<unsigned>(static_cast<std::uint32_t>(entry.size)));
+    return size;
+}
+
+}  // namespace
+
 EntryRow entryRow(const ArchiveEntry& entry) {
     // Stored names have no drive: the split's drive part is not shown.
     const PathParts parts = splitPath(entry.name);
@@ -68,12 +80,19 @@ EntryRow entryRow(const ArchiveEntry& entry) {
     row.type = storedNameToUtf8(parts.extension);
     row.folder = storedNameToUtf8(parts.folder);
     row.date = entryDateText(entry.time);
-    // Plain decimal, no unit, no grouping. The size is the format's unsigned 32-bit count, shown
-    // as the sort orders it (a count past 2 GiB would otherwise read as negative).
-    char size[16];
-    std::snprintf(size, sizeof size, "%u", static_cast<unsigned>(static_cast<std::uint32_t>(entry.size)));
-    row.size = size;
+    row.size = sizeText(entry);
     return row;
+}
+
+std::string entryCellText(const ArchiveEntry& entry, int column) {
+    switch (column) {
+        case kColumnDate:
+            return entryDateText(entry.time);
+        case kColumnSize:
+            return sizeText(entry);
+        default:
+            return entryColumnText(entry, column);
+    }
 }
 
 int compareEntries(const ArchiveEntry& first, const ArchiveEntry& second, int column, const Collator& collator) {

@@ -29,6 +29,8 @@ struct EntryRow {
 };
 
 EntryRow entryRow(const ArchiveEntry& entry);
+// One cell of an entry's row; "" for a column the list does not have.
+std::string entryCellText(const ArchiveEntry& entry, int column);
 
 // An entry's time as local time, "%x %X" of the "C" locale whatever locale the process runs in:
 // 04/28/03 14:05:09. Empty for kNoEntryTime (the stored date and time were no valid DOS time) and

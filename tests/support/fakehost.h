@@ -60,8 +60,20 @@ public:
     // Column i's texts, top row first.
     std::vector<std::string> column(std::size_t index) const {
         std::vector<std::string> texts;
-        for (const Row& row : rows) texts.push_back(row.cells.at(index));
+        for (std::size_t row = 0; row < rows.size(); ++row) texts.push_back(cells(row).at(index));
         return texts;
+    }
+    // A row's texts, as set or as the cell source makes them.
+    std::vector<std::string> cells(std::size_t row) const {
+        if (!cellSource) return rows.at(row).cells;
+        std::vector<std::string> texts;
+        for (std::size_t c = 0; c < columns.size(); ++c) texts.push_back(cellSource(rows.at(row).data, static_cast<int>(c)));
+        return texts;
+    }
+    // Selects rows (top to bottom) with current the row that has the focus.
+    void select(std::vector<int> selection, int current = -1) {
+        selected = std::move(selection);
+        focused = current;
     }
 
     void setItemText(int id, std::string_view value) override { at(id).text = std::string(value); }
@@ -112,7 +124,7 @@ public:
         if (static_cast<std::size_t>(column) < cells.size()) cells[static_cast<std::size_t>(column)] = text;
     }
     std::string cellText(int id, int row, int column) const override {
-        return id == kListId ? rows.at(static_cast<std::size_t>(row)).cells.at(static_cast<std::size_t>(column)) : "";
+        return id == kListId ? cells(static_cast<std::size_t>(row)).at(static_cast<std::size_t>(column)) : "";
     }
     int rowCount(int id) const override { return id == kListId ? static_cast<int>(rows.size()) : 0; }
     std::uintptr_t rowData(int id, int row) const override {
@@ -120,8 +132,24 @@ public:
     }
     // Rows that compare equal keep their order, as in the window program.
     void sortRows(int id, const std::function<int(std::uintptr_t, std::uintptr_t)>& compare) override {
-        if (id == kListId) std::stable_sort(rows.begin(), rows.end(), [&](const Row& a, const Row& b) { return compare(a.data, b.data) < 0; });
+        if (id == kListId) {
+            std::stable_sort(rows.begin(), rows.end(), [&](const Row& a, const Row& b) { return compare(a.data, b.data) < 0; });
+        }
     }
+
+    void setCellSource(int id, CellSource source) override {
+        if (id == kListId) cellSource = std::move(source);
+    }
+    std::vector<int> selectedRows(int id) const override { return id == kListId ? selected : std::vector<int>(); }
+    int currentRow(int id) const override { return id == kListId ? focused : -1; }
+    void setStretchColumns(int id, std::vector<int> stretching) override {
+        if (id == kListId) stretchColumns = std::move(stretching);
+    }
+    int popupMenu(const std::vector<MenuItem>& items) override {
+        menus.push_back(items);
+        return menuAnswer;
+    }
+    void setClipboardText(std::string_view text) override { clipboard = std::string(text); }
 
     void setIcon(int id) override { iconId = id; }
     void postMessage(int message) override {
@@ -156,6 +184,13 @@ public:
     std::function<void()> duringPicker;
     std::vector<std::string> opened;
     bool desktopAnswer = true;
+    CellSource cellSource;
+    std::vector<int> selected;
+    int focused = -1;
+    std::vector<int> stretchColumns;
+    std::vector<std::vector<MenuItem>> menus;  // every popup menu shown
+    int menuAnswer = 0;                        // the command chosen; 0: dismissed
+    std::string clipboard;
 
 private:
     Control& at(int id) {

@@ -64,9 +64,9 @@ TEST_F(ContentWindowTest, RowsStandInReverseDirectoryOrderWithTheirTexts) {
     EXPECT_EQ(host.columns, (std::vector<std::pair<std::string, int>>{
                                 {"Name", 110}, {"Type", 45}, {"Folder", 110}, {"Date", 110}, {"Size", 60}}));
     ASSERT_EQ(host.rows.size(), 3u);
-    EXPECT_EQ(host.rows[0].cells, (Texts{"README", ".TXT", "", "06/30/04 23:59:58", "7"}));
-    EXPECT_EQ(host.rows[1].cells, (Texts{"B", ".PBM", "ART\\", "04/28/03 14:05:08", "20"}));
-    EXPECT_EQ(host.rows[2].cells, (Texts{"A", ".PBM", "ART\\", "05/01/03 09:00:00", "1500"}));
+    EXPECT_EQ(host.cells(0), (Texts{"README", ".TXT", "", "06/30/04 23:59:58", "7"}));
+    EXPECT_EQ(host.cells(1), (Texts{"B", ".PBM", "ART\\", "04/28/03 14:05:08", "20"}));
+    EXPECT_EQ(host.cells(2), (Texts{"A", ".PBM", "ART\\", "05/01/03 09:00:00", "1500"}));
     EXPECT_EQ(window->rowEntry(2), &archive.entries()[0]);
     EXPECT_EQ(window->rowEntry(0), &archive.entries()[2]);
     EXPECT_EQ(window->rowEntry(3), nullptr);
@@ -78,9 +78,9 @@ TEST_F(ContentWindowTest, RowsStandInReverseDirectoryOrderWithTheirTexts) {
 
 TEST_F(ContentWindowTest, NamesShowInTheArchiveCodePageAndWithoutTimeWithAnEmptyDate) {
     show({{"CAF\xC9\\NO\xCBL.TXT", "x", 0}, {"A.B.C", "", kApril}, {"NOEXT", "zz", kMay}});
-    EXPECT_EQ(host.rows[2].cells, (Texts{"NOËL", ".TXT", "CAFÉ\\", "", "1"}));
-    EXPECT_EQ(host.rows[1].cells, (Texts{"A.B", ".C", "", "04/28/03 14:05:08", "0"}));
-    EXPECT_EQ(host.rows[0].cells[kColumnType], "");
+    EXPECT_EQ(host.cells(2), (Texts{"NOËL", ".TXT", "CAFÉ\\", "", "1"}));
+    EXPECT_EQ(host.cells(1), (Texts{"A.B", ".C", "", "04/28/03 14:05:08", "0"}));
+    EXPECT_EQ(host.cells(0)[kColumnType], "");
 }
 
 TEST_F(ContentWindowTest, TitlesAreCutToTheirBufferAndColumnsStopAtTheFirstRefusal) {
@@ -89,7 +89,7 @@ TEST_F(ContentWindowTest, TitlesAreCutToTheirBufferAndColumnsStopAtTheFirstRefus
     // A buffer of 20 characters holds 19.
     EXPECT_EQ(host.columns, (std::vector<std::pair<std::string, int>>{{std::string(19, 'N'), 110}, {"T", 45}}));
     ASSERT_EQ(host.rows.size(), 3u);
-    EXPECT_EQ(host.rows[0].cells, (Texts{"README", ".TXT"}));
+    EXPECT_EQ(host.cells(0), (Texts{"README", ".TXT"}));
 }
 
 TEST_F(ContentWindowTest, EmptyArchiveListsNothingAndExtractsNothing) {
