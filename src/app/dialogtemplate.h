@@ -107,7 +107,7 @@ inline constexpr int kContentDialogId = 103;
 const DialogTemplate* findDialogTemplate(int id);
 
 // The label that names control controlId, as a reader of the dialog sees it: the nearest plain
-// static text on its left on the same line, else the nearest one right above it. nullptr when
+// static text on its left on the same line, else one right above it (a few units between). nullptr when
 // there is none.
 const ControlTemplate* labelOf(const DialogTemplate& dialog, int controlId);
 

@@ -134,7 +134,7 @@ const ControlTemplate* labelOf(const DialogTemplate& dialog, int controlId) {
         const bool sameColumn = l.x < c.x + c.width && c.x < l.x + l.width;
         if (sameLine && l.x + l.width <= c.x + 2) {
             if (left == nullptr || l.x + l.width > left->rect.x + left->rect.width) left = &label;
-        } else if (sameColumn && l.y + l.height <= c.y + 2) {
+        } else if (sameColumn && l.y + l.height <= c.y + 2 && l.y + l.height >= c.y - 4) {
             if (above == nullptr || l.y + l.height > above->rect.y + above->rect.height) above = &label;
         }
     }

@@ -1,9 +1,16 @@
 // The content window in the window program on the offscreen platform: a real archive opened from
 // the packer window lists in the real dialog, sorts on header clicks, opens copies on
-// double-clicks and extracts through the folder picker; the list's model passes Qt's model tester.
+// double-clicks and extracts through the folder picker; rows are selected, given a context menu
+// and dragged out from the mouse and the keyboard; the window grows; the list's model passes Qt's
+// model tester.
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QMimeData>
@@ -30,6 +37,17 @@ using namespace quillomar;
 
 namespace {
 
+// The content window's dialog, with a drag's data kept instead of handed to the window system.
+class ContentDialog : public DialogWindow {
+public:
+    using DialogWindow::DialogWindow;
+    Qt::DropAction runDrag(QWidget*, QMimeData* mime) override {
+        dragged.reset(mime);
+        return Qt::CopyAction;
+    }
+    std::unique_ptr<QMimeData> dragged;
+};
+
 // The packer window's dialog, with the desktop's "open" recorded instead of carried out.
 class PackerDialog : public DialogWindow {
 public:
@@ -38,9 +56,44 @@ public:
         opened.push_back(path);
         return desktopAnswer;
     }
+    std::unique_ptr<DialogWindow> makeChild(const DialogTemplate& dialog, DialogHandler& handler) override {
+        return std::make_unique<ContentDialog>(dialog, language(), handler, this);
+    }
     std::vector<std::string> opened;
     bool desktopAnswer = true;
 };
+
+// Runs action on the next popup menu once it is shown; a menu it leaves open is closed.
+void whenMenu(std::function<void(QMenu*)> action) {
+    auto* timer = new QTimer;
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, [timer, action] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (menu == nullptr || !menu->isVisible()) return;
+        timer->stop();
+        timer->deleteLater();
+        action(menu);
+        if (menu->isVisible()) menu->close();
+    });
+    timer->start();
+}
+
+QStringList menuTexts(const QMenu* menu) {
+    QStringList texts;
+    for (const QAction* action : menu->actions()) texts << action->text() + (action->isEnabled() ? "" : " (off)");
+    return texts;
+}
+
+void choose(QMenu* menu, const QString& text) {
+    for (QAction* action : menu->actions()) {
+        if (action->text() == text) {
+            menu->setActiveAction(action);
+            QTest::keyClick(menu, Qt::Key_Return);
+            return;
+        }
+    }
+    QFAIL(qPrintable("no menu item " + text));
+}
 
 // Runs action on the next modal window other than notThis, once it is on screen. A window the
 // action leaves open (a failed check returns early) is ended, so that the test goes on.
@@ -255,6 +308,8 @@ private slots:
             qobject_cast<QPushButton*>(content->control(viewer::kExtractAll))->click();
             QVERIFY(picked);
             QVERIFY(content->control(viewer::kExtractAll)->isEnabled());
+            QCOMPARE(qobject_cast<QLabel*>(content->control(viewer::kHint))->text(),
+                     QString::fromStdString("3 files extracted to " + root));
             qobject_cast<QPushButton*>(content->control(viewer::kClose))->click();
         }, packer.get());
         dropFile(*packer, archive);
@@ -265,6 +320,135 @@ private slots:
         QCOMPARE(bar.high, 3);
         QCOMPARE(bar.position, 3);
         QVERIFY(sink->ids.empty());
+    }
+
+    void keyboardMenuSelectionAndDragOutInTheRealDialog() {
+        openPacker(Language::French);
+        const std::string archive = makeArchive();
+        bool ran = false;
+        whenModal([&](QWidget* modal) {
+            auto* content = dynamic_cast<ContentDialog*>(modal);
+            QVERIFY(content != nullptr);
+            ListView* view = content->list(viewer::kList);
+            QVERIFY(view != nullptr);
+            QCOMPARE(view->accessibleName(),
+                     QStringLiteral("Double-cliquez pour voir une copie temporaire d'un fichier dans la liste"));
+            // Tab leads from Extract all to the list; arrows move; typing a name jumps to it.
+            content->control(viewer::kExtractAll)->setFocus();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), view);
+            QTest::keyClick(view, Qt::Key_Down);
+            QVERIFY(view->currentIndex().isValid());
+            QTest::keyClicks(view, "A");
+            QCOMPARE(view->currentIndex().data().toString(), QStringLiteral("A"));
+
+            // Ctrl+A, then Shift+F10: the menu in French; Copy name puts the three names on the clipboard.
+            QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+            QCOMPARE(view->selectedRowNumbers(), (std::vector<int>{0, 1, 2}));
+            QStringList texts;
+            whenMenu([&](QMenu* menu) {
+                texts = menuTexts(menu);
+                choose(menu, QStringLiteral("Copier le nom"));
+            });
+            QTest::keyClick(view, Qt::Key_F10, Qt::ShiftModifier);
+            QCOMPARE(texts, (QStringList{"Ouvrir", "Extraire la sélection vers ...", "Copier le nom"}));
+            QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("README.TXT\nART\\B.PBM\nART\\A.PBM"));
+
+            // Ctrl+click takes a row out of the selection; the right button's menu opens the current row.
+            const QModelIndex readme = view->model()->index(0, 0);
+            QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier, view->visualRect(readme).center());
+            QCOMPARE(view->selectedRowNumbers(), (std::vector<int>{1, 2}));
+            view->setCurrentIndex(view->model()->index(2, 0));
+            whenMenu([&](QMenu* menu) { choose(menu, QStringLiteral("Ouvrir")); });
+            const QPoint at = view->visualRect(readme).center();
+            QContextMenuEvent mouse(QContextMenuEvent::Mouse, at, view->viewport()->mapToGlobal(at));
+            QCoreApplication::sendEvent(view->viewport(), &mouse);
+            QCOMPARE(packer->opened.size(), std::size_t{1});
+            QVERIFY(packer->opened[0].ends_with("/ART/A.PBM"));
+
+            // The Menu key's menu, dismissed with Escape: nothing runs, Extract all included.
+            bool dismissed = false;
+            whenMenu([&](QMenu* menu) {
+                QTest::keyClick(menu, Qt::Key_Escape);
+                dismissed = !menu->isVisible();
+            });
+            QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(), view->mapToGlobal(QPoint()));
+            QCoreApplication::sendEvent(view, &key);
+            QVERIFY(dismissed);
+            QVERIFY(content->isVisible());
+            QVERIFY(content->control(viewer::kClose)->isEnabled());
+
+            // Dragging the selected rows: a click and a Shift+click select two, pressed on one and moved away.
+            const QPoint from = view->visualRect(view->model()->index(1, 0)).center();
+            QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, from);
+            QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ShiftModifier,
+                              view->visualRect(view->model()->index(2, 0)).center());
+            QCOMPARE(view->selectedRowNumbers(), (std::vector<int>{1, 2}));
+            QTest::qWait(QApplication::doubleClickInterval() + 10);  // the press below starts no double-click
+            QTest::mousePress(view->viewport(), Qt::LeftButton, Qt::NoModifier, from);
+            const QPoint to = from + QPoint(QApplication::startDragDistance() * 3, 40);
+            // The first move makes the press a drag, the next one starts it.
+            for (const QPoint& step : {from + QPoint(1, 1), to}) {
+                QMouseEvent move(QEvent::MouseMove, step, view->viewport()->mapToGlobal(step), Qt::NoButton, Qt::LeftButton,
+                                 Qt::NoModifier);
+                QCoreApplication::sendEvent(view->viewport(), &move);
+            }
+            QTest::mouseRelease(view->viewport(), Qt::LeftButton, Qt::NoModifier, to);
+            QVERIFY(content->dragged != nullptr);
+            QVERIFY(content->dragged->hasFormat(QStringLiteral("text/uri-list")));
+            const QList<QUrl> urls = content->dragged->urls();
+            QCOMPARE(urls.size(), 2);
+            const std::string first = QFile::encodeName(urls[0].toLocalFile()).toStdString();
+            const std::string second = QFile::encodeName(urls[1].toLocalFile()).toStdString();
+            QVERIFY(first.ends_with("/ART/A.PBM"));
+            QVERIFY(second.ends_with("/ART/B.PBM"));
+            QCOMPARE(test::readFile(first), std::string(1500, 'a'));
+            QCOMPARE(test::modificationTime(second), kApril + 20000000);
+            QCOMPARE(qobject_cast<QLabel*>(content->control(viewer::kHint))->text(),
+                     QStringLiteral("Double-cliquez pour voir une copie temporaire d'un fichier dans la liste"));
+            ran = true;
+            qobject_cast<QPushButton*>(content->control(viewer::kClose))->click();
+        }, packer.get());
+        dropFile(*packer, archive);
+        QVERIFY(ran);
+    }
+
+    void contentWindowGrowsButNeverShrinksAndEditsAreNamed() {
+        openPacker(Language::Neutral);
+        QCOMPARE(packer->control(packer::kAuthor)->accessibleName(), QStringLiteral("Author"));
+        QCOMPARE(packer->control(packer::kName)->accessibleName(), QStringLiteral("POD name"));
+        QCOMPARE(packer->control(packer::kPriority)->accessibleName(), QStringLiteral("Priority"));
+        QCOMPARE(packer->minimumSize(), packer->maximumSize());  // the packer window keeps its size
+        const std::string archive = makeArchive();
+        bool ran = false;
+        whenModal([&](QWidget* modal) {
+            auto* content = dynamic_cast<ContentDialog*>(modal);
+            QVERIFY(content != nullptr);
+            ListView* view = content->list(viewer::kList);
+            QWidget* close = content->control(viewer::kClose);
+            const QSize start = content->size();
+            QCOMPARE(content->minimumSize(), start);
+            const QRect list = view->geometry();
+            const QRect button = close->geometry();
+            const QRect extract = content->control(viewer::kExtractAll)->geometry();
+            const int name = view->columnWidth(kColumnName);
+            const int type = view->columnWidth(kColumnType);
+            const int folder = view->columnWidth(kColumnFolder);
+            content->resize(start + QSize(200, 100));
+            QCoreApplication::processEvents();
+            QCOMPARE(view->geometry(), list.adjusted(0, 0, 200, 100));
+            QCOMPARE(close->geometry(), button.translated(200, 100));
+            QCOMPARE(content->control(viewer::kExtractAll)->geometry(), extract.translated(0, 100));
+            QCOMPARE(view->columnWidth(kColumnName), name + 100);
+            QCOMPARE(view->columnWidth(kColumnFolder), folder + 100);
+            QCOMPARE(view->columnWidth(kColumnType), type);
+            // A long name can be read whole in its tooltip.
+            QCOMPARE(view->model()->index(0, 0).data(Qt::ToolTipRole).toString(), QStringLiteral("README"));
+            ran = true;
+            qobject_cast<QPushButton*>(close)->click();
+        }, packer.get());
+        dropFile(*packer, archive);
+        QVERIFY(ran);
     }
 };
 

@@ -1,13 +1,18 @@
 // The content window's logic against a fake host: the rows and their texts, sorting by every
-// column, Extract all, and the temporary copies that a double-click opens.
+// column, Extract all and Extract selected with their progress and end in the hint, the context
+// menu, rows dragged out, and the temporary copies that a double-click opens.
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 #include <clocale>
 #include <memory>
 
 #include "fakehost.h"
+#include "app/dialogtemplate.h"
 #include "app/stringtable.h"
+#include "packer/packerwindow.h"
 #include "platform/codepage.h"
 #include "viewer/contentwindow.h"
 #include "viewertestutil.h"
@@ -266,6 +271,180 @@ TEST_F(ContentWindowTest, SameFileNameInTwoFoldersGetsTwoCopies) {
     EXPECT_EQ(test::readFile(owner.opened[0]), "first");
     EXPECT_EQ(test::readFile(owner.opened[1]), "second");
     EXPECT_EQ(archive.tempFiles().size(), 2u);
+}
+
+// Selection, context menu, extract selected ----------------------------------------------------------
+
+// Steps the packer window's bar and records what the hint said at each step.
+struct HintWatch : ProgressSink {
+    explicit HintWatch(test::FakeHost& h) : host(h) {}
+    void setRange(int low, int high) override { ranges.emplace_back(low, high); }
+    void step() override { hints.push_back(host.text(kHint)); }
+    test::FakeHost& host;
+    std::vector<std::pair<int, int>> ranges;
+    Texts hints;
+};
+
+TEST_F(ContentWindowTest, MenuOffersItsCommandsForWhatIsSelectedAndCopiesTheStoredNames) {
+    show({{"CAF\xC9\\NO\xCBL.TXT", "x", kApril}, {"ART\\A.PBM", "a", kApril}, {"README.TXT", "r", kApril}});
+    // Rows: README.TXT, ART\A.PBM, CAFÉ\NOËL.TXT.
+    window->onContextMenu(kList);
+    ASSERT_EQ(host.menus.size(), 1u);
+    const std::vector<MenuItem>& empty = host.menus[0];
+    ASSERT_EQ(empty.size(), 3u);
+    EXPECT_EQ(empty[0].text, "Open");
+    EXPECT_EQ(empty[1].text, "Extract selected to ...");
+    EXPECT_EQ(empty[2].text, "Copy name");
+    for (const MenuItem& item : empty) EXPECT_FALSE(item.enabled) << item.text;
+
+    host.select({0, 2}, 2);
+    host.menuAnswer = kMenuCopyName;
+    window->onContextMenu(kList + 1);  // another list's menu is not this one's
+    window->onContextMenu(kList);
+    ASSERT_EQ(host.menus.size(), 2u);
+    for (const MenuItem& item : host.menus[1]) EXPECT_TRUE(item.enabled) << item.text;
+    EXPECT_EQ(host.clipboard, "README.TXT\nCAFÉ\\NOËL.TXT");
+
+    // Open takes the current row, as a double-click would.
+    host.menuAnswer = kMenuOpen;
+    window->onContextMenu(kList);
+    ASSERT_EQ(owner.opened.size(), 1u);
+    EXPECT_EQ(test::readFile(owner.opened[0]), "x");
+    EXPECT_TRUE(host.pickerTitles.empty());
+}
+
+TEST_F(ContentWindowTest, FrenchMenuTexts) {
+    show(kSample, [](int id) { return loadString(id, Language::French); });
+    window->onContextMenu(kList);
+    ASSERT_EQ(host.menus.size(), 1u);
+    EXPECT_EQ(host.menus[0][0].text, "Ouvrir");
+    EXPECT_EQ(host.menus[0][1].text, "Extraire la sélection vers ...");
+    EXPECT_EQ(host.menus[0][2].text, "Copier le nom");
+}
+
+TEST_F(ContentWindowTest, ExtractSelectedWritesOnlyTheSelectionWithProgressAndEndInTheHint) {
+    HintWatch bar(host);
+    window.reset();
+    test::writeFile(dir / "test.pod", test::layOutTimed(kSample));
+    ASSERT_EQ(archive.open(dir / "test.pod"), 1);
+    ASSERT_EQ(archive.readDirectory(), 1);
+    window = std::make_unique<ContentWindow>(archive, owner, bar, [](int id) { return loadString(id, Language::Neutral); },
+                                             collator);
+    host.start(*window);
+    const std::string hint = host.text(kHint);
+    EXPECT_EQ(hint, "Double clic on a file to open it");
+    EXPECT_EQ(host.stretchColumns, (std::vector<int>{kColumnName, kColumnFolder}));
+
+    const std::string root = dir / "out";
+    test::makeFolder(root);
+    host.pickerAnswer = root;
+    bool disabledMeanwhile = false;
+    host.duringPicker = [&] { disabledMeanwhile = !host.enabled(kClose) && !host.enabled(kExtractAll); };
+    host.select({0, 2});  // README.TXT and ART\A.PBM
+    host.menuAnswer = kMenuExtractSelected;
+    window->onContextMenu(kList);
+    EXPECT_EQ(host.pickerTitles, Texts{"Destination folder for POD extraction ==>"});
+    EXPECT_TRUE(disabledMeanwhile);
+    EXPECT_TRUE(host.enabled(kClose) && host.enabled(kExtractAll));
+    EXPECT_EQ(test::readFile(root + "/ART/A.PBM"), std::string(1500, 'a'));
+    EXPECT_EQ(test::modificationTime(root + "/ART/A.PBM"), kMay);
+    EXPECT_EQ(test::readFile(root + "/README.TXT"), "read me");
+    EXPECT_FALSE(test::exists(root + "/ART/B.PBM"));
+    // The packer window's bar as for Extract all: one range, one step per entry.
+    EXPECT_EQ(bar.ranges, (std::vector<std::pair<int, int>>{{0, 2}}));
+    EXPECT_EQ(bar.hints, (Texts{"Extracting: 0 / 2", "Extracting: 1 / 2"}));
+    EXPECT_EQ(host.text(kHint), "2 files extracted to " + root);
+    EXPECT_EQ(sink.count(), 0u);
+
+    // The end stays until the next action.
+    window->onColumnClick(kList, kColumnSize);
+    EXPECT_EQ(host.text(kHint), hint);
+
+    // One file; then nothing selected extracts nothing and asks for no folder.
+    host.select({1});
+    window->onExtractSelected();
+    EXPECT_EQ(host.text(kHint), "1 file extracted to " + root);
+    host.select({});
+    window->onExtractSelected();
+    EXPECT_EQ(host.pickerTitles.size(), 2u);
+}
+
+TEST_F(ContentWindowTest, EndTextCountsOnlyTheFilesWritten) {
+    show(kSample, [](int id) { return loadString(id, Language::French); });
+    const std::string hint = host.text(kHint);
+    const std::string root = dir / "out";
+    test::makeFolder(root + "/README.TXT");  // a folder where a file should go
+    host.pickerAnswer = root;
+    window->onCommand(kExtractAll);
+    EXPECT_EQ(sink.systemErrors.size(), 1u);
+    EXPECT_EQ(host.text(kHint), "2 fichiers extraits vers " + root);
+    // Cancelling the picker keeps the hint's own text.
+    host.pickerAnswer.reset();
+    window->onCommand(kExtractAll);
+    EXPECT_EQ(host.text(kHint), hint);
+}
+
+TEST(HintText, FillsInItsTwoPlaces) {
+    EXPECT_EQ(fillIn("%1 files extracted to %2", "3", "/a%1b"), "3 files extracted to /a%1b");
+    EXPECT_EQ(fillIn("100% %3 %", "x", "y"), "100% %3 %");
+}
+
+// Drag out ---------------------------------------------------------------------------------------
+
+TEST_F(ContentWindowTest, DraggedRowsBecomeFilesWithTheirTimesInAPrivateFolderThatCloseRemoves) {
+    show(kSample);
+    EXPECT_TRUE(window->onDragRows(kList, {}).empty());
+    const Texts files = window->onDragRows(kList, {2, 0, 2});  // ART\A.PBM, README.TXT
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_TRUE(files[0].ends_with("/ART/A.PBM")) << files[0];
+    EXPECT_TRUE(files[1].ends_with("/README.TXT")) << files[1];
+    EXPECT_EQ(test::readFile(files[0]), std::string(1500, 'a'));
+    EXPECT_EQ(test::modificationTime(files[0]), kMay);
+    EXPECT_EQ(test::modificationTime(files[1]), kJune);
+    const std::string folder = files[1].substr(0, files[1].size() - std::string("/README.TXT").size());
+    struct stat status {};
+    ASSERT_EQ(::stat(folder.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0077, 0u);  // within the user's private folder
+    EXPECT_EQ(progress.steps, 2);
+    EXPECT_EQ(host.text(kHint), "Double clic on a file to open it");
+
+    // A second drag of the same row gets files of its own.
+    const Texts again = window->onDragRows(kList, {0});
+    ASSERT_EQ(again.size(), 1u);
+    EXPECT_NE(again[0], files[1]);
+    EXPECT_TRUE(archive.tempFiles().empty());
+    archive.close();
+    EXPECT_FALSE(test::exists(files[0]));
+    EXPECT_FALSE(test::exists(again[0]));
+    EXPECT_FALSE(test::exists(folder));
+}
+
+TEST_F(ContentWindowTest, RowsThatCannotBeWrittenAreLeftOutOfTheDrag) {
+    show({{"..\\EVIL.TXT", "e", kApril}, {"GOOD.TXT", "g", kApril}});
+    const Texts files = window->onDragRows(kList, {0, 1});
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_TRUE(files[0].ends_with("/GOOD.TXT"));
+    EXPECT_EQ(sink.systemErrors.size(), 1u);
+}
+
+// Labels --------------------------------------------------------------------------------------------
+
+TEST(DialogLabels, EditBoxesAndTheListAreNamedByTheTextBesideOrAboveThem) {
+    struct Row {
+        int dialog;
+        int control;
+        const char* label;  // neutral text
+    };
+    for (const Row& row : {Row{kPackerDialogId, packer::kName, "POD name"}, Row{kPackerDialogId, packer::kAuthor, "Author"},
+                           Row{kPackerDialogId, packer::kDescription, "Description"},
+                           Row{kPackerDialogId, packer::kCopyright, "Copyrights"},
+                           Row{kPackerDialogId, packer::kPriority, "Priority"},
+                           Row{kContentDialogId, kList, "Double clic on a file to open it"}}) {
+        const ControlTemplate* label = labelOf(*findDialogTemplate(row.dialog), row.control);
+        ASSERT_NE(label, nullptr) << row.control;
+        EXPECT_EQ(label->text.neutral, row.label) << row.control;
+    }
+    EXPECT_EQ(labelOf(*findDialogTemplate(kContentDialogId), kClose), nullptr);
 }
 
 }  // namespace
