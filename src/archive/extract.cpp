@@ -1,17 +1,21 @@
 // Extraction below a root folder. The root is taken as the user gave it; below it nothing is
 // trusted: a stored name with "..", a leading separator or a drive designator is refused, every
 // folder is entered with O_NOFOLLOW relative to its parent, and a file is never written through
-// a symbolic link or a hard link that is already there.
+// a symbolic link or a hard link that is already there: each file is written under a temporary
+// name and renamed over its target once whole.
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <unordered_set>
 
 #include "archive/podarchive.h"
 #include "archive/storedname.h"
 #include "platform/messages.h"
+#include "platform/outputfile.h"
 
 namespace quillomar {
 
@@ -28,16 +32,22 @@ public:
     // The descriptor of folder (relative, '/' separators, "" for the root), created as needed;
     // -1 with errno set when a component cannot be created or is no real folder.
     int open(const std::string& folder) {
-        if (folder.empty()) return rootFd_;
+        if (folder.empty()) {
+            if (!rootSwept_) sweepLeftovers(rootFd_);
+            rootSwept_ = true;
+            return rootFd_;
+        }
         if (fd_ >= 0 && folder == folder_) return fd_;
         reset();
         int current = rootFd_;
+        bool existed = false;
         std::size_t start = 0;
         while (start < folder.size()) {
             std::size_t end = folder.find('/', start);
             if (end == std::string::npos) end = folder.size();
             std::string component = folder.substr(start, end - start);
-            if (::mkdirat(current, component.c_str(), 0777) != 0 && errno != EEXIST) {
+            existed = ::mkdirat(current, component.c_str(), 0777) != 0;
+            if (existed && errno != EEXIST) {
                 closeIfOwned(current);
                 return -1;
             }
@@ -53,6 +63,8 @@ public:
         }
         fd_ = current;
         folder_ = folder;
+        // A folder that was there before may hold what a killed run left; a new one holds nothing.
+        if (existed && swept_.insert(folder).second) sweepLeftovers(fd_);
         return fd_;
     }
 
@@ -69,72 +81,115 @@ private:
     int rootFd_;
     int fd_ = -1;
     std::string folder_;
+    bool rootSwept_ = false;
+    std::unordered_set<std::string> swept_;
 };
 
-// Creates name in folder for writing. An existing regular file is replaced by a new one (so a
-// hard link to a file elsewhere is not written through); a link or anything else is refused.
-int createTarget(int folderFd, const char* name) {
-    constexpr int kFlags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
-    int fd = ::openat(folderFd, name, kFlags, 0666);
-    if (fd >= 0 || errno != EEXIST) return fd;
-    struct stat st {};
-    if (::fstatat(folderFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return -1;
-    if (S_ISLNK(st.st_mode)) {
-        errno = ELOOP;
-        return -1;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        errno = S_ISDIR(st.st_mode) ? EISDIR : EEXIST;
-        return -1;
-    }
-    // Only a file that could be written in place is replaced: a read-only one stays as it is.
-    if (::faccessat(folderFd, name, W_OK, AT_EACCESS) != 0) return -1;
-    if (::unlinkat(folderFd, name, 0) != 0) return -1;
-    return ::openat(folderFd, name, kFlags, 0666);
-}
+// Entries up to this size are read in runs, kReadAheadSize bytes of the archive at a time.
+constexpr std::uint32_t kReadAheadLimit = 1u << 20;
+constexpr std::size_t kReadAheadSize = std::size_t{4} << 20;
 
-// 1 when the entry was written whole, 0 after reporting why not.
-int extractEntry(const PodArchive& archive, const std::string& root, const ArchiveEntry& entry,
-                 FolderCache& folders) {
+std::uint64_t u32(std::int64_t value) { return static_cast<std::uint32_t>(value); }
+
+enum class Outcome { Done, Failed, Stop };
+
+// One extraction run: where entries go and how the bytes get there.
+struct Run {
+    const PodArchive& archive;
+    const File& source;
+    std::string base;  // the root as given, without a trailing separator
+    FolderCache& folders;
+    CopyMethod method;
+    // Set when the run stops: the failure every later entry would meet, and where it happened.
+    int stopError = 0;
+    std::string stopPath;
+};
+
+// Writes one entry: into a temporary name in its folder, its times set on the descriptor, then
+// renamed over the target. data holds the entry's bytes when they were read ahead, else it is
+// copied from the archive. A target that may not be replaced (a link, a folder, a read-only file)
+// is reported and left as it was; so is the old file when anything fails.
+Outcome extractEntry(Run& run, const ArchiveEntry& entry, const std::byte* data) {
     std::optional<std::string> relative = safeRelativePath(entry.name);
     if (!relative) {
-        showSystemError(EACCES, root + "/" + storedNameForMessage(entry.name));
-        return 0;
+        showSystemError(EACCES, run.base + "/" + storedNameForMessage(entry.name));
+        return Outcome::Failed;
     }
-    const std::string target = root + "/" + *relative;
+    const std::string target = run.base + "/" + *relative;
+    auto failed = [&](int error, const std::string& shown) {
+        if (failsEveryLaterWrite(error) && shown == target) {
+            run.stopError = error;
+            run.stopPath = target;
+            return Outcome::Stop;
+        }
+        showSystemError(error, shown);
+        return Outcome::Failed;
+    };
+
     std::size_t slash = relative->rfind('/');
     std::string folder = slash == std::string::npos ? std::string() : relative->substr(0, slash);
     std::string leaf = slash == std::string::npos ? *relative : relative->substr(slash + 1);
+    int folderFd = run.folders.open(folder);
+    if (folderFd < 0) return failed(errno, target);
 
-    int folderFd = folders.open(folder);
-    if (folderFd < 0) {
-        showSystemError(target);
-        return 0;
-    }
-    File out(createTarget(folderFd, leaf.c_str()));
-    if (!out.valid()) {
-        showSystemError(target);
-        return 0;
-    }
-    // A file cut short would pass for the whole entry: it is removed and the failure shown.
-    auto discard = [&](int error, const std::string& shown) {
-        out.close();
-        ::unlinkat(folderFd, leaf.c_str(), 0);
-        showSystemError(error, shown);
-        return 0;
-    };
-    CopyResult copied = archive.copyEntryData(entry, out);
-    if (copied.error != 0) return discard(copied.error, copied.readFailed ? archive.path() : target);
-    if (copied.copied < static_cast<std::uint32_t>(entry.size)) {
-        return discard(ENODATA, archive.path());  // the archive became shorter since it was read
+    PendingFile pending = PendingFile::create(folderFd, leaf, false);
+    if (!pending.valid()) return failed(errno, target);
+    File& out = pending.file();
+    const std::uint64_t size = u32(entry.size);
+    if (data != nullptr) {
+        if (!out.writeAll(std::span(data, static_cast<std::size_t>(size)))) return failed(errno, target);
+    } else {
+        CopyResult copied = copyRange(run.source, u32(entry.offset), out, size, &run.method);
+        if (copied.error != 0) return failed(copied.error, copied.readFailed ? run.archive.path() : target);
+        // The archive became shorter since it was read.
+        if (copied.copied < size) return failed(ENODATA, run.archive.path());
     }
     if (entry.time != kNoEntryTime) {
         struct timespec times[2] = {timespecFromFileTime(entry.time), timespecFromFileTime(entry.time)};
         ::futimens(out.fd(), times);
     }
-    if (!out.close()) return discard(errno, target);
-    return 1;
+    if (int error = pending.publish(Publish::Replace, false); error != 0) return failed(error, target);
+    return Outcome::Done;
 }
+
+// The archive bytes of a run of small entries that lie close together, read in one call.
+class ReadAhead {
+public:
+    // The bytes of the entry at position at of indices, reading its run when needed; nullptr when
+    // the entry is large or could not be read ahead (it is then copied on its own).
+    const std::byte* bytes(const File& source, const std::vector<ArchiveEntry>& entries,
+                           const std::vector<std::size_t>& indices, std::size_t at) {
+        const ArchiveEntry& entry = entries[indices[at]];
+        if (u32(entry.size) > kReadAheadLimit) return nullptr;
+        const std::uint64_t offset = u32(entry.offset);
+        const std::uint64_t end = offset + u32(entry.size);
+        if (offset >= start_ && end <= start_ + length_) return buffer_.data() + (offset - start_);
+
+        // The run: the following entries while each is small and ends within the window.
+        std::uint64_t runEnd = end;
+        for (std::size_t next = at + 1; next < indices.size(); ++next) {
+            const ArchiveEntry& other = entries[indices[next]];
+            const std::uint64_t otherStart = u32(other.offset);
+            const std::uint64_t otherEnd = otherStart + u32(other.size);
+            if (u32(other.size) > kReadAheadLimit || otherStart < offset || otherEnd > offset + kReadAheadSize) break;
+            runEnd = std::max(runEnd, otherEnd);
+        }
+        if (runEnd == offset) return buffer_.data();
+        const auto want = static_cast<std::size_t>(runEnd - offset);
+        if (buffer_.size() < want) buffer_.resize(std::min(kReadAheadSize, std::max(want, 2 * buffer_.size())));
+        start_ = length_ = 0;
+        std::int64_t got = source.readAt(offset, std::span(buffer_).first(want));
+        if (got < 0 || static_cast<std::uint64_t>(got) < end - offset) return nullptr;
+        start_ = offset;
+        length_ = static_cast<std::uint64_t>(got);
+        return buffer_.data();
+    }
+
+private:
+    std::vector<std::byte> buffer_;
+    std::uint64_t start_ = 0;
+    std::uint64_t length_ = 0;
+};
 
 }  // namespace
 
@@ -160,15 +215,25 @@ int PodArchive::extractSelected(const std::string& root, const std::vector<std::
     if (base == "/") base.clear();
 
     FolderCache folders(rootFolder.fd());
-    int result = 1;
+    Run run{*this, file_, base, folders, {}, 0, {}};
+    ReadAhead readAhead;
+    std::vector<std::size_t> valid;
+    valid.reserve(indices.size());
     for (std::size_t index : indices) {
-        if (index < entries_.size()) {
-            if (extractEntry(*this, base, entries_[index], folders) == 1) {
-                ++extracted_;
-            } else {
-                result = 0;
-            }
+        if (index < entries_.size()) valid.push_back(index);
+    }
+    int result = 1;
+    for (std::size_t at = 0; at < valid.size(); ++at) {
+        const Outcome outcome = extractEntry(run, entries_[valid[at]], readAhead.bytes(file_, entries_, valid, at));
+        if (outcome == Outcome::Stop) {
+            // Every later entry would fail the same way: one report instead of one per entry.
+            const std::size_t left = valid.size() - at;
+            showSystemError(run.stopError,
+                            formatString("%s\n%zu of %zu entries not extracted", run.stopPath.c_str(), left, valid.size()));
+            return 0;
         }
+        if (outcome == Outcome::Failed) result = 0;
+        if (outcome == Outcome::Done) ++extracted_;
         if (progress != nullptr) progress->step();
     }
     return result;

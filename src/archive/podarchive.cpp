@@ -1,6 +1,5 @@
 #include "archive/podarchive.h"
 
-#include <ftw.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,17 +20,6 @@
 namespace quillomar {
 
 namespace {
-
-// Depth first, without following links: only what this archive put there is inside.
-void removeFolderTree(const std::string& folder) {
-    ::nftw(
-        folder.c_str(),
-        [](const char* path, const struct stat*, int, struct FTW*) -> int {
-            ::remove(path);
-            return 0;
-        },
-        16, FTW_DEPTH | FTW_PHYS);
-}
 
 // Slack allowed beyond 260 bytes a name before the name table is read name by name.
 constexpr std::uint64_t kNameTableSlack = 4096;
@@ -266,7 +254,9 @@ std::optional<std::string> PodArchive::writeTemporaryCopy(const ArchiveEntry& en
             showSystemError(privateTempFolderPath());
             return std::nullopt;
         }
-        std::string pattern = *base + "/archive-XXXXXX";
+        // What killed runs left here goes first.
+        removeTemporaryFolders(false);
+        std::string pattern = *base + "/" + temporaryFolderPrefix() + "XXXXXX";
         if (::mkdtemp(pattern.data()) == nullptr) {
             showSystemError(*base);
             return std::nullopt;
@@ -313,7 +303,7 @@ std::optional<std::string> PodArchive::newTemporaryFolder() {
         return std::nullopt;
     }
     // A sibling of the copies' folder, so that no stored name can lead into it.
-    std::string pattern = *base + "/archive-XXXXXX";
+    std::string pattern = *base + "/" + temporaryFolderPrefix() + "XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr) {
         showSystemError(*base);
         return std::nullopt;
@@ -323,10 +313,11 @@ std::optional<std::string> PodArchive::newTemporaryFolder() {
 }
 
 void PodArchive::removeTemporaryFolder() {
-    for (const std::string& folder : otherTempFolders_) removeFolderTree(folder);
+    for (const std::string& folder : otherTempFolders_) removeTree(folder);
     otherTempFolders_.clear();
     if (tempFolder_.empty()) return;
-    removeFolderTree(tempFolder_);
+    // Only what this archive put there is inside.
+    removeTree(tempFolder_);
     tempFolder_.clear();
 }
 

@@ -1,10 +1,11 @@
 // The POD3 writer. Layout as written: the 288-byte header, every file's data back to back in
-// list order, the directory, then the names. The header goes out first with the directory
-// offset and name-table length at 0; the entry count, the directory offset and the name-table
-// length are patched last, once the data is in place.
+// list order, the directory, then the names. The header is written last, once the entry count,
+// the directory offset and the name-table length are known. The archive is built in an unnamed
+// (or hidden) file and takes its name only when complete and flushed to disk.
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <unordered_set>
 
@@ -13,10 +14,16 @@
 #include "archive/timestamp.h"
 #include "platform/codepage.h"
 #include "platform/messages.h"
+#include "platform/outputfile.h"
 
 namespace quillomar {
 
 namespace {
+
+// Files up to this size are read into the gathering buffer, which never holds more than
+// kGatherSize bytes; larger ones are copied on their own.
+constexpr std::uint64_t kGatherLimit = std::uint64_t{1} << 20;
+constexpr std::size_t kGatherSize = std::size_t{4} << 20;
 
 struct PlannedFile {
     SourceFile* source;
@@ -33,6 +40,39 @@ bool convertHeaderText(const std::string& utf8, const char* field, HeaderText& o
     out = makeHeaderText(*bytes);
     return true;
 }
+
+// Pending archive bytes, written in pieces of at most kGatherSize; the first bytes may be skipped
+// (left as a hole for the header, which is written last).
+class GatherBuffer {
+public:
+    explicit GatherBuffer(File& out) : out_(out) {}
+
+    void skip(std::size_t count) { skip_ = count; }
+    // Makes room for count more bytes, writing what is pending when needed; false on a write failure.
+    bool reserve(std::size_t count) {
+        if (used_ + count > kGatherSize && !flush()) return false;
+        if (buffer_.size() < used_ + count) buffer_.resize(std::min<std::size_t>(kGatherSize, std::max(used_ + count, 2 * buffer_.size())));
+        return true;
+    }
+    std::span<std::byte> tail(std::size_t count) { return std::span(buffer_).subspan(used_, count); }
+    void grow(std::size_t count) { used_ += count; }
+    bool flush() {
+        if (skip_ != 0) {
+            if (::lseek(out_.fd(), static_cast<off_t>(skip_), SEEK_SET) < 0) return false;
+            skip_ = 0;
+        }
+        if (used_ == 0) return true;
+        bool ok = out_.writeAll(std::span(buffer_).first(used_));
+        used_ = 0;
+        return ok;
+    }
+
+private:
+    File& out_;
+    std::vector<std::byte> buffer_;
+    std::size_t used_ = 0;
+    std::size_t skip_ = 0;
+};
 
 }  // namespace
 
@@ -77,24 +117,26 @@ int PodArchive::write(std::vector<SourceFile>& files, std::uint32_t bufferSize, 
         return 0;
     }
 
-    File archive = File::createNew(path_);
-    if (!archive.valid()) {
+    // The archive is built where no one sees it and named only once complete and on disk.
+    PendingFile pending = PendingFile::create(path_, true);
+    if (!pending.valid()) {
         showSystemError(path_);
         return 0;
     }
-    // A failed write leaves no partial archive behind.
+    File& archive = pending.file();
     auto fail = [&](int error) {
+        pending.discard();
         showSystemError(error, path_);
-        archive.close();
-        ::unlink(path_.c_str());
         return 0;
     };
 
-    header_.entryCount = static_cast<std::int32_t>(files.size());
-    header_.directoryOffset = 0;
-    header_.namesSize = 0;
-    if (!archive.writeAll(encodeHeader(header_))) return fail(errno);
+    // Small files are gathered and written in large pieces; a large one goes straight from its
+    // file to the archive, by the kernel where it can. The header goes out last, with the entry
+    // count, directory offset and name-table length in place.
+    GatherBuffer gathered(archive);
+    gathered.skip(kPod3HeaderSize);
     writeOffset_ = kPod3HeaderSize;
+    CopyMethod method;
 
     // Data, in list order. A file that cannot be read is left out of the directory; one that
     // could be read only in part is recorded with the bytes that were stored.
@@ -110,7 +152,21 @@ int PodArchive::write(std::vector<SourceFile>& files, std::uint32_t bufferSize, 
             continue;
         }
         file.offset = static_cast<std::int64_t>(writeOffset_);
-        CopyResult copied = copyRange(source, 0, archive, file.size);
+        CopyResult copied;
+        if (file.size <= kGatherLimit) {
+            if (!gathered.reserve(file.size)) return fail(errno);
+            std::int64_t got = source.readAt(0, gathered.tail(file.size));
+            if (got < 0) {
+                copied.error = errno;
+                copied.readFailed = true;
+            } else {
+                copied.copied = static_cast<std::uint64_t>(got);
+                gathered.grow(copied.copied);
+            }
+        } else {
+            if (!gathered.flush()) return fail(errno);
+            copied = copyRange(source, 0, archive, file.size, &method);
+        }
         if (copied.error != 0 && !copied.readFailed) return fail(copied.error);
         if (copied.error != 0) {
             showSystemError(copied.error, file.name);
@@ -134,22 +190,15 @@ int PodArchive::write(std::vector<SourceFile>& files, std::uint32_t bufferSize, 
         ++stored;
         if (progress != nullptr) progress->step();
     }
+    if (!gathered.flush()) return fail(errno);
 
     header_.entryCount = stored;
     header_.directoryOffset = static_cast<std::uint32_t>(writeOffset_);
     header_.namesSize = static_cast<std::uint32_t>(names.size());
     if (!archive.writeAll(directory) || !archive.writeAll(names)) return fail(errno);
+    if (!archive.writeAt(0, encodeHeader(header_))) return fail(errno);
 
-    std::array<std::byte, 4> word{};
-    storeLe32(word, 0, static_cast<std::uint32_t>(header_.entryCount));
-    if (!archive.writeAt(kHeaderEntryCountOffset, word)) return fail(errno);
-    storeLe32(word, 0, header_.directoryOffset);
-    if (!archive.writeAt(kHeaderDirectoryOffsetOffset, word)) return fail(errno);
-    storeLe32(word, 0, header_.namesSize);
-    if (!archive.writeAt(kHeaderNamesSizeOffset, word)) return fail(errno);
-    if (!archive.close()) {
-        int error = errno;
-        ::unlink(path_.c_str());
+    if (int error = pending.publish(Publish::NoReplace, true); error != 0) {
         showSystemError(error, path_);
         return 0;
     }

@@ -6,15 +6,18 @@
 
 #include "platform/fileio.h"
 #include "platform/messages.h"
+#include "platform/outputfile.h"
 
 namespace quillomar {
 
 void writeContentLog(const std::string& logPath, const SourceList& list) {
-    File log = File::createAlways(logPath);
-    if (!log.valid()) {
+    // Written under a temporary name and renamed over the old log once whole and on disk.
+    PendingFile output = PendingFile::create(logPath, false);
+    if (!output.valid()) {
         showSystemError(logPath);
         return;
     }
+    File& log = output.file();
     // Lines are gathered and written in large pieces; the bytes are the same as line by line.
     constexpr std::size_t kFlushAt = 1 << 16;
     std::string pending;
@@ -29,13 +32,13 @@ void writeContentLog(const std::string& logPath, const SourceList& list) {
         pending += "\r\n";
         if (pending.size() >= kFlushAt && !(ok = flush())) break;
     }
+    int error = 0;
     if (ok) ok = flush();
-    if (ok) ok = log.close();
-    if (!ok) {
-        // A log cut short by a full disk would be taken for the whole list.
-        int error = errno;
-        log.close();
-        ::unlink(logPath.c_str());
+    if (!ok) error = errno;
+    // A log cut short by a full disk would be taken for the whole list: it never takes the name.
+    if (error == 0) error = output.publish(Publish::Replace, true);
+    if (error != 0) {
+        output.discard();
         showSystemError(error, logPath);
     }
 }

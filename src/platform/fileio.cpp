@@ -42,7 +42,7 @@ File File::openRead(const std::string& path) {
         errno = error;
         return File();
     }
-    ::fcntl(file.fd_, F_SETFL, ::fcntl(file.fd_, F_GETFL) & ~O_NONBLOCK);
+    // O_NONBLOCK stays: reads of a regular file do not heed it, and clearing it would cost two calls per file.
     return file;
 }
 
@@ -142,16 +142,22 @@ void copyThroughBuffer(const File& from, std::uint64_t fromOffset, File& to, std
 
 }  // namespace
 
-CopyResult copyRange(const File& from, std::uint64_t fromOffset, File& to, std::uint64_t length) {
+CopyResult copyRange(const File& from, std::uint64_t fromOffset, File& to, std::uint64_t length, CopyMethod* method) {
     CopyResult result;
+    CopyMethod once;
+    if (method == nullptr) method = &once;
     // The kernel copies without passing the data through this process where it can.
-    while (result.copied < length) {
+    while (method->kernel && result.copied < length) {
         loff_t in = static_cast<loff_t>(fromOffset + result.copied);
         std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(length - result.copied, 1u << 30));
         ssize_t n = ::copy_file_range(from.fd(), &in, to.fd(), nullptr, want, 0);
         if (n < 0) {
             if (errno == EINTR) continue;
-            // Not supported here, or failed: the buffered copy does the rest and tells which side failed.
+            // Not offered between these two file systems: it would fail the same way for every
+            // later file. Any other failure: the buffered copy does the rest and tells which side failed.
+            if (errno == EXDEV || errno == ENOSYS || errno == EOPNOTSUPP || errno == EINVAL || errno == EBADF) {
+                method->kernel = false;
+            }
             break;
         }
         if (n == 0) return result;  // the source ended

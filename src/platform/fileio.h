@@ -54,10 +54,17 @@ struct CopyResult {
     bool readFailed = false;   // the failing call read the source (else it wrote the destination)
 };
 
+// Whether the kernel's copy is worth trying. A run of copies shares one, so that once the kernel
+// has refused to copy between two file systems no later copy asks it again.
+struct CopyMethod {
+    bool kernel = true;
+};
+
 // Copies up to length bytes of from, starting at fromOffset, to the current position of to, in
 // bounded chunks (by the kernel where it can). Without an error, copied falls short of length
 // only when from ended.
-CopyResult copyRange(const File& from, std::uint64_t fromOffset, File& to, std::uint64_t length);
+CopyResult copyRange(const File& from, std::uint64_t fromOffset, File& to, std::uint64_t length,
+                     CopyMethod* method = nullptr);
 
 // Replaces path with data through a temporary file in the same folder, flushed and renamed over
 // it, so that readers see the old or the new content and never a part; the rename itself is made

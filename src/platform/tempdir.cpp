@@ -1,10 +1,17 @@
 #include "platform/tempdir.h"
 
+#include <dirent.h>
+#include <ftw.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
+#include <cstdio>
 #include <cstdlib>
+#include <string_view>
+#include <vector>
 
 namespace quillomar {
 
@@ -36,6 +43,45 @@ std::optional<std::string> privateTempFolder() {
         return std::nullopt;
     }
     return folder;
+}
+
+std::string temporaryFolderPrefix() { return "archive-" + std::to_string(::getpid()) + "-"; }
+
+void removeTree(const std::string& folder) {
+    // Depth first, without following links.
+    ::nftw(
+        folder.c_str(),
+        [](const char* path, const struct stat*, int, struct FTW*) -> int {
+            ::remove(path);
+            return 0;
+        },
+        16, FTW_DEPTH | FTW_PHYS);
+}
+
+std::size_t removeTemporaryFolders(bool ownProcess) {
+    const std::string base = privateTempFolderPath();
+    // Only inside the folder privateTempFolder() accepts: ours and closed to others.
+    struct stat st {};
+    if (::lstat(base.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid() || (st.st_mode & 077) != 0) {
+        return 0;
+    }
+    DIR* folder = ::opendir(base.c_str());
+    if (folder == nullptr) return 0;
+    const pid_t self = ::getpid();
+    std::vector<std::string> doomed;
+    while (const dirent* item = ::readdir(folder)) {
+        std::string_view name = item->d_name;
+        if (!name.starts_with("archive-")) continue;
+        name.remove_prefix(8);
+        pid_t owner = 0;
+        auto [end, error] = std::from_chars(name.data(), name.data() + name.size(), owner);
+        if (error != std::errc() || end == name.data() || *end != '-' || owner <= 0) continue;
+        if (ownProcess ? owner != self : (owner == self || ::kill(owner, 0) == 0 || errno != ESRCH)) continue;
+        doomed.push_back(base + "/" + item->d_name);
+    }
+    ::closedir(folder);
+    for (const std::string& path : doomed) removeTree(path);
+    return doomed.size();
 }
 
 }  // namespace quillomar

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -10,5 +11,15 @@ namespace quillomar {
 std::optional<std::string> privateTempFolder();
 // Where privateTempFolder() puts the folder, for messages.
 std::string privateTempFolderPath();
+
+// The name prefix of a sub-folder of the private folder made by this process: "archive-PID-".
+// Sub-folders carry the process id so that those of a process that no longer exists can be told
+// from those of a running one.
+std::string temporaryFolderPrefix();
+// Removes the sub-folders of the private folder made by processes of this user that no longer
+// exist (ownProcess: instead, those of this process). Returns how many were removed.
+std::size_t removeTemporaryFolders(bool ownProcess);
+// Removes a folder and everything below it without following links.
+void removeTree(const std::string& folder);
 
 }  // namespace quillomar

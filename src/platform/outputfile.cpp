@@ -1,0 +1,253 @@
+#include "platform/outputfile.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <utility>
+
+namespace quillomar {
+
+namespace {
+
+// The registered temporaries: a fixed table a signal handler can read without locks. A slot is
+// claimed, its name written, then its folder descriptor published; the handler reads only slots
+// whose descriptor is set.
+constexpr std::size_t kSlotCount = 32;
+constexpr std::size_t kSlotNameSize = 64;
+
+struct Slot {
+    std::atomic<bool> claimed{false};
+    std::atomic<int> folderFd{-1};
+    char name[kSlotNameSize] = {};
+};
+
+std::array<Slot, kSlotCount> slots;
+std::atomic<std::uint64_t> temporaryCounter{0};
+
+static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free);
+
+int registerTemporary(int folderFd, const std::string& name) {
+    if (name.size() >= kSlotNameSize) return -1;
+    for (std::size_t i = 0; i < kSlotCount; ++i) {
+        if (slots[i].claimed.exchange(true, std::memory_order_acquire)) continue;
+        std::memcpy(slots[i].name, name.c_str(), name.size() + 1);
+        slots[i].folderFd.store(folderFd, std::memory_order_release);
+        return static_cast<int>(i);
+    }
+    return -1;  // every slot taken: the name is then left to the next run's sweep
+}
+
+void unregisterTemporary(int& slot) {
+    if (slot < 0) return;
+    slots[static_cast<std::size_t>(slot)].folderFd.store(-1, std::memory_order_release);
+    slots[static_cast<std::size_t>(slot)].claimed.store(false, std::memory_order_release);
+    slot = -1;
+}
+
+std::string temporaryName() {
+    return std::string(kTemporaryPrefix) + std::to_string(::getpid()) + "-" +
+           std::to_string(temporaryCounter.fetch_add(1, std::memory_order_relaxed));
+}
+
+// The process id in a temporary name of ours (".quillomar-PID-N"), or 0.
+pid_t ownerOfTemporaryName(std::string_view name) {
+    if (!name.starts_with(kTemporaryPrefix)) return 0;
+    name.remove_prefix(kTemporaryPrefix.size());
+    std::size_t dash = name.find('-');
+    if (dash == std::string_view::npos || dash == 0 || dash + 1 == name.size()) return 0;
+    pid_t pid = 0;
+    auto [end, error] = std::from_chars(name.data(), name.data() + dash, pid);
+    if (error != std::errc() || end != name.data() + dash || pid <= 0) return 0;
+    for (char c : name.substr(dash + 1)) {
+        if (c < '0' || c > '9') return 0;
+    }
+    return pid;
+}
+
+}  // namespace
+
+void removeRegisteredTemporaries() noexcept {
+    for (Slot& slot : slots) {
+        int folder = slot.folderFd.load(std::memory_order_acquire);
+        if (folder >= 0) ::unlinkat(folder, slot.name, 0);
+    }
+}
+
+bool failsEveryLaterWrite(int error) { return error == ENOSPC || error == EDQUOT || error == EROFS; }
+
+int checkReplaceable(int folderFd, const char* leaf) {
+    struct stat st {};
+    if (::fstatat(folderFd, leaf, &st, AT_SYMLINK_NOFOLLOW) != 0) return errno;
+    if (S_ISLNK(st.st_mode)) return ELOOP;
+    if (S_ISDIR(st.st_mode)) return EISDIR;
+    if (!S_ISREG(st.st_mode)) return EEXIST;
+    // A read-only file stays as it is, for every user: access() alone would let root through.
+    if (::faccessat(folderFd, leaf, W_OK, AT_EACCESS) != 0) return errno;
+    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return EACCES;
+    return 0;
+}
+
+std::size_t sweepLeftovers(int folderFd) {
+    int fd = ::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return 0;
+    DIR* folder = ::fdopendir(fd);
+    if (folder == nullptr) {
+        ::close(fd);
+        return 0;
+    }
+    const uid_t me = ::getuid();
+    const pid_t self = ::getpid();
+    std::size_t removed = 0;
+    while (const dirent* item = ::readdir(folder)) {
+        pid_t owner = ownerOfTemporaryName(item->d_name);
+        if (owner == 0 || owner == self) continue;
+        // Ours only: a regular file of this user whose process is gone.
+        struct stat st {};
+        if (::fstatat(fd, item->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        if (!S_ISREG(st.st_mode) || st.st_uid != me) continue;
+        if (::kill(owner, 0) == 0 || errno != ESRCH) continue;
+        if (::unlinkat(fd, item->d_name, 0) == 0) ++removed;
+    }
+    ::closedir(folder);
+    return removed;
+}
+
+PendingFile::~PendingFile() {
+    discard();
+    if (ownsFolder_ && folderFd_ >= 0) ::close(folderFd_);
+}
+
+PendingFile::PendingFile(PendingFile&& other) noexcept { *this = std::move(other); }
+
+PendingFile& PendingFile::operator=(PendingFile&& other) noexcept {
+    if (this == &other) return *this;
+    discard();
+    if (ownsFolder_ && folderFd_ >= 0) ::close(folderFd_);
+    folderFd_ = std::exchange(other.folderFd_, -1);
+    ownsFolder_ = std::exchange(other.ownsFolder_, false);
+    unnamed_ = std::exchange(other.unnamed_, false);
+    slot_ = std::exchange(other.slot_, -1);
+    leaf_ = std::move(other.leaf_);
+    temporary_ = std::move(other.temporary_);
+    file_ = std::move(other.file_);
+    return *this;
+}
+
+PendingFile PendingFile::create(int folderFd, std::string_view leaf, bool unnamed) {
+    PendingFile pending;
+    pending.folderFd_ = folderFd;
+    pending.leaf_ = leaf;
+    if (unnamed) {
+        pending.file_ = File(::openat(folderFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+        if (pending.file_.valid()) {
+            pending.unnamed_ = true;
+            return pending;
+        }
+        // No unnamed files on this file system: a hidden name does the same, minus the cleanup
+        // the kernel does for an unnamed file when the process dies.
+    }
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = temporaryName();
+        // Registered before it exists, so that no moment passes in which a signal would leave it.
+        pending.slot_ = registerTemporary(folderFd, name);
+        pending.file_ = File(
+            ::openat(folderFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+        if (pending.file_.valid()) {
+            pending.temporary_ = std::move(name);
+            return pending;
+        }
+        int error = errno;
+        unregisterTemporary(pending.slot_);
+        errno = error;
+        if (error != EEXIST) break;
+    }
+    return PendingFile();
+}
+
+PendingFile PendingFile::create(const std::string& path, bool unnamed) {
+    std::size_t slash = path.rfind('/');
+    std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+    std::string leaf = slash == std::string::npos ? path : path.substr(slash + 1);
+    int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderFd < 0) return PendingFile();
+    PendingFile pending = create(folderFd, leaf, unnamed);
+    if (!pending.valid()) {
+        int error = errno;
+        ::close(folderFd);
+        errno = error;
+        return pending;
+    }
+    pending.ownsFolder_ = true;
+    return pending;
+}
+
+void PendingFile::discard() {
+    file_.close();
+    if (!temporary_.empty()) {
+        ::unlinkat(folderFd_, temporary_.c_str(), 0);
+        temporary_.clear();
+    }
+    unregisterTemporary(slot_);
+}
+
+int PendingFile::publish(Publish how, bool durable) {
+    if (!file_.valid()) return EBADF;
+    auto fail = [this](int error) {
+        discard();
+        return error;
+    };
+    if (durable && ::fsync(file_.fd()) != 0) return fail(errno);
+
+    if (unnamed_) {
+        // The unnamed file gets a name through its descriptor; without /proc, by AT_EMPTY_PATH,
+        // which needs a privilege most users lack.
+        char self[32];
+        std::snprintf(self, sizeof self, "/proc/self/fd/%d", file_.fd());
+        const std::string target = how == Publish::NoReplace ? leaf_ : temporaryName();
+        if (how == Publish::Replace) slot_ = registerTemporary(folderFd_, target);
+        int linked = ::linkat(AT_FDCWD, self, folderFd_, target.c_str(), AT_SYMLINK_FOLLOW);
+        if (linked != 0 && errno == ENOENT) linked = ::linkat(file_.fd(), "", folderFd_, target.c_str(), AT_EMPTY_PATH);
+        if (linked != 0) {
+            int error = errno;
+            unregisterTemporary(slot_);
+            return fail(error);
+        }
+        if (how == Publish::Replace) temporary_ = target;
+    }
+    if (!file_.close()) return fail(errno);
+
+    if (!temporary_.empty()) {
+        // Tried without replacing first: a folder being filled has nothing to replace.
+        int renamed = ::renameat2(folderFd_, temporary_.c_str(), folderFd_, leaf_.c_str(), RENAME_NOREPLACE);
+        if (renamed != 0 && (errno == EINVAL || errno == ENOSYS)) {
+            // No such rename here: a hard link does not replace either.
+            if (how == Publish::NoReplace) {
+                renamed = ::linkat(folderFd_, temporary_.c_str(), folderFd_, leaf_.c_str(), 0);
+                if (renamed == 0) ::unlinkat(folderFd_, temporary_.c_str(), 0);
+            } else {
+                errno = EEXIST;
+            }
+        }
+        if (renamed != 0 && errno == EEXIST && how == Publish::Replace) {
+            int refused = checkReplaceable(folderFd_, leaf_.c_str());
+            if (refused != 0 && refused != ENOENT) return fail(refused);
+            renamed = ::renameat(folderFd_, temporary_.c_str(), folderFd_, leaf_.c_str());
+        }
+        if (renamed != 0) return fail(errno);
+        temporary_.clear();
+        unregisterTemporary(slot_);
+    }
+    if (durable && ::fsync(folderFd_) != 0) return errno;
+    return 0;
+}
+
+}  // namespace quillomar

@@ -1,0 +1,80 @@
+#pragma once
+// Output that appears under its final name only when it is complete.
+//
+// A PendingFile is built under a name no one else sees: an unnamed file (O_TMPFILE) where the
+// file system has them and the caller allows it, else a hidden name beside the target,
+// ".quillomar-PID-N", created exclusively. publish() gives it its final name in one step, so a
+// reader, a crash or a kill finds either nothing (or the old file) or the whole new file.
+//
+// Hidden names are registered while they exist, so that a signal handler can remove them
+// (removeRegisteredTemporaries is async-signal-safe). What a SIGKILL leaves behind carries the
+// dead process's id: sweepLeftovers removes such files once their process is gone.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "platform/fileio.h"
+
+namespace quillomar {
+
+inline constexpr std::string_view kTemporaryPrefix = ".quillomar-";
+
+enum class Publish {
+    NoReplace,  // fails with EEXIST when anything has taken the final name meanwhile
+    Replace,    // replaces an existing regular file that could be written (see checkReplaceable)
+};
+
+class PendingFile {
+public:
+    PendingFile() = default;
+    ~PendingFile();
+    PendingFile(PendingFile&& other) noexcept;
+    PendingFile& operator=(PendingFile&& other) noexcept;
+    PendingFile(const PendingFile&) = delete;
+    PendingFile& operator=(const PendingFile&) = delete;
+
+    // Starts the file that publish() names leaf inside the folder folderFd, which the caller keeps
+    // open until then. unnamed: an O_TMPFILE file may be used. Invalid (errno set) on failure.
+    static PendingFile create(int folderFd, std::string_view leaf, bool unnamed);
+    // The same for a path; the folder is opened here and kept.
+    static PendingFile create(const std::string& path, bool unnamed);
+
+    bool valid() const { return file_.valid(); }
+    File& file() { return file_; }
+    // Whether the data lives in an unnamed file (nothing is left on disk if the process dies).
+    bool unnamed() const { return unnamed_; }
+
+    // Names the file. durable: the data is flushed before, and the folder after. Returns 0, or the
+    // errno of the failing step after removing the temporary.
+    int publish(Publish how, bool durable);
+    // Drops the file and its temporary name; idempotent.
+    void discard();
+
+private:
+    int folderFd_ = -1;
+    bool ownsFolder_ = false;
+    bool unnamed_ = false;
+    int slot_ = -1;
+    std::string leaf_;
+    std::string temporary_;
+    File file_;
+};
+
+// Whether an existing entry leaf in folderFd may be replaced by a new file: 0, or ELOOP for a
+// symbolic link, EISDIR for a folder, EEXIST for anything else that is not a regular file, and
+// EACCES (or access's own error) for a file that is read-only - judged by its mode bits as well,
+// so that root does not replace a read-only file either. ENOENT when nothing is there.
+int checkReplaceable(int folderFd, const char* leaf);
+
+// Removes the hidden temporaries of processes of this user that no longer exist from folderFd.
+// Returns how many were removed.
+std::size_t sweepLeftovers(int folderFd);
+
+// Removes every temporary name this process has registered. Async-signal-safe.
+void removeRegisteredTemporaries() noexcept;
+
+// Whether a failure is one that every later file written to the same place would meet too.
+bool failsEveryLaterWrite(int error);
+
+}  // namespace quillomar
