@@ -25,6 +25,7 @@
 #include "platform/codepage.h"
 #include "platform/messages.h"
 #include "platform/syserror.h"
+#include "platform/termination.h"
 
 namespace {
 
@@ -113,6 +114,9 @@ int main(int argc, char** argv)
     std::setlocale(LC_ALL, "");
     setSystemErrorLanguage(currentLanguage() == Language::French ? "fr" : "");
     preferLargeHeapPages();
+    // Ended by a signal, the tool leaves no temporary file; a file-size limit is a write failure.
+    ignoreFileSizeSignal();
+    exitCleanlyOnTermination("quillomar-cli");
 
     CLI::App app{"Packs folders into POD3 archives and reads POD2 and POD3 archives.", "quillomar-cli"};
     app.set_version_flag("--version", versionText(), "Show the version and exit");

@@ -1,6 +1,11 @@
 // The window program: the packer window, then the switch phase, whose status is the exit code.
 
 #include <QApplication>
+#include <QSocketNotifier>
+
+#include <unistd.h>
+
+#include <cstdlib>
 
 #include <string>
 #include <vector>
@@ -10,6 +15,9 @@
 #include "app/stringtable.h"
 #include "platform/codepage.h"
 #include "platform/syserror.h"
+#include "platform/outputfile.h"
+#include "platform/tempdir.h"
+#include "platform/termination.h"
 #include "ui/dialogwindow.h"
 #include "ui/messagebox.h"
 #include "ui/qttranslations.h"
@@ -26,6 +34,23 @@ int main(int argc, char** argv) {
     QApplication application(toolkitArgc, argv);
     QApplication::setApplicationName(QString::fromStdString(loadString(kMsgProgramName)));
     installQtTranslations(currentLanguage());
+
+    // Whatever ends the program - a logout's SIGTERM or SIGHUP, the X connection lost (the toolkit
+    // then exits) - its temporary files and temporary copies go with it.
+    ignoreFileSizeSignal();
+    std::atexit([] {
+        removeRegisteredTemporaries();
+        removeTemporaryFolders(true);
+    });
+    const int terminationFd = notifyTerminationThroughPipe();
+    QSocketNotifier termination(terminationFd, QSocketNotifier::Read);
+    termination.setEnabled(terminationFd >= 0);
+    QObject::connect(&termination, &QSocketNotifier::activated, [terminationFd] {
+        char signal = 0;
+        if (::read(terminationFd, &signal, 1) != 1) return;
+        removeTemporaryFolders(true);
+        finishTermination("quillomar", signal);
+    });
 
     if (std::optional<int> codePage = codePageFromEnvironment()) setArchiveCodePage(*codePage);
 
