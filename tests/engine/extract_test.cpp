@@ -2,7 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <filesystem>
 
 #include "archive/podarchive.h"
 #include "testutil.h"
@@ -102,6 +105,59 @@ TEST_F(ExtractTest, AFailedEntryIsReportedAndTheOthersStillLand) {
     ASSERT_EQ(sink.systemErrors.size(), 1u);
     EXPECT_EQ(sink.systemErrors[0], "Is a directory\n==> " + root + "/TAKEN");
     EXPECT_EQ(progress.steps, 3);
+}
+
+// An existing file keeps its old bytes unless the whole new one takes its place; no temporary
+// name stays behind, and what a killed run left in the folder is swept.
+TEST_F(ExtractTest, ExistingFilesKeepTheirContentUnlessReplacedWhole) {
+    pid_t ended = ::fork();
+    if (ended == 0) ::_exit(0);
+    ::waitpid(ended, nullptr, 0);
+    const std::string leftover = root + "/.quillomar-" + std::to_string(ended) + "-7";
+    writeFile(leftover, "cut by a kill");
+    writeFile(root + "/READONLY.TXT", "read-only");
+    ASSERT_EQ(::chmod((root + "/READONLY.TXT").c_str(), 0444), 0);
+    writeFile(root + "/BIG.BIN", "old big");
+    writeFile(root + "/SMALL.TXT", "old small");
+    load({{"READONLY.TXT", "new", 0},
+          {"NEW.TXT", "whole", 0},
+          {"BIG.BIN", std::string(3 << 20, 'b'), 0},
+          {"SMALL.TXT", "new small", 0}});
+    // The archive loses its end after its directory was read: the last two entries come up short.
+    ASSERT_EQ(::truncate((dir / "a.pod").c_str(), kPod3HeaderSize + 3 + 5 + 1000), 0);
+
+    EXPECT_EQ(archive.extractAll(root, &progress), 0);
+    EXPECT_EQ(readFile(root + "/READONLY.TXT"), "read-only");  // for root as well
+    EXPECT_EQ(readFile(root + "/NEW.TXT"), "whole");
+    EXPECT_EQ(readFile(root + "/BIG.BIN"), "old big");
+    EXPECT_EQ(readFile(root + "/SMALL.TXT"), "old small");
+    EXPECT_EQ(sink.systemErrors, (std::vector<std::string>{"Permission denied\n==> " + root + "/READONLY.TXT",
+                                                           "No data available\n==> " + dir / "a.pod",
+                                                           "No data available\n==> " + dir / "a.pod"}));
+    EXPECT_FALSE(exists(leftover));
+    std::size_t names = 0;
+    for (const auto& item : std::filesystem::directory_iterator(root)) {
+        EXPECT_FALSE(item.path().filename().string().starts_with(".quillomar-")) << item.path();
+        ++names;
+    }
+    EXPECT_EQ(names, 4u);
+}
+
+// Runs of small entries are read ahead together; any order of selection gives the same files.
+TEST_F(ExtractTest, SelectionInAnyOrderAcrossSmallAndLargeEntries) {
+    std::vector<RawEntry> entries;
+    for (int i = 0; i < 40; ++i) {
+        const std::size_t size = i % 9 == 0 ? (std::size_t{1} << 20) + 7 * i : 1000 * i;
+        entries.push_back({"F\\" + std::to_string(i), std::string(size, static_cast<char>('a' + i % 26)), 0});
+    }
+    load(entries);
+    std::vector<std::size_t> order;
+    for (std::size_t i = 0; i < 40; ++i) order.push_back(i < 20 ? i : 59 - i);  // in place, then backwards
+    EXPECT_EQ(archive.extractSelected(root, order, nullptr), 1);
+    for (const RawEntry& entry : entries) {
+        EXPECT_TRUE(readFile(root + "/F/" + entry.name.substr(2)) == entry.data) << entry.name;
+    }
+    EXPECT_EQ(sink.count(), 0u);
 }
 
 TEST_F(ExtractTest, SelectedEntriesOnly) {

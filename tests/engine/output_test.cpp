@@ -1,0 +1,191 @@
+// Output that takes its final name only when complete, the cleanup a signal does, and the sweep of
+// what killed runs left behind.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "platform/outputfile.h"
+#include "platform/tempdir.h"
+#include "platform/termination.h"
+#include "testutil.h"
+
+namespace quillomar {
+namespace {
+
+using test::exists;
+using test::readFile;
+using test::TempDir;
+using test::writeFile;
+
+std::vector<std::string> listing(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& item : std::filesystem::directory_iterator(folder)) names.push_back(item.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The id of a process that has ended.
+pid_t deadProcess() {
+    pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    return child;
+}
+
+bool write(PendingFile& pending, const std::string& bytes) {
+    return pending.file().writeAll(std::as_bytes(std::span(bytes.data(), bytes.size())));
+}
+
+// Unnamed (O_TMPFILE) and hidden-name files must behave the same.
+class PendingFileTest : public ::testing::TestWithParam<bool> {
+protected:
+    TempDir dir;
+    std::string target = dir / "out.pod";
+};
+
+TEST_P(PendingFileTest, NothingStandsUnderTheFinalNameUntilPublished) {
+    PendingFile pending = PendingFile::create(target, GetParam());
+    ASSERT_TRUE(pending.valid());
+    ASSERT_TRUE(write(pending, "whole"));
+    EXPECT_FALSE(exists(target));
+    for (const std::string& name : listing(dir.path())) EXPECT_TRUE(name.starts_with(".quillomar-")) << name;
+    EXPECT_EQ(pending.publish(Publish::NoReplace, true), 0);
+    EXPECT_EQ(readFile(target), "whole");
+    EXPECT_EQ(listing(dir.path()), std::vector<std::string>{"out.pod"});
+}
+
+TEST_P(PendingFileTest, AFileThatAppearedMeanwhileIsNeverReplaced) {
+    PendingFile pending = PendingFile::create(target, GetParam());
+    ASSERT_TRUE(write(pending, "new"));
+    writeFile(target, "someone else's");
+    EXPECT_EQ(pending.publish(Publish::NoReplace, true), EEXIST);
+    EXPECT_EQ(readFile(target), "someone else's");
+    EXPECT_EQ(listing(dir.path()), std::vector<std::string>{"out.pod"});
+}
+
+TEST_P(PendingFileTest, DiscardedOrDestroyedLeavesNothing) {
+    {
+        PendingFile pending = PendingFile::create(target, GetParam());
+        ASSERT_TRUE(write(pending, "cut"));
+    }
+    PendingFile pending = PendingFile::create(target, GetParam());
+    pending.discard();
+    EXPECT_TRUE(listing(dir.path()).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(UnnamedOrHidden, PendingFileTest, ::testing::Bool(),
+                         [](const auto& row) { return row.param ? "Unnamed" : "HiddenName"; });
+
+// What may stand at a target that a new file replaces.
+struct ReplaceCase {
+    const char* name;
+    void (*plant)(const std::string& path);
+    int error;  // 0: replaced
+};
+
+const ReplaceCase kReplaceCases[] = {
+    {"WritableFile", [](const std::string& p) { writeFile(p, "old"); }, 0},
+    {"ReadOnlyFile", [](const std::string& p) { writeFile(p, "old"), ::chmod(p.c_str(), 0444); }, EACCES},
+    {"SymbolicLink", [](const std::string& p) { (void)::symlink("/etc/passwd", p.c_str()); }, ELOOP},
+    {"Folder", [](const std::string& p) { ::mkdir(p.c_str(), 0755); }, EISDIR},
+    {"Pipe", [](const std::string& p) { ::mkfifo(p.c_str(), 0644); }, EEXIST},
+};
+
+class ReplaceRule : public ::testing::TestWithParam<ReplaceCase> {};
+
+// A refused target keeps what it was; root included, since the mode bits decide, not access().
+TEST_P(ReplaceRule, ReplacesOnlyAWritableRegularFile) {
+    TempDir dir;
+    const std::string target = dir / "t";
+    GetParam().plant(target);
+    struct stat before {};
+    ASSERT_EQ(::lstat(target.c_str(), &before), 0);
+    PendingFile pending = PendingFile::create(target, false);
+    ASSERT_TRUE(write(pending, "new"));
+    EXPECT_EQ(pending.publish(Publish::Replace, false), GetParam().error);
+    EXPECT_EQ(listing(dir.path()), std::vector<std::string>{"t"});
+    struct stat after {};
+    ASSERT_EQ(::lstat(target.c_str(), &after), 0);
+    if (GetParam().error == 0) {
+        EXPECT_EQ(readFile(target), "new");
+    } else {
+        EXPECT_EQ(after.st_ino, before.st_ino);
+        EXPECT_EQ(after.st_mode, before.st_mode);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Targets, ReplaceRule, ::testing::ValuesIn(kReplaceCases),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+// A signal ends the program; its hidden temporaries go with it, and it says so once.
+TEST(Termination, SigtermRemovesHiddenTemporariesAndExitsWith143) {
+    TempDir dir;
+    int errors[2];
+    ASSERT_EQ(::pipe(errors), 0);
+    pid_t child = ::fork();
+    if (child == 0) {
+        ::dup2(errors[1], STDERR_FILENO);
+        exitCleanlyOnTermination("tool");
+        PendingFile first = PendingFile::create(dir / "a", false);
+        PendingFile second = PendingFile::create(dir / "b", false);
+        if (!first.valid() || !second.valid() || listing(dir.path()).size() != 2) ::_exit(1);
+        ::kill(::getpid(), SIGTERM);
+        ::_exit(2);
+    }
+    ::close(errors[1]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    char text[256] = {};
+    EXPECT_GT(::read(errors[0], text, sizeof text - 1), 0);
+    ::close(errors[0]);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM);
+    EXPECT_STREQ(text, "tool: stopped by SIGTERM\n");
+    EXPECT_TRUE(listing(dir.path()).empty());
+}
+
+// Only what is provably a killed run's: our name, a regular file of this user, its process gone.
+TEST(Leftovers, SweepRemovesOnlyFilesOfEndedRunsOfOurs) {
+    TempDir dir;
+    const std::string dead = std::to_string(deadProcess());
+    const std::string self = std::to_string(::getpid());
+    writeFile(dir / (".quillomar-" + dead + "-0"), "cut");
+    writeFile(dir / (".quillomar-" + self + "-0"), "in use");
+    writeFile(dir / (".quillomar-" + dead + "-x"), "not our pattern");
+    writeFile(dir / (".quillomar-1-0"), "init's, alive");
+    writeFile(dir / "keep.txt", "user's");
+    ASSERT_EQ(::symlink("keep.txt", (dir / (".quillomar-" + dead + "-1")).c_str()), 0);
+    int folder = ::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY);
+    EXPECT_EQ(sweepLeftovers(folder), 1u);
+    ::close(folder);
+    EXPECT_FALSE(exists(dir / (".quillomar-" + dead + "-0")));
+    EXPECT_EQ(listing(dir.path()).size(), 5u);
+}
+
+TEST(Leftovers, TemporaryCopyFoldersOfEndedProcessesAreSwept) {
+    TempDir runtime;
+    ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
+    const std::string base = *privateTempFolder();
+    const std::string dead = base + "/archive-" + std::to_string(deadProcess()) + "-abc123";
+    const std::string mine = base + "/" + temporaryFolderPrefix() + "def456";
+    writeFile(dead + "/A/README.TXT", "stale copy");
+    writeFile(mine + "/README.TXT", "open copy");
+    writeFile(base + "/archive-x", "not ours");
+    EXPECT_EQ(removeTemporaryFolders(false), 1u);
+    EXPECT_FALSE(exists(dead));
+    EXPECT_TRUE(exists(mine + "/README.TXT"));
+    EXPECT_EQ(removeTemporaryFolders(true), 1u);
+    EXPECT_FALSE(exists(mine));
+    EXPECT_TRUE(exists(base + "/archive-x"));
+    ::unsetenv("XDG_RUNTIME_DIR");
+}
+
+}  // namespace
+}  // namespace quillomar
