@@ -11,6 +11,7 @@ packages=(
   clang libclang-rt-14-dev
   desktop-file-utils appstream shared-mime-info librsvg2-bin time
   qt6-translations-l10n libc-l10n
+  xdg-utils libglib2.0-bin
 )
 
 missing=()

@@ -1,75 +1,214 @@
 #include "app/registration.h"
 
 #include <fcntl.h>
-#include <pwd.h>
-#include <spawn.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
+#include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
-#include <cstdlib>
-#include <vector>
+#include <filesystem>
+#include <span>
 
-#include "app/registration_desktop.h"
-#include "app/registration_script.h"
-#include "app/registration_typelib.h"
-
-extern char** environ;
+#include "app/desktopentry.h"
+#include "app/embeddedfiles.h"
+#include "platform/asciicase.h"
+#include "platform/desktop.h"
+#include "platform/fileio.h"
+#include "platform/registry.h"
 
 namespace quillomar {
 
+namespace fs = std::filesystem;
+
 int status::fromErrno(int error) {
     // 0x8007xxxx: severity failure, the system facility, the error number.
-    auto code = static_cast<std::uint32_t>(error == 0 ? EIO : error) & 0xFFFFu;
+    const auto code = static_cast<std::uint32_t>(error == 0 ? EIO : error) & 0xFFFFu;
     return static_cast<std::int32_t>(0x80070000u | code);
 }
 
 namespace {
 
-// An XDG base folder: the variable when it holds an absolute path, else home + fallback.
-std::string baseFolder(const char* variable, const std::string& home, const char* fallback) {
-    const char* value = std::getenv(variable);
-    if (value != nullptr && value[0] == '/') return value;
-    if (home.empty()) return {};
-    return home + fallback;
+// What each step writes under HKEY_CLASSES_ROOT. AppID is shared with other programs and never
+// deleted. The type library describes no types, only itself (QuillomarLib 1.0, locale 0x409);
+// it is built into the program, so it is registered from the program's own file.
+enum class Source { Text, LibraryPath, LibraryFolder };
+struct RegistryValue {
+    bool typeLibrary;
+    std::string_view key;
+    std::string_view name;
+    Source source;
+    std::string_view text;
+};
+constexpr std::string_view kKeptKey = "AppID";
+constexpr std::array<RegistryValue, 7> kRegistryValues{{
+    {false, "AppID\\{E1111D62-1426-4F18-9D1C-996D52361E8B}", "", Source::Text, "Quillomar"},
+    {false, "AppID\\Quillomar.EXE", "AppID", Source::Text, kAppId},
+    {true, "TypeLib\\{4D0EF10D-8F87-4288-B76D-B5D56968CAA5}\\1.0", "", Source::Text,
+     "Biblioth\xc3\xa8que de types Quillomar 1.0"},
+    {true, "TypeLib\\{4D0EF10D-8F87-4288-B76D-B5D56968CAA5}\\1.0", "Name", Source::Text, "QuillomarLib"},
+    {true, "TypeLib\\{4D0EF10D-8F87-4288-B76D-B5D56968CAA5}\\1.0\\409\\linux", "", Source::LibraryPath, {}},
+    {true, "TypeLib\\{4D0EF10D-8F87-4288-B76D-B5D56968CAA5}\\1.0\\FLAGS", "", Source::Text, "0"},
+    {true, "TypeLib\\{4D0EF10D-8F87-4288-B76D-B5D56968CAA5}\\1.0\\HELPDIR", "", Source::LibraryFolder, {}},
+}};
+
+// The folders whose caches the desktop keeps, the tool that rebuilds each, and what that tool
+// writes there.
+struct CacheFolder {
+    std::string_view folder;
+    std::string_view tool;
+    std::span<const std::string_view> generated;
+};
+constexpr std::string_view kMimeCaches[] = {"aliases", "generic-icons", "globs", "globs2", "icons", "magic",
+                                            "mime.cache", "subclasses", "treemagic", "types", "version",
+                                            "XMLnamespaces"};
+constexpr std::string_view kDesktopCaches[] = {"mimeinfo.cache"};
+constexpr std::array<CacheFolder, 2> kCacheFolders{{
+    {"mime", "update-mime-database", kMimeCaches},
+    {"applications", "update-desktop-database", kDesktopCaches},
+}};
+
+std::string parentOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string(".") : path.substr(0, std::max<std::size_t>(slash, 1));
 }
 
-std::string homeFolder() {
-    const char* home = std::getenv("HOME");
-    if (home != nullptr && home[0] == '/') return home;
-    std::vector<char> buffer(16384);
-    struct passwd entry {};
-    struct passwd* found = nullptr;
-    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr &&
-        found->pw_dir != nullptr && found->pw_dir[0] == '/') {
-        return found->pw_dir;
+// Loads the store under an exclusive lock on its folder (so no lock file is left), applies the
+// step's values and saves when anything changed. Without the folder nothing was ever registered
+// here, and unregistering has nothing to do.
+int editStore(const std::string& folder, bool typeLibrary, bool registering, const std::string& library) {
+    std::error_code created;
+    if (registering) {
+        fs::create_directories(folder, created);
+    } else if (!fs::is_directory(folder, created)) {
+        return status::kOk;
     }
-    return {};
-}
-
-bool isFolder(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-// Runs a tool found on PATH with one argument, its output discarded; the outcome is not used.
-void runToolFromPath(const std::string& tool, const std::string& folder) {
-    posix_spawn_file_actions_t actions;
-    if (posix_spawn_file_actions_init(&actions) != 0) return;
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    std::string toolArgument = tool;
-    std::string folderArgument = folder;
-    char* argv[] = {toolArgument.data(), folderArgument.data(), nullptr};
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, tool.c_str(), &actions, nullptr, argv, environ) == 0) {
-        int waitStatus = 0;
-        while (::waitpid(pid, &waitStatus, 0) < 0 && errno == EINTR) {
+    if (created) return status::fromErrno(created.value());
+    const File lock(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!lock.valid()) return status::fromErrno(errno);
+    while (::flock(lock.fd(), LOCK_EX) != 0) {
+        if (errno != EINTR) return status::fromErrno(errno);
+    }
+    const std::string path = folder + "/" + std::string(RegistryStore::kFileName);
+    RegistryStore store;
+    if (const int error = store.load(path); error != 0) return status::fromErrno(error);
+    const std::string before = store.serialize();
+    for (const RegistryValue& row : kRegistryValues) {
+        if (!registering || row.typeLibrary != typeLibrary) continue;
+        std::string value(row.text);
+        if (row.source != Source::Text) value = row.source == Source::LibraryPath ? library : parentOf(library);
+        store.setValue(row.key, row.name, value);
+    }
+    // Unregistering takes the deepest keys first: a key goes with its values unless keys that
+    // this program did not write remain beneath it; each parent left empty goes too, up to AppID.
+    for (auto row = kRegistryValues.rbegin(); !registering && row != kRegistryValues.rend(); ++row) {
+        std::string key(row->key);
+        if (row->typeLibrary != typeLibrary || !store.hasKey(key) || store.hasSubkeys(key)) continue;
+        store.deleteKey(key);
+        for (std::size_t cut = key.rfind('\\'); cut != std::string::npos; cut = key.rfind('\\')) {
+            key.resize(cut);
+            if (equalsIgnoringAsciiCase(key, kKeptKey) || store.hasValues(key) || store.hasSubkeys(key)) break;
+            store.deleteKey(key);
         }
     }
-    posix_spawn_file_actions_destroy(&actions);
+    const int error = store.serialize() == before ? 0 : store.save(path);
+    return error == 0 ? status::kOk : status::fromErrno(error);
+}
+
+// The desktop association's files for the program at programPath, relative to the data folder,
+// in the order they are installed: the desktop entry comes last, so that it never names an icon
+// or a type that is not there yet.
+struct DesktopFile {
+    std::string relativePath;
+    std::string contents;
+};
+std::vector<DesktopFile> desktopFiles(const std::string& programPath) {
+    std::vector<DesktopFile> files;
+    auto add = [&files](const std::string& embedded, std::string relativePath) {
+        files.push_back({std::move(relativePath), std::string(embeddedFile(embedded))});
+    };
+    add("quillomar.svg", "icons/hicolor/scalable/apps/quillomar.svg");
+    for (int size : kIconSizes) {
+        const std::string n = std::to_string(size);
+        add("quillomar-" + n + ".png", "icons/hicolor/" + n + "x" + n + "/apps/quillomar.png");
+    }
+    add("quillomar-mime.xml", "mime/packages/quillomar.xml");
+    add("org.quillomar.quillomar.metainfo.xml", "metainfo/org.quillomar.quillomar.metainfo.xml");
+    files.push_back({"applications/quillomar.desktop", desktopEntry(programPath)});
+    return files;
+}
+
+// Removes the files, then the folders they were in when that leaves them empty, up to the data
+// folder; the cache folders are left to the refresh. A file already gone is no error.
+int removeDesktopFiles(const std::string& dataHome) {
+    int firstError = 0;
+    const std::vector<DesktopFile> files = desktopFiles({});
+    for (auto file = files.rbegin(); file != files.rend(); ++file) {
+        const std::string path = dataHome + "/" + file->relativePath;
+        if (::unlink(path.c_str()) != 0 && errno != ENOENT && firstError == 0) firstError = errno;
+        const bool inCache = std::any_of(kCacheFolders.begin(), kCacheFolders.end(), [&](const CacheFolder& cache) {
+            return file->relativePath.starts_with(std::string(cache.folder) + "/");
+        });
+        std::string folder = parentOf(path);
+        while (!inCache && folder.size() > dataHome.size() && ::rmdir(folder.c_str()) == 0) folder = parentOf(folder);
+    }
+    return firstError;
+}
+
+int installDesktopFiles(const std::string& dataHome, const std::string& programPath) {
+    if (desktopExecValue(programPath).empty()) return EILSEQ;
+    std::error_code error;
+    for (const DesktopFile& file : desktopFiles(programPath)) {
+        const std::string path = dataHome + "/" + file.relativePath;
+        if (file.contents.empty()) error.assign(ENOENT, std::generic_category());
+        if (!error) fs::create_directories(parentOf(path), error);
+        if (!error) error.assign(writeFileAtomically(path, file.contents, 0644), std::generic_category());
+        if (error) break;
+    }
+    if (error) removeDesktopFiles(dataHome);
+    return error.value();
+}
+
+// Each cache folder is rebuilt by its tool; one that then holds nothing but what the tool wrote
+// (and empty folders) describes nothing, and goes.
+void refreshCaches(const RegistrationSetup& setup) {
+    for (const CacheFolder& cache : kCacheFolders) {
+        const std::string folder = setup.dataHome + "/" + std::string(cache.folder);
+        std::error_code error;
+        if (!fs::is_directory(folder, error)) continue;
+        const std::string tool(cache.tool);
+        setup.runTool ? setup.runTool(tool, folder) : void(runQuietly({tool, folder}));
+        bool derivedOnly = true;
+        for (fs::directory_iterator it(folder, error), end; derivedOnly && !error && it != end; it.increment(error)) {
+            std::error_code ignored;
+            const bool generated = std::find(cache.generated.begin(), cache.generated.end(),
+                                             it->path().filename().string()) != cache.generated.end();
+            derivedOnly = generated ? it->is_regular_file(ignored)
+                                    : it->is_directory(ignored) && fs::is_empty(it->path(), ignored);
+        }
+        if (derivedOnly && !error) fs::remove_all(folder, error);
+    }
+}
+
+std::string programPath(const RegistrationSetup& setup) {
+    std::error_code error;
+    return setup.programPath.empty() ? fs::read_symlink("/proc/self/exe", error).string() : setup.programPath;
+}
+
+// The type library is loaded from the program's own file: the file must be there.
+bool libraryLoads(const std::string& library) { return !library.empty() && ::access(library.c_str(), F_OK) == 0; }
+
+// The application identity: its registry values, and the desktop's side of it: POD archives open
+// with this program.
+int identity(const RegistrationSetup& setup, bool registering) {
+    const std::string store = setup.configHome + "/quillomar";
+    const std::string program = programPath(setup);
+    const int result = registering ? editStore(store, false, true, program) : status::kOk;
+    if (result != status::kOk) return result;
+    const int error = registering ? installDesktopFiles(setup.dataHome, program) : removeDesktopFiles(setup.dataHome);
+    refreshCaches(setup);
+    if (error != 0) return status::fromErrno(error);
+    return registering ? status::kOk : editStore(store, false, false, program);
 }
 
 // Constructed with the other statics, before the entry point runs.
@@ -77,120 +216,29 @@ void runToolFromPath(const std::string& tool, const std::string& folder) {
 
 }  // namespace
 
-ServerModule::ServerModule(RegistrationSetup setup) : setup_(std::move(setup)) {
-    initFailed_ = setup_.configHome.empty() || setup_.configHome[0] != '/' || setup_.dataHome.empty() ||
-                  setup_.dataHome[0] != '/';
-}
-
-ServerModule ServerModule::fromEnvironment() {
-    std::string home = homeFolder();
-    RegistrationSetup setup;
-    setup.configHome = baseFolder("XDG_CONFIG_HOME", home, "/.config");
-    setup.dataHome = baseFolder("XDG_DATA_HOME", home, "/.local/share");
-    return ServerModule(std::move(setup));
-}
+ServerModule::ServerModule(RegistrationSetup setup)
+    : setup_(std::move(setup)),
+      initFailed_(!setup_.configHome.starts_with('/') || !setup_.dataHome.starts_with('/')) {}
 
 ServerModule& ServerModule::process() {
-    static ServerModule module = fromEnvironment();
+    static ServerModule module(
+        {userBaseFolder("XDG_CONFIG_HOME", "/.config"), userBaseFolder("XDG_DATA_HOME", "/.local/share"), {}, {}});
     return module;
 }
 
-std::string ServerModule::storeFolder() const { return setup_.configHome + "/quillomar"; }
-
-std::string ServerModule::storePath() const { return storeFolder() + "/" + std::string(RegistryStore::kFileName); }
-
-std::string ServerModule::programPath() const {
-    if (!setup_.programPath.empty()) return setup_.programPath;
-    std::vector<char> buffer(4096);
-    while (true) {
-        ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
-        if (n < 0) return {};
-        if (static_cast<std::size_t>(n) < buffer.size()) return std::string(buffer.data(), static_cast<std::size_t>(n));
-        buffer.resize(buffer.size() * 2);
-    }
-}
-
-int ServerModule::editStore(bool createFolder, const std::function<int(RegistryStore&)>& edit) {
-    std::string folder = storeFolder();
-    if (createFolder) {
-        if (int error = createFolders(folder, 0700); error != 0) return status::fromErrno(error);
-    } else if (!isFolder(folder)) {
-        // Nothing was ever registered here: an empty store, and no folder is made for it.
-        RegistryStore empty;
-        return edit(empty);
-    }
-    DirectoryLock lock;
-    if (int error = lock.lock(folder); error != 0) return status::fromErrno(error);
-    RegistryStore store;
-    if (int error = store.load(storePath()); error != 0) return status::fromErrno(error);
-    std::string before = store.serialize();
-    int result = edit(store);
-    if (result != status::kOk) return result;
-    if (store.serialize() == before) return status::kOk;
-    if (int error = store.save(storePath()); error != 0) return status::fromErrno(error);
-    return status::kOk;
-}
-
-void ServerModule::refreshCaches(bool mimeChanged) const {
-    auto run = [this](const std::string& tool, const std::string& folder) {
-        if (!isFolder(folder)) return;
-        if (setup_.runTool) {
-            setup_.runTool(tool, folder);
-        } else {
-            runToolFromPath(tool, folder);
-        }
-    };
-    if (mimeChanged) run("update-mime-database", setup_.dataHome + "/" + kMimeFolder);
-    run("update-desktop-database", setup_.dataHome + "/" + kApplicationsFolder);
-}
-
-int ServerModule::runScript(bool registering) {
-    const std::map<std::string, std::string> replacements{{"APPID", std::string(kAppId)}};
-    if (registering) {
-        int result = editStore(true, [&](RegistryStore& store) {
-            return runRegistryScript(kRegistryScript, replacements, ScriptMode::Register, store);
-        });
-        if (result != status::kOk) return result;
-        // The desktop's side of the application identity: POD archives open with this program.
-        int error = installDesktopFiles(setup_.dataHome, programPath());
-        refreshCaches(true);
-        return error == 0 ? status::kOk : status::fromErrno(error);
-    }
-    int error = removeDesktopFiles(setup_.dataHome);
-    refreshCaches(true);
-    if (error != 0) return status::fromErrno(error);
-    return editStore(false, [&](RegistryStore& store) {
-        return runRegistryScript(kRegistryScript, replacements, ScriptMode::Unregister, store);
-    });
-}
-
-int ServerModule::registerTypeLibrary() {
-    std::optional<LoadedTypeLibrary> library = loadTypeLibrary(programPath());
-    if (!library) return status::kTypeLibraryNotLoaded;
-    return editStore(true, [&](RegistryStore& store) {
-        return quillomar::registerTypeLibrary(*library, store) ? status::kOk : status::fromErrno(EINVAL);
-    });
-}
-
-int ServerModule::unregisterTypeLibrary() {
-    std::optional<LoadedTypeLibrary> library = loadTypeLibrary(programPath());
-    if (!library) return status::kTypeLibraryNotLoaded;
-    return editStore(false, [&](RegistryStore& store) {
-        quillomar::unregisterTypeLibrary(library->attributes, store);
-        return status::kOk;
-    });
-}
-
 int ServerModule::registerServer() {
-    int result = runScript(true);
+    const int result = identity(setup_, true);
     if (result != status::kOk) return result;
-    return registerTypeLibrary();
+    const std::string library = programPath(setup_);
+    return libraryLoads(library) ? editStore(setup_.configHome + "/quillomar", true, true, library)
+                                 : status::kTypeLibraryNotLoaded;
 }
 
 int ServerModule::unregisterServer() {
-    int result = unregisterTypeLibrary();
-    if (result != status::kOk) return result;
-    return runScript(false);
+    const std::string library = programPath(setup_);
+    if (!libraryLoads(library)) return status::kTypeLibraryNotLoaded;
+    const int result = editStore(setup_.configHome + "/quillomar", true, false, library);
+    return result != status::kOk ? result : identity(setup_, false);
 }
 
 }  // namespace quillomar

@@ -1,37 +1,23 @@
 #include "app/switchphase.h"
 
 #include "app/registration.h"
+#include "platform/asciicase.h"
 
 namespace quillomar {
-
-namespace {
-
-char asciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool endsCandidate(char c) { return c == '\0' || c == ' ' || c == '\t'; }
-
-// Compares the candidate with the switch name one character at a time, both upper-cased; the
-// candidate must end exactly where the name does. Characters beyond ASCII are left as they are,
-// so they never equal a letter of the name.
-bool matchesSwitch(std::string_view candidate, std::string_view name) {
-    for (std::size_t i = 0;; ++i) {
-        char c = i < candidate.size() ? candidate[i] : '\0';
-        if (i == name.size()) return endsCandidate(c);
-        if (endsCandidate(c) || asciiUpper(c) != asciiUpper(name[i])) return false;
-    }
-}
-
-}  // namespace
 
 ServerSwitch findServerSwitch(std::string_view commandLine) {
     // The line is UTF-8: every byte of a multi-byte character is 0x80 or above, so stepping by
     // bytes visits '-' and '/' exactly where stepping by characters would. After a candidate
     // that does not match, the search goes on from the candidate's first character.
+    const auto matches = [](std::string_view candidate, std::string_view name) {
+        constexpr std::string_view kEnds(" \t\0", 3);  // a candidate ends at a blank, a tab or a NUL
+        return equalsIgnoringAsciiCase(candidate.substr(0, candidate.find_first_of(kEnds)), name);
+    };
     for (std::size_t i = 0; i < commandLine.size() && commandLine[i] != '\0'; ++i) {
         if (commandLine[i] != '-' && commandLine[i] != '/') continue;
-        std::string_view candidate = commandLine.substr(i + 1);
-        if (matchesSwitch(candidate, "UnregServer")) return ServerSwitch::UnregServer;
-        if (matchesSwitch(candidate, "RegServer")) return ServerSwitch::RegServer;
+        const std::string_view candidate = commandLine.substr(i + 1);
+        if (matches(candidate, "UnregServer")) return ServerSwitch::UnregServer;
+        if (matches(candidate, "RegServer")) return ServerSwitch::RegServer;
     }
     return ServerSwitch::None;
 }

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "packer/contentlog.h"
+#include "platform/asciicase.h"
 #include "platform/messages.h"
 
 namespace quillomar {
@@ -41,17 +42,7 @@ private:
     bool& flag_;
 };
 
-bool endsWithPod(std::string_view path) {
-    if (path.size() < 4) return false;
-    std::string_view tail = path.substr(path.size() - 4);
-    constexpr std::string_view kLower = ".pod";
-    for (std::size_t i = 0; i < 4; ++i) {
-        char c = tail[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != kLower[i]) return false;
-    }
-    return true;
-}
+bool endsWithPod(std::string_view path) { return endsWithIgnoringAsciiCase(path, ".pod"); }
 
 // A path whose attributes cannot be read counts as a folder, as an item with every attribute set.
 bool isFolder(const std::string& path) {

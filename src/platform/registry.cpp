@@ -1,361 +1,173 @@
 #include "platform/registry.h"
 
-#include "platform/fileio.h"
-
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <array>
+#include <algorithm>
 #include <cerrno>
-#include <cstring>
+#include <span>
+
+#include "platform/asciicase.h"
+#include "platform/fileio.h"
 
 namespace quillomar {
 
 namespace {
 
-char asciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+constexpr std::string_view kEscapes = "\\\\\"\"\nn\rr\tt";  // character, then its escape letter
 
-bool isControl(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }
-
-struct Root {
-    std::string_view full;
-    std::string_view brief;
-};
-
-constexpr std::array<Root, 5> kRoots{{
-    {"HKEY_CLASSES_ROOT", "HKCR"},
-    {"HKEY_CURRENT_USER", "HKCU"},
-    {"HKEY_LOCAL_MACHINE", "HKLM"},
-    {"HKEY_USERS", "HKU"},
-    {"HKEY_CURRENT_CONFIG", "HKCC"},
-}};
-
-bool sameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (asciiUpper(a[i]) != asciiUpper(b[i])) return false;
-    }
-    return true;
-}
-
-// Splits a key path at '\'; empty when any part is empty or holds a control character.
-std::vector<std::string_view> splitKeyPath(std::string_view path) {
-    std::vector<std::string_view> parts;
-    std::size_t start = 0;
-    while (true) {
-        std::size_t end = path.find('\\', start);
-        std::string_view part = path.substr(start, end == std::string_view::npos ? end : end - start);
-        if (part.empty()) return {};
-        for (char c : part) {
-            if (isControl(c)) return {};
-        }
-        parts.push_back(part);
-        if (end == std::string_view::npos) break;
-        start = end + 1;
-    }
-    return parts;
+bool isBelow(std::string_view key, std::string_view parent) {
+    return key.size() > parent.size() && key[parent.size()] == '\\' &&
+           equalsIgnoringAsciiCase(key.substr(0, parent.size()), parent);
 }
 
 void appendQuoted(std::string& out, std::string_view text) {
     out += '"';
     for (char c : text) {
-        switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '"': out += "\\\""; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default: out += c;
+        const std::size_t at = kEscapes.find(c);
+        if (at != std::string_view::npos && at % 2 == 0) {
+            out += '\\';
+            c = kEscapes[at + 1];
         }
+        out += c;
     }
     out += '"';
 }
 
-// Reads a quoted string at text[pos] (the opening quote); leaves pos after the closing quote.
+// Reads the quoted string that starts at text[pos]; leaves pos after its closing quote.
 std::optional<std::string> readQuoted(std::string_view text, std::size_t& pos) {
     if (pos >= text.size() || text[pos] != '"') return std::nullopt;
     std::string result;
-    for (++pos; pos < text.size(); ++pos) {
-        char c = text[pos];
-        if (c == '"') {
-            ++pos;
-            return result;
-        }
-        if (c != '\\') {
-            result += c;
+    for (++pos; pos < text.size() && text[pos] != '"'; ++pos) {
+        if (text[pos] != '\\') {
+            result += text[pos];
             continue;
         }
-        if (++pos == text.size()) return std::nullopt;
-        switch (text[pos]) {
-        case '\\': result += '\\'; break;
-        case '"': result += '"'; break;
-        case 'n': result += '\n'; break;
-        case 'r': result += '\r'; break;
-        case 't': result += '\t'; break;
-        default: return std::nullopt;
-        }
+        std::size_t at = ++pos < text.size() ? kEscapes.find(text[pos], 1) : std::string_view::npos;
+        while (at != std::string_view::npos && at % 2 == 0) at = kEscapes.find(text[pos], at + 1);
+        if (at == std::string_view::npos) return std::nullopt;
+        result += kEscapes[at - 1];
     }
-    return std::nullopt;
+    if (pos++ >= text.size()) return std::nullopt;
+    return result;
 }
 
 }  // namespace
 
-bool RegistryNameLess::operator()(std::string_view a, std::string_view b) const {
-    std::size_t n = std::min(a.size(), b.size());
-    for (std::size_t i = 0; i < n; ++i) {
-        auto ca = static_cast<unsigned char>(asciiUpper(a[i]));
-        auto cb = static_cast<unsigned char>(asciiUpper(b[i]));
+bool RegistryStore::Order::operator()(std::string_view a, std::string_view b) const {
+    for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) {
+        const auto ca = static_cast<unsigned char>(a[i] == '\\' ? '\0' : asciiUpper(a[i]));
+        const auto cb = static_cast<unsigned char>(b[i] == '\\' ? '\0' : asciiUpper(b[i]));
         if (ca != cb) return ca < cb;
     }
     return a.size() < b.size();
 }
 
-std::string_view registryRootName(std::string_view name) {
-    for (const Root& root : kRoots) {
-        if (sameName(name, root.full) || sameName(name, root.brief)) return root.full;
+bool RegistryStore::createKey(std::string_view key) {
+    const auto isControl = [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; };
+    if (key.empty() || key.front() == '\\' || key.back() == '\\' || key.find("\\\\") != std::string_view::npos ||
+        std::any_of(key.begin(), key.end(), isControl)) {
+        return false;
     }
-    return {};
-}
-
-struct RegistryStore::Key {
-    std::string name;
-    std::map<std::string, std::string, RegistryNameLess> values;
-    std::map<std::string, std::unique_ptr<Key>, RegistryNameLess> children;
-};
-
-RegistryStore::RegistryStore() : roots_(std::make_unique<Key>()) {}
-RegistryStore::~RegistryStore() = default;
-RegistryStore::RegistryStore(RegistryStore&&) noexcept = default;
-RegistryStore& RegistryStore::operator=(RegistryStore&&) noexcept = default;
-
-RegistryStore::Key* RegistryStore::find(std::string_view path) const {
-    std::vector<std::string_view> parts = splitKeyPath(path);
-    if (parts.empty()) return nullptr;
-    std::string_view root = registryRootName(parts[0]);
-    if (root.empty()) return nullptr;
-    auto rootIt = roots_->children.find(root);
-    if (rootIt == roots_->children.end()) return nullptr;
-    Key* key = rootIt->second.get();
-    for (std::size_t i = 1; i < parts.size(); ++i) {
-        auto it = key->children.find(parts[i]);
-        if (it == key->children.end()) return nullptr;
-        key = it->second.get();
-    }
-    return key;
-}
-
-bool RegistryStore::createKey(std::string_view path) {
-    std::vector<std::string_view> parts = splitKeyPath(path);
-    if (parts.empty()) return false;
-    std::string_view root = registryRootName(parts[0]);
-    if (root.empty()) return false;
-    Key* key = roots_.get();
-    parts[0] = root;
-    for (std::string_view part : parts) {
-        auto it = key->children.find(part);
-        if (it == key->children.end()) {
-            auto child = std::make_unique<Key>();
-            child->name = std::string(part);
-            it = key->children.emplace(std::string(part), std::move(child)).first;
-        }
-        key = it->second.get();
+    std::string stored;  // the path so far, each part in the case it was first written in
+    for (std::size_t start = 0, end = 0; end != std::string_view::npos; start = end + 1) {
+        end = key.find('\\', start);
+        const std::string part(key.substr(start, end == std::string_view::npos ? end : end - start));
+        stored = keys_.try_emplace(stored.empty() ? part : stored + "\\" + part).first->first;
     }
     return true;
 }
 
-bool RegistryStore::hasKey(std::string_view path) const { return find(path) != nullptr; }
-
-bool RegistryStore::deleteKeyTree(std::string_view path) {
-    std::size_t cut = path.rfind('\\');
-    if (cut == std::string_view::npos) return false;  // a root, or no path at all
-    Key* parent = find(path.substr(0, cut));
-    if (parent == nullptr) return false;
-    auto it = parent->children.find(path.substr(cut + 1));
-    if (it == parent->children.end()) return false;
-    parent->children.erase(it);
+bool RegistryStore::setValue(std::string_view key, std::string_view name, std::string_view value) {
+    if (!createKey(key)) return false;
+    keys_.find(key)->second.insert_or_assign(std::string(name), std::string(value));
     return true;
 }
 
-bool RegistryStore::setValue(std::string_view keyPath, std::string_view name, std::string_view value) {
-    for (char c : name) {
-        if (isControl(c)) return false;
+std::optional<std::string> RegistryStore::value(std::string_view key, std::string_view name) const {
+    const auto it = keys_.find(key);
+    if (it == keys_.end() || it->second.count(name) == 0) return std::nullopt;
+    return it->second.find(name)->second;
+}
+
+bool RegistryStore::hasSubkeys(std::string_view key) const {
+    const auto next = keys_.upper_bound(key);
+    return next != keys_.end() && isBelow(next->first, key);
+}
+
+bool RegistryStore::hasValues(std::string_view key) const {
+    const auto it = keys_.find(key);
+    return it != keys_.end() && !it->second.empty();
+}
+
+void RegistryStore::deleteKey(std::string_view key) {
+    // The key's subtree follows it directly in key order.
+    auto it = keys_.lower_bound(key);
+    while (it != keys_.end() && (equalsIgnoringAsciiCase(it->first, key) || isBelow(it->first, key))) {
+        it = keys_.erase(it);
     }
-    if (!createKey(keyPath)) return false;
-    find(keyPath)->values[std::string(name)] = std::string(value);
-    return true;
-}
-
-std::optional<std::string> RegistryStore::value(std::string_view keyPath, std::string_view name) const {
-    const Key* key = find(keyPath);
-    if (key == nullptr) return std::nullopt;
-    auto it = key->values.find(name);
-    if (it == key->values.end()) return std::nullopt;
-    return it->second;
-}
-
-bool RegistryStore::deleteValue(std::string_view keyPath, std::string_view name) {
-    Key* key = find(keyPath);
-    return key != nullptr && key->values.erase(std::string(name)) > 0;
-}
-
-std::vector<std::string> RegistryStore::subkeys(std::string_view path) const {
-    std::vector<std::string> names;
-    if (const Key* key = find(path)) {
-        for (const auto& [name, child] : key->children) names.push_back(child->name);
-    }
-    return names;
-}
-
-std::size_t RegistryStore::valueCount(std::string_view path) const {
-    const Key* key = find(path);
-    return key == nullptr ? 0 : key->values.size();
-}
-
-bool RegistryStore::empty() const {
-    for (const auto& [name, root] : roots_->children) {
-        if (!root->children.empty()) return false;
-    }
-    return true;
 }
 
 std::string RegistryStore::serialize() const {
     std::string out = "; Quillomar registry store\n";
-    // Depth-first, parents before children; roots themselves are implied by their keys.
-    struct Walker {
-        std::string& out;
-        void walk(const Key& key, const std::string& path) {
-            out += "\n[" + path + "]\n";
-            for (const auto& [name, value] : key.values) {
-                if (name.empty()) {
-                    out += '@';
-                } else {
-                    appendQuoted(out, name);
-                }
-                out += '=';
-                appendQuoted(out, value);
-                out += '\n';
-            }
-            for (const auto& [childName, child] : key.children) walk(*child, path + "\\" + child->name);
+    for (const auto& [key, values] : keys_) {
+        out += "\n[" + std::string(kRoot) + "\\" + key + "]\n";
+        for (const auto& [name, value] : values) {
+            if (name.empty()) out += '@';
+            if (!name.empty()) appendQuoted(out, name);
+            out += '=';
+            appendQuoted(out, value);
+            out += '\n';
         }
-    };
-    Walker walker{out};
-    for (const auto& [rootName, root] : roots_->children) {
-        for (const auto& [childName, child] : root->children) walker.walk(*child, root->name + "\\" + child->name);
     }
     return out;
 }
 
 bool RegistryStore::parse(std::string_view text) {
-    auto fresh = std::make_unique<Key>();
-    std::swap(fresh, roots_);
-    std::string current;  // the section being read; empty before the first
-    bool ok = true;
-    std::size_t pos = 0;
-    while (ok && pos < text.size()) {
-        std::size_t end = text.find('\n', pos);
-        if (end == std::string_view::npos) end = text.size();
+    RegistryStore read;
+    const std::string section = "[" + std::string(kRoot) + "\\";
+    std::string current;  // the key being read; empty before the first section
+    for (std::size_t pos = 0, end = 0; pos < text.size(); pos = end + 1) {
+        end = std::min(text.find('\n', pos), text.size());
         std::string_view line = text.substr(pos, end - pos);
-        pos = end + 1;
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (line.empty() || line.front() == ';') continue;
         if (line.front() == '[') {
-            ok = line.size() > 2 && line.back() == ']';
-            if (ok) {
-                current = std::string(line.substr(1, line.size() - 2));
-                ok = current.find('\\') != std::string::npos && createKey(current);
+            if (line.size() <= section.size() + 1 || line.back() != ']' ||
+                !equalsIgnoringAsciiCase(line.substr(0, section.size()), section)) {
+                return false;
             }
+            current = line.substr(section.size(), line.size() - section.size() - 1);
+            if (!read.createKey(current)) return false;
             continue;
         }
-        // A value line: @=  or  "name"=  followed by a quoted string, nothing after it.
-        ok = !current.empty();
-        std::string name;
-        std::size_t at = 0;
-        if (ok && line.front() == '@') {
-            at = 1;
-        } else if (ok) {
-            std::optional<std::string> quoted = readQuoted(line, at);
-            ok = quoted.has_value() && !quoted->empty();
-            if (ok) name = *quoted;
+        // A value line: @=  or  "name"=  then a quoted string and nothing after it.
+        std::size_t at = line.front() == '@' ? 1 : 0;
+        const std::optional<std::string> name = at == 1 ? std::string() : readQuoted(line, at);
+        if (!name || (at != 1 && name->empty()) || current.empty() || at >= line.size() || line[at++] != '=') {
+            return false;
         }
-        ok = ok && at < line.size() && line[at] == '=';
-        ++at;
-        std::optional<std::string> value = ok ? readQuoted(line, at) : std::nullopt;
-        ok = value.has_value() && at == line.size() && setValue(current, name, *value);
+        const std::optional<std::string> value = readQuoted(line, at);
+        if (!value || at != line.size()) return false;
+        read.setValue(current, *name, *value);
     }
-    if (!ok) std::swap(fresh, roots_);  // keep what was there before
-    return ok;
+    keys_ = std::move(read.keys_);
+    return true;
 }
 
 int RegistryStore::load(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno == ENOENT) {
-            roots_ = std::make_unique<Key>();
-            return 0;
-        }
-        return errno;
+    const File file = File::openRead(path);
+    if (!file.valid()) {
+        if (errno != ENOENT) return errno;
+        keys_.clear();
+        return 0;
     }
-    std::string text;
-    std::array<char, 4096> buffer;
-    int error = 0;
-    while (true) {
-        ssize_t n = ::read(fd, buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            error = errno;
-            break;
-        }
-        if (n == 0) break;
-        // The store holds a handful of keys; anything far larger is not one.
-        if (text.size() > (1u << 20)) {
-            error = EBADMSG;
-            break;
-        }
-        text.append(buffer.data(), static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    if (error != 0) return error;
+    // The store holds a handful of keys; anything far larger is not one.
+    const std::int64_t size = file.size();
+    if (size < 0) return errno;
+    if (size > (1 << 20)) return EBADMSG;
+    std::string text(static_cast<std::size_t>(size), '\0');
+    if (file.readAt(0, std::as_writable_bytes(std::span(text))) != size) return errno != 0 ? errno : EIO;
     return parse(text) ? 0 : EBADMSG;
 }
 
 int RegistryStore::save(const std::string& path) const { return writeFileAtomically(path, serialize(), 0600); }
-
-DirectoryLock::~DirectoryLock() { unlock(); }
-
-int DirectoryLock::lock(const std::string& folder) {
-    unlock();
-    fd_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd_ < 0) return errno;
-    while (::flock(fd_, LOCK_EX) != 0) {
-        if (errno == EINTR) continue;
-        int error = errno;
-        unlock();
-        return error;
-    }
-    return 0;
-}
-
-void DirectoryLock::unlock() {
-    if (fd_ >= 0) {
-        ::close(fd_);  // closing the last descriptor releases the lock
-        fd_ = -1;
-    }
-}
-
-int createFolders(const std::string& path, unsigned mode) {
-    if (path.empty()) return ENOENT;
-    struct stat info {};
-    if (::stat(path.c_str(), &info) == 0) return S_ISDIR(info.st_mode) ? 0 : ENOTDIR;
-    if (errno != ENOENT) return errno;
-    std::size_t slash = path.find_last_not_of('/');
-    slash = slash == std::string::npos ? std::string::npos : path.rfind('/', slash);
-    if (slash != std::string::npos && slash > 0) {
-        if (int error = createFolders(path.substr(0, slash), mode); error != 0) return error;
-    }
-    if (::mkdir(path.c_str(), static_cast<mode_t>(mode)) != 0 && errno != EEXIST) return errno;
-    return 0;
-}
 
 }  // namespace quillomar

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "app/registration_files.h"
+#include "app/embeddedfiles.h"
 
 namespace quillomar {
 
@@ -31,7 +31,7 @@ QPixmap drawnIcon(int size) {
 QIcon iconForResource(int iconId) {
     if (iconId != kProgramIcon) return {};
     QIcon icon;
-    for (int size : {16, 32, 48, 256}) {
+    for (int size : kIconSizes) {
         const std::string_view png = embeddedFile("quillomar-" + std::to_string(size) + ".png");
         QPixmap pixmap;
         if (!png.empty() &&

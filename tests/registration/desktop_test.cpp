@@ -5,8 +5,10 @@
 #include <cstdint>
 #include <regex>
 
-#include "app/registration_desktop.h"
-#include "app/registration_files.h"
+#include "app/desktopentry.h"
+#include "app/registration.h"
+#include "app/embeddedfiles.h"
+#include "app/switchphase.h"
 #include "app/version.h"
 #include "support.h"
 
@@ -37,20 +39,18 @@ TEST(DesktopFiles, ExecValueQuotesReservedCharactersAndEscapesForTheEntry) {
     for (const auto& [program, exec] : rows) EXPECT_EQ(desktopExecValue(program), exec) << program;
 }
 
-TEST(DesktopFiles, UserCopyStartsTheProgramByItsPath) {
-    std::vector<DesktopFile> files = desktopFiles("/opt/my apps/quillomar");
-    ASSERT_FALSE(files.empty());
-    EXPECT_EQ(files.back().relativePath, "applications/quillomar.desktop");  // installed last
-    const std::string& entry = files.back().contents;
+TEST(DesktopFiles, EntryStartsTheProgramByItsPath) {
+    const std::string entry = desktopEntry("/opt/my apps/quillomar");
     EXPECT_NE(entry.find("\nExec=\"/opt/my apps/quillomar\" %f\n"), std::string::npos) << entry;
     EXPECT_NE(entry.find("\nTryExec=/opt/my apps/quillomar\n"), std::string::npos) << entry;
-    // Everything else is the installed entry's text.
+    // Everything else is the text in the data folder.
     std::string installed = test::readFile(kSourceData + "/quillomar.desktop");
     EXPECT_NE(installed.find("\nExec=quillomar %f\n"), std::string::npos);
     auto withoutExec = [](std::string text) {
         return std::regex_replace(text, std::regex("\n(Try)?Exec=[^\n]*"), "");
     };
     EXPECT_EQ(withoutExec(entry), withoutExec(installed));
+    EXPECT_EQ(desktopEntry("/opt/\xe9t\xe9/q"), "");  // no entry can name a path that is not UTF-8
 }
 
 TEST(DesktopFiles, BuiltInFilesAreTheDataFolderFilesAndIconsArePngsOfTheirSize) {
@@ -61,7 +61,7 @@ TEST(DesktopFiles, BuiltInFilesAreTheDataFolderFilesAndIconsArePngsOfTheirSize) 
         EXPECT_EQ(std::string(embeddedFile(name)), test::readFile(kSourceData + "/" + file)) << name;
     }
     EXPECT_TRUE(embeddedFile("no-such-file").empty());
-    for (std::uint32_t size : {16u, 32u, 48u, 256u}) {
+    for (const int size : kIconSizes) {
         const std::string_view png = embeddedFile("quillomar-" + std::to_string(size) + ".png");
         ASSERT_GT(png.size(), 24u) << size;
         EXPECT_EQ(png.substr(0, 16), std::string_view("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16));
@@ -70,8 +70,8 @@ TEST(DesktopFiles, BuiltInFilesAreTheDataFolderFilesAndIconsArePngsOfTheirSize) 
             for (std::size_t i = 0; i < 4; ++i) value = value << 8 | static_cast<unsigned char>(png[at + i]);
             return value;
         };
-        EXPECT_EQ(be32(16), size);  // width
-        EXPECT_EQ(be32(20), size);  // height
+        EXPECT_EQ(be32(16), static_cast<std::uint32_t>(size));  // width
+        EXPECT_EQ(be32(20), static_cast<std::uint32_t>(size));  // height
     }
 }
 
@@ -95,27 +95,37 @@ TEST(DesktopFiles, EntryMimeTypeAndMetainfoAgree) {
               std::string::npos);
 }
 
-TEST(DesktopFiles, InstallAndRemoveLeaveTheDataFolderAsItWas) {
-    TempDir dir;
-    std::string data = dir / "data";
+TEST(DesktopFiles, RegisteringAndUnregisteringLeaveTheDataFolderAsItWas) {
+    test::Sandbox box;
+    const std::string data = box.dir / "data";
     test::writeFile(data + "/applications/other.desktop", "[Desktop Entry]\n");
-    ASSERT_EQ(installDesktopFiles(data, "/usr/bin/quillomar"), 0);
+    test::writeFile(data + "/mime/packages/other.xml", "<mime-info/>\n");
+    ServerModule module(box.setup());
+    ASSERT_EQ(runSwitchPhase("quillomar -RegServer", module), 0);
     std::vector<std::string> expected = test::kDesktopFiles;
     expected.insert(expected.begin(), "applications/other.desktop");
+    expected.insert(expected.end() - 1, "mime/packages/other.xml");
     EXPECT_EQ(test::listTree(data, true), expected);
-    ASSERT_EQ(removeDesktopFiles(data), 0);
-    EXPECT_EQ(test::listTree(data), (std::vector<std::string>{"applications", "applications/other.desktop"}));
-    ASSERT_EQ(removeDesktopFiles(data), 0);  // already gone: no error
+    ASSERT_EQ(runSwitchPhase("quillomar -UnregServer", module), 0);
+    EXPECT_EQ(test::listTree(data), (std::vector<std::string>{"applications", "applications/other.desktop", "mime",
+                                                              "mime/packages", "mime/packages/other.xml"}));
 }
 
 TEST(DesktopFiles, FailedInstallRemovesWhatItWrote) {
-    TempDir dir;
-    std::string data = dir / "data";
+    test::Sandbox box;
+    const std::string data = box.dir / "data";
     test::writeFile(data + "/applications", "a file where a folder belongs");
-    EXPECT_EQ(installDesktopFiles(data, "/usr/bin/quillomar"), ENOTDIR);
+    ServerModule module(box.setup());
+    EXPECT_EQ(runSwitchPhase("quillomar -RegServer", module), status::fromErrno(ENOTDIR));
     EXPECT_EQ(test::listTree(data), std::vector<std::string>{"applications"});
-    EXPECT_EQ(installDesktopFiles(dir / "data2", "/opt/\xff/q"), EILSEQ);
-    EXPECT_FALSE(test::exists(dir / "data2"));
+
+    RegistrationSetup setup = box.setup();
+    setup.dataHome = box.dir / "data2";
+    setup.programPath = box.dir / "bin/\xff";  // not UTF-8: no desktop entry can name it
+    test::writeFile(setup.programPath, "");
+    ServerModule invalid(setup);
+    EXPECT_EQ(runSwitchPhase("quillomar -RegServer", invalid), status::fromErrno(EILSEQ));
+    EXPECT_FALSE(test::exists(box.dir / "data2"));
 }
 
 TEST(DesktopValidators, UserCopiesPassDesktopFileValidate) {
@@ -123,11 +133,9 @@ TEST(DesktopValidators, UserCopiesPassDesktopFileValidate) {
     std::string output;
     TempDir dir;
     for (const char* program : {"/usr/bin/quillomar", "/opt/my \"apps\" $HOME/100%/quillomar"}) {
-        std::string data = dir / "data";
-        ASSERT_EQ(installDesktopFiles(data, program), 0);
-        EXPECT_EQ(test::runCommand("desktop-file-validate " + quoted(data + "/applications/quillomar.desktop"), &output), 0)
-            << program << "\n" << output;
-        removeDesktopFiles(data);
+        const std::string entry = dir / "quillomar.desktop";
+        test::writeFile(entry, desktopEntry(program));
+        EXPECT_EQ(test::runCommand("desktop-file-validate " + quoted(entry), &output), 0) << program << "\n" << output;
     }
 }
 

@@ -1,11 +1,10 @@
-// The registry store (keys and values, its text, how it reaches the disk), the registry script
-// run over it, and the type library's block and keys.
+// The registry store: keys and values, its text, how it reaches the disk; and what registering
+// and unregistering do to keys that other programs keep there.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
-#include "app/registration_script.h"
-#include "app/registration_typelib.h"
+#include "app/switchphase.h"
 #include "platform/registry.h"
 #include "support.h"
 
@@ -16,29 +15,52 @@ using test::TempDir;
 
 TEST(RegistryStore, KeysAndValuesAreFoundWithoutRegardToCase) {
     RegistryStore store;
-    ASSERT_TRUE(store.setValue("HKCR\\AppID\\Quillomar.EXE", "AppID", "{X}"));
-    EXPECT_TRUE(store.hasKey("HKEY_CLASSES_ROOT\\appid\\QUILLOMAR.exe"));
-    EXPECT_EQ(store.value("hkcr\\APPID\\quillomar.exe", "appid"), "{X}");
-    EXPECT_TRUE(store.hasKey("HKCR\\AppID"));  // parents are created
-    EXPECT_EQ(store.subkeys("HKCR\\AppID"), std::vector<std::string>{"Quillomar.EXE"});
-    // One key, whatever case it was written in.
-    ASSERT_TRUE(store.createKey("HKCR\\APPID\\QUILLOMAR.EXE"));
-    EXPECT_EQ(store.subkeys("HKCR\\AppID").size(), 1u);
+    ASSERT_TRUE(store.setValue("AppID\\Quillomar.EXE", "AppID", "{X}"));
+    EXPECT_TRUE(store.hasKey("appid\\QUILLOMAR.exe"));
+    EXPECT_EQ(store.value("APPID\\quillomar.exe", "appid"), "{X}");
+    EXPECT_TRUE(store.hasSubkeys("AppID"));  // parents are created
+    EXPECT_FALSE(store.hasSubkeys("AppID\\Quillomar.EXE"));
+    // One key, whatever case it was written in; it keeps the case it was first written in.
+    ASSERT_TRUE(store.createKey("APPID\\QUILLOMAR.EXE\\Sub"));
+    EXPECT_EQ(store.serialize(),
+              "; Quillomar registry store\n\n[HKEY_CLASSES_ROOT\\AppID]\n\n[HKEY_CLASSES_ROOT\\AppID\\Quillomar.EXE]\n"
+              "\"AppID\"=\"{X}\"\n\n[HKEY_CLASSES_ROOT\\AppID\\Quillomar.EXE\\Sub]\n");
+    // Deleting a key takes its subtree and nothing that merely shares its name's beginning.
+    store.createKey("AppID\\Quillomar.EXE2");
+    store.deleteKey("appid\\quillomar.exe");
+    EXPECT_FALSE(store.hasKey("AppID\\Quillomar.EXE\\Sub"));
+    EXPECT_TRUE(store.hasKey("AppID\\Quillomar.EXE2"));
+    for (const char* invalid : {"", "\\AppID", "AppID\\", "AppID\\\\X", "App\nID"}) {
+        EXPECT_FALSE(store.createKey(invalid)) << invalid;
+    }
+}
+
+TEST(RegistryStore, KeysAreListedParentsFirstSiblingsByNameWithoutCase) {
+    RegistryStore store;
+    for (const char* key : {"b", "A B", "a\\z", "A\\y", "a[", "TypeLib\\1.0\\HELPDIR", "TypeLib\\1.0\\409"}) {
+        store.createKey(key);
+    }
+    std::string order;
+    std::string text = store.serialize();
+    for (std::size_t at = text.find("\n["); at != std::string::npos; at = text.find("\n[", at + 1)) {
+        order += text.substr(at + 20, text.find(']', at) - at - 20) + " | ";
+    }
+    EXPECT_EQ(order, "a | a\\y | a\\z | A B | a[ | b | TypeLib | TypeLib\\1.0 | TypeLib\\1.0\\409 | TypeLib\\1.0\\HELPDIR | ");
 }
 
 TEST(RegistryStore, TextRoundTripKeepsQuotesBackslashesLineBreaksAndUtf8) {
     RegistryStore store;
-    store.setValue("HKCR\\K", "", "plain");
-    store.setValue("HKCR\\K", "quote\"name", "a \"quoted\" \\ value\nwith\ttabs\r");
-    store.setValue("HKCR\\K\\Sub [x]", "path", "/home/\xc3\xa9t\xc3\xa9/Biblioth\xc3\xa8que");
-    store.createKey("HKCR\\Empty");
+    store.setValue("K", "", "plain");
+    store.setValue("K", "quote\"name", "a \"quoted\" \\ value\nwith\ttabs\r");
+    store.setValue("K\\Sub [x]", "path", "/home/\xc3\xa9t\xc3\xa9/Biblioth\xc3\xa8que");
+    store.createKey("Empty");
     std::string text = store.serialize();
     RegistryStore back;
     ASSERT_TRUE(back.parse(text)) << text;
     EXPECT_EQ(back.serialize(), text);
-    EXPECT_EQ(back.value("HKCR\\K", "quote\"name"), "a \"quoted\" \\ value\nwith\ttabs\r");
-    EXPECT_EQ(back.value("HKCR\\K\\Sub [x]", "path"), "/home/\xc3\xa9t\xc3\xa9/Biblioth\xc3\xa8que");
-    EXPECT_TRUE(back.hasKey("HKCR\\Empty"));
+    EXPECT_EQ(back.value("K", "quote\"name"), "a \"quoted\" \\ value\nwith\ttabs\r");
+    EXPECT_EQ(back.value("K\\Sub [x]", "path"), "/home/\xc3\xa9t\xc3\xa9/Biblioth\xc3\xa8que");
+    EXPECT_TRUE(back.hasKey("Empty"));
 }
 
 TEST(RegistryStore, MalformedTextIsRefusedAndKeepsWhatWasLoaded) {
@@ -46,6 +68,8 @@ TEST(RegistryStore, MalformedTextIsRefusedAndKeepsWhatWasLoaded) {
         "@=\"value before any key\"\n",
         "[HKEY_CLASSES_ROOT]\n",                         // a root alone
         "[NOT_A_ROOT\\Key]\n",
+        "[HKEY_CURRENT_USER\\Key]\n",                    // the store keeps one root
+        "[HKEY_CLASSES_ROOT\\Key\\\\Sub]\n",
         "[HKEY_CLASSES_ROOT\\Key\n",                      // no closing bracket
         "[HKEY_CLASSES_ROOT\\Key]\n\"name\"=\"unterminated\n",
         "[HKEY_CLASSES_ROOT\\Key]\n\"name\"=\"v\" trailing\n",
@@ -56,137 +80,58 @@ TEST(RegistryStore, MalformedTextIsRefusedAndKeepsWhatWasLoaded) {
     };
     for (const char* text : rows) {
         RegistryStore store;
-        store.setValue("HKCR\\Kept", "", "yes");
+        store.setValue("Kept", "", "yes");
         EXPECT_FALSE(store.parse(text)) << text;
-        EXPECT_EQ(store.value("HKCR\\Kept", ""), "yes") << text;
-        EXPECT_FALSE(store.hasKey("HKCR\\Key")) << text;
+        EXPECT_EQ(store.value("Kept", ""), "yes") << text;
+        EXPECT_FALSE(store.hasKey("Key")) << text;
     }
     RegistryStore store;
     EXPECT_TRUE(store.parse("; comment\r\n\r\n[HKEY_CLASSES_ROOT\\Key]\r\n@=\"crlf\"\r\n"));
-    EXPECT_EQ(store.value("HKCR\\Key", ""), "crlf");
+    EXPECT_EQ(store.value("Key", ""), "crlf");
 }
 
 TEST(RegistryStore, SaveReplacesTheFileWholeAndLeavesNoTemporaryFile) {
     TempDir dir;
     std::string path = dir / "registry";
     RegistryStore store;
-    store.setValue("HKCR\\AppID\\X", "", "1");
+    store.setValue("AppID\\X", "", "1");
     ASSERT_EQ(store.save(path), 0);
-    store.deleteKeyTree("HKCR\\AppID\\X");
+    store.deleteKey("AppID\\X");
     ASSERT_EQ(store.save(path), 0);
     EXPECT_EQ(test::listTree(dir.path()), std::vector<std::string>{"registry"});
     RegistryStore back;
     ASSERT_EQ(back.load(path), 0);
-    EXPECT_TRUE(back.hasKey("HKCR\\AppID"));
-    EXPECT_FALSE(back.hasKey("HKCR\\AppID\\X"));
+    EXPECT_TRUE(back.hasKey("AppID"));
+    EXPECT_FALSE(back.hasKey("AppID\\X"));
     struct stat info {};
     ASSERT_EQ(::stat(path.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
 }
 
-// The registry script -----------------------------------------------------------------------------
+// Registering over a store that other programs share ----------------------------------------------
 
-const std::map<std::string, std::string> kAppIdReplacement{{"APPID", std::string(kAppId)}};
-
-int runScript(std::string_view script, ScriptMode mode, RegistryStore& store) {
-    return runRegistryScript(script, kAppIdReplacement, mode, store);
-}
-
-TEST(RegistryScript, UnregisteringKeepsOtherProgramsKeysAndCreatesNothing) {
+TEST(RegistryValues, UnregisteringKeepsOtherProgramsKeysAndKeysAddedBeneathOurs) {
+    test::Sandbox box;
+    ServerModule module(box.setup());
+    const std::string path = box.dir / "config/quillomar/registry";
     RegistryStore store;
-    store.setValue("HKCR\\AppID\\{OTHER}", "", "Another program");
-    ASSERT_EQ(runScript(kRegistryScript, ScriptMode::Register, store), 0);
-    ASSERT_EQ(runScript(kRegistryScript, ScriptMode::Unregister, store), 0);
-    EXPECT_EQ(store.subkeys("HKCR\\AppID"), std::vector<std::string>{"{OTHER}"});
-    EXPECT_EQ(store.value("HKCR\\AppID\\{OTHER}", ""), "Another program");
-    // Unregistering what is not there is no error and creates nothing.
-    RegistryStore empty;
-    ASSERT_EQ(runScript(kRegistryScript, ScriptMode::Unregister, empty), 0);
-    EXPECT_TRUE(empty.empty());
-}
+    store.setValue("AppID\\{OTHER}", "", "Another program");
+    store.setValue("TypeLib\\{OTHER}\\2.0", "", "Other library");
+    test::writeFile(path, store.serialize());
+    ASSERT_EQ(runSwitchPhase("quillomar -RegServer", module), 0);
+    ASSERT_EQ(store.load(path), 0);
+    store.createKey("AppID\\Quillomar.EXE\\Added by hand");
+    ASSERT_EQ(store.save(path), 0);
 
-TEST(RegistryScript, KeyWithSubkeysTheScriptDoesNotNameIsKept) {
-    RegistryStore store;
-    ASSERT_EQ(runScript(kRegistryScript, ScriptMode::Register, store), 0);
-    store.createKey("HKCR\\AppID\\Quillomar.EXE\\Added by hand");
-    ASSERT_EQ(runScript(kRegistryScript, ScriptMode::Unregister, store), 0);
-    EXPECT_TRUE(store.hasKey("HKCR\\AppID\\Quillomar.EXE\\Added by hand"));
-    EXPECT_FALSE(store.hasKey("HKCR\\AppID\\" + std::string(kAppId)));
-}
-
-// The type library ----------------------------------------------------------------------------------
-
-void expectProgramLibrary(const TypeLibraryAttributes& a) {
-    EXPECT_EQ(a.name, "QuillomarLib");
-    EXPECT_EQ(a.helpString, "Biblioth\xc3\xa8que de types Quillomar 1.0");
-    EXPECT_EQ(a.majorVersion, 1);
-    EXPECT_EQ(a.minorVersion, 0);
-    EXPECT_EQ(a.locale, 0x0409u);
-    EXPECT_EQ(a.libraryId, "{4D0EF10D-8F87-4288-B76D-B5D56968CAA5}");
-    EXPECT_EQ(a.systemKind, "linux");
-}
-
-TEST(TypeLibrary, FindsTheBlockAcrossReadBoundariesAndPastDecoys) {
-    TempDir dir;
-    const std::string block(typeLibraryBlock());
-    const std::string signature = block.substr(0, block.find('\n') + 1);
-    // A decoy signature with no valid block after it, then the real block straddling 1 MiB.
-    std::string bytes = signature + "name=Decoy\nend\n";
-    bytes += std::string((1u << 20) - bytes.size() - 10, '\0') + block + std::string(100, '\0');
-    test::writeFile(dir / "program", bytes);
-    const std::optional<TypeLibraryAttributes> found = loadTypeLibraryFile(dir / "program");
-    ASSERT_TRUE(found.has_value());
-    expectProgramLibrary(*found);
-    // The block at the very end of a file whose size is a whole number of reads.
-    std::string tail(2u << 20, 'x');
-    tail.replace(tail.size() - block.size(), block.size(), block);
-    test::writeFile(dir / "tail", tail);
-    EXPECT_TRUE(loadTypeLibraryFile(dir / "tail").has_value());
-}
-
-TEST(TypeLibrary, RefusesTruncatedOrIncompleteBlocks) {
-    TempDir dir;
-    const std::string block(typeLibraryBlock());
-    test::writeFile(dir / "truncated", block.substr(0, block.size() - 4));
-    EXPECT_FALSE(loadTypeLibraryFile(dir / "truncated"));
-    std::string noLocale = block;
-    const std::size_t lcid = noLocale.find("lcid=");
-    noLocale.erase(lcid, noLocale.find('\n', lcid) + 1 - lcid);
-    test::writeFile(dir / "nolocale", noLocale);
-    EXPECT_FALSE(loadTypeLibraryFile(dir / "nolocale"));
-    EXPECT_FALSE(loadTypeLibraryFile(dir / "missing"));
-}
-
-TEST(TypeLibrary, FallbackIsTheTlbBesideTheProgram) {
-    for (const auto& [program, tlb] : {std::pair{"/usr/bin/quillomar", "/usr/bin/quillomar.tlb"},
-                                       {"/opt/v1.2/quillomar", "/opt/v1.2/quillomar.tlb"},
-                                       {"/opt/quillomar.exe", "/opt/quillomar.tlb"},
-                                       {"quillomar.bin", "quillomar.tlb"}}) {
-        EXPECT_EQ(typeLibraryFallbackPath(program), tlb);
-    }
-    EXPECT_FALSE(loadTypeLibrary(""));
-}
-
-TEST(TypeLibrary, UnregisteringLeavesOtherLibrariesAndLocales) {
-    std::optional<LoadedTypeLibrary> library = loadTypeLibrary("/proc/self/exe");
-    ASSERT_TRUE(library);
-    expectProgramLibrary(library->attributes);
-    RegistryStore store;
-    store.setValue("HKCR\\TypeLib\\{OTHER}\\2.0", "", "Other library");
-    ASSERT_TRUE(registerTypeLibrary(*library, store));
-    const std::string version = "HKCR\\TypeLib\\{4D0EF10D-8F87-4288-B76D-B5D56968CAA5}\\1.0";
-    // Another locale of the same version keeps the version key.
-    store.setValue(version + "\\40c\\linux", "", "/opt/q/fr");
-    unregisterTypeLibrary(library->attributes, store);
-    EXPECT_FALSE(store.hasKey(version + "\\409"));
-    EXPECT_TRUE(store.hasKey(version + "\\40c\\linux"));
-    store.deleteKeyTree(version + "\\40c");
-    unregisterTypeLibrary(library->attributes, store);  // the locale is gone: nothing happens
-    EXPECT_TRUE(store.hasKey(version));
-    store.setValue(version + "\\409\\linux", "", "/opt/q/quillomar");
-    unregisterTypeLibrary(library->attributes, store);
-    EXPECT_FALSE(store.hasKey("HKCR\\TypeLib\\{4D0EF10D-8F87-4288-B76D-B5D56968CAA5}"));
-    EXPECT_EQ(store.subkeys("HKCR\\TypeLib"), std::vector<std::string>{"{OTHER}"});
+    ASSERT_EQ(runSwitchPhase("quillomar -UnregServer", module), 0);
+    ASSERT_EQ(store.load(path), 0);
+    EXPECT_EQ(store.value("AppID\\{OTHER}", ""), "Another program");
+    EXPECT_EQ(store.value("TypeLib\\{OTHER}\\2.0", ""), "Other library");
+    EXPECT_FALSE(store.hasKey("AppID\\" + std::string(kAppId)));
+    EXPECT_FALSE(store.hasKey("TypeLib\\{4D0EF10D-8F87-4288-B76D-B5D56968CAA5}"));
+    // A key holding something this program did not write stays, with what it holds.
+    EXPECT_TRUE(store.hasKey("AppID\\Quillomar.EXE\\Added by hand"));
+    EXPECT_EQ(store.value("AppID\\Quillomar.EXE", "AppID"), std::string(kAppId));
 }
 
 }  // namespace

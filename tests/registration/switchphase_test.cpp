@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "app/registration.h"
-#include "app/registration_typelib.h"
+#include "platform/registry.h"
 #include "app/switchphase.h"
 #include "support.h"
 
@@ -35,8 +35,9 @@ TEST(SwitchPhase, RegServerThenUnregServerLeavesOnlyTheAppIdKey) {
     EXPECT_EQ(box.storeText(), test::kOnlyAppIdKey);
     EXPECT_EQ(test::listTree(box.dir.path()),
               (std::vector<std::string>{"config", "config/quillomar", "config/quillomar/registry", "data"}));
-    // The caches are refreshed only where their folders remain.
-    EXPECT_TRUE(box.toolRuns.empty());
+    // The caches are refreshed once more, then go with the folders that hold nothing else.
+    EXPECT_EQ(box.toolRuns, (std::vector<std::string>{"update-mime-database " + (box.dir / "data/mime"),
+                                                      "update-desktop-database " + (box.dir / "data/applications")}));
 
     // Unregistering again changes nothing.
     ASSERT_EQ(runSwitchPhase("/usr/bin/quillomar -UnregServer", module), 0);
@@ -79,29 +80,28 @@ TEST(SwitchPhase, RegServerStopsAfterAFailingScriptStep) {
     // did not run.
     RegistryStore store;
     ASSERT_EQ(store.load(box.dir / "config/quillomar/registry"), 0);
-    EXPECT_TRUE(store.hasKey("HKCR\\AppID\\Quillomar.EXE"));
-    EXPECT_FALSE(store.hasKey("HKCR\\TypeLib"));
+    EXPECT_TRUE(store.hasKey("AppID\\Quillomar.EXE"));
+    EXPECT_FALSE(store.hasKey("TypeLib"));
 }
 
-TEST(SwitchPhase, RegServerReportsATypeLibraryThatCannotBeLoaded) {
+TEST(SwitchPhase, TypeLibraryIsRegisteredFromTheProgramsOwnFile) {
     Sandbox box;
     RegistrationSetup setup = box.setup();
-    setup.programPath = box.dir / "bin/quillomar";
-    test::writeFile(setup.programPath, "a program without a type library");
+    setup.programPath = box.dir / "my apps/quillomar";
     ServerModule module(setup);
+    // The program's file is gone: the library cannot be loaded, after the identity was written.
     EXPECT_EQ(runSwitchPhase("quillomar /RegServer", module), status::kTypeLibraryNotLoaded);
     RegistryStore store;
     ASSERT_EQ(store.load(box.dir / "config/quillomar/registry"), 0);
-    EXPECT_TRUE(store.hasKey("HKCR\\AppID\\Quillomar.EXE"));
-    EXPECT_FALSE(store.hasKey("HKCR\\TypeLib"));
+    EXPECT_TRUE(store.hasKey("AppID\\Quillomar.EXE"));
+    EXPECT_FALSE(store.hasKey("TypeLib"));
 
-    // With the .tlb beside the program, the library registers from there.
-    test::writeFile(box.dir / "bin/quillomar.tlb", std::string(typeLibraryBlock()));
+    test::writeFile(setup.programPath, "the program");
     ASSERT_EQ(runSwitchPhase("quillomar /RegServer", module), 0);
     ASSERT_EQ(store.load(box.dir / "config/quillomar/registry"), 0);
-    std::string version = "HKCR\\TypeLib\\{4D0EF10D-8F87-4288-B76D-B5D56968CAA5}\\1.0";
-    EXPECT_EQ(store.value(version + "\\409\\linux", ""), box.dir / "bin/quillomar.tlb");
-    EXPECT_EQ(store.value(version + "\\HELPDIR", ""), box.dir / "bin");
+    const std::string version = "TypeLib\\{4D0EF10D-8F87-4288-B76D-B5D56968CAA5}\\1.0";
+    EXPECT_EQ(store.value(version + "\\409\\linux", ""), box.dir / "my apps/quillomar");
+    EXPECT_EQ(store.value(version + "\\HELPDIR", ""), box.dir / "my apps");
 }
 
 TEST(SwitchPhase, UnregServerStopsWhenTheTypeLibraryCannotBeLoaded) {
@@ -129,7 +129,7 @@ TEST(SwitchPhase, DamagedStoreIsLeftUntouched) {
 }
 
 TEST(SwitchPhase, FailureStatusesAreNegativeAndNeverExitWithZero) {
-    for (int failure : {status::kComponentModelFailed, status::kTypeLibraryNotLoaded, status::kScriptError,
+    for (int failure : {status::kComponentModelFailed, status::kTypeLibraryNotLoaded,
                         status::fromErrno(EACCES), status::fromErrno(ENOTDIR), status::fromErrno(0)}) {
         EXPECT_LT(failure, 0);
         EXPECT_NE(failure & 0xFF, 0) << std::hex << failure;
@@ -168,6 +168,30 @@ TEST_F(SwitchPhaseProcess, ExitCodesOfRegisteringAndUnregistering) {
     std::filesystem::remove_all(dir.path() + "/data");
     test::writeFile(dir.path() + "/data", "a file where the data folder belongs");
     EXPECT_EQ(run("-RegServer"), ENOTDIR);
+}
+
+// With the desktop's real tools: the type is known while registered, and forgotten afterwards,
+// with nothing of the program's left in the data folder.
+TEST_F(SwitchPhaseProcess, UnregServerLeavesTheDesktopWithoutTheArchiveType) {
+    for (const char* tool : {"xdg-mime", "gio", "update-mime-database", "update-desktop-database"}) {
+        if (!test::haveTool(tool)) GTEST_SKIP() << tool << " is not installed";
+    }
+    const std::string environment = "env -i HOME=" + dir.path() + " XDG_CONFIG_HOME=" + dir.path() +
+                                    "/config XDG_DATA_HOME=" + dir.path() +
+                                    "/data XDG_DATA_DIRS=/usr/share XDG_CURRENT_DESKTOP=GNOME PATH=/usr/bin:/bin ";
+    test::writeFile(dir.path() + "/x.pod", std::string("POD3") + std::string(300, '\0'));
+    auto fileType = [&] {
+        std::string type;
+        test::runCommand(environment + "xdg-mime query filetype " + dir.path() + "/x.pod 2>/dev/null", &type);
+        return type;
+    };
+    std::string output;
+    ASSERT_EQ(test::runCommand(environment + QUILLOMAR_SWITCH_DRIVER + " -RegServer", &output), 0) << output;
+    EXPECT_EQ(fileType(), "application/x-pod-archive\n");
+    ASSERT_EQ(test::runCommand(environment + QUILLOMAR_SWITCH_DRIVER + " -UnregServer", &output), 0) << output;
+    EXPECT_NE(fileType(), "application/x-pod-archive\n");
+    EXPECT_EQ(test::listTree(dir.path() + "/data"), std::vector<std::string>{});
+    EXPECT_EQ(test::readFile(dir.path() + "/config/quillomar/registry"), test::kOnlyAppIdKey);
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #pragma once
-// The desktop integration files, built into the program from data/ so that "RegServer" can
-// install them for the user wherever the program runs from. The definitions are generated at
-// build time (cmake/embed-files.cmake).
+// Files built into the program from data/: the desktop integration files, which "RegServer"
+// installs wherever the program runs from, and icon 207 at every size. The definitions are
+// generated at build time (cmake/embed-files.cmake).
 
 #include <span>
 #include <string_view>
@@ -17,5 +17,8 @@ std::span<const EmbeddedFile> embeddedFiles();
 
 // The file's contents; empty when there is no file of that name.
 std::string_view embeddedFile(std::string_view name);
+
+// The sizes, in pixels, at which icon 207 is rendered and built in; the build sets them once.
+inline constexpr int kIconSizes[] = {QUILLOMAR_ICON_SIZES};
 
 }  // namespace quillomar
