@@ -7,6 +7,8 @@
 
 #include <cstdlib>
 
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -22,16 +24,61 @@
 #include "ui/messagebox.h"
 #include "ui/qttranslations.h"
 
+namespace {
+
+using namespace quillomar;
+
+// The arguments while the toolkit connects to the display; null before and after.
+const std::vector<std::string>* connectingArguments = nullptr;
+QtMessageHandler previousMessageHandler = nullptr;
+
+// Whether there is a display to connect to: one named in DISPLAY or WAYLAND_DISPLAY, or a
+// platform the user named in QT_QPA_PLATFORM (offscreen, vnc and the like need none).
+bool displayNamed() {
+    for (const char* variable : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
+        const char* value = std::getenv(variable);
+        if (value != nullptr && value[0] != '\0') return true;
+    }
+    return false;
+}
+
+// Without a display the window cannot be shown, as when its template is missing: the program
+// says so and goes on to the switch phase, whose status is the exit code.
+int runWithoutWindow(const std::vector<std::string>& arguments) {
+    std::fputs(currentLanguage() == Language::French
+                   ? "Quillomar : aucun affichage n'est disponible, la fen\xc3\xaatre n'est pas ouverte.\n"
+                   : "Quillomar: no display is available, so the window is not shown.\n",
+               stderr);
+    return runWindowProgram(arguments, [](PackerWindow&) {});
+}
+
+// The toolkit ends the process when it cannot reach the display it was given; the switch phase
+// runs all the same, and the process ends with its status.
+void onToolkitMessage(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (type == QtFatalMsg && connectingArguments != nullptr) {
+        const int status = runWithoutWindow(*connectingArguments);
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
+    previousMessageHandler(type, context, text);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-    using namespace quillomar;
 
     // The command line is the program's own: the toolkit is given none of it to interpret.
     const std::vector<std::string> arguments(argv, argv + argc);
     // The system's error texts in the language of the program's own, set before the toolkit
     // starts any thread.
     setSystemErrorLanguage(currentLanguage() == Language::French ? "fr" : "");
+    if (!displayNamed()) return runWithoutWindow(arguments);
+
+    connectingArguments = &arguments;
+    previousMessageHandler = qInstallMessageHandler(onToolkitMessage);
     int toolkitArgc = 1;
     QApplication application(toolkitArgc, argv);
+    connectingArguments = nullptr;
     QApplication::setApplicationName(QString::fromStdString(loadString(kMsgProgramName)));
     installQtTranslations(currentLanguage());
 

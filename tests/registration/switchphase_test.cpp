@@ -194,5 +194,29 @@ TEST_F(SwitchPhaseProcess, UnregServerLeavesTheDesktopWithoutTheArchiveType) {
     EXPECT_EQ(test::readFile(dir.path() + "/config/quillomar/registry"), test::kOnlyAppIdKey);
 }
 
+// Without a display (none named, or one out of reach) the window program says so, skips the
+// window, and still runs the switch phase with its exit codes.
+TEST_F(SwitchPhaseProcess, WindowProgramWithoutADisplayStillRunsTheSwitchPhase) {
+    const std::string program = std::string(" ") + QUILLOMAR_WINDOW_PROGRAM + " ";
+    const std::string environment = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM LANG=C LC_ALL= " +
+                                    ("XDG_CONFIG_HOME=" + dir.path()) + "/config XDG_DATA_HOME=" + dir.path() +
+                                    "/data PATH=/nonexistent";
+    const std::string store = dir.path() + "/config/quillomar/registry";
+    std::string output;
+    EXPECT_EQ(test::runCommand(environment + program + "-RegServer", &output), 0) << output;
+    EXPECT_NE(output.find("no display is available"), std::string::npos) << output;
+    EXPECT_EQ(test::readFile(store), test::registeredStoreText(QUILLOMAR_WINDOW_PROGRAM));
+    EXPECT_EQ(test::runCommand(environment + " DISPLAY=:4093" + program + "/UnregServer", &output), 0) << output;
+    EXPECT_NE(output.find("no display is available"), std::string::npos) << output;
+    EXPECT_EQ(test::readFile(store), test::kOnlyAppIdKey);
+    EXPECT_EQ(test::runCommand(environment + program + "\"/home/me/x.pod\"", &output), 0) << output;
+
+    std::filesystem::remove_all(dir.path() + "/data");
+    test::writeFile(dir.path() + "/data", "a file where the data folder belongs");
+    EXPECT_EQ(test::runCommand(environment + program + "-RegServer", &output), ENOTDIR) << output;
+    EXPECT_EQ(test::runCommand(environment + " LANG=fr_FR.UTF-8" + program + "-RegServer", &output), ENOTDIR);
+    EXPECT_NE(output.find("aucun affichage"), std::string::npos) << output;
+}
+
 }  // namespace
 }  // namespace quillomar
