@@ -7,6 +7,7 @@
 
 #include "packer/contentlog.h"
 #include "platform/asciicase.h"
+#include "platform/codepage.h"
 #include "platform/messages.h"
 
 namespace quillomar {
@@ -123,7 +124,11 @@ void PackerWindow::onPostedMessage(int message) {
 }
 
 void PackerWindow::dropFolder(const std::string& path) {
-    if (!path.empty()) host_->setItemText(kFolder, path);
+    // Box 204 shows the folder; the path itself stays as its bytes, which need not be UTF-8.
+    if (!path.empty()) {
+        folderPath_ = path;
+        host_->setItemText(kFolder, displayPath(path));
+    }
     host_->setItemText(kName, kDropName);
     host_->setItemText(kAuthor, kDropAuthor);
     host_->setItemText(kDescription, kDropDescription);
@@ -136,7 +141,7 @@ void PackerWindow::dropFolder(const std::string& path) {
 }
 
 void PackerWindow::processFolder() {
-    const std::string folder = host_->itemText(kFolder);
+    const std::string& folder = folderPath_;
     const std::string name = host_->itemText(kName);
 
     sourceList_.resetScan(folder);
@@ -168,9 +173,8 @@ void PackerWindow::generateArchive() {
     // the writer.
     if (sourceList_.files.empty()) return;
 
-    const std::string folder = host_->itemText(kFolder);
     const std::string name = host_->itemText(kName);
-    const std::string path = folder + "/" + name + ".pod";
+    const std::string path = folderPath_ + "/" + name + ".pod";
     const std::string author = host_->itemText(kAuthor, kHeaderTextReadLength);
     const std::string description = host_->itemText(kDescription, kHeaderTextReadLength);
     const std::string copyright = host_->itemText(kCopyright, kHeaderTextReadLength);
@@ -189,7 +193,7 @@ void PackerWindow::openArchivePath(const std::string& path) {
         return;
     }
     host_->setItemText(kTotalKilobytes, kNoValue);
-    host_->setItemText(kName, path);
+    host_->setItemText(kName, displayPath(path));
     showArchive(path);
 }
 

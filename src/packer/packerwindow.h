@@ -102,6 +102,8 @@ private:
     SourceList sourceList_;
     std::unique_ptr<PodArchive> archive_;
     std::string commandLinePath_;
+    // The folder of the last folder drop, as the bytes of its path; box 204 shows it.
+    std::string folderPath_;
     BarProgress progress_{*this};
     ContentWindowHook contentWindow_;
     DialogHost* host_ = nullptr;

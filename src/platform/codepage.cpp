@@ -138,3 +138,21 @@ std::optional<int> codePageFromEnvironment() {
 }
 
 }  // namespace quillomar
+
+namespace quillomar {
+
+std::string displayPath(std::string_view path) {
+    std::string shown;
+    shown.reserve(path.size());
+    const auto* bytes = reinterpret_cast<const uint8_t*>(path.data());
+    const auto length = static_cast<int32_t>(path.size());
+    for (int32_t at = 0; at < length;) {
+        UChar32 cp = 0;
+        // ICU's decoder: an ill-formed sequence gives a negative value and moves past it whole.
+        U8_NEXT(bytes, at, length, cp);
+        appendUtf8(shown, cp < 0 ? U'\uFFFD' : static_cast<char32_t>(cp));
+    }
+    return shown;
+}
+
+}  // namespace quillomar

@@ -38,6 +38,10 @@ private:
     std::vector<std::pair<char32_t, unsigned char>> fromUnicode_;  // sorted by code point
 };
 
+// A host path (bytes, usually UTF-8) as text to show: every byte sequence that is no valid UTF-8
+// becomes U+FFFD. For display only: the path itself is kept as its bytes.
+std::string displayPath(std::string_view path);
+
 // The code page of archive texts for this process: 1252 unless changed.
 const CodePage& archiveCodePage();
 // false (and nothing changed) for a number that is no supported code page.

@@ -5,7 +5,6 @@
 #include <QClipboard>
 #include <QDrag>
 #include <QCloseEvent>
-#include <QDesktopServices>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -26,6 +25,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "ui/desktopopen.h"
 #include "ui/icons.h"
 #include "ui/listview.h"
 
@@ -552,7 +552,7 @@ std::optional<std::string> DialogWindow::pickFolder(std::string_view title) {
 }
 
 bool DialogWindow::openWithDesktop(const std::string& path) {
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(path.c_str())));
+    return openWithDesktopProgram(QFile::decodeName(QByteArray::fromStdString(path)));
 }
 
 int DialogWindow::popupMenu(const std::vector<MenuItem>& items) {
@@ -578,7 +578,11 @@ bool DialogWindow::firstItemPath(const QDropEvent* event, std::string* path) {
     if (mime == nullptr || !mime->hasUrls()) return false;
     const QList<QUrl> urls = mime->urls();
     if (urls.isEmpty() || !urls.front().isLocalFile()) return false;
-    if (path != nullptr) *path = QFile::encodeName(urls.front().toLocalFile()).toStdString();
+    // The path's bytes as the URL encodes them: a name that is no valid UTF-8 (a Latin-1 "caf\xE9")
+    // stays percent-encoded in the URL and would be lost on its way through a QString.
+    if (path != nullptr) {
+        *path = QByteArray::fromPercentEncoding(urls.front().path(QUrl::FullyEncoded).toLatin1()).toStdString();
+    }
     return true;
 }
 

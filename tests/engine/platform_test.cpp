@@ -47,6 +47,18 @@ TEST(CodePage, SwitchingThePageChangesConversions) {
     EXPECT_EQ(archiveCodePage().toUtf8("\xC0"), "À");
 }
 
+TEST(DisplayPath, ShowsValidUtf8AsItIsAndEveryIllFormedSequenceAsOneReplacement) {
+    const std::pair<std::string, std::string> rows[] = {
+        {"/home/zo\xC3\xA9/caf\xC3\xA9", "/home/zo\xC3\xA9/caf\xC3\xA9"},  // UTF-8 unchanged
+        {"/tmp/caf\xE9", "/tmp/caf\xEF\xBF\xBD"},                            // Latin-1 é
+        {"/tmp/caf\xE9/x", "/tmp/caf\xEF\xBF\xBD/x"},                        // the rest survives
+        {"a\xC3", "a\xEF\xBF\xBD"},                                          // cut sequence
+        {"\xC0\xAF", "\xEF\xBF\xBD\xEF\xBF\xBD"},                          // overlong '/'
+        {"", ""},
+    };
+    for (const auto& [path, shown] : rows) EXPECT_EQ(displayPath(path), shown) << path;
+}
+
 TEST(FileTime, DosConversionsHoldTheirRange) {
     EXPECT_FALSE(fileTimeToDosDateTime(test::utc(1980, 1, 1, 0, 0, 0) - 1).has_value());
     ASSERT_TRUE(fileTimeToDosDateTime(test::utc(1980, 1, 1, 0, 0, 0)).has_value());

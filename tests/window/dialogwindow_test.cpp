@@ -16,7 +16,10 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <optional>
 #include <memory>
 #include <utility>
 
@@ -150,6 +153,23 @@ private slots:
         PodArchive archive;
         QCOMPARE(archive.open(folder + "/my_pod_name.pod"), 1);
         QCOMPARE(QString::fromStdString(archive.author()), QStringLiteral("Zoé"));
+    }
+
+    void folderNamedInLatin1IsScannedAndPackedUnderItsOwnBytes() {
+        openPacker();
+        const std::string folder = *dir / "caf\xE9";  // no valid UTF-8: a file manager sends %E9
+        test::writeFile(folder + "/one.txt", "1");
+        test::writeFile(folder + "/deep/two.txt", "22");
+        const QUrl url = QUrl::fromEncoded("file://" + QByteArray::fromStdString(folder).toPercentEncoding("/"));
+        QVERIFY(dropUrls(*dialog, {url}));
+        QCOMPARE(shown(*dialog, kFileCount), QStringLiteral("2"));
+        QCOMPARE(shown(*dialog, kSubfolders), QStringLiteral("1"));
+        QCOMPARE(shown(*dialog, kFolder), QString::fromStdString(dir->path()) + QStringLiteral("/caf\uFFFD"));
+        QTest::mouseClick(qobject_cast<QPushButton*>(dialog->control(kGenerate)), Qt::LeftButton);
+        PodArchive archive;
+        QCOMPARE(archive.open(folder + "/my_pod_name.pod"), 1);
+        QCOMPARE(archive.header().entryCount, 2u);
+        QVERIFY(sink->systemErrors.empty());
     }
 
     void droppedArchiveShowsItsHeaderAndOtherDropsAreRefused() {
@@ -338,6 +358,59 @@ private slots:
         QCOMPARE(shownFolder, QString::fromUtf8(home));
         QCOMPARE(shownChoose, choose);
         QCOMPARE(shownLookIn, lookIn);
+    }
+
+    // The desktop's "open" with the real xdg-utils, in a desktop environment of the test's own:
+    // no program for a type gives false at once (the content window then shows message 105);
+    // with a program, it is started with the file.
+    void desktopOpensAFileOnlyWithAProgramForItsType_data() {
+        QTest::addColumn<bool>("associated");
+        QTest::newRow("NoProgramForItsType") << false;
+        QTest::newRow("DefaultProgramForItsType") << true;
+    }
+
+    void desktopOpensAFileOnlyWithAProgramForItsType() {
+        QFETCH(bool, associated);
+        const std::string root = dir->path();
+        const std::string viewer = root + "/viewer.sh";
+        const std::string marker = root + "/opened";
+        test::writeFile(viewer, "#!/bin/sh\nprintf '%s' \"$1\" > '" + marker + "'\n");
+        ::chmod(viewer.c_str(), 0755);
+        test::makeFolder(root + "/data/applications");
+        test::makeFolder(root + "/config");
+        test::makeFolder(root + "/system");
+        test::makeFolder(root + "/etc");
+        if (associated) {
+            test::writeFile(root + "/data/applications/test-viewer.desktop",
+                            "[Desktop Entry]\nType=Application\nName=Test viewer\nExec=" + viewer +
+                                " %f\nMimeType=text/plain;\n");
+            test::writeFile(root + "/config/mimeapps.list", "[Default Applications]\ntext/plain=test-viewer.desktop\n");
+        }
+        const std::string copy = root + "/README.TXT";
+        test::writeFile(copy, "Read me.\n");
+
+        const QStringList names{"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_DIRS",
+                                "XDG_CURRENT_DESKTOP", "DESKTOP_SESSION", "BROWSER", "DISPLAY"};
+        std::vector<std::pair<QByteArray, std::optional<QByteArray>>> saved;
+        for (const QString& name : names) {
+            const QByteArray key = name.toLatin1();
+            saved.emplace_back(key, qEnvironmentVariableIsSet(key) ? std::optional(qgetenv(key)) : std::nullopt);
+            qunsetenv(key);
+        }
+        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(root + "/data"));
+        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(root + "/config"));
+        qputenv("XDG_DATA_DIRS", QByteArray::fromStdString(root + "/system"));
+        qputenv("XDG_CONFIG_DIRS", QByteArray::fromStdString(root + "/etc"));
+        qputenv("DISPLAY", ":99");  // xdg-open looks for programs by type only with a display
+
+        openPacker();
+        const bool opened = dialog->openWithDesktop(copy);
+        if (opened) QTRY_VERIFY_WITH_TIMEOUT(test::exists(marker), 10000);
+        for (const auto& [key, value] : saved) {
+            if (value) qputenv(key, *value); else qunsetenv(key);
+        }
+        QCOMPARE(opened, associated);
+        if (associated) QCOMPARE(QString::fromStdString(test::readFile(marker)), QString::fromStdString(copy));
     }
 
     void messagesAreOwnerlessWarnings() {
