@@ -6,6 +6,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <span>
+
+#include "platform/fileio.h"
 
 namespace quillomar::fuzz {
 
@@ -38,12 +41,7 @@ const std::string& sandbox() {
 void writeBytes(const std::string& path, const std::uint8_t* data, std::size_t size) {
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd < 0) fail("cannot write the input file", path);
-    std::size_t done = 0;
-    while (done < size) {
-        ssize_t n = ::write(fd, data + done, size - done);
-        if (n <= 0) fail("cannot write the input file", path);
-        done += static_cast<std::size_t>(n);
-    }
+    if (!writeAllTo(fd, std::as_bytes(std::span(data, size)))) fail("cannot write the input file", path);
     ::close(fd);
 }
 

@@ -4,6 +4,8 @@
 
 #include <cerrno>
 
+#include "platform/fileio.h"
+
 namespace quillomar {
 
 namespace {
@@ -36,9 +38,9 @@ PathParts splitPath(std::string_view path) {
 int createDirectoryPath(const std::string& path) {
     struct stat st {};
     if (path.empty() || ::stat(path.c_str(), &st) == 0) return 0;
-    std::size_t lastSeparator = path.rfind('/');
-    if (lastSeparator != std::string::npos && lastSeparator > 0) createDirectoryPath(path.substr(0, lastSeparator));
-    if (::mkdir(path.c_str(), 0777) == 0) return 1;
+    const int error = createFolders(path);
+    if (error == 0) return 1;
+    errno = error;
     return 0;
 }
 

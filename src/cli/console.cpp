@@ -4,11 +4,11 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include "app/stringtable.h"
+#include "platform/fileio.h"
 
 namespace quillomar::cli {
 
@@ -17,16 +17,10 @@ namespace {
 constexpr std::string_view kPrefix = "quillomar-cli: ";
 constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
 
+// A failure is not reported: there is nowhere left to report it.
 void writeStderr(std::string_view text)
 {
-    while (!text.empty()) {
-        const ssize_t written = ::write(STDERR_FILENO, text.data(), text.size());
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return;  // nowhere left to report it
-        }
-        text.remove_prefix(static_cast<std::size_t>(written));
-    }
+    static_cast<void>(writeAllTo(STDERR_FILENO, std::as_bytes(std::span(text.data(), text.size()))));
 }
 
 int terminalWidth()

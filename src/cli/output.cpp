@@ -1,24 +1,10 @@
 #include "cli/output.h"
 
-#include <unistd.h>
-
-#include <cerrno>
 #include <charconv>
 
-namespace quillomar::cli {
+#include "platform/fileio.h"
 
-bool writeAllTo(int fd, std::span<const std::byte> data)
-{
-    while (!data.empty()) {
-        const ssize_t written = ::write(fd, data.data(), data.size());
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data = data.subspan(static_cast<std::size_t>(written));
-    }
-    return true;
-}
+namespace quillomar::cli {
 
 OutputBuffer::OutputBuffer(int fd, std::size_t flushThreshold) : fd_(fd), threshold_(flushThreshold)
 {

@@ -10,9 +10,6 @@
 
 namespace quillomar::cli {
 
-// Writes every byte to fd, retrying after interruptions: false (errno set) on failure.
-bool writeAllTo(int fd, std::span<const std::byte> data);
-
 class OutputBuffer {
 public:
     explicit OutputBuffer(int fd, std::size_t flushThreshold = std::size_t{1} << 20);

@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "archive/podarchive.h"
+#include "packer/presets.h"
 #include "packer/sourcelist.h"
 #include "dialog/dialoghost.h"
 #include "platform/progress.h"
@@ -98,6 +99,8 @@ private:
     };
 
     void dropFolder(const std::string& path);
+    // Shows the archive fields of a preset set: name, texts and priority.
+    void showPresets(const ArchivePresets& presets);
 
     SourceList sourceList_;
     std::unique_ptr<PodArchive> archive_;

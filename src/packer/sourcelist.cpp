@@ -3,12 +3,11 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unicode/uchar.h>
-#include <unicode/ustring.h>
 
 #include <algorithm>
 #include <utility>
 
+#include "platform/folderorder.h"
 #include "platform/messages.h"
 
 namespace quillomar {
@@ -17,23 +16,10 @@ namespace {
 
 struct ListedItem {
     std::string name;
-    std::u16string key;  // the name upper-cased in UTF-16, as NTFS orders its listings
+    std::u16string key;  // folderOrderKey(name)
     struct stat st {};
     bool isFolder = false;
 };
-
-std::u16string orderKey(const std::string& name) {
-    std::u16string key(name.size() + 1, u'\0');
-    int32_t length = 0;
-    UErrorCode status = U_ZERO_ERROR;
-    u_strFromUTF8WithSub(reinterpret_cast<UChar*>(key.data()), static_cast<int32_t>(key.size()), &length,
-                         name.data(), static_cast<int32_t>(name.size()), 0xFFFD, nullptr, &status);
-    key.resize(U_SUCCESS(status) ? static_cast<std::size_t>(length) : 0);
-    for (char16_t& unit : key) {
-        if (!U16_IS_SURROGATE(unit)) unit = static_cast<char16_t>(u_toupper(unit));
-    }
-    return key;
-}
 
 using FolderId = std::pair<dev_t, ino_t>;
 
@@ -67,7 +53,7 @@ public:
                 continue;
             }
             item.isFolder = S_ISDIR(item.st.st_mode);
-            item.key = orderKey(item.name);
+            item.key = folderOrderKey(item.name);
             items.push_back(std::move(item));
         }
         ::closedir(dir);

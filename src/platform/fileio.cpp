@@ -97,9 +97,11 @@ bool writeEvery(std::span<const std::byte> data, WriteCall write) {
 
 }  // namespace
 
-bool File::writeAll(std::span<const std::byte> data) {
-    return writeEvery(data, [this](const std::byte* p, std::size_t n, std::size_t) { return ::write(fd_, p, n); });
+bool writeAllTo(int fd, std::span<const std::byte> data) {
+    return writeEvery(data, [fd](const std::byte* p, std::size_t n, std::size_t) { return ::write(fd, p, n); });
 }
+
+bool File::writeAll(std::span<const std::byte> data) { return writeAllTo(fd_, data); }
 
 bool File::writeAt(std::uint64_t offset, std::span<const std::byte> data) {
     return writeEvery(data, [this, offset](const std::byte* p, std::size_t n, std::size_t done) {
@@ -185,6 +187,20 @@ int writeFileAtomically(const std::string& path, std::string_view data, unsigned
     std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
     File directory(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (directory.valid()) ::fsync(directory.fd());
+    return 0;
+}
+
+int createFolders(const std::string& path, unsigned mode) {
+    if (path.empty()) return ENOENT;
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0) return S_ISDIR(info.st_mode) ? 0 : ENOTDIR;
+    if (errno != ENOENT) return errno;
+    std::size_t slash = path.find_last_not_of('/');
+    slash = slash == std::string::npos ? std::string::npos : path.rfind('/', slash);
+    if (slash != std::string::npos && slash > 0) {
+        if (int error = createFolders(path.substr(0, slash), mode); error != 0) return error;
+    }
+    if (::mkdir(path.c_str(), static_cast<mode_t>(mode)) != 0 && errno != EEXIST) return errno;
     return 0;
 }
 

@@ -48,6 +48,10 @@ private:
     int fd_ = -1;
 };
 
+// Writes every byte to the descriptor, going on after short writes and interruptions: false with
+// errno set when a call fails (EIO when one writes nothing). The one write loop of the program.
+bool writeAllTo(int fd, std::span<const std::byte> data);
+
 struct CopyResult {
     std::uint64_t copied = 0;  // bytes that reached the destination
     int error = 0;             // errno of the failing call, 0 when none failed
@@ -70,6 +74,11 @@ CopyResult copyRange(const File& from, std::uint64_t fromOffset, File& to, std::
 // it, so that readers see the old or the new content and never a part; the rename itself is made
 // durable too. Returns 0, or the errno of the failing call (the temporary file is then removed).
 int writeFileAtomically(const std::string& path, std::string_view data, unsigned mode);
+
+// Creates the folder and its missing ancestors ('/' separates), outermost first; folders it
+// creates get the given mode. Returns 0 when the folder exists afterwards (ENOTDIR when something
+// else stands there), or the errno of the first creation that failed.
+int createFolders(const std::string& path, unsigned mode = 0777);
 
 // Chunk size of copies made in user space; memory used by a copy never exceeds it.
 inline constexpr std::size_t kCopyChunkSize = 1 << 20;

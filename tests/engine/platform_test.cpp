@@ -6,10 +6,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 
 #include "archive/splitpath.h"
 #include "platform/codepage.h"
+#include "platform/fileio.h"
 #include "platform/filetime.h"
+#include "platform/folderorder.h"
 #include "platform/messages.h"
 #include "platform/syserror.h"
 #include "platform/tempdir.h"
@@ -69,6 +72,26 @@ TEST(FileTime, DosConversionsHoldTheirRange) {
     EXPECT_EQ(fileTimeFromTimespec(before1970), kUnixEpochFileTime - 5);
 }
 
+TEST(FolderOrder, ListsAsTheWindowsFileSystemDoes) {
+    struct Row {
+        const char* first;
+        const char* second;
+        const char* why;
+    };
+    const Row rows[] = {
+        {"b.txt", "C.txt", "letter case does not count"},
+        {"AZ", "a_", "upper-cased first: 'Z' (5A) before '_' (5F), though 'z' (7A) is after it"},
+        {"e\xCC\x81", "\xC3\xA9", "no normalisation: e and a combining acute before the precomposed letter"},
+        {"\xF0\x9F\x98\x80", "\xEF\xBC\xA1", "UTF-16 units, not code points: a surrogate pair before U+FF21"},
+        {"\xC3\xA9", "\xC3\xB0", "accented letters by their upper case: C9 before D0"},
+    };
+    for (const Row& row : rows) {
+        EXPECT_LT(folderOrderKey(row.first), folderOrderKey(row.second)) << row.why;
+    }
+    EXPECT_EQ(folderOrderKey("readme.TXT"), folderOrderKey("README.txt"));
+    EXPECT_EQ(folderOrderKey("a\xFF"), u"A\uFFFD");  // not UTF-8
+}
+
 TEST(Messages, SystemErrorShowsTextThenThePath) {
     test::RecordingSink sink;
     showSystemError(ENOENT, "/some/where.pod");
@@ -109,17 +132,33 @@ INSTANTIATE_TEST_SUITE_P(
                       SystemTextRow{"EnglishOverGermanLanguage", "", "de", "No such file or directory"}),
     [](const ::testing::TestParamInfo<SystemTextRow>& row) { return std::string(row.param.behaviour); });
 
-TEST(CreateDirectoryPath, CreatesMissingAncestorsOutermostFirst) {
+TEST(CreateFolders, CreatesMissingAncestorsOrTellsWhyNot) {
     test::TempDir dir;
+    test::writeFile(dir / "file", "x");
+    EXPECT_EQ(createFolders(dir / "a/b/c"), 0);
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "a/b/c"));
+    EXPECT_EQ(createFolders(dir / "a/b"), 0);  // already there
+    EXPECT_EQ(createFolders(dir / "d/e//"), 0);
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "d/e"));
+    EXPECT_EQ(createFolders(dir / "file"), ENOTDIR);
+    EXPECT_EQ(createFolders(dir / "file/sub/deeper"), ENOTDIR);
+    EXPECT_EQ(createFolders(""), ENOENT);
+}
+
+TEST(CreateDirectoryPath, OneWhenCreatedZeroWhenThereOrFailed) {
+    test::TempDir dir;
+    test::writeFile(dir / "file", "x");
     EXPECT_EQ(createDirectoryPath(dir / "a/b/c"), 1);
-    struct stat st {};
-    EXPECT_EQ(::stat((dir / "a/b/c").c_str(), &st), 0);
-    EXPECT_EQ(createDirectoryPath(dir / "a/b"), 0);  // already there
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "a/b/c"));
+    EXPECT_EQ(createDirectoryPath(dir / "a/b"), 0);
+    errno = 0;
+    EXPECT_EQ(createDirectoryPath(dir / "file/sub"), 0);
+    EXPECT_EQ(errno, ENOTDIR);
 }
 
 TEST(PrivateTempFolder, RefusesAFolderOthersCanEnter) {
     test::TempDir dir;
-    ::setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1);
+    test::ScopedEnv runtimeDir("XDG_RUNTIME_DIR", dir.path().c_str());
     std::optional<std::string> folder = privateTempFolder();
     ASSERT_TRUE(folder.has_value());
     struct stat st {};
@@ -127,7 +166,6 @@ TEST(PrivateTempFolder, RefusesAFolderOthersCanEnter) {
     EXPECT_EQ(st.st_mode & 0777, 0700u);
     ::chmod(folder->c_str(), 0777);
     EXPECT_FALSE(privateTempFolder().has_value());
-    ::unsetenv("XDG_RUNTIME_DIR");
 }
 
 }  // namespace

@@ -12,7 +12,9 @@
 
 #include <cstdint>
 #include <cstring>
+#include <span>
 
+#include "platform/fileio.h"
 #include "testutil.h"
 
 namespace quillomar::test {
@@ -75,11 +77,7 @@ std::optional<Outcome> runInChild(const std::function<int(Notes&)>& act, const s
             putList(out, sink.systemErrors);
             putList(out, notes);
         }
-        for (std::size_t done = 0; done < out.size();) {
-            ssize_t n = ::write(channel[1], out.data() + done, out.size() - done);
-            if (n <= 0) ::_exit(2);
-            done += static_cast<std::size_t>(n);
-        }
+        if (!writeAllTo(channel[1], std::as_bytes(std::span(out.data(), out.size())))) ::_exit(2);
         ::_exit(0);
     }
     ::close(channel[1]);
