@@ -169,7 +169,7 @@ TEST_F(ExtractTest, SelectedEntriesOnly) {
 
 TEST_F(ExtractTest, TemporaryCopiesArePrivatePerEntryAndRemovedOnClose) {
     TempDir runtime;
-    ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
+    test::ScopedEnv runtimeDir("XDG_RUNTIME_DIR", runtime.path().c_str());
     load({{"A\\README.TXT", "from A", kNoon2003}, {"B\\README.TXT", "from B", kNoon2003}, {"..\\BAD", "x", 0}});
     std::optional<std::string> a = archive.writeTemporaryCopy(archive.entries()[0]);
     std::optional<std::string> b = archive.writeTemporaryCopy(archive.entries()[1]);
@@ -189,7 +189,6 @@ TEST_F(ExtractTest, TemporaryCopiesArePrivatePerEntryAndRemovedOnClose) {
     EXPECT_FALSE(exists(*b));
     // Only the user's private folder itself stays.
     EXPECT_EQ(::rmdir((runtime.path() + "/quillomar-" + std::to_string(::getuid())).c_str()), 0);
-    ::unsetenv("XDG_RUNTIME_DIR");
 }
 
 }  // namespace

@@ -166,7 +166,7 @@ TEST_F(ReaderTest, OpeningAnotherArchiveDeletesTheFirstOnesCopies) {
     std::string first = put(test::layOutPod3({{"DOC\\README.TXT", "first", 0}}, "", "", "", 0));
     std::string second = put(test::layOutPod3({{"OTHER.TXT", "second", 0}}, "", "", "", 0), "b.pod");
     TempDir runtime;
-    ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
+    test::ScopedEnv runtimeDir("XDG_RUNTIME_DIR", runtime.path().c_str());
     ASSERT_EQ(archive.open(first), 1);
     ASSERT_EQ(archive.readDirectory(), 1);
     std::optional<std::string> copy = archive.writeTemporaryCopy(archive.entries()[0]);
@@ -175,7 +175,6 @@ TEST_F(ReaderTest, OpeningAnotherArchiveDeletesTheFirstOnesCopies) {
     ASSERT_EQ(archive.open(second), 1);
     EXPECT_FALSE(test::exists(*copy));
     EXPECT_TRUE(archive.tempFiles().empty());
-    ::unsetenv("XDG_RUNTIME_DIR");
 }
 
 }  // namespace

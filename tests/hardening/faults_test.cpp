@@ -380,12 +380,8 @@ TEST_F(Faults, ExtractionNeverFollowsDanglingOrNestedLinks) {
 
 class TemporaryFolder : public Faults {
 protected:
-    void SetUp() override {
-        Faults::SetUp();
-        ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
-    }
-    void TearDown() override { ::unsetenv("XDG_RUNTIME_DIR"); }
     TempDir runtime;
+    test::ScopedEnv runtimeDir{"XDG_RUNTIME_DIR", runtime.path().c_str()};
     std::string privateFolder = runtime / ("quillomar-" + std::to_string(::getuid()));
 };
 

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <utility>
 
 namespace quillomar::test {
 
@@ -25,6 +26,39 @@ TempDir::~TempDir() {
         if (entry.is_directory(ignored) && !entry.is_symlink(ignored)) ::chmod(entry.path().c_str(), 0700);
     }
     std::filesystem::remove_all(path_, ignored);
+}
+
+ScopedEnv::ScopedEnv(std::string name, const char* value) : name_(std::move(name)) {
+    if (const char* before = ::getenv(name_.c_str())) previous_ = before;
+    if (value != nullptr) {
+        ::setenv(name_.c_str(), value, 1);
+    } else {
+        ::unsetenv(name_.c_str());
+    }
+}
+
+ScopedEnv::~ScopedEnv() {
+    if (previous_) {
+        ::setenv(name_.c_str(), previous_->c_str(), 1);
+    } else {
+        ::unsetenv(name_.c_str());
+    }
+}
+
+std::string caseName(std::string_view what) {
+    std::string name;
+    bool wordStart = true;
+    for (char c : what) {
+        const bool alnum = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        if (c == '\'') continue;  // "scan's" is one word
+        if (!alnum) {
+            wordStart = true;
+            continue;
+        }
+        name.push_back(wordStart && c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c);
+        wordStart = false;
+    }
+    return name;
 }
 
 void writeFile(const std::string& path, const std::string& bytes, FileTime mtime) {

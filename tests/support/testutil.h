@@ -3,7 +3,9 @@
 // a hand layout of archives built straight from the format's rules.
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "archive/podformat.h"
@@ -25,6 +27,24 @@ public:
 private:
     std::string path_;
 };
+
+// An environment variable set (or, with nullptr, removed) for the guard's lifetime: what was there
+// before comes back however the test ends, failed assertions and exceptions included.
+class ScopedEnv {
+public:
+    ScopedEnv(std::string name, const char* value);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    std::string name_;
+    std::optional<std::string> previous_;
+};
+
+// A parameterised case's name from the text that says what it checks: "Archive shown: POD2" gives
+// "ArchiveShownPOD2": each word capitalised, letters and digits only.
+std::string caseName(std::string_view what);
 
 // Writes bytes to path, creating its folders; sets the modification time when given.
 void writeFile(const std::string& path, const std::string& bytes, FileTime mtime = 0);

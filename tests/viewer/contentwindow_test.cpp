@@ -190,7 +190,8 @@ TEST_P(ContentWindowSort, OrdersTheRows) {
     EXPECT_EQ(host.column(kColumnName), GetParam().names);
 }
 
-INSTANTIATE_TEST_SUITE_P(Columns, ContentWindowSort, ::testing::ValuesIn(kSorts));
+INSTANTIATE_TEST_SUITE_P(Columns, ContentWindowSort, ::testing::ValuesIn(kSorts),
+                         [](const auto& row) { return test::caseName(row.param.what); });
 
 TEST(EntryOrder, SizesCompareAsUnsigned32BitNumbers) {
     const Collator collator("en_US");

@@ -1,10 +1,8 @@
 #pragma once
 // The content window's tests: archives of entries with their times, and a time zone for a test.
 
-#include <stdlib.h>
 #include <time.h>
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,24 +27,16 @@ inline std::string layOutTimed(const std::vector<TimedEntry>& entries) {
 // The time zone for the test's duration, as a POSIX TZ text; the one before comes back after.
 class TimeZone {
 public:
-    explicit TimeZone(const char* tz) {
-        if (const char* before = ::getenv("TZ")) previous_ = before;
-        ::setenv("TZ", tz, 1);
-        ::tzset();
-    }
-    ~TimeZone() {
-        if (previous_) {
-            ::setenv("TZ", previous_->c_str(), 1);
-        } else {
-            ::unsetenv("TZ");
-        }
-        ::tzset();
-    }
+    explicit TimeZone(const char* tz) : tz_("TZ", tz) { ::tzset(); }
     TimeZone(const TimeZone&) = delete;
     TimeZone& operator=(const TimeZone&) = delete;
 
 private:
-    std::optional<std::string> previous_;
+    // Members end in reverse order: tz_ puts the old TZ back, then reload_ makes it current.
+    struct Reload {
+        ~Reload() { ::tzset(); }
+    } reload_;
+    ScopedEnv tz_;
 };
 
 }  // namespace quillomar::test

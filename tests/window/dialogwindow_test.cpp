@@ -331,9 +331,8 @@ private slots:
         const QByteArray home = QByteArray::fromStdString(*dir / "home");
         test::makeFolder(home.toStdString());
         test::makeFolder(*dir / "elsewhere");
-        const QByteArray oldHome = qgetenv("HOME");
         const QString oldCurrent = QDir::currentPath();
-        qputenv("HOME", home);
+        test::ScopedEnv homeDir("HOME", home.constData());
         QDir::setCurrent(QString::fromStdString(*dir / "elsewhere"));
         QVERIFY(installQtTranslations(language));
         openPacker(language);
@@ -353,7 +352,6 @@ private slots:
 
         installQtTranslations(Language::Neutral);
         QDir::setCurrent(oldCurrent);
-        qputenv("HOME", oldHome);
         QVERIFY(!chosen);
         QCOMPARE(shownFolder, QString::fromUtf8(home));
         QCOMPARE(shownChoose, choose);

@@ -188,7 +188,8 @@ TEST_P(PackerStateTable, ReachesItsSituation) {
     EXPECT_EQ(contentRuns, row.contentRuns);
 }
 
-INSTANTIATE_TEST_SUITE_P(Situations, PackerStateTable, ::testing::ValuesIn(kStates));
+INSTANTIATE_TEST_SUITE_P(Situations, PackerStateTable, ::testing::ValuesIn(kStates),
+                         [](const auto& row) { return test::caseName(row.param.situation); });
 
 // Initialisation and the command line --------------------------------------------------------------
 
