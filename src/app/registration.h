@@ -48,7 +48,7 @@ public:
     static ServerModule& process();
 
     bool initFailed() const { return initFailed_; }
-    // Each the status of the last step taken.
+    // Each returns the status of the last step taken.
     int registerServer();
     int unregisterServer();
 

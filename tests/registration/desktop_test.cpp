@@ -10,6 +10,7 @@
 #include "app/embeddedfiles.h"
 #include "app/switchphase.h"
 #include "app/version.h"
+#include "platform/registry.h"
 #include "support.h"
 
 namespace quillomar {
@@ -118,6 +119,12 @@ TEST(DesktopFiles, FailedInstallRemovesWhatItWrote) {
     ServerModule module(box.setup());
     EXPECT_EQ(runSwitchPhase("quillomar -RegServer", module), status::fromErrno(ENOTDIR));
     EXPECT_EQ(test::listTree(data), std::vector<std::string>{"applications"});
+    // The identity's keys were written before its desktop files failed; the type library's step
+    // did not run.
+    RegistryStore store;
+    ASSERT_EQ(store.load(box.dir / "config/quillomar/registry"), 0);
+    EXPECT_TRUE(store.hasKey("AppID\\Quillomar.EXE"));
+    EXPECT_FALSE(store.hasKey("TypeLib"));
 
     RegistrationSetup setup = box.setup();
     setup.dataHome = box.dir / "data2";

@@ -71,19 +71,6 @@ TEST(SwitchPhase, ComponentModelFailureGivesMinusOneWhateverTheLine) {
     EXPECT_TRUE(ServerModule(relative).initFailed());
 }
 
-TEST(SwitchPhase, RegServerStopsAfterAFailingScriptStep) {
-    Sandbox box;
-    test::writeFile(box.dir / "data", "a file where the data folder belongs");
-    ServerModule module(box.setup());
-    EXPECT_EQ(runSwitchPhase("quillomar -RegServer", module), status::fromErrno(ENOTDIR));
-    // The script's keys were written before the desktop files failed; the type library step
-    // did not run.
-    RegistryStore store;
-    ASSERT_EQ(store.load(box.dir / "config/quillomar/registry"), 0);
-    EXPECT_TRUE(store.hasKey("AppID\\Quillomar.EXE"));
-    EXPECT_FALSE(store.hasKey("TypeLib"));
-}
-
 TEST(SwitchPhase, TypeLibraryIsRegisteredFromTheProgramsOwnFile) {
     Sandbox box;
     RegistrationSetup setup = box.setup();
