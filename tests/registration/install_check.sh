@@ -3,9 +3,10 @@
 # lands there: the programs, the desktop entry, the MIME type, the icons and the metainfo, each
 # through its validator when that tool is installed; then opens an archive through the desktop
 # in a session whose PATH lacks the prefix's bin folder.
-#   install_check.sh BUILD_DIR
+#   install_check.sh BUILD_DIR ICON_SIZE...
 set -euo pipefail
 build=$1
+shift
 top=$(mktemp -d)
 trap 'rm -rf "$top"' EXIT
 prefix="$top/my local"
@@ -27,7 +28,7 @@ expect share/applications/quillomar.desktop
 expect share/mime/packages/quillomar.xml
 expect share/metainfo/org.quillomar.quillomar.metainfo.xml
 expect share/icons/hicolor/scalable/apps/quillomar.svg
-for size in 16 32 48 256; do
+for size in "$@"; do
   expect "share/icons/hicolor/${size}x${size}/apps/quillomar.png"
 done
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/embeddedfiles.h"
 #include "app/registration.h"
 #include "testutil.h"
 
@@ -56,14 +57,15 @@ struct Sandbox {
 };
 
 // The desktop files that registering installs.
-inline const std::vector<std::string> kDesktopFiles{"applications/quillomar.desktop",
-                                                    "icons/hicolor/16x16/apps/quillomar.png",
-                                                    "icons/hicolor/256x256/apps/quillomar.png",
-                                                    "icons/hicolor/32x32/apps/quillomar.png",
-                                                    "icons/hicolor/48x48/apps/quillomar.png",
-                                                    "icons/hicolor/scalable/apps/quillomar.svg",
-                                                    "metainfo/org.quillomar.quillomar.metainfo.xml",
-                                                    "mime/packages/quillomar.xml"};
+inline const std::vector<std::string> kDesktopFiles = [] {
+    std::vector<std::string> files{"applications/quillomar.desktop", "icons/hicolor/scalable/apps/quillomar.svg",
+                                   "metainfo/org.quillomar.quillomar.metainfo.xml", "mime/packages/quillomar.xml"};
+    for (int size : kIconSizes) {
+        files.push_back("icons/hicolor/" + std::to_string(size) + "x" + std::to_string(size) + "/apps/quillomar.png");
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}();
 
 // The store text that registering leaves.
 inline std::string registeredStoreText(const std::string& programPath) {
