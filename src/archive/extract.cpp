@@ -14,6 +14,7 @@
 
 #include "archive/podarchive.h"
 #include "archive/storedname.h"
+#include "platform/codepage.h"
 #include "platform/messages.h"
 #include "platform/outputfile.h"
 
@@ -103,6 +104,7 @@ struct Run {
     // Set when the run stops: the failure every later entry would meet, and where it happened.
     int stopError = 0;
     std::string stopPath;
+    ExtractedNames names = ExtractedNames::AsStored;
 };
 
 // Writes one entry: into a temporary name in its folder, its times set on the descriptor, then
@@ -110,7 +112,8 @@ struct Run {
 // copied from the archive. A target that may not be replaced (a link, a folder, a read-only file)
 // is reported and left as it was; so is the old file when anything fails.
 Outcome extractEntry(Run& run, const ArchiveEntry& entry, const std::byte* data) {
-    std::optional<std::string> relative = safeRelativePath(entry.name);
+    std::optional<std::string> relative = safeRelativePath(
+        run.names == ExtractedNames::LowerCase ? archiveCodePage().lower(entry.name) : entry.name);
     if (!relative) {
         showSystemError(EACCES, run.base + "/" + storedNameForMessage(entry.name));
         return Outcome::Failed;
@@ -200,7 +203,7 @@ int PodArchive::extractAll(const std::string& root, ProgressSink* progress) {
 }
 
 int PodArchive::extractSelected(const std::string& root, const std::vector<std::size_t>& indices,
-                                ProgressSink* progress) {
+                                ProgressSink* progress, ExtractedNames names) {
     extracted_ = 0;
     if (indices.empty() || forWriting_) return 1;
     if (progress != nullptr) progress->setRange(0, static_cast<int>(indices.size()));
@@ -215,7 +218,7 @@ int PodArchive::extractSelected(const std::string& root, const std::vector<std::
     if (base == "/") base.clear();
 
     FolderCache folders(rootFolder.fd());
-    Run run{*this, file_, base, folders, {}, 0, {}};
+    Run run{*this, file_, base, folders, {}, 0, {}, names};
     ReadAhead readAhead;
     std::vector<std::size_t> valid;
     valid.reserve(indices.size());

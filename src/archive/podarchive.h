@@ -24,6 +24,10 @@ namespace quillomar {
 
 enum class ArchiveVersion : std::int32_t { None = -1, Pod2 = 2, Pod3 = 3 };
 
+// The names extraction gives the folders and files it creates: as stored, or lower-cased in the
+// archive code page (CAFÉ.TXT -> café.txt).
+enum class ExtractedNames { AsStored, LowerCase };
+
 class PodArchive {
 public:
     // A reading object: empty, no version.
@@ -60,7 +64,8 @@ public:
     // 0 when any entry failed (each reported), else 1.
     int extractAll(const std::string& root, ProgressSink* progress);
     // The same for the entries at the given positions of entries(), in that order.
-    int extractSelected(const std::string& root, const std::vector<std::size_t>& indices, ProgressSink* progress);
+    int extractSelected(const std::string& root, const std::vector<std::size_t>& indices, ProgressSink* progress,
+                        ExtractedNames names = ExtractedNames::AsStored);
     // How many files the last extractAll or extractSelected wrote whole.
     std::size_t extractedCount() const { return extracted_; }
 

@@ -39,10 +39,20 @@ void reportUnopenable(const std::string& path)
 bool openArchive(PodArchive& archive, const std::string& path, bool readDirectory, Console& console)
 {
     const int before = console.messageCount();
-    if (archive.open(path) == 1 && (!readDirectory || archive.readDirectory() == 1)) return true;
+    // The reader's own messages ("not a POD3 or POD2 file", "damaged") name the file.
+    console.setSubject(path);
+    const bool opened = archive.open(path) == 1 && (!readDirectory || archive.readDirectory() == 1);
+    console.setSubject({});
+    if (opened) return true;
     if (console.messageCount() == before) reportUnopenable(path);
     if (!archive.problem().empty()) console.error(path + ": " + archive.problem());
     return false;
+}
+
+bool reportUnmatched(const std::vector<std::string>& unmatched, Console& console)
+{
+    for (const std::string& operand : unmatched) console.error("no entry matches: " + operand);
+    return unmatched.empty();
 }
 
 void reportOutputError(int error) { showSystemError(error, "standard output"); }

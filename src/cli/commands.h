@@ -26,6 +26,17 @@ struct PackOptions {
     std::int32_t priority = kDropPresets.priority;
     bool log = false;
     bool quiet = false;
+    bool verbose = false;
+    bool dryRun = false;
+    bool force = false;
+    std::vector<std::string> excludes;
+    std::string like;         // archive whose header texts and priority are taken
+    std::string changedFrom;  // archive whose unchanged files are left out
+    // Which of author, description, copyright and priority were given on the command line:
+    // those win over --like.
+    struct Given {
+        bool author = false, description = false, copyright = false, priority = false;
+    } textsGiven;
 };
 
 struct InfoOptions {
@@ -35,8 +46,11 @@ struct InfoOptions {
 
 struct ListOptions {
     std::string archive;
+    std::vector<std::string> names;  // empty: every entry
     bool longFormat = false;
     bool json = false;
+    bool slash = false;  // '/' between folders instead of '\\'
+    bool null = false;   // each name ended by a NUL byte instead of a line break
 };
 
 struct ExtractOptions {
@@ -44,15 +58,22 @@ struct ExtractOptions {
     std::string directory = ".";
     std::vector<std::string> names;  // empty: every entry
     bool quiet = false;
+    bool lowercase = false;  // folders and files created with lower-case names
 };
 
 struct CatOptions {
     std::string archive;
-    std::string name;
+    std::vector<std::string> names;
 };
 
 struct VerifyOptions {
-    std::string archive;
+    std::vector<std::string> archives;
+};
+
+struct DiffOptions {
+    std::string first;
+    std::string second;
+    bool json = false;
 };
 
 bool runPack(const PackOptions& options, Console& console);
@@ -61,11 +82,17 @@ bool runList(const ListOptions& options, Console& console);
 bool runExtract(const ExtractOptions& options, Console& console);
 bool runCat(const CatOptions& options, Console& console);
 bool runVerify(const VerifyOptions& options, Console& console);
+// 0 when both archives hold the same entries with the same bytes and times, 1 when they
+// differ, 2 when either could not be read.
+int runDiff(const DiffOptions& options, Console& console);
 
 // Opens path and, when asked, reads its directory. On failure says why: the engine's message
 // where it gives one, the system's text when the file cannot be opened at all, and the reader's
 // reason for refusing a damaged archive.
 bool openArchive(PodArchive& archive, const std::string& path, bool readDirectory, Console& console);
+
+// Reports each operand that chose no entry: true when there is none.
+bool reportUnmatched(const std::vector<std::string>& unmatched, Console& console);
 
 // Reports a failed write to standard output (a full disk behind a redirection).
 void reportOutputError(int error);

@@ -23,6 +23,13 @@ public:
 
     // Messages shown so far: any of them means the operation did not do everything asked.
     int messageCount() const { return messageCount_; }
+    // The string-table id of the last message shown, 0 when it was no string-table message.
+    int lastStringId() const { return lastStringId_; }
+    // The last message shown, as composed.
+    const std::string& lastMessage() const { return lastMessage_; }
+
+    // While set, string-table messages (which name no file) start with "subject: ".
+    void setSubject(std::string subject) { subject_ = std::move(subject); }
 
     // The status line on a terminal: drawn over itself, cleared before any message.
     void drawStatus(std::string_view line);
@@ -32,6 +39,9 @@ private:
     void print(std::string_view text);
 
     int messageCount_ = 0;
+    int lastStringId_ = 0;
+    std::string lastMessage_;
+    std::string subject_;
     bool statusShown_ = false;
 };
 

@@ -1,60 +1,58 @@
 #include "cli/entrymatch.h"
 
-#include <algorithm>
-
-#include "platform/codepage.h"
+#include "archive/namepattern.h"
 
 namespace quillomar::cli {
 
 namespace {
 
-// Upper-cased in the code page, every '/' turned into the stored separator '\'.
-std::string comparisonKey(std::string_view bytes)
+enum class Rule { WholeName, EntryOrFolder, Literal };
+
+bool chooses(const NamePattern& pattern, Rule rule, const NameKey& key)
 {
-    std::string key = archiveCodePage().upper(bytes);
-    std::replace(key.begin(), key.end(), '/', '\\');
-    return key;
+    switch (rule) {
+    case Rule::WholeName: return pattern.matches(key);
+    case Rule::EntryOrFolder: return pattern.matchesEntryOrFolder(key);
+    case Rule::Literal: return pattern.equalsEntryOrFolder(key);
+    }
+    return false;
 }
 
 }  // namespace
 
-EntryMatcher::EntryMatcher(const std::vector<ArchiveEntry>& entries)
+EntrySelection selectEntries(const std::vector<ArchiveEntry>& entries, const std::vector<std::string>& operands)
 {
-    keys_.reserve(entries.size());
-    for (const ArchiveEntry& entry : entries) keys_.push_back(comparisonKey(entry.name));
-    byKey_.reserve(keys_.size());
-    for (std::size_t i = 0; i < keys_.size(); ++i) byKey_[keys_[i]].push_back(i);
-}
+    std::vector<NameKey> keys;
+    keys.reserve(entries.size());
+    for (const ArchiveEntry& entry : entries) keys.push_back(nameKeyOfStored(entry.name));
 
-std::optional<std::string> EntryMatcher::keyOfTypedName(std::string_view name)
-{
-    std::optional<std::string> bytes = archiveCodePage().fromUtf8(name);
-    if (!bytes) return std::nullopt;
-    return comparisonKey(*bytes);
-}
-
-std::vector<std::size_t> EntryMatcher::exact(std::string_view name) const
-{
-    const std::optional<std::string> key = keyOfTypedName(name);
-    if (!key) return {};
-    const auto found = byKey_.find(*key);
-    return found == byKey_.end() ? std::vector<std::size_t>{} : found->second;
-}
-
-std::vector<std::size_t> EntryMatcher::entryOrFolder(std::string_view name) const
-{
-    std::optional<std::string> key = keyOfTypedName(name);
-    if (!key || key->empty()) return {};
-    if (key->back() != '\\') {
-        const auto found = byKey_.find(*key);
-        if (found != byKey_.end()) return found->second;
-        key->push_back('\\');
+    EntrySelection selection;
+    std::vector<bool> chosen(entries.size(), false);
+    for (const std::string& operand : operands) {
+        const NamePattern pattern(operand);
+        // The first rule that chooses anything decides for this operand.
+        std::vector<Rule> rules;
+        if (pattern.hasWildcards()) {
+            rules = {Rule::Literal, Rule::EntryOrFolder};
+        } else {
+            rules = {Rule::WholeName, Rule::EntryOrFolder};
+        }
+        bool found = false;
+        for (const Rule rule : rules) {
+            for (std::size_t i = 0; i < keys.size(); ++i) {
+                if (chooses(pattern, rule, keys[i])) {
+                    chosen[i] = true;
+                    found = true;
+                }
+            }
+            if (found) break;
+        }
+        if (!found) selection.unmatched.push_back(operand);
     }
-    std::vector<std::size_t> below;
-    for (std::size_t i = 0; i < keys_.size(); ++i) {
-        if (keys_[i].size() > key->size() && keys_[i].starts_with(*key)) below.push_back(i);
+    for (std::size_t i = 0; i < chosen.size(); ++i) {
+        if (chosen[i]) selection.indices.push_back(i);
     }
-    return below;
+    return selection;
 }
 
 }  // namespace quillomar::cli

@@ -46,36 +46,26 @@ bool runExtract(const ExtractOptions& options, Console& console)
     PodArchive archive;
     if (!openArchive(archive, options.archive, true, console)) return false;
 
-    // Every name is looked up before anything is written; one that matches nothing is reported,
-    // and the others are still extracted.
-    bool everyNameFound = true;
-    std::vector<std::size_t> indices;
-    if (!options.names.empty()) {
-        const EntryMatcher matcher(archive.entries());
-        std::vector<bool> chosen(archive.entries().size(), false);
-        for (const std::string& name : options.names) {
-            const std::vector<std::size_t> found = matcher.entryOrFolder(name);
-            if (found.empty()) {
-                showSystemError(ENOENT, name);
-                everyNameFound = false;
-            }
-            for (const std::size_t index : found) chosen[index] = true;
-        }
-        for (std::size_t i = 0; i < chosen.size(); ++i) {
-            if (chosen[i]) indices.push_back(i);
-        }
-        if (indices.empty()) return false;
+    // Every operand is looked up before anything is written; one that chooses nothing is
+    // reported once the others are extracted.
+    EntrySelection selection;
+    if (options.names.empty()) {
+        selection.indices.resize(archive.entries().size());
+        for (std::size_t i = 0; i < selection.indices.size(); ++i) selection.indices[i] = i;
+    } else {
+        selection = selectEntries(archive.entries(), options.names);
     }
 
-    if (!prepareDestination(options.directory)) return false;
-
-    std::optional<TerminalProgress> bar;
-    if (!options.quiet && stderrIsTerminal()) bar.emplace(console, "Extracting");
-    const int result = options.names.empty()
-                           ? archive.extractAll(options.directory, bar ? &*bar : nullptr)
-                           : archive.extractSelected(options.directory, indices, bar ? &*bar : nullptr);
-    if (bar) bar->finish();
-    return result == 1 && everyNameFound;
+    bool extracted = true;
+    if (!selection.indices.empty() || options.names.empty()) {
+        if (!prepareDestination(options.directory)) return false;
+        std::optional<TerminalProgress> bar;
+        if (!options.quiet && stderrIsTerminal()) bar.emplace(console, "Extracting");
+        const ExtractedNames names = options.lowercase ? ExtractedNames::LowerCase : ExtractedNames::AsStored;
+        extracted = archive.extractSelected(options.directory, selection.indices, bar ? &*bar : nullptr, names) == 1;
+        if (bar) bar->finish();
+    }
+    return reportUnmatched(selection.unmatched, console) && extracted;
 }
 
 bool runCat(const CatOptions& options, Console& console)
@@ -83,34 +73,33 @@ bool runCat(const CatOptions& options, Console& console)
     PodArchive archive;
     if (!openArchive(archive, options.archive, true, console)) return false;
 
-    const std::vector<std::size_t> found = EntryMatcher(archive.entries()).exact(options.name);
-    if (found.empty()) {
-        showSystemError(ENOENT, options.name);
-        return false;
+    const EntrySelection selection = selectEntries(archive.entries(), options.names);
+    std::vector<std::byte> buffer;
+    for (const std::size_t index : selection.indices) {
+        const ArchiveEntry& entry = archive.entries()[index];
+        const std::uint64_t size = static_cast<std::uint32_t>(entry.size);
+        buffer.resize(static_cast<std::size_t>(std::min<std::uint64_t>(std::max<std::uint64_t>(size, buffer.size()),
+                                                                        kCatChunkSize)));
+        for (std::uint64_t from = 0; from < size;) {
+            const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(size - from, buffer.size()));
+            const std::int64_t got = archive.readEntryData(entry, from, std::span(buffer.data(), want));
+            if (got < 0) {
+                showSystemError(options.archive);
+                return false;
+            }
+            if (got == 0) {
+                // The file ended inside the entry: it shrank since its directory was checked.
+                showStringMessage(kMsgDamagedArchive);
+                return false;
+            }
+            if (!writeAllTo(STDOUT_FILENO, std::span<const std::byte>(buffer.data(), static_cast<std::size_t>(got)))) {
+                reportOutputError(errno);
+                return false;
+            }
+            from += static_cast<std::uint64_t>(got);
+        }
     }
-    const ArchiveEntry& entry = archive.entries()[found.front()];
-
-    const std::uint64_t size = static_cast<std::uint32_t>(entry.size);
-    std::vector<std::byte> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(size, kCatChunkSize)));
-    for (std::uint64_t from = 0; from < size;) {
-        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(size - from, buffer.size()));
-        const std::int64_t got = archive.readEntryData(entry, from, std::span(buffer.data(), want));
-        if (got < 0) {
-            showSystemError(options.archive);
-            return false;
-        }
-        if (got == 0) {
-            // The file ended inside the entry: it shrank since its directory was checked.
-            showStringMessage(kMsgDamagedArchive);
-            return false;
-        }
-        if (!writeAllTo(STDOUT_FILENO, std::span<const std::byte>(buffer.data(), static_cast<std::size_t>(got)))) {
-            reportOutputError(errno);
-            return false;
-        }
-        from += static_cast<std::uint64_t>(got);
-    }
-    return true;
+    return reportUnmatched(selection.unmatched, console);
 }
 
 }  // namespace quillomar::cli

@@ -8,8 +8,10 @@
 #include <nlohmann/json.hpp>
 
 #include "archive/podarchive.h"
+#include "archive/extractcheck.h"
 #include "archive/storedname.h"
 #include "cli/commands.h"
+#include "cli/entrymatch.h"
 #include "cli/output.h"
 #include "platform/filetime.h"
 #include "platform/messages.h"
@@ -119,14 +121,31 @@ bool runList(const ListOptions& options, Console& console)
     if (!openArchive(archive, options.archive, true, console)) return false;
 
     const std::vector<ArchiveEntry>& entries = archive.entries();
-    OutputBuffer out(STDOUT_FILENO);
+    std::vector<std::size_t> chosen;
+    std::vector<std::string> unmatched;
+    const bool everything = options.names.empty();
+    if (!everything) {
+        EntrySelection selection = selectEntries(entries, options.names);
+        chosen = std::move(selection.indices);
+        unmatched = std::move(selection.unmatched);
+    }
+    const std::size_t count = everything ? entries.size() : chosen.size();
+    auto entryAt = [&](std::size_t i) -> const ArchiveEntry& { return entries[everything ? i : chosen[i]]; };
+    // A stored name as the user asked to see it: '\' between folders, or '/'.
+    auto nameOf = [&](const ArchiveEntry& entry) {
+        std::string name = storedNameToUtf8(entry.name);
+        if (options.slash) std::replace(name.begin(), name.end(), '\\', '/');
+        return name;
+    };
 
+    OutputBuffer out(STDOUT_FILENO);
+    bool written = true;
     if (options.json) {
-        out.append(entries.empty() ? "[" : "[\n");
-        for (std::size_t i = 0; i < entries.size(); ++i) {
-            const ArchiveEntry& entry = entries[i];
+        out.append(count == 0 ? "[" : "[\n");
+        for (std::size_t i = 0; i < count && written; ++i) {
+            const ArchiveEntry& entry = entryAt(i);
             out.append("  {\"name\": ");
-            out.append(jsonText(storedNameToUtf8(entry.name)));
+            out.append(jsonText(nameOf(entry)));
             out.append(", \"size\": ");
             out.appendNumber(static_cast<std::uint32_t>(entry.size));
             out.append(", \"offset\": ");
@@ -139,59 +158,85 @@ bool runList(const ListOptions& options, Console& console)
                 appendTime(out, entry.time, 'T');
                 out.append("Z\"");
             }
-            out.append(i + 1 < entries.size() ? "},\n" : "}\n");
-            if (!out.flushIfFull()) {
-                reportOutputError(errno);
-                return false;
-            }
+            out.append(i + 1 < count ? "},\n" : "}\n");
+            written = out.flushIfFull();
         }
         out.append("]\n");
-        return finishOutput(out);
-    }
-
-    for (const ArchiveEntry& entry : entries) {
-        if (options.longFormat) {
-            out.appendNumber(static_cast<std::uint32_t>(entry.size), 10);
-            out.append("  ");
-            if (entry.time == kNoEntryTime) {
-                out.append("-                  ");
-            } else {
-                appendTime(out, entry.time, ' ');
+    } else {
+        const char end = options.null ? '\0' : '\n';
+        for (std::size_t i = 0; i < count && written; ++i) {
+            const ArchiveEntry& entry = entryAt(i);
+            if (options.longFormat) {
+                out.appendNumber(static_cast<std::uint32_t>(entry.size), 10);
+                out.append("  ");
+                if (entry.time == kNoEntryTime) {
+                    out.append("-                  ");
+                } else {
+                    appendTime(out, entry.time, ' ');
+                }
+                out.append("  ");
             }
-            out.append("  ");
-        }
-        appendStoredName(out, entry.name);
-        out.append('\n');
-        if (!out.flushIfFull()) {
-            reportOutputError(errno);
-            return false;
+            if (options.slash) {
+                out.append(nameOf(entry));
+            } else {
+                appendStoredName(out, entry.name);
+            }
+            out.append(end);
+            written = out.flushIfFull();
         }
     }
-    return finishOutput(out);
+    if (!written || !finishOutput(out)) {
+        if (!written) reportOutputError(errno);
+        return false;
+    }
+    return reportUnmatched(unmatched, console);
+}
+
+// The verdict on an archive that could not be read, from what the reader reported.
+std::string unreadableVerdict(const PodArchive& archive, const Console& console)
+{
+    if (console.lastStringId() == kMsgNotAnArchive) return "not a POD3 or POD2 file";
+    if (!archive.problem().empty()) return "damaged: " + archive.problem();
+    if (console.lastStringId() == kMsgDamagedArchive) return "damaged";
+    if (console.lastStringId() == kMsgOutOfMemory) return "out of memory";
+    const std::string& message = console.lastMessage();
+    return "cannot be read: " + message.substr(0, message.find('\n'));
 }
 
 bool runVerify(const VerifyOptions& options, Console& console)
 {
-    PodArchive archive;
-    if (!openArchive(archive, options.archive, true, console)) return false;
-
-    // The structure is sound; a name that extraction would refuse is still a fault of the archive.
-    int unsafe = 0;
-    for (const ArchiveEntry& entry : archive.entries()) {
-        if (!safeRelativePath(entry.name)) {
-            showSystemError(EACCES, storedNameForMessage(entry.name));
-            ++unsafe;
+    std::size_t failed = 0;
+    for (const std::string& path : options.archives) {
+        OutputBuffer out(STDOUT_FILENO);
+        PodArchive archive;
+        if (!openArchive(archive, path, true, console)) {
+            out.append(path + ": " + unreadableVerdict(archive, console) + "\n");
+            ++failed;
+            if (!finishOutput(out)) return false;
+            continue;
         }
-    }
-    if (unsafe > 0) {
-        console.error(options.archive + ": " + std::to_string(unsafe) + " entries have names that cannot be extracted");
-        return false;
-    }
 
-    std::printf("OK: POD%d, %zu entries, %llu bytes of data, %llu bytes in all\n", static_cast<int>(archive.version()),
-                archive.entries().size(), static_cast<unsigned long long>(dataBytes(archive)),
-                static_cast<unsigned long long>(archive.fileBytes()));
-    return true;
+        // The structure is sound; an entry that extraction would fail on is still a fault.
+        const std::vector<ExtractionProblem> problems = findExtractionProblems(archive.entries());
+        if (!problems.empty()) {
+            for (const ExtractionProblem& problem : problems) {
+                out.append(path + ": " + describeExtractionProblem(problem, archive.entries()) + "\n");
+            }
+            out.append(path + ": " + std::to_string(problems.size()) +
+                       (problems.size() == 1 ? " entry" : " entries") + " cannot be extracted here\n");
+            ++failed;
+        } else {
+            out.append(path + ": OK, POD" + std::to_string(static_cast<int>(archive.version())) + ", " +
+                       std::to_string(archive.entries().size()) + " entries, " + std::to_string(dataBytes(archive)) +
+                       " bytes of data, " + std::to_string(archive.fileBytes()) + " bytes in all\n");
+        }
+        if (!finishOutput(out)) return false;
+    }
+    if (failed > 0) {
+        console.error(std::to_string(failed) + " of " + std::to_string(options.archives.size()) +
+                      (options.archives.size() == 1 ? " archive" : " archives") + " failed verification");
+    }
+    return failed == 0;
 }
 
 }  // namespace quillomar::cli

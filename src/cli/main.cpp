@@ -27,6 +27,13 @@
 #include "platform/syserror.h"
 #include "platform/termination.h"
 
+// The pattern rules, shown by every verb that takes names.
+#define PATTERN_HELP                                                                         \
+    "A NAME is a stored name, a folder (every entry below it) or a pattern: '*' any run of\n" \
+    "characters within a name, '?' one character, '[...]' one of a set, '**' any number of\n" \
+    "folders. Case is ignored; '/' or '\\' separates folders. A NAME that matches nothing is\n"  \
+    "reported and makes the exit status 1.\n"
+
 namespace {
 
 using namespace quillomar;
@@ -35,6 +42,8 @@ using namespace quillomar::cli;
 constexpr int kExitSuccess = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
+
+constexpr const char* kVerbs[] = {"pack", "info", "list", "extract", "cat", "verify", "diff", "help"};
 
 std::string versionText()
 {
@@ -62,7 +71,7 @@ std::string unknownVerb(int argc, char** argv)
             continue;
         }
         if (argument.starts_with("-")) continue;
-        for (const char* verb : {"pack", "info", "list", "extract", "cat", "verify"}) {
+        for (const char* verb : kVerbs) {
             if (argument == verb) return {};
         }
         return argument;
@@ -140,19 +149,42 @@ int main(int argc, char** argv)
         ->type_name("ARCHIVE");
     packVerb->add_option("--name", pack.name, "Name of the archive and of the log, without extension")
         ->capture_default_str();
-    packVerb->add_option("--author", pack.author, "Author text of the header")->capture_default_str();
-    packVerb->add_option("--description", pack.description, "Description text of the header")
-        ->capture_default_str();
-    packVerb->add_option("--copyright", pack.copyright, "Copyright text of the header")->capture_default_str();
-    packVerb->add_option("--priority", pack.priority, "Priority number of the header")->capture_default_str();
+    const CLI::Option* authorOption =
+        packVerb->add_option("--author", pack.author, "Author text of the header")->capture_default_str();
+    const CLI::Option* descriptionOption =
+        packVerb->add_option("--description", pack.description, "Description text of the header")
+            ->capture_default_str();
+    const CLI::Option* copyrightOption =
+        packVerb->add_option("--copyright", pack.copyright, "Copyright text of the header")->capture_default_str();
+    const CLI::Option* priorityOption =
+        packVerb->add_option("--priority", pack.priority, "Priority number of the header")->capture_default_str();
+    packVerb->add_option("--like", pack.like, "Take description, author, copyright and priority from this archive")
+        ->type_name("OLD.pod");
+    packVerb->add_option("--exclude", pack.excludes,
+                         "Leave out files and folders matching PATTERN (repeatable; a pattern without '/'\n"
+                         "matches a name at any depth)")
+        ->type_name("PATTERN")
+        ->expected(1)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    packVerb->add_option("--changed-from", pack.changedFrom,
+                         "Pack only the files that BASE.pod lacks or holds with other bytes")
+        ->type_name("BASE.pod");
+    packVerb->add_flag("--dry-run", pack.dryRun, "Scan and check everything, report every problem, write nothing");
+    packVerb->add_flag("--force", pack.force, "Replace an existing archive, once the new one is complete");
     packVerb->add_flag("--log", pack.log, "Also write the list of the folder's files to FOLDER/NAME.txt");
+    packVerb->add_flag("-v,--verbose", pack.verbose, "List every file taken");
     packVerb->add_flag("-q,--quiet", pack.quiet, "No progress bar and no summary");
     packVerb->footer(
-        "An existing archive is never replaced. Header texts are stored as at most 79 bytes.\n"
+        "Without --force an existing file is never replaced. Header texts are stored as at most\n"
+        "79 bytes. Before anything is written every file is checked: a name the code page cannot\n"
+        "hold, a name over 259 bytes, a '\\' in a name, two files or a file and a folder that would\n"
+        "have one stored name, an archive over 2 GiB - 1 bytes; each problem is reported.\n"
         "Examples:\n"
         "  quillomar-cli pack ~/mods/plane\n"
         "      writes ~/mods/plane/my_pod_name.pod\n"
-        "  quillomar-cli pack ~/mods/plane -o plane.pod --author 'Jo' --priority 1200 --log");
+        "  quillomar-cli pack ~/mods/plane -o plane.pod --author 'Jo' --priority 1200 --log\n"
+        "  quillomar-cli pack ~/mods/plane -o plane.pod --exclude .git --exclude '*.psd' --dry-run\n"
+        "  quillomar-cli pack ~/edited -o patch.pod --changed-from game.pod --like game.pod -v");
 
     InfoOptions info;
     CLI::App* infoVerb = app.add_subcommand("info", "Show the header of an archive and its total size");
@@ -168,47 +200,74 @@ int main(int argc, char** argv)
     ListOptions list;
     CLI::App* listVerb = app.add_subcommand("list", "List the entries of an archive in directory order");
     listVerb->add_option("ARCHIVE", list.archive, "Archive to read")->required();
+    listVerb->add_option("NAME", list.names, "Entries, folders or patterns to list (default: all)");
     listVerb->add_flag("-l,--long", list.longFormat, "Also show each entry's size and date (UTC)");
     listVerb->add_flag("--json", list.json, "Print a JSON array of {name, size, offset, time}");
+    listVerb->add_flag("--slash", list.slash, "Show '/' between folders instead of '\\'");
+    listVerb->add_flag("-0,--null", list.null, "End each name with a NUL byte instead of a line break (for xargs -0)");
     listVerb->footer(
-        "Names are shown as stored, with '\\' between folders.\n"
+        "Names are shown as stored, with '\\' between folders unless --slash is given.\n" PATTERN_HELP
         "Examples:\n"
         "  quillomar-cli list plane.pod\n"
         "  quillomar-cli list -l plane.pod | sort -n\n"
-        "  quillomar-cli list --json plane.pod");
+        "  quillomar-cli list plane.pod 'art/**/*.pbm'\n"
+        "  quillomar-cli list --slash -0 plane.pod | xargs -0 -n1 echo");
 
     ExtractOptions extract;
-    CLI::App* extractVerb = app.add_subcommand("extract", "Extract all entries, or the named ones, into a folder");
+    CLI::App* extractVerb = app.add_subcommand("extract", "Extract all entries, or the chosen ones, into a folder");
     extractVerb->add_option("ARCHIVE", extract.archive, "Archive to read")->required();
-    extractVerb->add_option("NAME", extract.names, "Entries or folders to extract (default: all)");
+    extractVerb->add_option("NAME", extract.names, "Entries, folders or patterns to extract (default: all)");
     extractVerb->add_option("-C,--directory", extract.directory, "Destination folder, created when missing")
         ->type_name("DIR")
         ->capture_default_str();
+    extractVerb->add_flag("--lowercase", extract.lowercase, "Give the folders and files lower-case names");
     extractVerb->add_flag("-q,--quiet", extract.quiet, "No progress bar");
     extractVerb->footer(
-        "Names match in any letter case, with '/' or '\\' between folders; a folder's name\n"
-        "extracts everything below it. Existing files are replaced; entries keep their dates.\n"
+        "Existing files are replaced; entries keep their dates.\n" PATTERN_HELP
         "Examples:\n"
         "  quillomar-cli extract plane.pod -C out\n"
-        "  quillomar-cli extract plane.pod -C out art/planes/f1.pbm sounds");
+        "  quillomar-cli extract plane.pod -C out art/planes/f1.pbm sounds '*.txt'\n"
+        "  quillomar-cli extract plane.pod -C src --lowercase");
 
     CatOptions cat;
-    CLI::App* catVerb = app.add_subcommand("cat", "Write one entry's bytes to standard output");
+    CLI::App* catVerb = app.add_subcommand("cat", "Write entries' bytes to standard output");
     catVerb->add_option("ARCHIVE", cat.archive, "Archive to read")->required();
-    catVerb->add_option("NAME", cat.name, "Entry to write")->required();
-    catVerb->footer(
+    catVerb->add_option("NAME", cat.names, "Entries, folders or patterns to write, in directory order")->required();
+    catVerb->footer(PATTERN_HELP
         "Examples:\n"
         "  quillomar-cli cat plane.pod readme.txt\n"
         "  quillomar-cli cat plane.pod 'art\\planes\\f1.pbm' > f1.pbm");
 
     VerifyOptions verify;
-    CLI::App* verifyVerb = app.add_subcommand("verify", "Check that an archive is complete and consistent");
-    verifyVerb->add_option("ARCHIVE", verify.archive, "Archive to check")->required();
+    CLI::App* verifyVerb = app.add_subcommand("verify", "Check that archives are complete and can be extracted");
+    verifyVerb->add_option("ARCHIVE", verify.archives, "Archives to check")->required();
     verifyVerb->footer(
-        "Checks the header, the directory, the name table and every entry's data range\n"
-        "against the file, and that every name can be extracted. Prints OK, or what is wrong.\n"
-        "Example:\n"
-        "  quillomar-cli verify plane.pod && echo fine");
+        "Checks the header, the directory, the name table and every entry's data range against\n"
+        "the file, and that every entry can be extracted here (safe names, no name both a file\n"
+        "and a folder, no two entries on one path, no component over 255 bytes). Prints one line\n"
+        "per archive, starting with its path: OK, or what is wrong.\n"
+        "Examples:\n"
+        "  quillomar-cli verify plane.pod && echo fine\n"
+        "  quillomar-cli verify ~/game/*.pod");
+
+    DiffOptions diff;
+    CLI::App* diffVerb = app.add_subcommand("diff", "Compare two archives entry by entry");
+    diffVerb->add_option("A", diff.first, "First archive")->required();
+    diffVerb->add_option("B", diff.second, "Second archive")->required();
+    diffVerb->add_flag("--json", diff.json, "Print one JSON object {header, entries}");
+    diffVerb->footer(
+        "Header fields that differ come first, then one line per entry (names compared in any case):\n"
+        "  + NAME  only in B      - NAME  only in A\n"
+        "  M NAME  other bytes    T NAME  same bytes, other time\n"
+        "Exit status: 0 same entries with the same bytes and times, 1 they differ, 2 trouble.\n"
+        "Examples:\n"
+        "  quillomar-cli diff old.pod new.pod\n"
+        "  quillomar-cli diff --json old.pod new.pod");
+
+    std::string helpTopic;
+    CLI::App* helpVerb = app.add_subcommand("help", "Show the help of the tool or of one verb");
+    helpVerb->add_option("VERB", helpTopic, "Verb to explain");
+    helpVerb->footer("Example:\n  quillomar-cli help extract");
 
     try {
         app.parse(argc, argv);
@@ -223,9 +282,25 @@ int main(int argc, char** argv)
         if (!verbs.empty()) return usageError(e.what(), verbs.front()->get_name());
         const std::string unknown = unknownVerb(argc, argv);
         if (!unknown.empty())
-            return usageError("unknown verb '" + unknown + "' (pack, info, list, extract, cat, verify)");
+            return usageError("unknown verb '" + unknown + "' (pack, info, list, extract, cat, verify, diff, help)");
         return usageError(e.what());
     }
+
+    if (helpVerb->parsed()) {
+        if (helpTopic.empty()) {
+            std::cout << app.get_formatter()->make_help(&app, app.get_name(), CLI::AppFormatMode::Normal);
+            return kExitSuccess;
+        }
+        for (const CLI::App* verb : {packVerb, infoVerb, listVerb, extractVerb, catVerb, verifyVerb, diffVerb, helpVerb}) {
+            if (verb->get_name() == helpTopic) {
+                std::cout << verb->help(app.get_name());
+                return kExitSuccess;
+            }
+        }
+        return usageError("unknown verb '" + helpTopic + "' (pack, info, list, extract, cat, verify, diff, help)");
+    }
+    pack.textsGiven = {authorOption->count() > 0, descriptionOption->count() > 0, copyrightOption->count() > 0,
+                       priorityOption->count() > 0};
 
     std::string problem;
     if (!chooseCodePage(codePageOption, codePageNumber, problem)) return usageError(problem);
@@ -246,6 +321,11 @@ int main(int argc, char** argv)
         done = runCat(cat, console);
     } else if (verifyVerb->parsed()) {
         done = runVerify(verify, console);
+    } else if (diffVerb->parsed()) {
+        const int status = runDiff(diff, console);
+        setMessageSink(nullptr);
+        if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) return kExitUsage;
+        return status;
     }
     // What went through stdio (summaries, verify's verdict) must have reached its destination too.
     if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) reportOutputError(errno);

@@ -58,11 +58,11 @@ std::optional<CodePage> CodePage::load(int number) {
 
     for (int byte = 0; byte < 256; ++byte) {
         auto self = static_cast<unsigned char>(byte);
-        page.upper_[self] = self;
-        char32_t upperCp = static_cast<char32_t>(u_toupper(static_cast<UChar32>(page.toUnicode_[self])));
-        auto it = std::lower_bound(page.fromUnicode_.begin(), page.fromUnicode_.end(),
-                                   std::pair<char32_t, unsigned char>{upperCp, 0});
-        if (it != page.fromUnicode_.end() && it->first == upperCp) page.upper_[self] = it->second;
+        const auto character = static_cast<UChar32>(page.toUnicode_[self]);
+        const std::optional<char> upper = page.byteOf(static_cast<char32_t>(u_toupper(character)));
+        const std::optional<char> lower = page.byteOf(static_cast<char32_t>(u_tolower(character)));
+        page.upper_[self] = upper ? static_cast<unsigned char>(*upper) : self;
+        page.lower_[self] = lower ? static_cast<unsigned char>(*lower) : self;
     }
     return page;
 }
@@ -107,6 +107,19 @@ std::string CodePage::upper(std::string_view bytes) const {
     std::string out(bytes);
     for (char& c : out) c = upper(c);
     return out;
+}
+
+std::string CodePage::lower(std::string_view bytes) const {
+    std::string out(bytes);
+    for (char& c : out) c = lower(c);
+    return out;
+}
+
+std::optional<char> CodePage::byteOf(char32_t character) const {
+    auto it = std::lower_bound(fromUnicode_.begin(), fromUnicode_.end(),
+                               std::pair<char32_t, unsigned char>{character, 0});
+    if (it == fromUnicode_.end() || it->first != character) return std::nullopt;
+    return static_cast<char>(it->second);
 }
 
 namespace {

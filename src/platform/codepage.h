@@ -28,6 +28,15 @@ public:
     // character exists in the code page (e -> E, e-acute -> E-acute, y-diaeresis -> Y-diaeresis), else kept.
     char upper(char byte) const { return static_cast<char>(upper_[static_cast<unsigned char>(byte)]); }
     std::string upper(std::string_view bytes) const;
+    // Lower-casing the same way: a byte's character lower-cased when the result exists in the
+    // code page (E-acute -> e-acute), else kept.
+    char lower(char byte) const { return static_cast<char>(lower_[static_cast<unsigned char>(byte)]); }
+    std::string lower(std::string_view bytes) const;
+
+    // The character a byte stands for.
+    char32_t toUnicode(char byte) const { return toUnicode_[static_cast<unsigned char>(byte)]; }
+    // The byte standing for a character; nullopt when the code page lacks it.
+    std::optional<char> byteOf(char32_t character) const;
 
 private:
     CodePage() = default;
@@ -35,6 +44,7 @@ private:
     int number_ = 0;
     std::array<char32_t, 256> toUnicode_{};
     std::array<unsigned char, 256> upper_{};
+    std::array<unsigned char, 256> lower_{};
     std::vector<std::pair<char32_t, unsigned char>> fromUnicode_;  // sorted by code point
 };
 

@@ -1,0 +1,186 @@
+// diff: two archives compared header field by header field, then entry by entry under their
+// names upper-cased in the code page (the case a writer stores them in does not matter).
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <optional>
+
+#include "archive/podarchive.h"
+#include "archive/storedname.h"
+#include "cli/commands.h"
+#include "cli/output.h"
+#include "platform/codepage.h"
+#include "platform/messages.h"
+
+namespace quillomar::cli {
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+constexpr int kSame = 0;
+constexpr int kDifferent = 1;
+constexpr int kTrouble = 2;
+constexpr std::size_t kCompareChunk = std::size_t{256} << 10;
+
+struct HeaderField {
+    std::string field;
+    Json a;
+    Json b;
+};
+
+struct EntryChange {
+    char change;  // '+', '-', 'M' or 'T'
+    std::string name;
+};
+
+std::vector<HeaderField> headerDifferences(const PodArchive& a, const PodArchive& b)
+{
+    auto pod3Text = [](const PodArchive& archive, std::string text) {
+        return archive.version() == ArchiveVersion::Pod3 ? Json(std::move(text)) : Json(nullptr);
+    };
+    auto priority = [](const PodArchive& archive) {
+        return archive.version() == ArchiveVersion::Pod3 ? Json(archive.header().priority) : Json(nullptr);
+    };
+    const HeaderField fields[] = {
+        {"version", static_cast<int>(a.version()), static_cast<int>(b.version())},
+        {"description", a.description(), b.description()},
+        {"author", pod3Text(a, a.author()), pod3Text(b, b.author())},
+        {"copyright", pod3Text(a, a.copyright()), pod3Text(b, b.copyright())},
+        {"priority", priority(a), priority(b)},
+    };
+    std::vector<HeaderField> differing;
+    for (const HeaderField& field : fields) {
+        if (field.a != field.b) differing.push_back(field);
+    }
+    return differing;
+}
+
+// Same bytes in both entries (of equal size): true or false, nullopt after reporting a read failure.
+std::optional<bool> sameBytes(const PodArchive& a, const ArchiveEntry& x, const PodArchive& b, const ArchiveEntry& y)
+{
+    const std::uint64_t size = static_cast<std::uint32_t>(x.size);
+    std::vector<std::byte> left(static_cast<std::size_t>(std::min<std::uint64_t>(size, kCompareChunk)));
+    std::vector<std::byte> right(left.size());
+    for (std::uint64_t from = 0; from < size;) {
+        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(size - from, left.size()));
+        const std::int64_t gotLeft = a.readEntryData(x, from, std::span(left.data(), want));
+        if (gotLeft < 0) {
+            showSystemError(a.path());
+            return std::nullopt;
+        }
+        const std::int64_t gotRight = b.readEntryData(y, from, std::span(right.data(), want));
+        if (gotRight < 0) {
+            showSystemError(b.path());
+            return std::nullopt;
+        }
+        if (gotLeft != static_cast<std::int64_t>(want) || gotRight != static_cast<std::int64_t>(want)) {
+            // A file ended inside an entry: it shrank since its directory was checked.
+            showSystemError(ENODATA, gotLeft != static_cast<std::int64_t>(want) ? a.path() : b.path());
+            return std::nullopt;
+        }
+        if (!std::equal(left.begin(), left.begin() + static_cast<std::ptrdiff_t>(want), right.begin())) return false;
+        from += want;
+    }
+    return true;
+}
+
+// Comparison key of each entry; of several entries with one key the last counts, as it is the
+// one extraction leaves in place.
+std::map<std::string, std::size_t> entriesByKey(const PodArchive& archive)
+{
+    std::map<std::string, std::size_t> byKey;
+    const CodePage& page = archiveCodePage();
+    for (std::size_t i = 0; i < archive.entries().size(); ++i) {
+        std::string key = page.upper(archive.entries()[i].name);
+        std::replace(key.begin(), key.end(), '/', '\\');
+        byKey[key] = i;
+    }
+    return byKey;
+}
+
+std::string headerValueText(const Json& value)
+{
+    if (value.is_null()) return "(none)";
+    return value.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+}  // namespace
+
+int runDiff(const DiffOptions& options, Console& console)
+{
+    PodArchive a;
+    PodArchive b;
+    if (!openArchive(a, options.first, true, console) || !openArchive(b, options.second, true, console)) {
+        return kTrouble;
+    }
+
+    const std::vector<HeaderField> header = headerDifferences(a, b);
+    const std::map<std::string, std::size_t> inA = entriesByKey(a);
+    const std::map<std::string, std::size_t> inB = entriesByKey(b);
+
+    std::vector<EntryChange> changes;
+    auto ia = inA.begin();
+    auto ib = inB.begin();
+    while (ia != inA.end() || ib != inB.end()) {
+        if (ib == inB.end() || (ia != inA.end() && ia->first < ib->first)) {
+            changes.push_back({'-', storedNameToUtf8(a.entries()[ia->second].name)});
+            ++ia;
+            continue;
+        }
+        if (ia == inA.end() || ib->first < ia->first) {
+            changes.push_back({'+', storedNameToUtf8(b.entries()[ib->second].name)});
+            ++ib;
+            continue;
+        }
+        const ArchiveEntry& x = a.entries()[ia->second];
+        const ArchiveEntry& y = b.entries()[ib->second];
+        bool bytesDiffer = x.size != y.size;
+        if (!bytesDiffer) {
+            const std::optional<bool> same = sameBytes(a, x, b, y);
+            if (!same) return kTrouble;
+            bytesDiffer = !*same;
+        }
+        if (bytesDiffer) {
+            changes.push_back({'M', storedNameToUtf8(y.name)});
+        } else if (x.time != y.time) {
+            changes.push_back({'T', storedNameToUtf8(y.name)});
+        }
+        ++ia;
+        ++ib;
+    }
+
+    OutputBuffer out(STDOUT_FILENO);
+    if (options.json) {
+        Json result = {{"header", Json::array()}, {"entries", Json::array()}, {"same", changes.empty()}};
+        for (const HeaderField& field : header) {
+            result["header"].push_back({{"field", field.field}, {"a", field.a}, {"b", field.b}});
+        }
+        for (const EntryChange& change : changes) {
+            result["entries"].push_back({{"change", std::string(1, change.change)}, {"name", change.name}});
+        }
+        out.append(result.dump(2, ' ', false, Json::error_handler_t::replace));
+        out.append('\n');
+    } else {
+        for (const HeaderField& field : header) {
+            out.append(field.field + ": " + headerValueText(field.a) + " -> " + headerValueText(field.b) + "\n");
+        }
+        for (const EntryChange& change : changes) {
+            out.append(change.change);
+            out.append(' ');
+            out.append(change.name);
+            out.append('\n');
+        }
+    }
+    if (!out.flush()) {
+        reportOutputError(errno);
+        return kTrouble;
+    }
+    return changes.empty() ? kSame : kDifferent;
+}
+
+}  // namespace quillomar::cli
