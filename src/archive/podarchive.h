@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "archive/entry.h"
+#include "archive/packcheck.h"
 #include "archive/podformat.h"
 #include "platform/fileio.h"
 #include "platform/progress.h"
@@ -58,6 +59,10 @@ public:
     // was written, 0 when no archive was left.
     int write(std::vector<SourceFile>& files, std::uint32_t bufferSize, std::int32_t prefixLength,
               ProgressSink* progress);
+    // Every reason write() would refuse files before creating the archive, without reporting
+    // any: header texts the code page cannot hold, then planPack's problems. write() reports
+    // the first; a caller that wants all of them reports them itself.
+    PackPlan checkWrite(const std::vector<SourceFile>& files, std::int32_t prefixLength) const;
 
     // Extracts every entry below root (an existing folder), with folders and times. Unsafe names
     // are refused and nothing is written outside root; no symbolic link inside root is followed.

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <unordered_set>
 
 #include "archive/podarchive.h"
 #include "archive/storedname.h"
@@ -25,20 +24,9 @@ namespace {
 constexpr std::uint64_t kGatherLimit = std::uint64_t{1} << 20;
 constexpr std::size_t kGatherSize = std::size_t{4} << 20;
 
-struct PlannedFile {
-    SourceFile* source;
-    std::string storedName;
-};
-
-// A text the code page cannot hold is refused by naming the field.
-bool convertHeaderText(const std::string& utf8, const char* field, HeaderText& out) {
-    std::optional<std::string> bytes = archiveCodePage().fromUtf8(utf8);
-    if (!bytes) {
-        showSystemError(EILSEQ, field);
-        return false;
-    }
-    out = makeHeaderText(*bytes);
-    return true;
+// A header text in the code page; checkWrite has refused one the code page cannot hold.
+void convertHeaderText(const std::string& utf8, HeaderText& out) {
+    out = makeHeaderText(archiveCodePage().fromUtf8(utf8).value_or(std::string()));
 }
 
 // Pending archive bytes, written in pieces of at most kGatherSize; the first bytes may be skipped
@@ -76,6 +64,18 @@ private:
 
 }  // namespace
 
+PackPlan PodArchive::checkWrite(const std::vector<SourceFile>& files, std::int32_t prefixLength) const {
+    PackPlan plan = planPack(files, prefixLength, path_);
+    std::vector<PackProblem> texts;
+    const std::pair<const std::string*, const char*> fields[] = {
+        {&description_, "description"}, {&author_, "author"}, {&copyright_, "copyright"}};
+    for (const auto& [text, field] : fields) {
+        if (!archiveCodePage().fromUtf8(*text)) texts.push_back({PackProblem::Kind::HeaderText, EILSEQ, field, {}, 0});
+    }
+    plan.problems.insert(plan.problems.begin(), texts.begin(), texts.end());
+    return plan;
+}
+
 int PodArchive::write(std::vector<SourceFile>& files, std::uint32_t bufferSize, std::int32_t prefixLength,
                       ProgressSink* progress) {
     (void)bufferSize;  // copies go in bounded chunks whatever the largest file is
@@ -84,38 +84,15 @@ int PodArchive::write(std::vector<SourceFile>& files, std::uint32_t bufferSize, 
     if (progress != nullptr) progress->setRange(0, static_cast<int>(files.size()));
 
     // Everything that could make the archive unusable is refused before it is created.
-    if (!convertHeaderText(description_, "description", header_.description) ||
-        !convertHeaderText(author_, "author", header_.author) ||
-        !convertHeaderText(copyright_, "copyright", header_.copyright)) {
+    PackPlan plan = checkWrite(files, prefixLength);
+    if (!plan.problems.empty()) {
+        const PackProblem& first = plan.problems.front();
+        showSystemError(first.error, packProblemPaths(first));
         return 0;
     }
-    std::vector<PlannedFile> plan;
-    plan.reserve(files.size());
-    std::unordered_set<std::string> storedNames;
-    std::uint64_t projected = kPod3HeaderSize;
-    for (SourceFile& file : files) {
-        const auto prefix = static_cast<std::size_t>(std::max(prefixLength, 0));
-        if (file.name.size() <= prefix) {
-            showSystemError(EINVAL, file.name);
-            return 0;
-        }
-        StoredNameResult stored = storedNameFromHostPath(std::string_view(file.name).substr(prefix));
-        if (!stored.name) {
-            showSystemError(stored.error, file.name);
-            return 0;
-        }
-        // Host names that differ only in case are one stored name, and one entry would hide the other.
-        if (!storedNames.insert(*stored.name).second) {
-            showSystemError(EEXIST, file.name);
-            return 0;
-        }
-        projected += std::max<std::uint64_t>(file.size, file.diskSize) + kDirectoryRecordSize + stored.name->size() + 1;
-        plan.push_back({&file, std::move(*stored.name)});
-    }
-    if (projected > kMaxArchiveSize) {
-        showSystemError(EFBIG, path_);
-        return 0;
-    }
+    convertHeaderText(description_, header_.description);
+    convertHeaderText(author_, header_.author);
+    convertHeaderText(copyright_, header_.copyright);
 
     // The archive is built where no one sees it and named only once complete and on disk.
     PendingFile pending = PendingFile::create(path_, true);
@@ -142,10 +119,11 @@ int PodArchive::write(std::vector<SourceFile>& files, std::uint32_t bufferSize, 
     // could be read only in part is recorded with the bytes that were stored.
     std::vector<std::byte> directory;
     std::vector<std::byte> names;
-    directory.reserve(plan.size() * kDirectoryRecordSize);
+    directory.reserve(files.size() * kDirectoryRecordSize);
     std::int32_t stored = 0;
-    for (PlannedFile& item : plan) {
-        SourceFile& file = *item.source;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        SourceFile& file = files[i];
+        const std::string& storedName = plan.storedNames[i];
         File source = File::openRead(file.name);
         if (!source.valid()) {
             showSystemError(file.name);
@@ -182,8 +160,8 @@ int PodArchive::write(std::vector<SourceFile>& files, std::uint32_t bufferSize, 
         record.timestamp = encodeTimestamp(file.time);
         directory.resize(directory.size() + kDirectoryRecordSize);
         encodeDirectoryRecord(record, std::span(directory).last<kDirectoryRecordSize>());
-        const auto* nameBytes = reinterpret_cast<const std::byte*>(item.storedName.data());
-        names.insert(names.end(), nameBytes, nameBytes + item.storedName.size());
+        const auto* nameBytes = reinterpret_cast<const std::byte*>(storedName.data());
+        names.insert(names.end(), nameBytes, nameBytes + storedName.size());
         names.push_back(std::byte{0});
 
         writeOffset_ += copied.copied;

@@ -25,9 +25,10 @@ using FolderId = std::pair<dev_t, ino_t>;
 
 class Scanner {
 public:
-    Scanner(SourceList& list, ProgressSink* progress) : list_(list), progress_(progress) {}
+    Scanner(SourceList& list, ProgressSink* progress, const ScanFilter& skip)
+        : list_(list), progress_(progress), skip_(skip) {}
 
-    void visit(const std::string& path) {
+    void visit(const std::string& path, const std::string& relative) {
         if (progress_ != nullptr) progress_->step();
         DIR* dir = ::opendir(path.c_str());
         if (dir == nullptr) {
@@ -66,6 +67,8 @@ public:
             std::string child = path;
             if (child.empty() || child.back() != '/') child.push_back('/');
             child += item.name;
+            const std::string childRelative = relative.empty() ? item.name : relative + "/" + item.name;
+            if (skip_ && skip_(childRelative, item.isFolder)) continue;
             if (item.isFolder) {
                 // A link back to a folder on the current path would never end.
                 if (std::find(onPath_.begin(), onPath_.end(), FolderId{item.st.st_dev, item.st.st_ino}) !=
@@ -74,7 +77,7 @@ public:
                 }
                 ++list_.subfolderCount;
                 ++depth_;
-                visit(child);
+                visit(child, childRelative);
                 --depth_;
             } else if (S_ISREG(item.st.st_mode) || S_ISLNK(item.st.st_mode)) {
                 // Pipes, sockets and devices hold no file data.
@@ -94,6 +97,7 @@ public:
 private:
     SourceList& list_;
     ProgressSink* progress_;
+    const ScanFilter& skip_;
     std::vector<FolderId> onPath_;
     int depth_ = 0;
 };
@@ -108,8 +112,8 @@ void SourceList::resetScan(const std::string& folder) {
     prefixLength = static_cast<std::int32_t>(folder.size()) + 1;
 }
 
-void SourceList::scanFolder(const std::string& folder, ProgressSink* progress) {
-    Scanner(*this, progress).visit(folder);
+void SourceList::scanFolder(const std::string& folder, ProgressSink* progress, const ScanFilter& skip) {
+    Scanner(*this, progress, skip).visit(folder, {});
 }
 
 }  // namespace quillomar

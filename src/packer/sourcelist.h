@@ -4,13 +4,19 @@
 // same list.
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "archive/entry.h"
 #include "platform/progress.h"
 
 namespace quillomar {
+
+// Says whether to leave out a file or a folder (with everything below it), given its path
+// relative to the scanned folder ('/' separators).
+using ScanFilter = std::function<bool(std::string_view relative, bool isFolder)>;
 
 struct SourceList {
     std::uint64_t totalBytes = 0;      // sum of the files' 32-bit sizes, without wrapping
@@ -23,7 +29,8 @@ struct SourceList {
     void resetScan(const std::string& folder);
     // Appends every file below folder; steps progress once per folder visited. Linked folders are
     // entered, except one already on the current path. Only regular files are recorded.
-    void scanFolder(const std::string& folder, ProgressSink* progress);
+    // Files and folders for which skip says true are left out and not counted.
+    void scanFolder(const std::string& folder, ProgressSink* progress, const ScanFilter& skip = {});
 };
 
 }  // namespace quillomar
