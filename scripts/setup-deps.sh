@@ -12,6 +12,7 @@ packages=(
   desktop-file-utils appstream shared-mime-info librsvg2-bin time
   qt6-translations-l10n libc-l10n
   xdg-utils libglib2.0-bin
+  groff-base
 )
 
 missing=()

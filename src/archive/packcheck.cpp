@@ -99,7 +99,7 @@ std::string packProblemPaths(const PackProblem& problem) {
 std::string describePackProblem(const PackProblem& problem) {
     const std::string codePage = std::to_string(archiveCodePage().number());
     switch (problem.kind) {
-    case Kind::HeaderText:
+    case Kind::BadHeaderText:
         return "code page " + codePage + " cannot hold this header text (--codepage chooses another)";
     case Kind::NotInCodePage:
         return "code page " + codePage + " cannot hold this name (--codepage chooses another)";

@@ -70,7 +70,7 @@ PackPlan PodArchive::checkWrite(const std::vector<SourceFile>& files, std::int32
     const std::pair<const std::string*, const char*> fields[] = {
         {&description_, "description"}, {&author_, "author"}, {&copyright_, "copyright"}};
     for (const auto& [text, field] : fields) {
-        if (!archiveCodePage().fromUtf8(*text)) texts.push_back({PackProblem::Kind::HeaderText, EILSEQ, field, {}, 0});
+        if (!archiveCodePage().fromUtf8(*text)) texts.push_back({PackProblem::Kind::BadHeaderText, EILSEQ, field, {}, 0});
     }
     plan.problems.insert(plan.problems.begin(), texts.begin(), texts.end());
     return plan;

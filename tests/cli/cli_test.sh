@@ -55,6 +55,39 @@ declare -A stored_as=(
     [Sub/deep/empty]=SUB/DEEP/EMPTY [Sub/été.txt]=SUB/ÉTÉ.TXT
 )
 
+# make_pod3 FILE NAME...: a POD3 archive holding one byte "x" per stored name (code-page bytes as
+# given), each dated 2003-04-28 12:00:00 UTC, whatever a writer would refuse.
+make_pod3() {
+    perl -e '
+        my ($file, @names) = @ARGV;
+        my $n = @names;
+        my $names = join("", map { "$_\0" } @names);
+        my $dir = "";
+        my $offset = 0;
+        for my $i (0 .. $n - 1) {
+            $dir .= pack("V V V V V", $offset, 1, 288 + $i, 0x3EC6C54C, 0);
+            $offset += length($names[$i]) + 1;
+        }
+        my $header = pack("a4 V a80 V V V V a80 a80 V V V V V V", "POD3", 0, "Made by hand", $n, 0, 1000,
+                          1000, "", "", 288 + $n, 0, length($names), 0, 0xFFFFFFFF, 0);
+        open my $f, ">", $file or die;
+        binmode $f;
+        print $f $header, "x" x $n, $dir, $names;' "$@"
+}
+
+# A tree for patterns: accented names in two folders, a name holding brackets.
+make_pattern_tree() {
+    local root=$1
+    mkdir -p "$root/Café" "$root/Sub/deep"
+    printf 'a' >"$root/a.txt"
+    printf 'r' >"$root/readme"
+    printf 'e' >"$root/Café/été.txt"
+    printf 'm' >"$root/Café/menu[1].txt"
+    printf 'b' >"$root/Sub/b.txt"
+    printf 'c' >"$root/Sub/deep/c.txt"
+    printf 'd' >"$root/Sub/deep/é.dat"
+}
+
 json_check() {  # json_check FILE PERL-EXPRESSION-ON-$d
     perl -MJSON::PP -e '
         local $/; open my $f, "<", $ARGV[0] or die; my $d = JSON::PP->new->utf8->decode(<$f>);
@@ -122,7 +155,7 @@ refuses_existing)
     printf 'x' >>"$work/src/a.txt"
 
     run 1 pack -q "$work/src"
-    expect_stderr "quillomar-cli: File exists"$'\n'"==> $archive"
+    expect_stderr "quillomar-cli: File exists"$'\n'"==> $archive"$'\n'"    --force replaces it once the new archive is complete"
     cmp -s "$archive" "$work/first.pod" || fail "the existing archive was changed"
 
     printf 'keep' >"$work/other"
@@ -159,7 +192,7 @@ source_failures)
     mkdir -p "$work/bad"
     printf 'x' >"$work/bad/a\\b"
     run 1 pack -q "$work/bad"
-    expect_stderr "quillomar-cli: Invalid argument"$'\n'"==> $work/bad/a\\b"
+    expect_stderr "quillomar-cli: Invalid argument"$'\n'"==> $work/bad/a\\b"$'\n'"    a name holding '\\' or starting with a drive (\"C:\") cannot be stored"
     [ ! -e "$work/bad/my_pod_name.pod" ] || fail "an archive was left behind"
     ;;
 
@@ -169,7 +202,9 @@ usage)
     run 2 frobnicate x.pod
     expect_stderr_has "unknown verb 'frobnicate'"
     run 2 list
-    run 2 list a.pod b.pod
+    run 2 list --bogus a.pod
+    run 2 diff a.pod
+    run 2 verify
     run 2 extract
     run 2 cat a.pod
     run 2 --codepage 99 list a.pod
@@ -182,10 +217,19 @@ usage)
 
     run 0 --help
     grep -q 'extract' "$work/out" || fail "--help lists no verbs"
-    for verb in pack info list extract cat verify; do
+    cp "$work/out" "$work/help"
+    run 0 help
+    cmp -s "$work/out" "$work/help" || fail "help differs from --help"
+    # help VERB is VERB --help.
+    for verb in pack info list extract cat verify diff help; do
         run 0 "$verb" --help
         grep -q 'quillomar-cli '"$verb" "$work/out" || fail "$verb --help shows no example"
+        cp "$work/out" "$work/help"
+        run 0 help "$verb"
+        cmp -s "$work/out" "$work/help" || fail "help $verb differs from $verb --help"
     done
+    run 2 help frobnicate
+    expect_stderr_has "unknown verb 'frobnicate'"
     run 0 --version
     grep -q '1\.0\.0\.0' "$work/out" && grep -q 'Quillomar for Korvane' "$work/out" || fail "--version: $(cat "$work/out")"
     ;;
@@ -202,7 +246,7 @@ select)
 
     # A name that matches nothing is an error; the names that match are still extracted.
     run 1 extract "$work/a.pod" -C "$work/dest2" nothing a.txt
-    expect_stderr "quillomar-cli: No such file or directory"$'\n'"==> nothing"
+    expect_stderr "quillomar-cli: no entry matches: nothing"
     [ -f "$work/dest2/A.TXT" ] || fail "the matching name was not extracted"
 
     # Names are read in the archive code page: byte 0xC9 is É in 1252 and Й in 1251.
@@ -219,30 +263,44 @@ cat)
     cmp -s "$work/out" "$work/src/Sub/Big.bin" || fail "cat gave other bytes"
     run 0 cat "$work/a.pod" SUB/DEEP/EMPTY
     [ ! -s "$work/out" ] || fail "cat of an empty entry wrote bytes"
-    run 1 cat "$work/a.pod" SUB
-    expect_stderr "quillomar-cli: No such file or directory"$'\n'"==> SUB"
+    # Several operands, a folder and a pattern: every chosen entry once, in directory order.
+    run 0 cat "$work/a.pod" 'sub/d*' a.txt '**/*.TXT'
+    [ "$(cat "$work/out")" = "hello"$'\n'"accent" ] || fail "cat of several entries gave: $(cat "$work/out")"
+    run 1 cat "$work/a.pod" a.txt nothing
+    [ "$(cat "$work/out")" = hello ] || fail "cat wrote nothing for the operand that matched"
+    expect_stderr "quillomar-cli: no entry matches: nothing"
     ;;
 
 verify)
     make_tree "$work/src"
     "$cli" pack -q "$work/src" -o "$work/a.pod" || fail "pack failed"
     run 0 verify "$work/a.pod"
-    grep -q '^OK: POD3, 5 entries' "$work/out" || fail "verify: $(cat "$work/out")"
+    grep -qx "$work/a.pod: OK, POD3, 5 entries, 3145749 bytes of data, [0-9]* bytes in all" "$work/out" ||
+        fail "verify: $(cat "$work/out")"
 
+    # Every verb names the file it refuses.
     head -c 2000 "$work/a.pod" >"$work/cut.pod"
-    for verb in verify list info extract; do
-        run 1 "$verb" "$work/cut.pod"
-        expect_stderr_has "quillomar-cli: This POD file is damaged or incomplete !"
-    done
-    [ "$(wc -l <"$work/err")" -ge 2 ] || fail "the reason is missing"
-    LC_ALL=fr_FR.UTF-8 run 1 verify "$work/cut.pod"
-    expect_stderr_has "quillomar-cli: Ce fichier POD est endommagé ou incomplet !"
-
     printf 'PK\003\004 not an archive' >"$work/zip.pod"
-    run 1 verify "$work/zip.pod"
-    expect_stderr "quillomar-cli: This file is not a POD3 ou POD2 format file !"
-    run 1 verify "$work/none.pod"
-    expect_stderr "quillomar-cli: No such file or directory"$'\n'"==> $work/none.pod"
+    for verb in verify list info extract cat; do
+        operand=(a.txt)
+        [ "$verb" = info ] && operand=()
+        run 1 "$verb" "$work/cut.pod" "${operand[@]}"
+        expect_stderr_has "quillomar-cli: $work/cut.pod: This POD file is damaged or incomplete !"
+        [ "$(wc -l <"$work/err")" -ge 2 ] || fail "$verb: the reason is missing"
+        run 1 "$verb" "$work/zip.pod" "${operand[@]}"
+        expect_stderr_has "quillomar-cli: $work/zip.pod: This file is not a POD3 ou POD2 format file !"
+    done
+    LC_ALL=fr_FR.UTF-8 run 1 verify "$work/cut.pod"
+    expect_stderr_has "quillomar-cli: $work/cut.pod: Ce fichier POD est endommagé ou incomplet !"
+
+    # Several archives: one verdict line each, starting with its path; exit 1 when any failed.
+    run 1 verify "$work/a.pod" "$work/cut.pod" "$work/zip.pod" "$work/none.pod" "$work/a.pod"
+    verdicts=$(sed -E 's/: (OK|damaged|not a|cannot be read).*/: \1/' "$work/out")
+    [ "$verdicts" = "$work/a.pod: OK"$'\n'"$work/cut.pod: damaged"$'\n'"$work/zip.pod: not a"$'\n'"$work/none.pod: cannot be read"$'\n'"$work/a.pod: OK" ] ||
+        fail "verdicts: $(cat "$work/out")"
+    grep -qx "$work/none.pod: cannot be read: No such file or directory" "$work/out" || fail "no reason for a missing file"
+    expect_stderr_has "quillomar-cli: 3 of 5 archives failed verification"
+    run 0 verify "$work/a.pod" "$work/a.pod"
     ;;
 
 pod2)
@@ -267,6 +325,307 @@ pod2)
     expect_stderr "quillomar-cli: No space left on device"$'\n'"==> standard output"
     "$cli" cat "$work/old.pod" art/f1.pbm >/dev/full 2>"$work/err" && fail "cat to a full device succeeded"
     expect_stderr "quillomar-cli: No space left on device"$'\n'"==> standard output"
+    ;;
+
+patterns)
+    make_pattern_tree "$work/src"
+    "$cli" pack -q "$work/src" -o "$work/a.pod" || fail "pack failed"
+    # operands | entries listed (with --slash), or "!" when the operand must match nothing
+    rows=(
+        'a.txt|A.TXT'
+        'CAFÉ\ÉTÉ.TXT|CAFÉ/ÉTÉ.TXT'
+        'café/été.txt|CAFÉ/ÉTÉ.TXT'
+        'sub|SUB/B.TXT SUB/DEEP/C.TXT SUB/DEEP/É.DAT'
+        'Sub\|SUB/B.TXT SUB/DEEP/C.TXT SUB/DEEP/É.DAT'
+        'sub\deep/|SUB/DEEP/C.TXT SUB/DEEP/É.DAT'
+        '*.txt|A.TXT'
+        '?.TXT|A.TXT'
+        '[ab].txt|A.TXT'
+        '[!a]*|CAFÉ/MENU[1].TXT CAFÉ/ÉTÉ.TXT README SUB/B.TXT SUB/DEEP/C.TXT SUB/DEEP/É.DAT'
+        'caf?|CAFÉ/MENU[1].TXT CAFÉ/ÉTÉ.TXT'
+        'café/[é]*|CAFÉ/ÉTÉ.TXT'
+        'café/menu[1].txt|CAFÉ/MENU[1].TXT'
+        'café/menu[0-9].txt|!'
+        '**/*.txt|A.TXT CAFÉ/MENU[1].TXT CAFÉ/ÉTÉ.TXT SUB/B.TXT SUB/DEEP/C.TXT'
+        '**/é*|CAFÉ/ÉTÉ.TXT SUB/DEEP/É.DAT'
+        'sub/**/*.dat|SUB/DEEP/É.DAT'
+        's*\d*|SUB/DEEP/C.TXT SUB/DEEP/É.DAT'
+        '**|A.TXT CAFÉ/MENU[1].TXT CAFÉ/ÉTÉ.TXT README SUB/B.TXT SUB/DEEP/C.TXT SUB/DEEP/É.DAT'
+        '*/é.dat|!'
+        'readme/|!'
+        'a.tx|!'
+    )
+    for row in "${rows[@]}"; do
+        operand=${row%%|*}
+        expected=${row#*|}
+        if [ "$expected" = '!' ]; then
+            run 1 list --slash "$work/a.pod" "$operand"
+            expect_stderr "quillomar-cli: no entry matches: $operand"
+            [ ! -s "$work/out" ] || fail "[$operand] listed $(cat "$work/out")"
+        else
+            run 0 list --slash "$work/a.pod" "$operand"
+            [ "$(tr '\n' ' ' <"$work/out")" = "$expected " ] || fail "[$operand] listed: $(tr '\n' ' ' <"$work/out")"
+        fi
+    done
+
+    # The same operands choose the same entries for extract and cat; an unmatched one is reported
+    # after the others are done.
+    run 1 extract -q "$work/a.pod" -C "$work/out1" 'café\É*' '**/*.dat' 'nothing*'
+    expect_stderr "quillomar-cli: no entry matches: nothing*"
+    [ "$(cd "$work/out1" && find . -type f | sort | tr '\n' ' ')" = "./CAFÉ/ÉTÉ.TXT ./SUB/DEEP/É.DAT " ] ||
+        fail "extracted: $(cd "$work/out1" && find . -type f)"
+    run 0 cat "$work/a.pod" '**/[bc].txt' 'CAF?/m*'
+    [ "$(cat "$work/out")" = mbc ] || fail "cat gave: $(cat "$work/out")"
+    ;;
+
+names)
+    make_pattern_tree "$work/src"
+    "$cli" pack -q "$work/src" -o "$work/a.pod" || fail "pack failed"
+    run 0 list --slash "$work/a.pod" sub
+    [ "$(cat "$work/out")" = $'SUB/B.TXT\nSUB/DEEP/C.TXT\nSUB/DEEP/É.DAT' ] || fail "--slash: $(cat "$work/out")"
+    run 0 list -0 "$work/a.pod" sub
+    [ "$(tr '\0' '|' <"$work/out")" = 'SUB\B.TXT|SUB\DEEP\C.TXT|SUB\DEEP\É.DAT|' ] || fail "-0: $(tr '\0' '|' <"$work/out")"
+    run 0 list --null -l --slash "$work/a.pod" readme
+    [ "$(tr '\0' '|' <"$work/out" | sed 's/  */ /g')" = ' 1 2003-04-28 12:00:00 README|' ] ||
+        [ "$(tr '\0' '|' <"$work/out" | grep -c 'README|$')" -eq 1 ] || fail "-0 -l: $(tr '\0' '|' <"$work/out")"
+    # Names straight into xargs -0, as a script takes them.
+    "$cli" list --slash -0 "$work/a.pod" | (cd "$work" && xargs -0 -n1 printf '[%s]') >"$work/xargs" ||
+        fail "list | xargs -0 failed"
+    [ "$(cat "$work/xargs")" = '[A.TXT][CAFÉ/MENU[1].TXT][CAFÉ/ÉTÉ.TXT][README][SUB/B.TXT][SUB/DEEP/C.TXT][SUB/DEEP/É.DAT]' ] ||
+        fail "xargs saw: $(cat "$work/xargs")"
+    run 0 list --json --slash "$work/a.pod" 'sub/deep'
+    json_check "$work/out" '@$d == 2 && $d->[1]{name} eq "SUB/DEEP/\x{c9}.DAT"'
+    ;;
+
+lowercase)
+    make_pattern_tree "$work/src"
+    "$cli" pack -q "$work/src" -o "$work/a.pod" || fail "pack failed"
+    run 0 extract -q --lowercase "$work/a.pod" -C "$work/low"
+    [ "$(cd "$work/low" && find . -type f | sort | tr '\n' ' ')" = "./a.txt ./café/menu[1].txt ./café/été.txt ./readme ./sub/b.txt ./sub/deep/c.txt ./sub/deep/é.dat " ] ||
+        fail "extracted: $(cd "$work/low" && find . | sort)"
+    # The lower-case tree is the modder's own sources again, byte for byte.
+    (cd "$work/src" && find . -type f | tr 'A-Z' 'a-z' | sort) >"$work/src.list"
+    diff -r "$work/low/café" "$work/src/Café" >/dev/null || fail "bytes differ after --lowercase"
+    # Names are lowered in the archive code page: 0xC9 is É in 1252 and Й in 1251.
+    run 0 --codepage 1251 extract -q --lowercase "$work/a.pod" -C "$work/low1251" 'sub/deep'
+    [ -f "$work/low1251/sub/deep/й.dat" ] || fail "1251: $(cd "$work/low1251" && find .)"
+    ;;
+
+clash)
+    # A file and a folder whose names differ only in case cannot both be stored: refused before
+    # the archive exists, naming both host paths.
+    mkdir -p "$work/src/A"
+    printf '1' >"$work/src/a"
+    printf '2' >"$work/src/A/b"
+    run 1 pack -q "$work/src"
+    expect_stderr "quillomar-cli: File exists"$'\n'"==> $work/src/a"$'\n'"==> $work/src/A"$'\n'"    a file and a folder would have one stored name (names are stored in upper case)"
+    [ ! -e "$work/src/my_pod_name.pod" ] || fail "an archive was written"
+    ;;
+
+dryrun)
+    # One problem of each kind.
+    src=$work/src
+    long=$(printf 'n%.0s' $(seq 1 130))
+    mkdir -p "$src/A" "$src/$long/$long"
+    printf '1' >"$src/a"                          # a file ...
+    printf '2' >"$src/A/b"                        # ... and a folder of one stored name
+    printf '3' >"$src/x.txt"
+    printf '4' >"$src/X.TXT"                      # two files of one stored name
+    printf '5' >"$src/日本.txt"                   # a name code page 1252 cannot hold
+    printf '6' >"$src/back\\slash"                # a '\' in a name
+    printf '7' >"$src/$long/$long/tail.txt"       # 270 bytes: a stored name over 259 bytes
+    truncate -s 2G "$src/big1"                    # together: an archive over 2 GiB - 1 bytes
+    truncate -s 4G "$src/huge"                    # a file of 4 GiB
+    run 1 pack "$src" --dry-run
+    [ ! -e "$src/my_pod_name.pod" ] || fail "--dry-run wrote an archive"
+    [ -z "$(find "$src" -name '.*')" ] || fail "--dry-run left a file behind"
+    for expected in \
+        "File exists"$'\n'"==> $src/a"$'\n'"==> $src/A"$'\n'"    a file and a folder would have one stored name" \
+        "File exists"$'\n'"==> $src/x.txt"$'\n'"==> $src/X.TXT"$'\n'"    these two would be one stored name" \
+        "Invalid or incomplete multibyte or wide character"$'\n'"==> $src/日本.txt"$'\n'"    code page 1252 cannot hold this name (--codepage chooses another)" \
+        "Invalid argument"$'\n'"==> $src/back\\slash" \
+        "File name too long"$'\n'"==> $src/$long/$long/tail.txt"$'\n'"    the stored name would be 270 bytes long" \
+        "File too large"$'\n'"==> $src/huge"$'\n'"    the file has 4294967296 bytes; an entry holds less than 4 GiB" \
+        "File too large"$'\n'"==> $src/my_pod_name.pod"$'\n'"    the archive would have "; do
+        grep -qzF -- "$expected" "$work/err" || fail "--dry-run did not report [$expected]"
+    done
+    [ "$(grep -c '^quillomar-cli: ' "$work/err")" -eq 7 ] || fail "expected 7 problems"
+    grep -qE '^9 files in 4 folders, [0-9]+ bytes: the archive would be [0-9]+ bytes$' "$work/out" ||
+        fail "summary: $(cat "$work/out")"
+
+    # pack itself reports the same problems, then refuses.
+    cp "$work/err" "$work/dry.err"
+    run 1 pack -q "$src"
+    cmp -s "$work/err" "$work/dry.err" || fail "pack reported otherwise than --dry-run: $(cat "$work/err")"
+    [ ! -e "$src/my_pod_name.pod" ] || fail "pack wrote an archive"
+
+    # A folder pack takes: exit 0, and the size foretold is the size written.
+    mkdir -p "$work/good/sub"
+    printf 'hello' >"$work/good/a.txt"
+    printf 'x%.0s' $(seq 1 1000) >"$work/good/sub/b.bin"
+    run 0 pack "$work/good" --dry-run -o "$work/good.pod"
+    [ ! -e "$work/good.pod" ] || fail "--dry-run wrote the archive"
+    grep -qx '2 files in 2 folders, 1005 bytes: the archive would be 1349 bytes' "$work/out" || fail "summary: $(cat "$work/out")"
+    run 0 pack -q "$work/good" -o "$work/good.pod"
+    [ "$(stat -c %s "$work/good.pod")" -eq 1349 ] || fail "the archive has $(stat -c %s "$work/good.pod") bytes"
+    # An existing archive would be refused, so the dry run fails too; with --force it passes.
+    run 1 pack "$work/good" --dry-run -o "$work/good.pod"
+    expect_stderr_has "==> $work/good.pod"
+    run 0 pack "$work/good" --dry-run --force -o "$work/good.pod"
+    ;;
+
+exclude)
+    src=$work/src
+    mkdir -p "$src/.git/objects" "$src/art/old" "$src/sub/.git" "$src/Notes"
+    for f in .git/HEAD .git/objects/ab art/plane.psd art/plane.pbm art/old/x.pbm sub/.git/HEAD sub/OLD.POD \
+             keep.txt old.pod Notes/n.txt sub/s.psd; do
+        printf '%s' "$f" >"$src/$f"
+    done
+    # --exclude arguments | entries packed
+    rows=(
+        '--exclude .git|ART/OLD/X.PBM ART/PLANE.PBM ART/PLANE.PSD KEEP.TXT NOTES/N.TXT OLD.POD SUB/OLD.POD SUB/S.PSD'
+        '--exclude .git --exclude *.psd --exclude *.POD|ART/OLD/X.PBM ART/PLANE.PBM KEEP.TXT NOTES/N.TXT'
+        '--exclude art/*.p?d --exclude **/.GIT|ART/OLD/X.PBM ART/PLANE.PBM KEEP.TXT NOTES/N.TXT OLD.POD SUB/OLD.POD SUB/S.PSD'
+        '--exclude art --exclude sub --exclude .git --exclude notes/|KEEP.TXT OLD.POD'
+        '--exclude keep.txt/ --exclude [.ans]*|KEEP.TXT OLD.POD'
+    )
+    for row in "${rows[@]}"; do
+        read -r -a args <<<"${row%%|*}"
+        rm -f "$work/x.pod"
+        run 0 pack -q "$src" -o "$work/x.pod" "${args[@]}"
+        run 0 list --slash "$work/x.pod"
+        [ "$(tr '\n' ' ' <"$work/out")" = "${row#*|} " ] || fail "[${row%%|*}] packed: $(tr '\n' ' ' <"$work/out")"
+    done
+    # Excluded folders are not counted either.
+    rm -f "$work/x.pod"
+    run 0 pack "$src" -o "$work/x.pod" --exclude .git --exclude sub --exclude art --exclude notes
+    grep -qF ': 2 files, 0 kB, 0 sub-folders' "$work/out" || fail "summary: $(cat "$work/out")"
+    ;;
+
+force)
+    mkdir -p "$work/src"
+    printf 'one' >"$work/src/f"
+    run 0 pack -q "$work/src" -o "$work/a.pod"
+    cp "$work/a.pod" "$work/first.pod"
+    printf 'two!' >"$work/src/f"
+    run 1 pack -q "$work/src" -o "$work/a.pod"
+    cmp -s "$work/a.pod" "$work/first.pod" || fail "replaced without --force"
+    # A refused pack leaves the old archive as it was.
+    printf 'x' >"$work/src/日本"
+    run 1 pack -q --force "$work/src" -o "$work/a.pod"
+    cmp -s "$work/a.pod" "$work/first.pod" || fail "a refused --force changed the archive"
+    rm "$work/src/日本"
+    run 0 pack -q --force "$work/src" -o "$work/a.pod"
+    run 0 cat "$work/a.pod" f
+    [ "$(cat "$work/out")" = 'two!' ] || fail "--force did not replace: $(cat "$work/out")"
+    [ "$(ls -A "$work" | tr '\n' ' ')" = "a.pod err first.pod out src " ] || fail "left behind: $(ls -A "$work")"
+    # A folder in the way is not replaced.
+    mkdir "$work/dir.pod"
+    run 1 pack -q --force "$work/src" -o "$work/dir.pod"
+    [ -d "$work/dir.pod" ] && [ -z "$(ls -A "$work/dir.pod")" ] || fail "the folder was changed"
+    [ "$(ls -A "$work" | tr '\n' ' ')" = "a.pod dir.pod err first.pod out src " ] || fail "left behind: $(ls -A "$work")"
+    ;;
+
+like)
+    mkdir -p "$work/src"
+    printf 'x' >"$work/src/f"
+    "$cli" pack -q "$work/src" -o "$work/old.pod" --description 'Old desc' --author 'Old author' \
+        --copyright '(c) old' --priority 1234 || fail "pack failed"
+    run 0 pack -q "$work/src" -o "$work/new.pod" --like "$work/old.pod" --author 'New author'
+    run 0 info --json "$work/new.pod"
+    json_check "$work/out" '$d->{description} eq "Old desc" && $d->{author} eq "New author"
+        && $d->{copyright} eq "(c) old" && $d->{priority} == 1234'
+    run 0 pack -q "$work/src" -o "$work/new2.pod" --like "$work/old.pod" --priority 5 --description D --copyright C
+    run 0 info --json "$work/new2.pod"
+    json_check "$work/out" '$d->{description} eq "D" && $d->{author} eq "Old author" && $d->{copyright} eq "C"
+        && $d->{priority} == 5'
+    run 1 pack -q "$work/src" -o "$work/new3.pod" --like "$work/missing.pod"
+    [ ! -e "$work/new3.pod" ] || fail "packed without the archive to take the header from"
+    ;;
+
+changed_from)
+    # The modder's round trip: extract the game's archive, edit three files, add one, and pack
+    # exactly those four into an override archive.
+    mkdir -p "$work/game/data/maps"
+    for i in 1 2 3 4 5 6; do printf 'map %s\n' "$i" >"$work/game/data/maps/m$i.map"; done
+    printf 'hello' >"$work/game/readme.txt"
+    printf 'same size' >"$work/game/data/const.ini"
+    "$cli" pack -q "$work/game" -o "$work/base.pod" || fail "pack failed"
+    run 0 extract -q --lowercase "$work/base.pod" -C "$work/edit"
+    printf 'map 2 changed\n' >"$work/edit/data/maps/m2.map"      # longer
+    printf 'SAME SIZE' >"$work/edit/data/const.ini"                # same size, other bytes
+    printf 'hello, world' >"$work/edit/readme.txt"
+    printf 'new' >"$work/edit/data/maps/m7.map"                   # added
+    touch -d '2020-01-01' "$work/edit/data/maps/m1.map"            # only the time: the same
+    run 0 pack "$work/edit" --changed-from "$work/base.pod" --dry-run
+    [ "$(cat "$work/out")" = "data/const.ini"$'\n'"data/maps/m2.map"$'\n'"data/maps/m7.map"$'\n'"readme.txt"$'\n'"4 of 9 files differ from $work/base.pod, 5 are the same"$'\n'"4 files in 3 folders, 38 bytes: the archive would be 466 bytes" ] ||
+        fail "--dry-run listed: $(cat "$work/out")"
+    [ -z "$(find "$work/edit" -name '*.pod')" ] || fail "--dry-run wrote an archive"
+    run 0 pack -v "$work/edit" -o "$work/patch.pod" --changed-from "$work/base.pod"
+    grep -qx "readme.txt" "$work/out" && grep -qx "4 of 9 files differ from $work/base.pod, 5 are the same" "$work/out" ||
+        fail "-v: $(cat "$work/out")"
+    run 0 list --slash "$work/patch.pod"
+    [ "$(tr '\n' ' ' <"$work/out")" = "DATA/CONST.INI DATA/MAPS/M2.MAP DATA/MAPS/M7.MAP README.TXT " ] ||
+        fail "the patch holds: $(cat "$work/out")"
+    run 0 cat "$work/patch.pod" data/const.ini
+    [ "$(cat "$work/out")" = 'SAME SIZE' ] || fail "wrong bytes"
+    # Nothing changed: nothing to pack.
+    run 1 pack -q "$work/game" -o "$work/none.pod" --changed-from "$work/base.pod"
+    expect_stderr "quillomar-cli: $work/game: no file differs from $work/base.pod"
+    [ ! -e "$work/none.pod" ] || fail "an empty patch was written"
+    ;;
+
+diff)
+    mkdir -p "$work/a/d" "$work/b/D"
+    printf 'same' >"$work/a/same";          printf 'same' >"$work/b/same"
+    printf 'gone' >"$work/a/gone"
+    printf 'new' >"$work/b/new"
+    printf 'abcd' >"$work/a/bytes";          printf 'abce' >"$work/b/bytes"      # same size, other bytes
+    printf 'short' >"$work/a/d/size";        printf 'longer' >"$work/b/D/size"
+    printf 'time' >"$work/a/time";           printf 'time' >"$work/b/time"
+    touch -d '2003-04-28 12:00:00 UTC' "$work"/a/* "$work"/b/* "$work/a/d/size" "$work/b/D/size"
+    touch -d '2004-01-01 12:00:00 UTC' "$work/b/time"
+    "$cli" pack -q "$work/a" -o "$work/a.pod" --author Ann || fail "pack a failed"
+    "$cli" pack -q "$work/b" -o "$work/b.pod" --author Bob --priority 7 || fail "pack b failed"
+    run 1 diff "$work/a.pod" "$work/b.pod"
+    [ "$(cat "$work/out")" = 'author: "Ann" -> "Bob"
+priority: 1000 -> 7
+M BYTES
+M D\SIZE
+- GONE
++ NEW
+T TIME' ] || fail "diff: $(cat "$work/out")"
+    run 1 diff --json "$work/a.pod" "$work/b.pod"
+    json_check "$work/out" '!$d->{same} && @{$d->{header}} == 2 && $d->{header}[1]{field} eq "priority"
+        && $d->{header}[1]{a} == 1000 && $d->{header}[1]{b} == 7 && @{$d->{entries}} == 5
+        && $d->{entries}[2]{change} eq "-" && $d->{entries}[2]{name} eq "GONE"'
+    # Names compare in any case and with either separator; the same archive differs in nothing.
+    make_pod3 "$work/upper.pod" 'D\X.TXT' 'README'
+    make_pod3 "$work/lower.pod" 'readme' 'd/x.txt'
+    run 0 diff "$work/upper.pod" "$work/lower.pod"
+    [ ! -s "$work/out" ] || fail "case or separators made a difference: $(cat "$work/out")"
+    run 0 diff --json "$work/a.pod" "$work/a.pod"
+    json_check "$work/out" '$d->{same} && !@{$d->{entries}} && !@{$d->{header}}'
+    # Trouble is 2, as for diff(1).
+    run 2 diff "$work/a.pod" "$work/missing.pod"
+    expect_stderr "quillomar-cli: No such file or directory"$'\n'"==> $work/missing.pod"
+    ;;
+
+verify_extractable)
+    # Archives whose structure is sound but whose entries cannot all be extracted here.
+    long=$(perl -e 'print "\xC9" x 200')     # 200 bytes stored, 400 bytes of UTF-8 once converted
+    make_pod3 "$work/ok.pod" 'A\B' 'A\C' 'D'
+    # K and k land on two paths here: the host tells letter case apart.
+    make_pod3 "$work/bad.pod" 'A' 'A\B' 'X\Y' 'X/Y' "L\\$long" '..\ESCAPE' 'K' 'k'
+    run 0 verify "$work/ok.pod"
+    run 1 verify "$work/bad.pod" "$work/ok.pod"
+    [ "$(cat "$work/out")" = "$work/bad.pod: A: is a file and also the folder of A/B
+$work/bad.pod: X/Y: lands on the same path as X/Y (X/Y)
+$work/bad.pod: L/$(perl -e 'print "\xC3\x89" x 200'): a folder or file name is over 255 bytes in UTF-8
+$work/bad.pod: ../ESCAPE: unsafe name (\"..\", a leading separator or a drive), refused by extraction
+$work/bad.pod: 4 entries cannot be extracted here
+$work/ok.pod: OK, POD3, 3 entries, 3 bytes of data, 361 bytes in all" ] || fail "verify: $(cat "$work/out")"
+    expect_stderr "quillomar-cli: 1 of 2 archives failed verification"
     ;;
 
 *)

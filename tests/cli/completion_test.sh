@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# The bash completion of quillomar-cli, called as bash calls it. Usage: completion_test.sh
+# PATH-TO-quillomar-cli PATH-TO-completion-script
+set -uo pipefail
+
+cli=$1
+script=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export LC_ALL=C.UTF-8
+
+fail() {
+    echo "FAIL (completion): $*" >&2
+    exit 1
+}
+
+# shellcheck source=/dev/null
+source "$script"
+[ "$(complete -p quillomar-cli)" = "complete -F _quillomar_cli quillomar-cli" ] || fail "not registered"
+
+cd "$work" || exit 1
+mkdir -p src/Café src/sub other
+printf 'x' >src/a.txt
+printf 'x' >src/Café/été.txt
+printf 'x' >src/sub/b.txt
+printf 'x' >src/sub/c.txt
+"$cli" pack -q src -o game.pod || fail "pack failed"
+cp game.pod old.POD
+: >notes.txt
+
+# command line (a trailing blank: completing a new word) | completions, sorted, joined by ','
+rows=(
+    'quillomar-cli |cat,diff,extract,help,info,list,pack,verify'
+    'quillomar-cli ve|verify'
+    'quillomar-cli --codepage 1251 li|list'
+    'quillomar-cli --codepage 125|1250,1251,1252,1253,1254,1255,1256,1257,1258'
+    'quillomar-cli --|--codepage,--help,--version'
+    'quillomar-cli list |game.pod,old.POD,other,src'
+    'quillomar-cli verify game.pod |game.pod,old.POD,other,src'
+    'quillomar-cli diff game.pod old.POD |'
+    'quillomar-cli list game.pod |A.TXT ,CAFÉ/,SUB/'
+    'quillomar-cli extract -C other game.pod s|sub/'
+    'quillomar-cli cat game.pod sub/|sub/b.txt ,sub/c.txt '
+    'quillomar-cli list -l game.pod caf|café/'
+    'quillomar-cli list game.pod CAFÉ/|CAFÉ/ÉTÉ.TXT '
+    'quillomar-cli extract -C |other,src'
+    'quillomar-cli pack |other,src'
+    'quillomar-cli pack src --dr|--dry-run'
+    'quillomar-cli pack src --like |game.pod,old.POD,other,src'
+    'quillomar-cli pack src --exclude |'
+    'quillomar-cli list --s|--slash'
+    'quillomar-cli help |cat,diff,extract,help,info,list,pack,verify'
+    'quillomar-cli help list |'
+)
+for row in "${rows[@]}"; do
+    line=${row%%|*}
+    expected=${row#*|}
+    read -r -a COMP_WORDS <<<"$line"
+    [[ $line == *' ' ]] && COMP_WORDS+=("")
+    COMP_WORDS[0]=$cli
+    COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+    COMPREPLY=()
+    _quillomar_cli 2>/dev/null
+    got=$(printf '%s\n' "${COMPREPLY[@]}" | sort | paste -sd, -)
+    [ "$got" = "$expected" ] || fail "[$line] gave [$got], expected [$expected]"
+done
+exit 0
