@@ -63,6 +63,9 @@ public:
     // any: header texts the code page cannot hold, then planPack's problems. write() reports
     // the first; a caller that wants all of them reports them itself.
     PackPlan checkWrite(const std::vector<SourceFile>& files, std::int32_t prefixLength) const;
+    // Writing only: let write() replace an existing archive (a regular file that could be
+    // written), once the new one is complete. Off by default: an existing file is kept.
+    void setReplaceExisting(bool replace) { replaceExisting_ = replace; }
 
     // Extracts every entry below root (an existing folder), with folders and times. Unsafe names
     // are refused and nothing is written outside root; no symbolic link inside root is followed.
@@ -128,6 +131,7 @@ private:
     // Writing only: the header texts as given, converted by write().
     std::string author_, description_, copyright_;
     std::string problem_;
+    bool replaceExisting_ = false;
     std::string tempFolder_;  // this archive's private temporary sub-folder, once made
     std::vector<std::string> otherTempFolders_;  // the folders newTemporaryFolder made
     std::size_t extracted_ = 0;

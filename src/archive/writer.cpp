@@ -176,7 +176,7 @@ int PodArchive::write(std::vector<SourceFile>& files, std::uint32_t bufferSize, 
     if (!archive.writeAll(directory) || !archive.writeAll(names)) return fail(errno);
     if (!archive.writeAt(0, encodeHeader(header_))) return fail(errno);
 
-    if (int error = pending.publish(Publish::NoReplace, true); error != 0) {
+    if (int error = pending.publish(replaceExisting_ ? Publish::Replace : Publish::NoReplace, true); error != 0) {
         showSystemError(error, path_);
         return 0;
     }

@@ -2,7 +2,6 @@
 // modder needs around the writer.
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -113,15 +112,6 @@ void reportProblems(const std::vector<PackProblem>& problems)
     }
 }
 
-// A name for the archive's temporary file beside it: hidden, and never one that exists.
-std::string temporaryArchivePath(const std::string& archivePath)
-{
-    const std::size_t slash = archivePath.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string() : archivePath.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? archivePath : archivePath.substr(slash + 1);
-    return folder + "." + name + "." + std::to_string(::getpid()) + ".quillomar-new";
-}
-
 }  // namespace
 
 bool runPack(const PackOptions& options, Console& console)
@@ -188,12 +178,9 @@ bool runPack(const PackOptions& options, Console& console)
     }
 
     // Every reason the archive would be refused, each reported, before anything is written.
-    PodArchive archive(options.force ? temporaryArchivePath(archivePath) : archivePath, priority, author, description,
-                       copyright);
+    PodArchive archive(archivePath, priority, author, description, copyright);
+    archive.setReplaceExisting(options.force);
     PackPlan plan = archive.checkWrite(list.files, list.prefixLength);
-    for (PackProblem& problem : plan.problems) {
-        if (problem.kind == PackProblem::Kind::ArchiveTooLarge) problem.path = archivePath;
-    }
     reportProblems(plan.problems);
     bool refused = !plan.problems.empty();
     struct stat existing {};
@@ -223,12 +210,6 @@ bool runPack(const PackOptions& options, Console& console)
     const int written = archive.write(list.files, list.largestSize, list.prefixLength, bar ? &*bar : nullptr);
     if (bar) bar->finish();
     if (written != 1) return false;
-    if (options.force && ::rename(archive.path().c_str(), archivePath.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(archive.path().c_str());
-        showSystemError(error, archivePath);
-        return false;
-    }
 
     // The window's statistics, once every file is in.
     if (!options.quiet && console.messageCount() == messagesBefore) {
