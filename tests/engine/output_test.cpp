@@ -171,7 +171,7 @@ TEST(Leftovers, SweepRemovesOnlyFilesOfEndedRunsOfOurs) {
 
 TEST(Leftovers, TemporaryCopyFoldersOfEndedProcessesAreSwept) {
     TempDir runtime;
-    ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
+    test::ScopedEnv runtimeDir("XDG_RUNTIME_DIR", runtime.path().c_str());
     const std::string base = *privateTempFolder();
     const std::string dead = base + "/archive-" + std::to_string(deadProcess()) + "-abc123";
     const std::string mine = base + "/" + temporaryFolderPrefix() + "def456";
@@ -184,7 +184,6 @@ TEST(Leftovers, TemporaryCopyFoldersOfEndedProcessesAreSwept) {
     EXPECT_EQ(removeTemporaryFolders(true), 1u);
     EXPECT_FALSE(exists(mine));
     EXPECT_TRUE(exists(base + "/archive-x"));
-    ::unsetenv("XDG_RUNTIME_DIR");
 }
 
 }  // namespace

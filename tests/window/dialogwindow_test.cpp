@@ -19,6 +19,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <deque>
 #include <optional>
 #include <memory>
 #include <utility>
@@ -387,26 +388,20 @@ private slots:
         const std::string copy = root + "/README.TXT";
         test::writeFile(copy, "Read me.\n");
 
-        const QStringList names{"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_DIRS",
-                                "XDG_CURRENT_DESKTOP", "DESKTOP_SESSION", "BROWSER", "DISPLAY"};
-        std::vector<std::pair<QByteArray, std::optional<QByteArray>>> saved;
-        for (const QString& name : names) {
-            const QByteArray key = name.toLatin1();
-            saved.emplace_back(key, qEnvironmentVariableIsSet(key) ? std::optional(qgetenv(key)) : std::nullopt);
-            qunsetenv(key);
-        }
-        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(root + "/data"));
-        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(root + "/config"));
-        qputenv("XDG_DATA_DIRS", QByteArray::fromStdString(root + "/system"));
-        qputenv("XDG_CONFIG_DIRS", QByteArray::fromStdString(root + "/etc"));
-        qputenv("DISPLAY", ":99");  // xdg-open looks for programs by type only with a display
+        // The desktop of this run only: the test's folders, no desktop, session or browser of the
+        // machine's, and a display (xdg-open looks for programs by type only with one).
+        const std::string data = root + "/data", config = root + "/config", system = root + "/system",
+                          etc = root + "/etc";
+        const std::pair<const char*, const char*> settings[] = {
+            {"XDG_DATA_HOME", data.c_str()}, {"XDG_CONFIG_HOME", config.c_str()}, {"XDG_DATA_DIRS", system.c_str()},
+            {"XDG_CONFIG_DIRS", etc.c_str()}, {"XDG_CURRENT_DESKTOP", nullptr},    {"DESKTOP_SESSION", nullptr},
+            {"BROWSER", nullptr},             {"DISPLAY", ":99"}};
+        std::deque<test::ScopedEnv> environment;
+        for (const auto& [name, value] : settings) environment.emplace_back(name, value);
 
         openPacker();
         const bool opened = dialog->openWithDesktop(copy);
         if (opened) QTRY_VERIFY_WITH_TIMEOUT(test::exists(marker), 10000);
-        for (const auto& [key, value] : saved) {
-            if (value) qputenv(key, *value); else qunsetenv(key);
-        }
         QCOMPARE(opened, associated);
         if (associated) QCOMPARE(QString::fromStdString(test::readFile(marker)), QString::fromStdString(copy));
     }
