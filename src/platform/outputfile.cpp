@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <stdio.h>
+#include <sys/auxv.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <atomic>
 #include <cerrno>
 #include <charconv>
+#include <cstdint>
 #include <cstring>
 #include <utility>
 
@@ -53,24 +55,46 @@ void unregisterTemporary(int& slot) {
     slot = -1;
 }
 
+// This process's mark in its temporary names: process ids are reused, so the id alone cannot tell
+// this process's files from those a killed process with the same id left. Taken from the random
+// bytes the kernel hands every process.
+const std::string& processMark() {
+    static const std::string mark = [] {
+        std::uint32_t bits = 0;
+        if (const auto* random = reinterpret_cast<const unsigned char*>(::getauxval(AT_RANDOM))) {
+            std::memcpy(&bits, random + 8, sizeof bits);
+        }
+        char text[9];
+        std::snprintf(text, sizeof text, "%08x", bits);
+        return std::string(text);
+    }();
+    return mark;
+}
+
 std::string temporaryName() {
-    return std::string(kTemporaryPrefix) + std::to_string(::getpid()) + "-" +
+    return std::string(kTemporaryPrefix) + std::to_string(::getpid()) + "-" + processMark() + "-" +
            std::to_string(temporaryCounter.fetch_add(1, std::memory_order_relaxed));
 }
 
-// The process id in a temporary name of ours (".quillomar-PID-N"), or 0.
-pid_t ownerOfTemporaryName(std::string_view name) {
-    if (!name.starts_with(kTemporaryPrefix)) return 0;
+struct TemporaryOwner {
+    pid_t pid = 0;  // 0: not a temporary name of ours
+    std::string_view mark;
+};
+
+// The process id and mark in a temporary name of ours (".quillomar-PID-MARK-N").
+TemporaryOwner ownerOfTemporaryName(std::string_view name) {
+    if (!name.starts_with(kTemporaryPrefix)) return {};
     name.remove_prefix(kTemporaryPrefix.size());
     std::size_t dash = name.find('-');
-    if (dash == std::string_view::npos || dash == 0 || dash + 1 == name.size()) return 0;
+    std::size_t second = dash == std::string_view::npos ? dash : name.find('-', dash + 1);
+    if (second == std::string_view::npos || dash == 0 || second == dash + 1 || second + 1 == name.size()) return {};
     pid_t pid = 0;
     auto [end, error] = std::from_chars(name.data(), name.data() + dash, pid);
-    if (error != std::errc() || end != name.data() + dash || pid <= 0) return 0;
-    for (char c : name.substr(dash + 1)) {
-        if (c < '0' || c > '9') return 0;
+    if (error != std::errc() || end != name.data() + dash || pid <= 0) return {};
+    for (char c : name.substr(second + 1)) {
+        if (c < '0' || c > '9') return {};
     }
-    return pid;
+    return {pid, name.substr(dash + 1, second - dash - 1)};
 }
 
 }  // namespace
@@ -108,13 +132,15 @@ std::size_t sweepLeftovers(int folderFd) {
     const pid_t self = ::getpid();
     std::size_t removed = 0;
     while (const dirent* item = ::readdir(folder)) {
-        pid_t owner = ownerOfTemporaryName(item->d_name);
-        if (owner == 0 || owner == self) continue;
+        const TemporaryOwner owner = ownerOfTemporaryName(item->d_name);
+        if (owner.pid == 0) continue;
+        // This process's own files are in use; one with its id but another mark is a dead one's.
+        if (owner.pid == self && owner.mark == processMark()) continue;
         // Ours only: a regular file of this user whose process is gone.
         struct stat st {};
         if (::fstatat(fd, item->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
         if (!S_ISREG(st.st_mode) || st.st_uid != me) continue;
-        if (::kill(owner, 0) == 0 || errno != ESRCH) continue;
+        if (owner.pid != self && (::kill(owner.pid, 0) == 0 || errno != ESRCH)) continue;
         if (::unlinkat(fd, item->d_name, 0) == 0) ++removed;
     }
     ::closedir(folder);

@@ -57,7 +57,12 @@ void install(void (*handler)(int), std::initializer_list<int> signals) {
     // One cleanup at a time: the others wait until the first has ended the program.
     for (int signal : signals) sigaddset(&action.sa_mask, signal);
     action.sa_flags = SA_RESTART;
-    for (int signal : signals) ::sigaction(signal, &action, nullptr);
+    for (int signal : signals) {
+        // A signal ignored from the start (nohup, a background job of a script) stays ignored.
+        struct sigaction before {};
+        if (::sigaction(signal, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) continue;
+        ::sigaction(signal, &action, nullptr);
+    }
 }
 
 }  // namespace

@@ -113,7 +113,7 @@ TEST_F(ExtractTest, ExistingFilesKeepTheirContentUnlessReplacedWhole) {
     pid_t ended = ::fork();
     if (ended == 0) ::_exit(0);
     ::waitpid(ended, nullptr, 0);
-    const std::string leftover = root + "/.quillomar-" + std::to_string(ended) + "-7";
+    const std::string leftover = root + "/.quillomar-" + std::to_string(ended) + "-12345678-7";
     writeFile(leftover, "cut by a kill");
     writeFile(root + "/READONLY.TXT", "read-only");
     ASSERT_EQ(::chmod((root + "/READONLY.TXT").c_str(), 0444), 0);

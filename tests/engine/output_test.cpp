@@ -156,17 +156,20 @@ TEST(Leftovers, SweepRemovesOnlyFilesOfEndedRunsOfOurs) {
     TempDir dir;
     const std::string dead = std::to_string(deadProcess());
     const std::string self = std::to_string(::getpid());
-    writeFile(dir / (".quillomar-" + dead + "-0"), "cut");
-    writeFile(dir / (".quillomar-" + self + "-0"), "in use");
-    writeFile(dir / (".quillomar-" + dead + "-x"), "not our pattern");
-    writeFile(dir / (".quillomar-1-0"), "init's, alive");
+    PendingFile inUse = PendingFile::create(dir / "busy", false);
+    writeFile(dir / (".quillomar-" + dead + "-0badf00d-0"), "cut");
+    writeFile(dir / (".quillomar-" + self + "-0badf00d-3"), "cut by an earlier process with this id");
+    writeFile(dir / (".quillomar-" + dead + "-0badf00d-x"), "not our pattern");
+    writeFile(dir / (".quillomar-" + dead + "-0"), "not our pattern");
+    writeFile(dir / (".quillomar-1-0badf00d-0"), "init's, alive");
     writeFile(dir / "keep.txt", "user's");
-    ASSERT_EQ(::symlink("keep.txt", (dir / (".quillomar-" + dead + "-1")).c_str()), 0);
+    ASSERT_EQ(::symlink("keep.txt", (dir / (".quillomar-" + dead + "-0badf00d-1")).c_str()), 0);
     int folder = ::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY);
-    EXPECT_EQ(sweepLeftovers(folder), 1u);
+    EXPECT_EQ(sweepLeftovers(folder), 2u);
     ::close(folder);
-    EXPECT_FALSE(exists(dir / (".quillomar-" + dead + "-0")));
-    EXPECT_EQ(listing(dir.path()).size(), 5u);
+    EXPECT_FALSE(exists(dir / (".quillomar-" + dead + "-0badf00d-0")));
+    EXPECT_FALSE(exists(dir / (".quillomar-" + self + "-0badf00d-3")));
+    EXPECT_EQ(listing(dir.path()).size(), 6u);  // this process's own pending file among them
 }
 
 TEST(Leftovers, TemporaryCopyFoldersOfEndedProcessesAreSwept) {

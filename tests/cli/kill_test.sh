@@ -1,0 +1,181 @@
+#!/usr/bin/env bash
+# Kills quillomar-cli while it packs and extracts a tree of a few thousand files, at points spread
+# over the run by a seeded generator, and checks what a user would find afterwards:
+#   - under the archive's final name, nothing or a complete archive (byte-identical to one packed
+#     without interruption, and accepted by verify);
+#   - every extracted file under its final name holds its old content or the entry's, never a part;
+#   - no temporary file once the next run is over (SIGTERM: none at all, at once).
+# Usage: kill_test.sh PATH-TO-quillomar-cli pack|extract|signals [POINTS] [SEED]
+# Prints one summary line per case: points tried and what was found.
+set -uo pipefail
+
+cli=$1
+mode=$2
+points=${3:-50}
+seed=${4:-20261207}
+work=$(mktemp -d)
+trap 'chmod -R u+rwX "$work" 2>/dev/null; rm -rf "$work"' EXIT
+export LC_ALL=C
+unset LANG LC_MESSAGES QUILLOMAR_CODEPAGE
+
+fail() {
+    echo "FAIL (kill $mode): $*" >&2
+    exit 1
+}
+
+# A tree of 3,000 files in 60 folders: up to 16 KiB, but every 300th 1 to 3 MiB. Names are upper
+# case, as extraction writes them, so that the tree and an extraction compare path for path.
+# $2 is a salt: the "old" tree used to pre-fill a destination has other bytes at the same paths.
+make_tree() {
+    perl -e '
+        my ($root, $salt) = @ARGV;
+        my $state = 0x2545F491 ^ $salt;
+        sub next32 { $state ^= ($state << 13) & 0xFFFFFFFF; $state ^= $state >> 17; $state ^= ($state << 5) & 0xFFFFFFFF; return $state }
+        my $pool = pack("L*", map { next32() } 1 .. (1 << 20));
+        mkdir $root or die;
+        for my $d (0 .. 59) {
+            my $folder = sprintf("%s/DIR%02d", $root, $d);
+            mkdir $folder or die;
+            for my $f (0 .. 49) {
+                my $n = $d * 50 + $f;
+                my $size = $n % 300 == 7 ? (1 << 20) + next32() % (2 << 20) : next32() % 16384;
+                open(my $out, ">:raw", sprintf("%s/F%04d.BIN", $folder, $n)) or die;
+                print $out substr($pool, next32() % (1 << 20), $size);
+                close $out or die;
+            }
+        }' "$1" "$2"
+}
+
+# Seeded kill delays in seconds, spread over (0, total) where total is a run's length in ms.
+delays() {
+    local total=$1 count=$2
+    awk -v seed="$seed" -v total="$total" -v count="$count" 'BEGIN {
+        srand(seed)
+        for (i = 0; i < count; ++i) printf "%.4f\n", (1 + rand() * (total - 1)) / 1000
+    }'
+}
+
+elapsed_ms() {  # elapsed_ms COMMAND...: runs it, prints its wall time in ms
+    local start=${EPOCHREALTIME/./}
+    "$@" >/dev/null 2>&1
+    echo $(((${EPOCHREALTIME/./} - start) / 1000))
+}
+
+temporaries() { find "$1" -name '.quillomar-*' | wc -l; }
+
+make_tree "$work/tree" 0
+"$cli" pack -q "$work/tree" -o "$work/reference.pod" || fail "the reference pack failed"
+expected=$(cd "$work/tree" && find . -type f -print0 | sort -z | xargs -0 md5sum)
+
+case $mode in
+pack)
+    mkdir "$work/out"
+    total=$(elapsed_ms "$cli" pack -q "$work/tree" -o "$work/out/a.pod")
+    rm -f "$work/out/a.pod"
+    none=0 whole=0
+    for delay in $(delays "$total" "$points"); do
+        { timeout -s KILL "$delay" "$cli" pack -q "$work/tree" -o "$work/out/a.pod"; } >/dev/null 2>&1
+        if [ -e "$work/out/a.pod" ]; then
+            cmp -s "$work/out/a.pod" "$work/reference.pod" || fail "a cut archive under the final name after ${delay}s"
+            "$cli" verify "$work/out/a.pod" >/dev/null || fail "verify refused the archive left after ${delay}s"
+            whole=$((whole + 1))
+            rm "$work/out/a.pod"
+        else
+            none=$((none + 1))
+        fi
+        # Whatever a kill leaves, the next run sweeps; an unnamed file leaves nothing at all.
+        [ "$(ls -A "$work/out")" = "" ] || fail "left in the archive's folder after ${delay}s: $(ls -A "$work/out")"
+    done
+    echo "kill -9 during pack: $points points over ${total} ms: $none no archive, $whole complete archive, 0 cut"
+    ;;
+extract)
+    make_tree "$work/old" 1
+    # Half the destination's files exist beforehand with other bytes, half are new.
+    fill() {
+        rm -rf "$work/dest"
+        cp -a "$work/old" "$work/dest"
+        find "$work/dest" -name 'F*[13579].BIN' -delete
+    }
+    old=$(cd "$work/old" && find . -type f -print0 | sort -z | xargs -0 md5sum)
+    fill
+    total=$(elapsed_ms "$cli" extract -q "$work/reference.pod" -C "$work/dest")
+    fill
+    oldOrNew="$work/allowed"
+    { echo "$old"; echo "$expected"; } >"$oldOrNew"
+    i=0 finished=0 checked=0 leftovers=0
+    for delay in $(delays "$total" "$points"); do
+        i=$((i + 1))
+        [ $((i % 10)) -eq 0 ] && fill  # back to the old state now and then, so old files stay in play
+        { timeout -s KILL "$delay" "$cli" extract -q "$work/reference.pod" -C "$work/dest"; } >/dev/null 2>&1 &&
+            finished=$((finished + 1))
+        # Every file under a final name: its old bytes or the entry's, nothing in between.
+        bad=$(cd "$work/dest" && find . -type f ! -name '.quillomar-*' -print0 | xargs -0 md5sum |
+              awk 'NR == FNR { ok[$0] = 1; next } !($0 in ok)' "$oldOrNew" -)
+        [ -z "$bad" ] || fail "after ${delay}s, files neither old nor whole: $(head -3 <<<"$bad")"
+        checked=$((checked + $(find "$work/dest" -type f | wc -l)))
+        leftovers=$((leftovers + $(temporaries "$work/dest")))
+    done
+    # The next run sweeps what the kills left and finishes the job.
+    "$cli" extract -q "$work/reference.pod" -C "$work/dest" || fail "the run after the kills failed"
+    [ "$(temporaries "$work/dest")" -eq 0 ] ||
+        fail "temporaries left after the next run: $(find "$work/dest" -name '.quillomar-*' -printf '%P %s\n' | head -5)"
+    got=$(cd "$work/dest" && find . -type f -name 'F*' -print0 | sort -z | xargs -0 md5sum)
+    [ "$got" = "$expected" ] || fail "the run after the kills did not restore every entry"
+    echo "kill -9 during extract: $points points over ${total} ms ($finished finished): $checked files checked," \
+         "0 cut; $leftovers temporaries seen after kills, 0 after the next run"
+    ;;
+signals)
+    mkdir "$work/out"
+    total=$(elapsed_ms "$cli" pack -q "$work/tree" -o "$work/out/a.pod")
+    rm -f "$work/out/a.pod"
+    terms=0 early=0
+    for delay in $(delays "$total" "$points"); do
+        timeout --preserve-status -s TERM "$delay" "$cli" pack -q "$work/tree" -o "$work/out/a.pod" \
+            >/dev/null 2>"$work/err"
+        status=$?
+        if [ -e "$work/out/a.pod" ]; then
+            cmp -s "$work/out/a.pod" "$work/reference.pod" || fail "a cut archive after SIGTERM at ${delay}s"
+            rm "$work/out/a.pod"
+        else
+            [ "$status" -eq 143 ] || fail "SIGTERM at ${delay}s: exit $status, expected 143"
+        fi
+        if [ "$status" -eq 143 ]; then
+            # Empty only when the signal came before the handlers were in place, with nothing written yet.
+            case $(cat "$work/err") in
+            "quillomar-cli: stopped by SIGTERM") terms=$((terms + 1)) ;;
+            "") early=$((early + 1)) ;;
+            *) fail "stderr: $(cat "$work/err")" ;;
+            esac
+        fi
+        [ "$(ls -A "$work/out")" = "" ] || fail "SIGTERM left $(ls -A "$work/out")"
+    done
+    # Extraction: temporaries go at once, and the exit status says which signal.
+    rm -rf "$work/dest" && mkdir "$work/dest"
+    timeout --preserve-status -s INT 0.05 "$cli" extract -q "$work/reference.pod" -C "$work/dest" 2>/dev/null
+    status=$?
+    [ "$status" -eq 130 ] || [ "$status" -eq 0 ] || fail "SIGINT during extract: exit $status"
+    [ "$(temporaries "$work/dest")" -eq 0 ] || fail "SIGINT left temporaries"
+
+    # A file-size limit: "File too large", reported like a full disk, and nothing cut left behind.
+    (ulimit -f 2048; "$cli" pack -q "$work/tree" -o "$work/out/a.pod") 2>"$work/err"
+    status=$?
+    [ "$status" -eq 1 ] || fail "pack over the file-size limit exited $status"
+    [ "$(cat "$work/err")" = "$(printf 'quillomar-cli: File too large\n==> %s' "$work/out/a.pod")" ] ||
+        fail "pack over the limit said: $(cat "$work/err")"
+    [ "$(ls -A "$work/out")" = "" ] || fail "the limit left $(ls -A "$work/out")"
+    rm -rf "$work/dest" && mkdir "$work/dest"
+    (ulimit -f 1024; "$cli" extract -q "$work/reference.pod" -C "$work/dest") 2>"$work/err"
+    status=$?
+    [ "$status" -eq 1 ] || fail "extract over the file-size limit exited $status"
+    grep -q 'File too large' "$work/err" || fail "extract over the limit said: $(cat "$work/err")"
+    big=$(find "$work/dest" -type f -size +1024k | wc -l)
+    [ "$big" -eq 0 ] || fail "a file over the limit was left cut"
+    [ "$(temporaries "$work/dest")" -eq 0 ] || fail "the limit left temporaries"
+    echo "SIGTERM during pack: $points points over ${total} ms: $terms stopped with the line, $early before start-up" \
+         "(exit 143, no file left), the rest complete;" \
+         "SIGINT during extract and SIGXFSZ during pack and extract: nothing cut, no temporary"
+    ;;
+*)
+    fail "unknown mode $mode"
+    ;;
+esac
