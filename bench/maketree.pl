@@ -2,12 +2,14 @@
 # Builds a benchmark tree, the same bytes on every run (fixed seed, fixed times).
 #   maketree.pl mixed DIR   about 4,000 files in nested folders, 0 bytes to 6 MiB
 #   maketree.pl many DIR    100,000 files of 0 to 199 bytes in 200 folders
+#   maketree.pl small DIR   10,000 small files (about 330 MB, 0 to 64 KiB) in 100 folders
+#   maketree.pl game DIR    3,000 game-like files (about 950 MB: textures, sounds, models) in 60 folders
 # Prints "FILES BYTES FOLDERS".
 use strict;
 use warnings;
 
 my ($kind, $root) = @ARGV;
-die "usage: maketree.pl mixed|many DIR\n" unless defined $root && ($kind eq 'mixed' || $kind eq 'many');
+die "usage: maketree.pl mixed|many|small|game DIR\n" unless defined $root && $kind =~ /^(mixed|many|small|game)$/;
 
 my $state = 0x2545F491;    # xorshift32, fixed seed
 sub next32 {
@@ -74,6 +76,23 @@ if ($kind eq 'mixed') {
             ? int(exp(log(65536) + unit() * (log(6 << 20) - log(65536))))
             : int(exp(unit() * log(65536))) - 1;
         writeFile($dir eq '' ? "$root/$name" : "$root/$dir/$name", $size);
+    }
+} elsif ($kind eq 'small') {
+    for my $d (0 .. 99) {
+        my $dir = sprintf('%s/dir%03d', $root, $d);
+        makeFolder($dir);
+        writeFile(sprintf('%s/file%05d.dat', $dir, $_), next32() % 65536) for 0 .. 99;
+    }
+} elsif ($kind eq 'game') {
+    # Mostly 16 to 416 KiB, one in twenty 1 to 3 MiB: about 315 KB on average.
+    my @extensions = qw(pbm wav bin tex mdl);
+    for my $d (0 .. 59) {
+        my $dir = sprintf('%s/art%02d', $root, $d);
+        makeFolder($dir);
+        for my $i (0 .. 49) {
+            my $size = next32() % 20 == 0 ? (1 << 20) + next32() % (2 << 20) : 16384 + next32() % (400 << 10);
+            writeFile(sprintf('%s/item%04d.%s', $dir, $d * 50 + $i, $extensions[next32() % @extensions]), $size);
+        }
     }
 } else {
     for my $d (0 .. 199) {
