@@ -64,7 +64,7 @@ spread() {  # (max - min) / median of the values in $1, as a percentage: how noi
 }
 
 mib() { awk -v kb="$1" 'BEGIN { printf "%.1f MiB", kb / 1024 }'; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", b > 0 ? a / b : 0 }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
 
 report() {  # report LABEL JOB GOAL [FLOOR]: quillomar against tar (and the floor), with the goal
     local q t f line

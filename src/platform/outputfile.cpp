@@ -13,7 +13,9 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <span>
 #include <utility>
 
 namespace quillomar {
@@ -55,20 +57,50 @@ void unregisterTemporary(int& slot) {
     slot = -1;
 }
 
-// This process's mark in its temporary names: process ids are reused, so the id alone cannot tell
-// this process's files from those a killed process with the same id left. Taken from the random
-// bytes the kernel hands every process.
+// When process pid started, in clock ticks since boot, as hex ("" when it cannot be read: no such
+// process, or no /proc). A process id is reused, its start time with it never.
+std::string startTimeOf(pid_t pid) {
+    char path[32];
+    std::snprintf(path, sizeof path, "/proc/%d/stat", static_cast<int>(pid));
+    File stat(::open(path, O_RDONLY | O_CLOEXEC));
+    char text[1024];
+    std::int64_t got = stat.valid() ? stat.readAt(0, std::as_writable_bytes(std::span(text, sizeof text - 1))) : -1;
+    if (got <= 0) return {};
+    text[got] = '\0';
+    // The command name may hold anything but ends at the last ')'; the start time is the 20th field after it.
+    const char* field = std::strrchr(text, ')');
+    for (int i = 0; field != nullptr && i < 20; ++i) field = std::strchr(field + 1, ' ');
+    if (field == nullptr) return {};
+    unsigned long long ticks = std::strtoull(field + 1, nullptr, 10);
+    char hex[24];
+    std::snprintf(hex, sizeof hex, "%llx", ticks);
+    return hex;
+}
+
+// This process's mark in its temporary names: its start time, so that a file of a killed process
+// whose id has been reused is still known for a dead one's. Random where /proc cannot be read.
 const std::string& processMark() {
     static const std::string mark = [] {
+        std::string started = startTimeOf(::getpid());
+        if (!started.empty()) return started;
         std::uint32_t bits = 0;
         if (const auto* random = reinterpret_cast<const unsigned char*>(::getauxval(AT_RANDOM))) {
             std::memcpy(&bits, random + 8, sizeof bits);
         }
-        char text[9];
-        std::snprintf(text, sizeof text, "%08x", bits);
+        char text[12];
+        std::snprintf(text, sizeof text, "r%08x", bits);
         return std::string(text);
     }();
     return mark;
+}
+
+// Whether the process that made a temporary has ended: no process has its id, or the one that
+// has it started at another time than the name records.
+bool ownerEnded(pid_t pid, std::string_view mark) {
+    if (pid == ::getpid()) return mark != processMark();
+    std::string started = startTimeOf(pid);
+    if (!started.empty()) return started != mark;
+    return ::kill(pid, 0) != 0 && errno == ESRCH;
 }
 
 std::string temporaryName() {
@@ -129,18 +161,15 @@ std::size_t sweepLeftovers(int folderFd) {
         return 0;
     }
     const uid_t me = ::getuid();
-    const pid_t self = ::getpid();
     std::size_t removed = 0;
     while (const dirent* item = ::readdir(folder)) {
         const TemporaryOwner owner = ownerOfTemporaryName(item->d_name);
         if (owner.pid == 0) continue;
-        // This process's own files are in use; one with its id but another mark is a dead one's.
-        if (owner.pid == self && owner.mark == processMark()) continue;
         // Ours only: a regular file of this user whose process is gone.
         struct stat st {};
         if (::fstatat(fd, item->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
         if (!S_ISREG(st.st_mode) || st.st_uid != me) continue;
-        if (owner.pid != self && (::kill(owner.pid, 0) == 0 || errno != ESRCH)) continue;
+        if (!ownerEnded(owner.pid, owner.mark)) continue;
         if (::unlinkat(fd, item->d_name, 0) == 0) ++removed;
     }
     ::closedir(folder);

@@ -161,15 +161,16 @@ TEST(Leftovers, SweepRemovesOnlyFilesOfEndedRunsOfOurs) {
     writeFile(dir / (".quillomar-" + self + "-0badf00d-3"), "cut by an earlier process with this id");
     writeFile(dir / (".quillomar-" + dead + "-0badf00d-x"), "not our pattern");
     writeFile(dir / (".quillomar-" + dead + "-0"), "not our pattern");
-    writeFile(dir / (".quillomar-1-0badf00d-0"), "init's, alive");
+    // The parent is alive, but did not start at the time this name records: its id was reused.
+    writeFile(dir / (".quillomar-" + std::to_string(::getppid()) + "-zz-0"), "cut by an earlier holder of the id");
     writeFile(dir / "keep.txt", "user's");
     ASSERT_EQ(::symlink("keep.txt", (dir / (".quillomar-" + dead + "-0badf00d-1")).c_str()), 0);
     int folder = ::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY);
-    EXPECT_EQ(sweepLeftovers(folder), 2u);
+    EXPECT_EQ(sweepLeftovers(folder), 3u);
     ::close(folder);
     EXPECT_FALSE(exists(dir / (".quillomar-" + dead + "-0badf00d-0")));
     EXPECT_FALSE(exists(dir / (".quillomar-" + self + "-0badf00d-3")));
-    EXPECT_EQ(listing(dir.path()).size(), 6u);  // this process's own pending file among them
+    EXPECT_EQ(listing(dir.path()).size(), 5u);  // this process's own pending file among them
 }
 
 TEST(Leftovers, TemporaryCopyFoldersOfEndedProcessesAreSwept) {
