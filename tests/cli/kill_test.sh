@@ -23,7 +23,7 @@ fail() {
     exit 1
 }
 
-# A tree of 3,000 files in 60 folders: up to 16 KiB, but every 300th 1 to 3 MiB. Names are upper
+# A tree of 3,000 files in 60 folders: up to 8 KiB, but every 600th 1 to 2 MiB. Names are upper
 # case, as extraction writes them, so that the tree and an extraction compare path for path.
 # $2 is a salt: the "old" tree used to pre-fill a destination has other bytes at the same paths.
 make_tree() {
@@ -38,7 +38,7 @@ make_tree() {
             mkdir $folder or die;
             for my $f (0 .. 49) {
                 my $n = $d * 50 + $f;
-                my $size = $n % 300 == 7 ? (1 << 20) + next32() % (2 << 20) : next32() % 16384;
+                my $size = $n % 600 == 7 ? (1 << 20) + next32() % (1 << 20) : next32() % 8192;
                 open(my $out, ">:raw", sprintf("%s/F%04d.BIN", $folder, $n)) or die;
                 print $out substr($pool, next32() % (1 << 20), $size);
                 close $out or die;
