@@ -61,6 +61,19 @@ elapsed_ms() {  # elapsed_ms COMMAND...: runs it, prints its wall time in ms
     echo $(((${EPOCHREALTIME/./} - start) / 1000))
 }
 
+# run_signalled SIGNAL DELAY COMMAND...: starts the command, sends it SIGNAL after DELAY seconds and
+# waits until it has ended (reaped, so that no half-dead process still holds its id); its status.
+# Its standard error goes to $work/err.
+run_signalled() {
+    local signal=$1 delay=$2
+    shift 2
+    "$@" >/dev/null 2>"$work/err" &
+    local pid=$!
+    sleep "$delay"
+    kill -s "$signal" "$pid" 2>/dev/null
+    wait "$pid"
+}
+
 temporaries() { find "$1" -name '.quillomar-*' | wc -l; }
 
 make_tree "$work/tree" 0
@@ -74,7 +87,7 @@ pack)
     rm -f "$work/out/a.pod"
     none=0 whole=0
     for delay in $(delays "$total" "$points"); do
-        { timeout -s KILL "$delay" "$cli" pack -q "$work/tree" -o "$work/out/a.pod"; } >/dev/null 2>&1
+        { run_signalled KILL "$delay" "$cli" pack -q "$work/tree" -o "$work/out/a.pod"; } 2>/dev/null
         if [ -e "$work/out/a.pod" ]; then
             cmp -s "$work/out/a.pod" "$work/reference.pod" || fail "a cut archive under the final name after ${delay}s"
             "$cli" verify "$work/out/a.pod" >/dev/null || fail "verify refused the archive left after ${delay}s"
@@ -106,7 +119,7 @@ extract)
     for delay in $(delays "$total" "$points"); do
         i=$((i + 1))
         [ $((i % 10)) -eq 0 ] && fill  # back to the old state now and then, so old files stay in play
-        { timeout -s KILL "$delay" "$cli" extract -q "$work/reference.pod" -C "$work/dest"; } >/dev/null 2>&1 &&
+        { run_signalled KILL "$delay" "$cli" extract -q "$work/reference.pod" -C "$work/dest"; } 2>/dev/null &&
             finished=$((finished + 1))
         # Every file under a final name: its old bytes or the entry's, nothing in between.
         bad=$(cd "$work/dest" && find . -type f ! -name '.quillomar-*' -print0 | xargs -0 md5sum |
@@ -130,8 +143,7 @@ signals)
     rm -f "$work/out/a.pod"
     terms=0 early=0
     for delay in $(delays "$total" "$points"); do
-        timeout --preserve-status -s TERM "$delay" "$cli" pack -q "$work/tree" -o "$work/out/a.pod" \
-            >/dev/null 2>"$work/err"
+        { run_signalled TERM "$delay" "$cli" pack -q "$work/tree" -o "$work/out/a.pod"; } 2>/dev/null
         status=$?
         if [ -e "$work/out/a.pod" ]; then
             cmp -s "$work/out/a.pod" "$work/reference.pod" || fail "a cut archive after SIGTERM at ${delay}s"
