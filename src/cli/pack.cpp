@@ -1,6 +1,7 @@
 // pack: a folder into a new POD3 archive, with the checks, selections and header presets a
 // modder needs around the writer.
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -18,6 +19,7 @@
 #include "platform/codepage.h"
 #include "platform/fileio.h"
 #include "platform/messages.h"
+#include "platform/outputfile.h"
 
 namespace quillomar::cli {
 
@@ -112,6 +114,18 @@ void reportProblems(const std::vector<PackProblem>& problems)
     }
 }
 
+// Why an existing archive could not be replaced, or 0.
+int replaceableError(const std::string& archivePath)
+{
+    const std::size_t slash = archivePath.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : archivePath.substr(0, slash);
+    const std::string leaf = slash == std::string::npos ? archivePath : archivePath.substr(slash + 1);
+    File folderFile(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folderFile.valid()) return errno;
+    const int error = checkReplaceable(folderFile.fd(), leaf.c_str());
+    return error == ENOENT ? 0 : error;
+}
+
 }  // namespace
 
 bool runPack(const PackOptions& options, Console& console)
@@ -184,9 +198,15 @@ bool runPack(const PackOptions& options, Console& console)
     reportProblems(plan.problems);
     bool refused = !plan.problems.empty();
     struct stat existing {};
-    if (!options.force && ::lstat(archivePath.c_str(), &existing) == 0) {
-        showSystemError(EEXIST, archivePath + "\n    --force replaces it once the new archive is complete");
-        refused = true;
+    if (::lstat(archivePath.c_str(), &existing) == 0) {
+        if (!options.force) {
+            showSystemError(EEXIST, archivePath + "\n    --force replaces it once the new archive is complete");
+            refused = true;
+        } else if (const int error = replaceableError(archivePath); error != 0) {
+            // Only a regular file that could be written is replaced.
+            showSystemError(error, archivePath);
+            refused = true;
+        }
     }
 
     if (options.dryRun) {

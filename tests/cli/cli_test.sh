@@ -519,8 +519,10 @@ force)
     run 0 cat "$work/a.pod" f
     [ "$(cat "$work/out")" = 'two!' ] || fail "--force did not replace: $(cat "$work/out")"
     [ "$(ls -A "$work" | tr '\n' ' ')" = "a.pod err first.pod out src " ] || fail "left behind: $(ls -A "$work")"
-    # A folder in the way is not replaced.
+    # A folder in the way is not replaced, and --dry-run says so beforehand.
     mkdir "$work/dir.pod"
+    run 1 pack --dry-run --force "$work/src" -o "$work/dir.pod"
+    expect_stderr "quillomar-cli: Is a directory"$'\n'"==> $work/dir.pod"
     run 1 pack -q --force "$work/src" -o "$work/dir.pod"
     [ -d "$work/dir.pod" ] && [ -z "$(ls -A "$work/dir.pod")" ] || fail "the folder was changed"
     [ "$(ls -A "$work" | tr '\n' ' ')" = "a.pod dir.pod err first.pod out src " ] || fail "left behind: $(ls -A "$work")"
