@@ -181,8 +181,8 @@ bool runPack(const PackOptions& options, Console& console)
         for (const SourceFile& file : list.files) std::printf("%s\n", file.name.c_str() + std::min(prefix, file.name.size()));
     }
     if (base && !options.quiet) {
-        std::printf("%zu of %zu files differ from %s, %zu are the same\n", list.files.size(), scanned,
-                    options.changedFrom.c_str(), same);
+        std::printf("%zu of %zu files differ from %s, %zu %s the same\n", list.files.size(), scanned,
+                    options.changedFrom.c_str(), same, same == 1 ? "is" : "are");
     }
 
     // The window offers no Generate for a folder without files; neither does the tool.
