@@ -84,8 +84,8 @@ int editStore(const std::string& folder, bool typeLibrary, bool registering, con
         return status::kOk;
     }
     if (created) return status::fromErrno(created.value());
-    const File lock(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!lock.valid()) return status::fromErrno(errno);
+    const File lock(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC), folder);
+    if (!lock.valid()) return status::fromErrno(lock.failure().error);
     while (::flock(lock.fd(), LOCK_EX) != 0) {
         if (errno != EINTR) return status::fromErrno(errno);
     }
@@ -162,7 +162,7 @@ int installDesktopFiles(const std::string& dataHome, const std::string& programP
         const std::string path = dataHome + "/" + file.relativePath;
         if (file.contents.empty()) error.assign(ENOENT, std::generic_category());
         if (!error) fs::create_directories(parentOf(path), error);
-        if (!error) error.assign(writeFileAtomically(path, file.contents, 0644), std::generic_category());
+        if (!error) error.assign(writeFileAtomically(path, file.contents, 0644).error, std::generic_category());
         if (error) break;
     }
     if (error) removeDesktopFiles(dataHome);

@@ -105,6 +105,13 @@ struct Run {
     int stopError = 0;
     std::string stopPath;
     ExtractedNames names = ExtractedNames::AsStored;
+    Failure failure;  // the first entry that failed (shown)
+
+    Outcome refuse(Failure refused) {
+        report(refused);
+        if (!failure.failed()) failure = std::move(refused);
+        return Outcome::Failed;
+    }
 };
 
 // Writes one entry: into a temporary name in its folder, its times set on the descriptor, then
@@ -114,10 +121,7 @@ struct Run {
 Outcome extractEntry(Run& run, const ArchiveEntry& entry, const std::byte* data) {
     std::optional<std::string> relative = safeRelativePath(
         run.names == ExtractedNames::LowerCase ? archiveCodePage().lower(entry.name) : entry.name);
-    if (!relative) {
-        showSystemError(EACCES, run.base + "/" + storedNameForMessage(entry.name));
-        return Outcome::Failed;
-    }
+    if (!relative) return run.refuse(Failure::system(EACCES, run.base + "/" + storedNameForMessage(entry.name)));
     const std::string target = run.base + "/" + *relative;
     auto failed = [&](int error, const std::string& shown) {
         if (failsEveryLaterWrite(error) && shown == target) {
@@ -125,8 +129,7 @@ Outcome extractEntry(Run& run, const ArchiveEntry& entry, const std::byte* data)
             run.stopPath = target;
             return Outcome::Stop;
         }
-        showSystemError(error, shown);
-        return Outcome::Failed;
+        return run.refuse(Failure::system(error, shown));
     };
 
     std::size_t slash = relative->rfind('/');
@@ -140,18 +143,22 @@ Outcome extractEntry(Run& run, const ArchiveEntry& entry, const std::byte* data)
     File& out = pending.file();
     const std::uint64_t size = u32(entry.size);
     if (data != nullptr) {
-        if (!out.writeAll(std::span(data, static_cast<std::size_t>(size)))) return failed(errno, target);
+        if (!out.writeAll(std::span(data, static_cast<std::size_t>(size)))) return failed(out.failure().error, target);
     } else {
         CopyResult copied = copyRange(run.source, u32(entry.offset), out, size, &run.method);
-        if (copied.error != 0) return failed(copied.error, copied.readFailed ? run.archive.path() : target);
+        if (copied.failure.failed()) return failed(copied.failure.error, copied.readFailed ? run.archive.path() : target);
         // The archive became shorter since it was read.
         if (copied.copied < size) return failed(ENODATA, run.archive.path());
     }
+    // The data is whole; a time that cannot be set is reported, and the file stays.
+    Failure timesFailed;
     if (entry.time != kNoEntryTime) {
-        struct timespec times[2] = {timespecFromFileTime(entry.time), timespecFromFileTime(entry.time)};
-        ::futimens(out.fd(), times);
+        const struct timespec time = timespecFromFileTime(entry.time);
+        if (!out.setTimes(time, time)) timesFailed = out.failure();
     }
     if (int error = pending.publish(Publish::Replace, false); error != 0) return failed(error, target);
+    // The data is whole under its name; a time that could not be set is still reported.
+    if (timesFailed.failed()) return failed(timesFailed.error, target);
     return Outcome::Done;
 }
 
@@ -205,20 +212,18 @@ int PodArchive::extractAll(const std::string& root, ProgressSink* progress) {
 int PodArchive::extractSelected(const std::string& root, const std::vector<std::size_t>& indices,
                                 ProgressSink* progress, ExtractedNames names) {
     extracted_ = 0;
+    failure_ = {};
     if (indices.empty() || forWriting_) return 1;
     if (progress != nullptr) progress->setRange(0, static_cast<int>(indices.size()));
 
-    File rootFolder(::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!rootFolder.valid()) {
-        showSystemError(root);
-        return 0;
-    }
+    File rootFolder(::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC), root);
+    if (!rootFolder.valid()) return fail(rootFolder.failure(), true);
     std::string base = root;
     while (base.size() > 1 && base.back() == '/') base.pop_back();
     if (base == "/") base.clear();
 
     FolderCache folders(rootFolder.fd());
-    Run run{*this, file_, base, folders, {}, 0, {}, names};
+    Run run{*this, file_, base, folders, {}, 0, {}, names, {}};
     ReadAhead readAhead;
     std::vector<std::size_t> valid;
     valid.reserve(indices.size());
@@ -231,14 +236,17 @@ int PodArchive::extractSelected(const std::string& root, const std::vector<std::
         if (outcome == Outcome::Stop) {
             // Every later entry would fail the same way: one report instead of one per entry.
             const std::size_t left = valid.size() - at;
-            showSystemError(run.stopError,
-                            formatString("%s\n%zu of %zu entries not extracted", run.stopPath.c_str(), left, valid.size()));
+            Failure stop = Failure::system(
+                run.stopError, formatString("%s\n%zu of %zu entries not extracted", run.stopPath.c_str(), left, valid.size()));
+            report(stop);
+            noteFailure(run.failure.failed() ? run.failure : stop);
             return 0;
         }
         if (outcome == Outcome::Failed) result = 0;
         if (outcome == Outcome::Done) ++extracted_;
         if (progress != nullptr) progress->step();
     }
+    noteFailure(run.failure);
     return result;
 }
 

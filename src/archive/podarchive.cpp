@@ -16,6 +16,7 @@
 #include "platform/codepage.h"
 #include "platform/messages.h"
 #include "platform/tempdir.h"
+#include "platform/failure.h"
 
 namespace quillomar {
 
@@ -50,32 +51,46 @@ std::string PodArchive::description() const { return archiveCodePage().toUtf8(he
 std::string PodArchive::author() const { return archiveCodePage().toUtf8(headerText(header_.author)); }
 std::string PodArchive::copyright() const { return archiveCodePage().toUtf8(headerText(header_.copyright)); }
 
-bool PodArchive::refuse(std::string problem) {
-    problem_ = std::move(problem);
+bool PodArchive::refuse(std::string detail, std::uint64_t offset) {
     entries_.clear();
-    showStringMessage(kMsgDamagedArchive);
+    fail(Failure::message(kMsgDamagedArchive, path_, std::move(detail), offset), true);
     return false;
+}
+
+// Keeps failure as the record of the running operation, shows it when the user is told of it.
+int PodArchive::fail(Failure failure, bool show) {
+    failure_ = std::move(failure);
+    if (show) report(failure_);
+    return 0;
+}
+
+// Operations that go on after a failure keep the first one.
+void PodArchive::noteFailure(const Failure& failure) {
+    if (!failure_.failed()) failure_ = failure;
 }
 
 int PodArchive::open(const std::string& path) {
     close();
     path_ = path;
-    problem_.clear();
-    if (forWriting_) return 0;
+    failure_ = {};
+    if (forWriting_) return fail(Failure::system(EBADF, path), false);
 
     // Only a regular file is opened; a pipe or a device named as an archive cannot hang the program.
+    // The window passes over a file it cannot open in silence: the failure is only recorded.
     file_ = File::openRead(path);
-    if (!file_.valid()) return 0;
+    if (!file_.valid()) return fail(file_.failure(), false);
     std::int64_t size = file_.size();
-    if (size < 0) return 0;
+    if (size < 0) return fail(file_.failure(), false);
     fileSize_ = static_cast<std::uint64_t>(size);
 
     // A file shorter than the header reads as if the missing bytes were 0.
     std::array<std::byte, kPod3HeaderSize> image{};
-    if (file_.readAt(0, std::span(image).first(kPod2HeaderSize)) < 0) return 0;
+    if (file_.readAt(0, std::span(image).first(kPod2HeaderSize)) < 0) return fail(file_.failure(), false);
     std::string_view magic(reinterpret_cast<const char*>(image.data()), 4);
     if (magic == kMagicPod3) {
-        if (file_.readAt(kPod2HeaderSize, std::span(image).subspan(kPod2HeaderSize)) < 0) return 0;
+        if (file_.readAt(kPod2HeaderSize, std::span(image).subspan(kPod2HeaderSize)) < 0) {
+            return fail(file_.failure(), false);
+        }
         header_ = decodeHeader(image);
         version_ = ArchiveVersion::Pod3;
     } else if (magic == kMagicPod2) {
@@ -84,8 +99,7 @@ int PodArchive::open(const std::string& path) {
     } else {
         header_ = decodeHeader(image);
         version_ = ArchiveVersion::None;
-        showStringMessage(kMsgNotAnArchive);
-        return 0;
+        return fail(Failure::message(kMsgNotAnArchive, path), true);
     }
     if (!checkHeader()) {
         version_ = ArchiveVersion::None;
@@ -97,7 +111,7 @@ int PodArchive::open(const std::string& path) {
 // The header must place the directory, and for POD3 the name table, inside the file.
 bool PodArchive::checkHeader() {
     const std::int32_t count = header_.entryCount;
-    if (count < 0) return refuse(formatString("negative entry count %d", count));
+    if (count < 0) return refuse(formatString("negative entry count %d", count), kHeaderEntryCountOffset);
     const std::uint64_t directoryBytes = static_cast<std::uint64_t>(count) * kDirectoryRecordSize;
     std::uint64_t directoryStart = kPod2HeaderSize;
     if (version_ == ArchiveVersion::Pod3) {
@@ -105,13 +119,15 @@ bool PodArchive::checkHeader() {
         if (directoryStart > fileSize_) {
             return refuse(formatString("directory offset %llu is past the end of the file (%llu bytes)",
                                        static_cast<unsigned long long>(directoryStart),
-                                       static_cast<unsigned long long>(fileSize_)));
+                                       static_cast<unsigned long long>(fileSize_)),
+                          kHeaderDirectoryOffsetOffset);
         }
     }
     if (count > 0 && directoryStart + directoryBytes > fileSize_) {
         return refuse(formatString("directory of %d entries at offset %llu ends past the end of the file (%llu bytes)",
                                    count, static_cast<unsigned long long>(directoryStart),
-                                   static_cast<unsigned long long>(fileSize_)));
+                                   static_cast<unsigned long long>(fileSize_)),
+                      directoryStart);
     }
     return true;
 }
@@ -120,12 +136,12 @@ int PodArchive::readDirectory() {
     entries_.clear();
     largestSize_ = 0;
     totalSize_ = 0;
-    problem_.clear();
-    if (forWriting_ || !file_.valid() || version_ == ArchiveVersion::None) return 0;
+    failure_ = {};
+    if (forWriting_ || !file_.valid() || version_ == ArchiveVersion::None) return fail(Failure::system(EBADF, path_), false);
 
     // The file may have changed since it was opened: check the header against it as it is now.
     std::int64_t size = file_.size();
-    if (size < 0) return 0;
+    if (size < 0) return fail(file_.failure(), false);
     fileSize_ = static_cast<std::uint64_t>(size);
     if (!checkHeader()) return 0;
 
@@ -144,8 +160,10 @@ int PodArchive::readDirectory() {
         std::unique_ptr<std::byte[]> directory(new std::byte[directoryBytes]);
         const std::span<const std::byte> records(directory.get(), directoryBytes);
         std::int64_t got = file_.readAt(directoryStart, std::span(directory.get(), directoryBytes));
-        if (got < 0) return 0;
-        if (static_cast<std::uint64_t>(got) != directoryBytes) return refuse("the directory is cut short");
+        if (got < 0) return fail(file_.failure(), false);
+        if (static_cast<std::uint64_t>(got) != directoryBytes) {
+            return refuse("the directory is cut short", directoryStart + static_cast<std::uint64_t>(got));
+        }
         auto record = [&](std::size_t i) {
             return decodeDirectoryRecord(records.subspan(i * kDirectoryRecordSize).first<kDirectoryRecordSize>());
         };
@@ -161,11 +179,13 @@ int PodArchive::readDirectory() {
                                            "file (%llu bytes)",
                                            i + 1, static_cast<unsigned long long>(start),
                                            static_cast<unsigned long long>(end - start),
-                                           static_cast<unsigned long long>(fileSize_)));
+                                           static_cast<unsigned long long>(fileSize_)),
+                              directoryStart + i * kDirectoryRecordSize);
             }
             if (r.nameOffset >= tableLength) {
                 return refuse(formatString("entry %zu: name offset %u is outside the name table (%llu bytes)", i + 1,
-                                           r.nameOffset, static_cast<unsigned long long>(tableLength)));
+                                           r.nameOffset, static_cast<unsigned long long>(tableLength)),
+                              directoryStart + i * kDirectoryRecordSize);
             }
             maxNameOffset = std::max<std::uint64_t>(maxNameOffset, r.nameOffset);
         }
@@ -178,8 +198,10 @@ int PodArchive::readDirectory() {
         if (wholeTable && needed > 0) {
             table.reset(new std::byte[needed]);
             got = file_.readAt(tableStart, std::span(table.get(), static_cast<std::size_t>(needed)));
-            if (got < 0) return 0;
-            if (static_cast<std::uint64_t>(got) != needed) return refuse("the name table is cut short");
+            if (got < 0) return fail(file_.failure(), false);
+            if (static_cast<std::uint64_t>(got) != needed) {
+                return refuse("the name table is cut short", tableStart + static_cast<std::uint64_t>(got));
+            }
         }
         std::array<std::byte, kNameReadLength> one{};
 
@@ -193,13 +215,14 @@ int PodArchive::readDirectory() {
                 window = std::span<const std::byte>(table.get() + offset, available);
             } else {
                 got = file_.readAt(tableStart + offset, std::span(one).first(available));
-                if (got < 0) return 0;
+                if (got < 0) return fail(file_.failure(), false);
                 window = std::span<const std::byte>(one).first(static_cast<std::size_t>(got));
             }
             auto nul = std::find(window.begin(), window.end(), std::byte{0});
             if (nul == window.end()) {
                 return refuse(formatString("entry %zu: name at offset %llu has no end within %zu bytes", i + 1,
-                                           static_cast<unsigned long long>(offset), kNameReadLength));
+                                           static_cast<unsigned long long>(offset), kNameReadLength),
+                              tableStart + offset);
             }
             ArchiveEntry& entry = loaded.emplace_back();
             entry.name.assign(reinterpret_cast<const char*>(window.data()), static_cast<std::size_t>(nul - window.begin()));
@@ -208,8 +231,7 @@ int PodArchive::readDirectory() {
             entry.time = decodeTimestamp(r.timestamp).value_or(kNoEntryTime);
         }
     } catch (const std::bad_alloc&) {
-        showStringMessage(kMsgOutOfMemory);
-        return 0;
+        return fail(Failure::message(kMsgOutOfMemory, path_), true);
     }
 
     std::uint32_t total = 0;
@@ -223,7 +245,7 @@ int PodArchive::readDirectory() {
 }
 
 void PodArchive::close() {
-    file_.close();
+    file_.abandon();  // only read from
     path_.clear();
     header_ = PodHeader{};
     entries_.clear();
@@ -237,7 +259,9 @@ std::int64_t PodArchive::readEntryData(const ArchiveEntry& entry, std::uint64_t 
     const std::uint64_t size = u32(entry.size);
     if (from >= size) return 0;
     std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), size - from));
-    return file_.readAt(u32(entry.offset) + from, buffer.first(want));
+    std::int64_t got = file_.readAt(u32(entry.offset) + from, buffer.first(want));
+    if (got < 0) failure_ = file_.failure();
+    return got;
 }
 
 CopyResult PodArchive::copyEntryData(const ArchiveEntry& entry, File& out) const {
@@ -246,29 +270,36 @@ CopyResult PodArchive::copyEntryData(const ArchiveEntry& entry, File& out) const
 
 // Temporary copies ---------------------------------------------------------------------------
 
+// A new folder of this archive's in the user's private temporary folder; each is a sibling of the
+// others, so that no stored name can lead from one into another.
+Result<std::string> PodArchive::makeArchiveFolder() {
+    Result<std::string> base = privateTempFolder();
+    if (!base) return base.failure();
+    std::string pattern = *base + "/" + temporaryFolderPrefix() + "XXXXXX";
+    if (::mkdtemp(pattern.data()) == nullptr) return Failure::system(errno, *base);
+    return pattern;
+}
+
 std::optional<std::string> PodArchive::writeTemporaryCopy(const ArchiveEntry& entry) {
-    if (forWriting_ || !file_.valid()) return std::nullopt;
+    failure_ = {};
+    auto refused = [this](Failure failure) -> std::optional<std::string> {
+        fail(std::move(failure), true);
+        return std::nullopt;
+    };
+    if (forWriting_ || !file_.valid()) {
+        fail(Failure::system(EBADF, path_), false);
+        return std::nullopt;
+    }
     if (tempFolder_.empty()) {
-        std::optional<std::string> base = privateTempFolder();
-        if (!base) {
-            showSystemError(privateTempFolderPath());
-            return std::nullopt;
-        }
         // What killed runs left here goes first.
         removeTemporaryFolders(false);
-        std::string pattern = *base + "/" + temporaryFolderPrefix() + "XXXXXX";
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            showSystemError(*base);
-            return std::nullopt;
-        }
-        tempFolder_ = pattern;
+        Result<std::string> folder = makeArchiveFolder();
+        if (!folder) return refused(folder.failure());
+        tempFolder_ = *folder;
     }
 
     std::optional<std::string> relative = safeRelativePath(entry.name);
-    if (!relative) {
-        showSystemError(EACCES, tempFolder_ + "/" + storedNameForMessage(entry.name));
-        return std::nullopt;
-    }
+    if (!relative) return refused(Failure::system(EACCES, tempFolder_ + "/" + storedNameForMessage(entry.name)));
     std::string target = tempFolder_ + "/" + *relative;
     // The same entry opened again reuses its copy, recorded once.
     if (std::find(tempFiles_.begin(), tempFiles_.end(), target) != tempFiles_.end() &&
@@ -278,38 +309,33 @@ std::optional<std::string> PodArchive::writeTemporaryCopy(const ArchiveEntry& en
 
     // The folder is this user's own and closed to others, so its sub-folders are safe to create.
     std::size_t slash = target.rfind('/');
-    createDirectoryPath(target.substr(0, slash));
+    Result<FolderCreation> folder = createDirectoryPath(target.substr(0, slash));
+    if (!folder) return refused(folder.failure());
     File out = File::createAlways(target);
-    if (!out.valid()) {
-        showSystemError(target);
-        return std::nullopt;
-    }
+    if (!out.valid()) return refused(out.failure());
     CopyResult copied = copyEntryData(entry, out);
-    if (copied.error != 0 || !out.close()) {
-        int error = copied.error != 0 ? copied.error : errno;
-        showSystemError(error, copied.readFailed ? path_ : target);
+    if (copied.failure.failed() || !out.close()) {
+        out.abandon();
         ::unlink(target.c_str());
-        return std::nullopt;
+        return refused(copied.failure.failed() ? copied.failure : out.failure());
     }
     if (std::find(tempFiles_.begin(), tempFiles_.end(), target) == tempFiles_.end()) tempFiles_.push_back(target);
     return target;
 }
 
 std::optional<std::string> PodArchive::newTemporaryFolder() {
-    if (forWriting_ || !file_.valid()) return std::nullopt;
-    std::optional<std::string> base = privateTempFolder();
-    if (!base) {
-        showSystemError(privateTempFolderPath());
+    failure_ = {};
+    if (forWriting_ || !file_.valid()) {
+        fail(Failure::system(EBADF, path_), false);
         return std::nullopt;
     }
-    // A sibling of the copies' folder, so that no stored name can lead into it.
-    std::string pattern = *base + "/" + temporaryFolderPrefix() + "XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        showSystemError(*base);
+    Result<std::string> folder = makeArchiveFolder();
+    if (!folder) {
+        fail(folder.failure(), true);
         return std::nullopt;
     }
-    otherTempFolders_.push_back(pattern);
-    return pattern;
+    otherTempFolders_.push_back(*folder);
+    return *folder;
 }
 
 void PodArchive::removeTemporaryFolder() {

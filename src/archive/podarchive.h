@@ -7,7 +7,9 @@
 // Writing: the writing constructor takes the header texts; write() builds a POD3 archive.
 //
 // Operations return 1 for success and 0 for failure, after reporting the failure through the
-// message routines themselves.
+// message routines themselves where the user is told (failures the window passes over in
+// silence, such as a file that cannot be opened at all, are only recorded). Either way the
+// operation keeps the record of what failed for failure().
 
 #include <cstdint>
 #include <optional>
@@ -44,10 +46,10 @@ public:
     // Closes what was open, then opens path: 1 for a POD2 or POD3 archive whose header is
     // consistent with the file. Message 103 for another file, 111 for a damaged one; nothing
     // when the file cannot be opened.
-    int open(const std::string& path);
+    [[nodiscard]] int open(const std::string& path);
     // Loads entries, largestSize and totalSize: 1 when read. Message 111 when any record, name
     // or data range does not fit the file (nothing is loaded then), 101 when memory runs out.
-    int readDirectory();
+    [[nodiscard]] int readDirectory();
     // Closes the file, clears header, path and entries, deletes the temporary copies.
     void close();
 
@@ -57,7 +59,7 @@ public:
     // write failure removes what it wrote. A source file that cannot be read is reported and left
     // out. Sets each written file's offset. bufferSize bounds the copy chunk. 1 when the archive
     // was written, 0 when no archive was left.
-    int write(std::vector<SourceFile>& files, std::uint32_t bufferSize, std::int32_t prefixLength,
+    [[nodiscard]] int write(std::vector<SourceFile>& files, std::uint32_t bufferSize, std::int32_t prefixLength,
               ProgressSink* progress);
     // Every reason write() would refuse files before creating the archive, without reporting
     // any: header texts the code page cannot hold, then planPack's problems. write() reports
@@ -70,20 +72,21 @@ public:
     // Extracts every entry below root (an existing folder), with folders and times. Unsafe names
     // are refused and nothing is written outside root; no symbolic link inside root is followed.
     // 0 when any entry failed (each reported), else 1.
-    int extractAll(const std::string& root, ProgressSink* progress);
+    [[nodiscard]] int extractAll(const std::string& root, ProgressSink* progress);
     // The same for the entries at the given positions of entries(), in that order.
-    int extractSelected(const std::string& root, const std::vector<std::size_t>& indices, ProgressSink* progress,
-                        ExtractedNames names = ExtractedNames::AsStored);
+    [[nodiscard]] int extractSelected(const std::string& root, const std::vector<std::size_t>& indices,
+                                      ProgressSink* progress, ExtractedNames names = ExtractedNames::AsStored);
     // How many files the last extractAll or extractSelected wrote whole.
     std::size_t extractedCount() const { return extracted_; }
 
     // The file half of opening one entry: writes the entry into this archive's private temporary
     // folder (its stored folders kept) and records it in tempFiles once. Returns the copy's path,
-    // or nullopt after reporting why no copy could be made.
-    std::optional<std::string> writeTemporaryCopy(const ArchiveEntry& entry);
+    // or nullopt after reporting why no copy could be made (kept in failure()).
+    [[nodiscard]] std::optional<std::string> writeTemporaryCopy(const ArchiveEntry& entry);
     // A new empty folder of this user's, private to this archive and apart from its temporary
-    // copies, removed with everything in it by close(). nullopt after reporting why none was made.
-    std::optional<std::string> newTemporaryFolder();
+    // copies, removed with everything in it by close(). nullopt after reporting why none was made
+    // (kept in failure()).
+    [[nodiscard]] std::optional<std::string> newTemporaryFolder();
 
     const PodHeader& header() const { return header_; }
     ArchiveVersion version() const { return version_; }
@@ -103,18 +106,23 @@ public:
     std::string author() const;
     std::string copyright() const;
 
-    // Why the last open or readDirectory refused the archive ("" when it did not): what, where.
-    const std::string& problem() const { return problem_; }
+    // Why the last operation failed or left something undone: empty when it did everything.
+    // After open or readDirectory refused a damaged archive, its detail and offset say what is
+    // wrong and where. Operations that go on after a failure (write, extraction) keep the first.
+    const Failure& failure() const { return failure_; }
 
     // Reads an entry's bytes [from, from + buffer size) into buffer: the count read, or -1.
-    std::int64_t readEntryData(const ArchiveEntry& entry, std::uint64_t from, std::span<std::byte> buffer) const;
+    [[nodiscard]] std::int64_t readEntryData(const ArchiveEntry& entry, std::uint64_t from, std::span<std::byte> buffer) const;
     // Copies an entry's data to the current position of out.
-    CopyResult copyEntryData(const ArchiveEntry& entry, File& out) const;
+    [[nodiscard]] CopyResult copyEntryData(const ArchiveEntry& entry, File& out) const;
 
 private:
-    bool refuse(std::string problem);
+    bool refuse(std::string detail, std::uint64_t offset);
+    int fail(Failure failure, bool show);
+    void noteFailure(const Failure& failure);
     bool checkHeader();
     void removeTemporaryFolder();
+    static Result<std::string> makeArchiveFolder();
 
     PodHeader header_{};
     std::uint64_t writeOffset_ = 0;
@@ -130,7 +138,7 @@ private:
 
     // Writing only: the header texts as given, converted by write().
     std::string author_, description_, copyright_;
-    std::string problem_;
+    mutable Failure failure_;  // entry reads, though const, record their failure too
     bool replaceExisting_ = false;
     std::string tempFolder_;  // this archive's private temporary sub-folder, once made
     std::vector<std::string> otherTempFolders_;  // the folders newTemporaryFolder made

@@ -35,13 +35,15 @@ PathParts splitPath(std::string_view path) {
     return parts;
 }
 
-int createDirectoryPath(const std::string& path) {
+Result<FolderCreation> createDirectoryPath(const std::string& path) {
+    if (path.empty()) return Failure::system(ENOENT, path);
     struct stat st {};
-    if (path.empty() || ::stat(path.c_str(), &st) == 0) return 0;
-    const int error = createFolders(path);
-    if (error == 0) return 1;
-    errno = error;
-    return 0;
+    if (::stat(path.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) return FolderCreation::AlreadyThere;
+        return Failure::system(ENOTDIR, path);
+    }
+    if (const int error = createFolders(path); error != 0) return Failure::system(error, path);
+    return FolderCreation::Created;
 }
 
 }  // namespace quillomar

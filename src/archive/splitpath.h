@@ -2,6 +2,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/failure.h"
+
 namespace quillomar {
 
 struct PathParts {
@@ -14,8 +16,11 @@ struct PathParts {
 // Splits a path as the C runtime's _splitpath does; each part is cut to 255 characters.
 PathParts splitPath(std::string_view path);
 
-// Creates a folder and its missing ancestors ('/' separates). 0 when path already exists,
-// else 1 when the last folder was created and 0 when it could not be (errno set).
-int createDirectoryPath(const std::string& path);
+enum class FolderCreation { AlreadyThere, Created };
+
+// Creates a folder and its missing ancestors ('/' separates): AlreadyThere when path is a folder
+// already, Created when this call made it, else the failure (ENOTDIR when something other than a
+// folder stands at path or at one of its ancestors).
+[[nodiscard]] Result<FolderCreation> createDirectoryPath(const std::string& path);
 
 }  // namespace quillomar

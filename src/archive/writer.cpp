@@ -78,8 +78,9 @@ PackPlan PodArchive::checkWrite(const std::vector<SourceFile>& files, std::int32
 
 int PodArchive::write(std::vector<SourceFile>& files, std::uint32_t bufferSize, std::int32_t prefixLength,
                       ProgressSink* progress) {
-    (void)bufferSize;  // copies go in bounded chunks whatever the largest file is
-    if (!forWriting_) return 0;
+    static_cast<void>(bufferSize);  // copies go in bounded chunks whatever the largest file is
+    failure_ = {};
+    if (!forWriting_) return fail(Failure::system(EBADF, path_), false);
     writeOffset_ = 0;
     if (progress != nullptr) progress->setRange(0, static_cast<int>(files.size()));
 
@@ -87,8 +88,7 @@ int PodArchive::write(std::vector<SourceFile>& files, std::uint32_t bufferSize, 
     PackPlan plan = checkWrite(files, prefixLength);
     if (!plan.problems.empty()) {
         const PackProblem& first = plan.problems.front();
-        showSystemError(first.error, packProblemPaths(first));
-        return 0;
+        return fail(Failure::system(first.error, packProblemPaths(first)), true);
     }
     convertHeaderText(description_, header_.description);
     convertHeaderText(author_, header_.author);
@@ -96,15 +96,12 @@ int PodArchive::write(std::vector<SourceFile>& files, std::uint32_t bufferSize, 
 
     // The archive is built where no one sees it and named only once complete and on disk.
     PendingFile pending = PendingFile::create(path_, true);
-    if (!pending.valid()) {
-        showSystemError(path_);
-        return 0;
-    }
+    if (!pending.valid()) return fail(Failure::system(errno, path_), true);
     File& archive = pending.file();
-    auto fail = [&](int error) {
+    // A failed write leaves no partial archive behind.
+    auto writeFailed = [&](int error) {
         pending.discard();
-        showSystemError(error, path_);
-        return 0;
+        return fail(Failure::system(error, path_), true);
     };
 
     // Small files are gathered and written in large pieces; a large one goes straight from its
@@ -121,37 +118,43 @@ int PodArchive::write(std::vector<SourceFile>& files, std::uint32_t bufferSize, 
     std::vector<std::byte> names;
     directory.reserve(files.size() * kDirectoryRecordSize);
     std::int32_t stored = 0;
+    // A source file that could not be copied in full is shown and the run goes on.
+    auto skipped = [this](const Failure& failure) {
+        Failure shown = failure;
+        report(shown);
+        noteFailure(shown);
+    };
     for (std::size_t i = 0; i < files.size(); ++i) {
         SourceFile& file = files[i];
         const std::string& storedName = plan.storedNames[i];
         File source = File::openRead(file.name);
         if (!source.valid()) {
-            showSystemError(file.name);
+            skipped(source.failure());
             continue;
         }
         file.offset = static_cast<std::int64_t>(writeOffset_);
         CopyResult copied;
         if (file.size <= kGatherLimit) {
-            if (!gathered.reserve(file.size)) return fail(errno);
+            if (!gathered.reserve(file.size)) return writeFailed(errno);
             std::int64_t got = source.readAt(0, gathered.tail(file.size));
             if (got < 0) {
-                copied.error = errno;
+                copied.failure = source.failure();
                 copied.readFailed = true;
             } else {
                 copied.copied = static_cast<std::uint64_t>(got);
                 gathered.grow(copied.copied);
             }
         } else {
-            if (!gathered.flush()) return fail(errno);
+            if (!gathered.flush()) return writeFailed(errno);
             copied = copyRange(source, 0, archive, file.size, &method);
         }
-        if (copied.error != 0 && !copied.readFailed) return fail(copied.error);
-        if (copied.error != 0) {
-            showSystemError(copied.error, file.name);
+        if (copied.failure.failed() && !copied.readFailed) return writeFailed(copied.failure.error);
+        if (copied.failure.failed()) {
+            skipped(copied.failure);
         } else if (copied.copied < file.size) {
-            showSystemError(ENODATA, file.name);  // the file became shorter since the scan
+            skipped(Failure::system(ENODATA, file.name));  // the file became shorter since the scan
         }
-        source.close();
+        source.abandon();  // only read from
 
         DirectoryRecord record;
         record.nameOffset = static_cast<std::uint32_t>(names.size());
@@ -168,18 +171,19 @@ int PodArchive::write(std::vector<SourceFile>& files, std::uint32_t bufferSize, 
         ++stored;
         if (progress != nullptr) progress->step();
     }
-    if (!gathered.flush()) return fail(errno);
+    if (!gathered.flush()) return writeFailed(errno);
 
     header_.entryCount = stored;
     header_.directoryOffset = static_cast<std::uint32_t>(writeOffset_);
     header_.namesSize = static_cast<std::uint32_t>(names.size());
-    if (!archive.writeAll(directory) || !archive.writeAll(names)) return fail(errno);
-    if (!archive.writeAt(0, encodeHeader(header_))) return fail(errno);
+    if (!archive.writeAll(directory) || !archive.writeAll(names)) return writeFailed(archive.failure().error);
+    if (!archive.writeAt(0, encodeHeader(header_))) return writeFailed(archive.failure().error);
 
     if (int error = pending.publish(replaceExisting_ ? Publish::Replace : Publish::NoReplace, true); error != 0) {
-        showSystemError(error, path_);
-        return 0;
+        return fail(Failure::system(error, path_), true);
     }
+    // The archive is written; failure() still holds the first source file that was left out or
+    // cut short, if any.
     return 1;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
-// The verbs of quillomar-cli. Each returns true when it did everything asked; every failure has
-// then already been reported through the console (the engine's messages, or the tool's own).
+// The verbs of quillomar-cli. Each returns true when it did everything asked, as the records of
+// the engine's operations tell; every failure has been reported through the console by then (the
+// engine's messages, or the tool's own).
 
 #include <cstdint>
 #include <string>
@@ -86,9 +87,9 @@ bool runVerify(const VerifyOptions& options, Console& console);
 // differ, 2 when either could not be read.
 int runDiff(const DiffOptions& options, Console& console);
 
-// Opens path and, when asked, reads its directory. On failure says why: the engine's message
-// where it gives one, the system's text when the file cannot be opened at all, and the reader's
-// reason for refusing a damaged archive.
+// Opens path and, when asked, reads its directory. On failure shows the reader's record: its
+// message where it gives one (with what is wrong in a damaged archive), else the system's text for
+// why the file could not be read at all.
 bool openArchive(PodArchive& archive, const std::string& path, bool readDirectory, Console& console);
 
 // Reports each operand that chose no entry: true when there is none.

@@ -58,6 +58,8 @@ void Console::error(std::string_view text)
     print(text);
 }
 
+void Console::detail(const std::string& path, const std::string& text) { print(path + ": " + text); }
+
 // The message keeps its own lines (the window shows "system text", a line break and "==> path");
 // only its first line carries the program's name.
 void Console::print(std::string_view text)

@@ -17,6 +17,8 @@ public:
     void stringMessage(int id) override;
     // "system text\n==> path", as the window's system-error box shows it.
     void systemError(const std::string& message) override;
+    // "path: what is wrong", on a line of its own after the message.
+    void detail(const std::string& path, const std::string& text) override;
     // A failure the window never meets (a name not in the archive, an empty folder), in the
     // tool's own words.
     void error(std::string_view text);

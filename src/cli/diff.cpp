@@ -70,12 +70,12 @@ std::optional<bool> sameBytes(const PodArchive& a, const ArchiveEntry& x, const 
         const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(size - from, left.size()));
         const std::int64_t gotLeft = a.readEntryData(x, from, std::span(left.data(), want));
         if (gotLeft < 0) {
-            showSystemError(a.path());
+            report(a.failure());
             return std::nullopt;
         }
         const std::int64_t gotRight = b.readEntryData(y, from, std::span(right.data(), want));
         if (gotRight < 0) {
-            showSystemError(b.path());
+            report(b.failure());
             return std::nullopt;
         }
         if (gotLeft != static_cast<std::int64_t>(want) || gotRight != static_cast<std::int64_t>(want)) {

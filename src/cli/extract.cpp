@@ -1,6 +1,5 @@
 // extract and cat: entry data out of an archive, to files or to standard output.
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -24,19 +23,9 @@ constexpr std::size_t kCatChunkSize = std::size_t{256} << 10;
 // The destination folder, created with its missing ancestors.
 bool prepareDestination(const std::string& directory)
 {
-    errno = 0;
-    const int created = createDirectoryPath(directory);
-    const int createError = created == 1 ? 0 : errno;
-    struct stat status {};
-    if (::stat(directory.c_str(), &status) != 0) {
-        showSystemError(createError != 0 ? createError : errno, directory);
-        return false;
-    }
-    if (!S_ISDIR(status.st_mode)) {
-        showSystemError(ENOTDIR, directory);
-        return false;
-    }
-    return true;
+    const Result<FolderCreation> folder = createDirectoryPath(directory);
+    if (!folder) report(Failure::system(folder.failure().error, directory));
+    return folder.ok();
 }
 
 }  // namespace
@@ -84,7 +73,7 @@ bool runCat(const CatOptions& options, Console& console)
             const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(size - from, buffer.size()));
             const std::int64_t got = archive.readEntryData(entry, from, std::span(buffer.data(), want));
             if (got < 0) {
-                showSystemError(options.archive);
+                report(archive.failure());
                 return false;
             }
             if (got == 0) {

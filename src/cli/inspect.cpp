@@ -196,7 +196,9 @@ bool runList(const ListOptions& options, Console& console)
 std::string unreadableVerdict(const PodArchive& archive, const Console& console)
 {
     if (console.lastStringId() == kMsgNotAnArchive) return "not a POD3 or POD2 file";
-    if (!archive.problem().empty()) return "damaged: " + archive.problem();
+    if (archive.failure().messageId == kMsgDamagedArchive && !archive.failure().detail.empty()) {
+        return "damaged: " + archive.failure().detail;
+    }
     if (console.lastStringId() == kMsgDamagedArchive) return "damaged";
     if (console.lastStringId() == kMsgOutOfMemory) return "out of memory";
     const std::string& message = console.lastMessage();

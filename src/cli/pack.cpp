@@ -136,7 +136,7 @@ bool runPack(const PackOptions& options, Console& console)
 
     struct stat status {};
     if (::stat(folder.c_str(), &status) != 0) {
-        showSystemError(folder);
+        showSystemError(errno, folder);
         return false;
     }
     if (!S_ISDIR(status.st_mode)) {
@@ -222,21 +222,22 @@ bool runPack(const PackOptions& options, Console& console)
     }
     if (refused) return false;
 
-    // Written after the scan, as after a drop, so the log never lists itself.
-    if (options.log) writeContentLog(folder + "/" + options.name + ".txt", list);
+    // Written after the scan, as after a drop, so the log never lists itself. The archive is
+    // still packed when the log fails, as in the window.
+    const bool logged = !options.log || !writeContentLog(folder + "/" + options.name + ".txt", list).failed();
 
-    const int messagesBefore = console.messageCount();
     if (bar) bar->restart("Packing");
     const int written = archive.write(list.files, list.largestSize, list.prefixLength, bar ? &*bar : nullptr);
     if (bar) bar->finish();
     if (written != 1) return false;
+    const bool everyFile = !archive.failure().failed();
 
     // The window's statistics, once every file is in.
-    if (!options.quiet && console.messageCount() == messagesBefore) {
+    if (!options.quiet && everyFile) {
         std::printf("%s: %zu files, %llu kB, %d sub-folders\n", archivePath.c_str(), list.files.size(),
                     static_cast<unsigned long long>(list.totalBytes / 1024), list.subfolderCount);
     }
-    return true;
+    return everyFile && logged && !list.failure.failed();
 }
 
 }  // namespace quillomar::cli

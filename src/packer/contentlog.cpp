@@ -10,12 +10,13 @@
 
 namespace quillomar {
 
-void writeContentLog(const std::string& logPath, const SourceList& list) {
+Failure writeContentLog(const std::string& logPath, const SourceList& list) {
     // Written under a temporary name and renamed over the old log once whole and on disk.
     PendingFile output = PendingFile::create(logPath, false);
     if (!output.valid()) {
-        showSystemError(logPath);
-        return;
+        Failure failure = Failure::system(errno, logPath);
+        report(failure);
+        return failure;
     }
     File& log = output.file();
     // Lines are gathered and written in large pieces; the bytes are the same as line by line.
@@ -34,13 +35,14 @@ void writeContentLog(const std::string& logPath, const SourceList& list) {
     }
     int error = 0;
     if (ok) ok = flush();
-    if (!ok) error = errno;
+    if (!ok) error = log.failure().error;
     // A log cut short by a full disk would be taken for the whole list: it never takes the name.
     if (error == 0) error = output.publish(Publish::Replace, true);
-    if (error != 0) {
-        output.discard();
-        showSystemError(error, logPath);
-    }
+    if (error == 0) return {};
+    output.discard();
+    Failure failure = Failure::system(error, logPath);
+    report(failure);
+    return failure;
 }
 
 }  // namespace quillomar

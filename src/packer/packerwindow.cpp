@@ -144,7 +144,8 @@ void PackerWindow::processFolder() {
         host_->setItemInt(kTotalKilobytes, static_cast<std::int32_t>(sourceList_.totalBytes / 1024));
         host_->setItemInt(kSubfolders, sourceList_.subfolderCount);
         if (!sourceList_.files.empty()) {
-            if (host_->isChecked(kWriteLog)) writeContentLog(logPath, sourceList_);
+            // A log that cannot be written has been shown; the drop goes on either way.
+            if (host_->isChecked(kWriteLog)) static_cast<void>(writeContentLog(logPath, sourceList_));
             setInputsEnabled(true);
         } else {
             // Nothing to pack: Generate is not offered for a folder without files.
@@ -170,7 +171,8 @@ void PackerWindow::generateArchive() {
     setInputsEnabled(false);
     const std::int32_t priority = host_->itemInt(kPriority);
     PodArchive writer(path, priority, author, description, copyright);
-    writer.write(sourceList_.files, sourceList_.largestSize, sourceList_.prefixLength, &progress_);
+    // Every failure has been shown by the writer; the window looks no further at the result.
+    static_cast<void>(writer.write(sourceList_.files, sourceList_.largestSize, sourceList_.prefixLength, &progress_));
     setInputsEnabled(true);
     writer.close();
 }

@@ -34,7 +34,7 @@ public:
         if (dir == nullptr) {
             // The files of a sub-folder that cannot be listed would be missing from the archive
             // without a word; a dropped folder that cannot be listed shows as empty instead.
-            if (depth_ > 0) showSystemError(path);
+            if (depth_ > 0) shown(Failure::system(errno, path));
             return;
         }
         struct stat self {};
@@ -58,7 +58,7 @@ public:
             items.push_back(std::move(item));
         }
         ::closedir(dir);
-        if (unreachable != 0) showSystemError(unreachable, path);
+        if (unreachable != 0) shown(Failure::system(unreachable, path));
         std::sort(items.begin(), items.end(), [](const ListedItem& a, const ListedItem& b) {
             return a.key != b.key ? a.key < b.key : a.name < b.name;
         });
@@ -95,6 +95,11 @@ public:
     }
 
 private:
+    void shown(Failure failure) {
+        report(failure);
+        if (!list_.failure.failed()) list_.failure = std::move(failure);
+    }
+
     SourceList& list_;
     ProgressSink* progress_;
     const ScanFilter& skip_;
@@ -109,6 +114,7 @@ void SourceList::resetScan(const std::string& folder) {
     totalBytes = 0;
     subfolderCount = 0;
     largestSize = 0;
+    failure = {};
     prefixLength = static_cast<std::int32_t>(folder.size()) + 1;
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "archive/entry.h"
+#include "platform/failure.h"
 #include "platform/progress.h"
 
 namespace quillomar {
@@ -24,6 +25,9 @@ struct SourceList {
     std::uint32_t largestSize = 0;
     std::int32_t prefixLength = 0;     // length of the scanned folder's path plus its separator
     std::vector<SourceFile> files;
+    // The first folder of the last scan whose content could not be listed in full (already shown);
+    // empty when every folder was listed.
+    Failure failure;
 
     // Empties the list and prepares a scan of folder.
     void resetScan(const std::string& folder);

@@ -6,57 +6,88 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <utility>
 #include <vector>
 
 namespace quillomar {
 
-File::~File() { close(); }
+File::File(int fd, std::string path) : fd_(fd), path_(std::move(path)) {
+    if (fd_ < 0) failure_ = Failure::system(errno, path_);
+}
 
-File::File(File&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+File::~File() { abandon(); }
+
+File::File(File&& other) noexcept
+    : fd_(other.fd_), path_(std::move(other.path_)), failure_(std::move(other.failure_)) {
+    other.fd_ = -1;
+}
 
 File& File::operator=(File&& other) noexcept {
     if (this != &other) {
-        close();
+        abandon();
         fd_ = other.fd_;
+        path_ = std::move(other.path_);
+        failure_ = std::move(other.failure_);
         other.fd_ = -1;
     }
     return *this;
 }
 
+bool File::fail(int error) const {
+    failure_ = Failure::system(error, path_);
+    errno = error;
+    return false;
+}
+
+namespace {
+
+// Why a file that is no regular file cannot be read as one.
+std::string notRegularDetail(mode_t mode) {
+    if (S_ISFIFO(mode)) return "not a regular file (a named pipe)";
+    if (S_ISSOCK(mode)) return "not a regular file (a socket)";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "not a regular file (a device)";
+    return "not a regular file";
+}
+
+}  // namespace
+
 File File::openRead(const std::string& path) {
     // Only a regular file is read. Opened without blocking, so that a pipe or a device put in a
     // file's place since it was listed cannot hang the reader.
-    File file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    File file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK), path);
     if (!file.valid()) return file;
     struct stat st {};
-    int error = 0;
+    Failure refused;
     if (::fstat(file.fd_, &st) != 0) {
-        error = errno;
+        refused = Failure::system(errno, path);
     } else if (S_ISDIR(st.st_mode)) {
-        error = EISDIR;
+        refused = Failure::system(EISDIR, path);
     } else if (!S_ISREG(st.st_mode)) {
-        error = EINVAL;
+        refused = Failure::system(EINVAL, path, notRegularDetail(st.st_mode));
     }
-    if (error != 0) {
-        file.close();
-        errno = error;
-        return File();
+    if (refused.failed()) {
+        file.abandon();
+        file.failure_ = std::move(refused);
+        errno = file.failure_.error;
     }
     // O_NONBLOCK stays: reads of a regular file do not heed it, and clearing it would cost two calls per file.
     return file;
 }
 
 File File::createNew(const std::string& path) {
-    return File(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+    return File(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666), path);
 }
 
 File File::createAlways(const std::string& path) {
-    return File(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666));
+    return File(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666), path);
 }
 
 std::int64_t File::size() const {
     struct stat st {};
-    if (::fstat(fd_, &st) != 0) return -1;
+    if (::fstat(fd_, &st) != 0) {
+        fail(errno);
+        return -1;
+    }
     return st.st_size;
 }
 
@@ -66,6 +97,7 @@ std::int64_t File::readAt(std::uint64_t offset, std::span<std::byte> buffer) con
         ssize_t n = ::pread(fd_, buffer.data() + done, buffer.size() - done, static_cast<off_t>(offset + done));
         if (n < 0) {
             if (errno == EINTR) continue;
+            fail(errno);
             return -1;
         }
         if (n == 0) break;
@@ -101,19 +133,34 @@ bool writeAllTo(int fd, std::span<const std::byte> data) {
     return writeEvery(data, [fd](const std::byte* p, std::size_t n, std::size_t) { return ::write(fd, p, n); });
 }
 
-bool File::writeAll(std::span<const std::byte> data) { return writeAllTo(fd_, data); }
+bool File::writeAll(std::span<const std::byte> data) { return writeAllTo(fd_, data) || fail(errno); }
 
 bool File::writeAt(std::uint64_t offset, std::span<const std::byte> data) {
-    return writeEvery(data, [this, offset](const std::byte* p, std::size_t n, std::size_t done) {
-        return ::pwrite(fd_, p, n, static_cast<off_t>(offset + done));
-    });
+    if (writeEvery(data, [this, offset](const std::byte* p, std::size_t n, std::size_t done) {
+            return ::pwrite(fd_, p, n, static_cast<off_t>(offset + done));
+        })) {
+        return true;
+    }
+    return fail(errno);
+}
+
+bool File::setTimes(const struct timespec& accessed, const struct timespec& modified) {
+    const struct timespec times[2] = {accessed, modified};
+    return ::futimens(fd_, times) == 0 || fail(errno);
 }
 
 bool File::close() {
     if (fd_ < 0) return true;
     int result = ::close(fd_);
     fd_ = -1;
-    return result == 0 || errno == EINTR;
+    // After EINTR the descriptor is gone on Linux, and whatever was written has been handed over.
+    return result == 0 || errno == EINTR || fail(errno);
+}
+
+void File::abandon() {
+    if (fd_ < 0) return;
+    ::close(fd_);  // the outcome of closing a file that is given up tells nothing more
+    fd_ = -1;
 }
 
 namespace {
@@ -128,12 +175,12 @@ void copyThroughBuffer(const File& from, std::uint64_t fromOffset, File& to, std
         std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(length - done, chunk));
         std::int64_t got = from.readAt(fromOffset + done, std::span(buffer.data(), want));
         if (got < 0) {
-            result.error = errno;
+            result.failure = from.failure();
             result.readFailed = true;
             return;
         }
         if (!to.writeAll(std::span(buffer.data(), static_cast<std::size_t>(got)))) {
-            result.error = errno;
+            result.failure = to.failure();
             return;
         }
         done += static_cast<std::uint64_t>(got);
@@ -169,25 +216,29 @@ CopyResult copyRange(const File& from, std::uint64_t fromOffset, File& to, std::
     return result;
 }
 
-int writeFileAtomically(const std::string& path, std::string_view data, unsigned mode) {
+Failure writeFileAtomically(const std::string& path, std::string_view data, unsigned mode) {
     std::string temp = path + ".XXXXXX";
-    File file(::mkostemp(temp.data(), O_CLOEXEC));
-    if (!file.valid()) return errno;
+    File file(::mkostemp(temp.data(), O_CLOEXEC), temp);
+    if (!file.valid()) return Failure::system(file.failure().error, path);
     int error = 0;
-    if (!file.writeAll(std::as_bytes(std::span(data.data(), data.size())))) error = errno;
+    if (!file.writeAll(std::as_bytes(std::span(data.data(), data.size())))) error = file.failure().error;
     if (error == 0 && ::fchmod(file.fd(), static_cast<mode_t>(mode)) != 0) error = errno;
     if (error == 0 && ::fsync(file.fd()) != 0) error = errno;
-    if (!file.close() && error == 0) error = errno;
+    if (error == 0 && !file.close()) error = file.failure().error;
     if (error == 0 && ::rename(temp.c_str(), path.c_str()) != 0) error = errno;
     if (error != 0) {
+        file.abandon();
         ::unlink(temp.c_str());
-        return error;
+        return Failure::system(error, path);
     }
+    // The rename lasts only once the folder that holds the name is on disk too.
     std::size_t slash = path.rfind('/');
     std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-    File directory(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (directory.valid()) ::fsync(directory.fd());
-    return 0;
+    File directory(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC), folder);
+    if (!directory.valid()) return directory.failure();
+    // A file system that cannot sync a folder (EINVAL) keeps its names by other means.
+    if (::fsync(directory.fd()) != 0 && errno != EINVAL) return Failure::system(errno, folder);
+    return {};
 }
 
 int createFolders(const std::string& path, unsigned mode) {

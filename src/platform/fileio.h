@@ -1,25 +1,32 @@
 #pragma once
-// Files by descriptor. Every failing call leaves errno set for showSystemError.
+// Files by descriptor. A File remembers the path it was opened with; a call that fails returns
+// its usual failure value (an invalid File, false, -1) and keeps the failure record, with that
+// path, for failure().
 
 #include <cstddef>
 #include <cstdint>
+#include <ctime>
 #include <span>
 #include <string>
 #include <string_view>
+
+#include "platform/failure.h"
 
 namespace quillomar {
 
 class File {
 public:
     File() = default;
-    explicit File(int fd) : fd_(fd) {}
+    // Takes over fd, opened at path; a negative fd makes an invalid File failed with errno.
+    File(int fd, std::string path);
     ~File();
     File(File&& other) noexcept;
     File& operator=(File&& other) noexcept;
     File(const File&) = delete;
     File& operator=(const File&) = delete;
 
-    // Opens an existing file for reading.
+    // Opens an existing regular file for reading; anything else (a folder, a pipe, a device)
+    // is refused without waiting on it.
     static File openRead(const std::string& path);
     // Creates a new file for writing; fails with EEXIST when anything exists at path,
     // and never follows a symbolic link there.
@@ -30,22 +37,33 @@ public:
 
     bool valid() const { return fd_ >= 0; }
     int fd() const { return fd_; }
+    const std::string& path() const { return path_; }
+    // Why the last failing call failed (error number and this file's path).
+    const Failure& failure() const { return failure_; }
 
     // Size in bytes, or -1.
-    std::int64_t size() const;
+    [[nodiscard]] std::int64_t size() const;
 
     // Reads at offset until the buffer is full or the file ends: the count read, or -1.
-    std::int64_t readAt(std::uint64_t offset, std::span<std::byte> buffer) const;
+    [[nodiscard]] std::int64_t readAt(std::uint64_t offset, std::span<std::byte> buffer) const;
     // Writes every byte at the current position: false on any failure (ENOSPC, EIO, ...).
-    bool writeAll(std::span<const std::byte> data);
+    [[nodiscard]] bool writeAll(std::span<const std::byte> data);
     // Writes every byte at offset, leaving the current position alone.
-    bool writeAt(std::uint64_t offset, std::span<const std::byte> data);
+    [[nodiscard]] bool writeAt(std::uint64_t offset, std::span<const std::byte> data);
+    // Sets the access and modification times.
+    [[nodiscard]] bool setTimes(const struct timespec& accessed, const struct timespec& modified);
 
     // Closes, reporting a failure of the close itself (deferred write errors); idempotent.
-    bool close();
+    [[nodiscard]] bool close();
+    // Closes without looking at the outcome: for a file only read, or one that is being given up.
+    void abandon();
 
 private:
+    bool fail(int error) const;
+
     int fd_ = -1;
+    std::string path_;
+    mutable Failure failure_;
 };
 
 // Writes every byte to the descriptor, going on after short writes and interruptions: false with
@@ -54,7 +72,7 @@ bool writeAllTo(int fd, std::span<const std::byte> data);
 
 struct CopyResult {
     std::uint64_t copied = 0;  // bytes that reached the destination
-    int error = 0;             // errno of the failing call, 0 when none failed
+    Failure failure;           // the failing call's record, with the path of the side that failed
     bool readFailed = false;   // the failing call read the source (else it wrote the destination)
 };
 
@@ -65,15 +83,15 @@ struct CopyMethod {
 };
 
 // Copies up to length bytes of from, starting at fromOffset, to the current position of to, in
-// bounded chunks (by the kernel where it can). Without an error, copied falls short of length
+// bounded chunks (by the kernel where it can). Without a failure, copied falls short of length
 // only when from ended.
-CopyResult copyRange(const File& from, std::uint64_t fromOffset, File& to, std::uint64_t length,
-                     CopyMethod* method = nullptr);
+[[nodiscard]] CopyResult copyRange(const File& from, std::uint64_t fromOffset, File& to, std::uint64_t length,
+                                 CopyMethod* method = nullptr);
 
 // Replaces path with data through a temporary file in the same folder, flushed and renamed over
 // it, so that readers see the old or the new content and never a part; the rename itself is made
-// durable too. Returns 0, or the errno of the failing call (the temporary file is then removed).
-int writeFileAtomically(const std::string& path, std::string_view data, unsigned mode);
+// durable too. An empty record, or the failing call's (the temporary file is then removed).
+[[nodiscard]] Failure writeFileAtomically(const std::string& path, std::string_view data, unsigned mode);
 
 // Creates the folder and its missing ancestors ('/' separates), outermost first; folders it
 // creates get the given mode. Returns 0 when the folder exists afterwards (ENOTDIR when something

@@ -1,6 +1,5 @@
 #include "platform/messages.h"
 
-#include <cerrno>
 #include <cstdio>
 
 #include "platform/syserror.h"
@@ -17,17 +16,28 @@ MessageSink* setMessageSink(MessageSink* sink) {
     return previous;
 }
 
-void showStringMessage(int id) {
-    if (installedSink != nullptr) installedSink->stringMessage(id);
+std::string systemErrorMessage(int error, std::string_view path) {
+    return formatString("%s\n==> %.*s", systemErrorText(error).c_str(), static_cast<int>(path.size()), path.data());
 }
 
-void showSystemError(std::string_view text) { showSystemError(errno, text); }
-
-void showSystemError(int error, std::string_view text) {
-    std::string message = formatString("%s\n==> %.*s", systemErrorText(error).c_str(), static_cast<int>(text.size()),
-                                       text.data());
-    if (installedSink != nullptr) installedSink->systemError(message);
+void report(const Failure& failure) {
+    if (installedSink == nullptr || !failure.failed()) return;
+    if (failure.messageId != 0) {
+        installedSink->stringMessage(failure.messageId);
+    } else {
+        installedSink->systemError(systemErrorMessage(failure.error, failure.path));
+    }
+    if (!failure.detail.empty()) installedSink->detail(failure.path, failure.detail);
 }
+
+void report(Failure& failure) {
+    report(static_cast<const Failure&>(failure));
+    if (failure.failed()) failure.reported = true;
+}
+
+void showStringMessage(int id) { report(Failure::message(id)); }
+
+void showSystemError(int error, std::string_view text) { report(Failure::system(error, std::string(text))); }
 
 std::string formatStringV(const char* format, va_list args) {
     va_list measure;

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/failure.h"
+
 namespace quillomar {
 
 // String-table ids used by the engine.
@@ -27,15 +29,30 @@ public:
     virtual void stringMessage(int id) = 0;
     // A composed system-error message: the system text, "\n==> " and the path concerned.
     virtual void systemError(const std::string& message) = 0;
+    // What exactly is wrong, after the message above (a damaged archive's fault and where it
+    // lies). The window's boxes leave it out.
+    virtual void detail(const std::string& path, const std::string& text) {
+        static_cast<void>(path);
+        static_cast<void>(text);
+    }
 };
 
 // Installs the sink (nullptr: messages are dropped); returns the one installed before.
 MessageSink* setMessageSink(MessageSink* sink);
 
+// Shows a failure record to the user: a string-table message by id, or the system's text for the
+// error number, a line "==> " and the path; then its detail, where the sink shows details. Marks
+// the record as reported.
+void report(Failure& failure);
+// The same for a record that is not kept.
+void report(const Failure& failure);
+
+// The record's message as a system-error box shows it: "system text\n==> path".
+std::string systemErrorMessage(int error, std::string_view path);
+
+// A string-table message by id.
 void showStringMessage(int id);
-// The system text for the current errno, a line "==> " and text; call right after the failing call.
-void showSystemError(std::string_view text);
-// The same for an explicit error number.
+// The system text for error, a line "==> " and text.
 void showSystemError(int error, std::string_view text);
 
 // printf-style formatting into a string of any length.

@@ -202,7 +202,7 @@ PendingFile PendingFile::create(int folderFd, std::string_view leaf, bool unname
     pending.folderFd_ = folderFd;
     pending.leaf_ = leaf;
     if (unnamed) {
-        pending.file_ = File(::openat(folderFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+        pending.file_ = File(::openat(folderFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666), std::string(leaf));
         if (pending.file_.valid()) {
             pending.unnamed_ = true;
             return pending;
@@ -215,7 +215,7 @@ PendingFile PendingFile::create(int folderFd, std::string_view leaf, bool unname
         // Registered before it exists, so that no moment passes in which a signal would leave it.
         pending.slot_ = registerTemporary(folderFd, name);
         pending.file_ = File(
-            ::openat(folderFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+            ::openat(folderFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666), std::string(leaf));
         if (pending.file_.valid()) {
             pending.temporary_ = std::move(name);
             return pending;
@@ -246,7 +246,7 @@ PendingFile PendingFile::create(const std::string& path, bool unnamed) {
 }
 
 void PendingFile::discard() {
-    file_.close();
+    file_.abandon();
     if (!temporary_.empty()) {
         ::unlinkat(folderFd_, temporary_.c_str(), 0);
         temporary_.clear();

@@ -168,6 +168,6 @@ int RegistryStore::load(const std::string& path) {
     return parse(text) ? 0 : EBADMSG;
 }
 
-int RegistryStore::save(const std::string& path) const { return writeFileAtomically(path, serialize(), 0600); }
+int RegistryStore::save(const std::string& path) const { return writeFileAtomically(path, serialize(), 0600).error; }
 
 }  // namespace quillomar

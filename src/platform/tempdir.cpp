@@ -15,6 +15,8 @@
 
 namespace quillomar {
 
+namespace {
+
 std::string privateTempFolderPath() {
     std::string base;
     for (const char* name : {"XDG_RUNTIME_DIR", "TMPDIR"}) {
@@ -30,17 +32,18 @@ std::string privateTempFolderPath() {
     return base + "/quillomar-" + std::to_string(::getuid());
 }
 
-std::optional<std::string> privateTempFolder() {
+}  // namespace
+
+Result<std::string> privateTempFolder() {
     std::string folder = privateTempFolderPath();
-    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return std::nullopt;
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return Failure::system(errno, folder);
 
     // Whatever is there must be our own folder, not a link, and closed to everyone else;
     // otherwise another user could plant or read the copies.
     struct stat st {};
-    if (::lstat(folder.c_str(), &st) != 0) return std::nullopt;
+    if (::lstat(folder.c_str(), &st) != 0) return Failure::system(errno, folder);
     if (!S_ISDIR(st.st_mode) || st.st_uid != ::getuid() || (st.st_mode & 077) != 0) {
-        errno = EACCES;
-        return std::nullopt;
+        return Failure::system(EACCES, folder);
     }
     return folder;
 }

@@ -1,16 +1,16 @@
 #pragma once
 #include <cstddef>
-#include <optional>
 #include <string>
+
+#include "platform/failure.h"
 
 namespace quillomar {
 
 // The user's private folder for temporary copies: "quillomar-UID" under $XDG_RUNTIME_DIR, else
-// $TMPDIR, else /tmp; created with mode 0700 when missing. nullopt (errno set) when it cannot be
-// created, or when what is there is not a real folder owned by this user and closed to others.
-std::optional<std::string> privateTempFolder();
-// Where privateTempFolder() puts the folder, for messages.
-std::string privateTempFolderPath();
+// $TMPDIR, else /tmp; created with mode 0700 when missing. A failure naming the folder when it
+// cannot be created, or when what is there is not a real folder owned by this user and closed to
+// others (EACCES).
+Result<std::string> privateTempFolder();
 
 // The name prefix of a sub-folder of the private folder made by this process: "archive-PID-".
 // Sub-folders carry the process id so that those of a process that no longer exists can be told

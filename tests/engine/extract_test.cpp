@@ -105,6 +105,12 @@ TEST_F(ExtractTest, AFailedEntryIsReportedAndTheOthersStillLand) {
     ASSERT_EQ(sink.systemErrors.size(), 1u);
     EXPECT_EQ(sink.systemErrors[0], "Is a directory\n==> " + root + "/TAKEN");
     EXPECT_EQ(progress.steps, 3);
+    EXPECT_EQ(archive.failure().error, EISDIR);
+    EXPECT_EQ(archive.failure().path, root + "/TAKEN");
+
+    // The next run that does everything leaves an empty record.
+    EXPECT_EQ(archive.extractSelected(root, {0}, nullptr), 1);
+    EXPECT_FALSE(archive.failure().failed());
 }
 
 // An existing file keeps its old bytes unless the whole new one takes its place; no temporary

@@ -1,7 +1,9 @@
 // Code pages, file times and the small platform helpers.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -145,27 +147,114 @@ TEST(CreateFolders, CreatesMissingAncestorsOrTellsWhyNot) {
     EXPECT_EQ(createFolders(""), ENOENT);
 }
 
-TEST(CreateDirectoryPath, OneWhenCreatedZeroWhenThereOrFailed) {
+TEST(Messages, ARecordShowsAsTheWindowShowsItAndIsMarkedReported) {
+    test::RecordingSink sink;
+    Failure damaged = Failure::message(111, "/a.pod", "the directory is cut short", 400);
+    report(damaged);
+    EXPECT_TRUE(damaged.reported);
+    Failure missing = Failure::system(ENOENT, "/b.pod");
+    report(missing);
+    Failure none;
+    report(none);  // an empty record shows nothing and stays unreported
+    EXPECT_FALSE(none.reported);
+
+    EXPECT_EQ(sink.ids, std::vector<int>{111});
+    EXPECT_EQ(sink.systemErrors, std::vector<std::string>{"No such file or directory\n==> /b.pod"});
+    EXPECT_EQ(sink.details, std::vector<std::string>{"/a.pod: the directory is cut short"});
+}
+
+// What openRead refuses, and the record it keeps: never a hang on a pipe, always the true reason.
+struct Unreadable {
+    const char* name;
+    int error;
+    const char* detail;
+};
+
+class OpenRead : public ::testing::TestWithParam<Unreadable> {};
+
+TEST_P(OpenRead, RefusesWhatIsNoRegularFileWithItsReason) {
     test::TempDir dir;
+    std::string path = dir / "x.pod";
+    const std::string kind = GetParam().name;
+    if (kind == "Missing") {
+        // nothing there
+    } else if (kind == "Folder") {
+        test::makeFolder(path);
+    } else if (kind == "NamedPipe") {
+        ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    } else if (kind == "Device") {
+        path = "/dev/zero";
+    }
+    File file = File::openRead(path);
+    EXPECT_FALSE(file.valid());
+    EXPECT_EQ(file.failure().error, GetParam().error);
+    EXPECT_EQ(file.failure().path, path);
+    EXPECT_EQ(file.failure().detail, GetParam().detail);
+}
+
+INSTANTIATE_TEST_SUITE_P(Platform, OpenRead,
+                         ::testing::Values(Unreadable{"Missing", ENOENT, ""}, Unreadable{"Folder", EISDIR, ""},
+                                           Unreadable{"NamedPipe", EINVAL, "not a regular file (a named pipe)"},
+                                           Unreadable{"Device", EINVAL, "not a regular file (a device)"}),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+TEST(CopyRange, AFailedWriteNamesTheDestination) {
+    test::TempDir dir;
+    test::writeFile(dir / "in", std::string(10000, 'x'));
+    File in = File::openRead(dir / "in");
+    File full(::open("/dev/full", O_WRONLY | O_CLOEXEC), "/dev/full");
+    ASSERT_TRUE(in.valid());
+    ASSERT_TRUE(full.valid());
+    CopyResult copied = copyRange(in, 0, full, 10000);
+    EXPECT_EQ(copied.failure.error, ENOSPC);
+    EXPECT_EQ(copied.failure.path, "/dev/full");
+    EXPECT_FALSE(copied.readFailed);
+}
+
+TEST(WriteFileAtomically, AFailureIsReturnedWithThePathAndLeavesNoTemporaryFile) {
+    test::TempDir dir;
+    EXPECT_FALSE(writeFileAtomically(dir / "kept", "new", 0600).failed());
+    EXPECT_EQ(test::readFile(dir / "kept"), "new");
+    Failure refused = writeFileAtomically(dir / "missing/kept", "new", 0600);
+    EXPECT_EQ(refused.error, ENOENT);
+    EXPECT_EQ(refused.path, dir / "missing/kept");
+}
+
+TEST(CreateDirectoryPath, TellsCreatedFromAlreadyThereFromFailed) {
+    test::TempDir dir;
+    Result<FolderCreation> made = createDirectoryPath(dir / "a/b/c");
+    ASSERT_TRUE(made);
+    EXPECT_EQ(*made, FolderCreation::Created);
+    struct stat st {};
+    EXPECT_EQ(::stat((dir / "a/b/c").c_str(), &st), 0);
+
+    Result<FolderCreation> again = createDirectoryPath(dir / "a/b");
+    ASSERT_TRUE(again);
+    EXPECT_EQ(*again, FolderCreation::AlreadyThere);
+
+    // A file where a folder belongs, at the end or on the way, is a failure.
     test::writeFile(dir / "file", "x");
-    EXPECT_EQ(createDirectoryPath(dir / "a/b/c"), 1);
-    EXPECT_TRUE(std::filesystem::is_directory(dir / "a/b/c"));
-    EXPECT_EQ(createDirectoryPath(dir / "a/b"), 0);
-    errno = 0;
-    EXPECT_EQ(createDirectoryPath(dir / "file/sub"), 0);
-    EXPECT_EQ(errno, ENOTDIR);
+    for (const std::string& path : {dir / "file", dir / "file/below/deeper"}) {
+        Result<FolderCreation> refused = createDirectoryPath(path);
+        ASSERT_FALSE(refused) << path;
+        EXPECT_EQ(refused.failure().error, ENOTDIR) << path;
+        EXPECT_EQ(refused.failure().path, path);
+    }
 }
 
 TEST(PrivateTempFolder, RefusesAFolderOthersCanEnter) {
     test::TempDir dir;
     test::ScopedEnv runtimeDir("XDG_RUNTIME_DIR", dir.path().c_str());
-    std::optional<std::string> folder = privateTempFolder();
-    ASSERT_TRUE(folder.has_value());
+    Result<std::string> folder = privateTempFolder();
+    ASSERT_TRUE(folder);
     struct stat st {};
     ASSERT_EQ(::stat(folder->c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
     ::chmod(folder->c_str(), 0777);
-    EXPECT_FALSE(privateTempFolder().has_value());
+    Result<std::string> refused = privateTempFolder();
+    EXPECT_FALSE(refused);
+    EXPECT_EQ(refused.failure().error, EACCES);
+    EXPECT_EQ(refused.failure().path, *folder);
 }
 
 }  // namespace

@@ -40,7 +40,7 @@ TEST_F(ReaderTest, ReadsAHandBuiltPod2) {
     EXPECT_EQ(archive.entries()[0].time, test::utc(2003, 4, 28, 12, 0, 0));
     EXPECT_EQ(archive.entries()[1].time, kNoEntryTime);
     std::string data(5, '\0');
-    archive.readEntryData(archive.entries()[0], 0, std::as_writable_bytes(std::span(data)));
+    EXPECT_EQ(archive.readEntryData(archive.entries()[0], 0, std::as_writable_bytes(std::span(data))), 5);
     EXPECT_EQ(data, "alpha");
     EXPECT_EQ(sink.count(), 0u);
 }
@@ -62,38 +62,53 @@ TEST_F(ReaderTest, OtherFilesAreNotArchives) {
     EXPECT_EQ(archive.open(put("pod3" + std::string(300, '\0'))), 0);
     EXPECT_EQ(archive.version(), ArchiveVersion::None);
     EXPECT_EQ(sink.ids, std::vector<int>{103});
+    EXPECT_EQ(archive.failure().messageId, 103);
+    EXPECT_TRUE(archive.failure().reported);
     EXPECT_EQ(archive.readDirectory(), 0);
 
-    // Missing files, folders and pipes are not opened, and nothing is shown for them.
+    // Missing files, folders and pipes are not opened, and nothing is shown for them; the record
+    // keeps the reason for callers that do show it.
     test::RecordingSink quiet;
     EXPECT_EQ(archive.open(dir / "missing.pod"), 0);
+    EXPECT_EQ(archive.failure().error, ENOENT);
     EXPECT_EQ(archive.open(dir.path()), 0);
+    EXPECT_EQ(archive.failure().error, EISDIR);
     ASSERT_EQ(::mkfifo((dir / "pipe.pod").c_str(), 0600), 0);
     EXPECT_EQ(archive.open(dir / "pipe.pod"), 0);
+    EXPECT_EQ(archive.failure().error, EINVAL);
+    EXPECT_EQ(archive.failure().path, dir / "pipe.pod");
+    EXPECT_FALSE(archive.failure().reported);
     EXPECT_EQ(quiet.count(), 0u);
+
+    // A good archive leaves an empty record behind.
+    ASSERT_EQ(archive.open(put(test::layOutPod3({}, "", "", "", 0), "good.pod")), 1);
+    EXPECT_FALSE(archive.failure().failed());
 }
 
-// One damaged archive a row: each is refused with message 111 and loads nothing.
+// One damaged archive a row: each is refused with message 111 and loads nothing, and the record
+// names the offset of the field or record at fault.
 struct Damage {
     const char* name;
     void (*apply)(std::string& bytes);
     bool refusedAtOpen;
+    std::uint64_t offset;
 };
 
 const std::string kGood = test::layOutPod3({{"A.TXT", "aaaa", 0}, {"B\\C.TXT", "cc", 0}}, "d", "a", "c", 1);
 constexpr std::size_t kDir = 288 + 6;
 
 const Damage kDamages[] = {
-    {"NegativeEntryCount", [](std::string& b) { putLe32(b, 88, 0xFFFFFFFF); }, true},
-    {"EntryCountBeyondTheFile", [](std::string& b) { putLe32(b, 88, 0x7FFFFFFF); }, true},
-    {"DirectoryOffsetPastTheEnd", [](std::string& b) { putLe32(b, 264, 0x10000); }, true},
-    {"DirectoryRunsPastTheEnd", [](std::string& b) { putLe32(b, 264, static_cast<std::uint32_t>(b.size() - 30)); }, true},
-    {"NameOffsetOutsideTheTable", [](std::string& b) { putLe32(b, kDir + 20, 500); }, false},
-    {"NameWithoutTerminator", [](std::string& b) { b.pop_back(); }, false},
-    {"DataOffsetPastTheEnd", [](std::string& b) { putLe32(b, kDir + 8, 0x7FFFFFF0); }, false},
-    {"DataRunsPastTheEnd", [](std::string& b) { putLe32(b, kDir + 4, static_cast<std::uint32_t>(b.size())); }, false},
-    {"NegativeSizeWrapsPastTheEnd", [](std::string& b) { putLe32(b, kDir + 4, 0xFFFFFFFF); }, false},
-    {"NegativeDataOffset", [](std::string& b) { putLe32(b, kDir + 8, 0x80000000); }, false},
+    {"NegativeEntryCount", [](std::string& b) { putLe32(b, 88, 0xFFFFFFFF); }, true, 88},
+    {"EntryCountBeyondTheFile", [](std::string& b) { putLe32(b, 88, 0x7FFFFFFF); }, true, kDir},
+    {"DirectoryOffsetPastTheEnd", [](std::string& b) { putLe32(b, 264, 0x10000); }, true, 264},
+    {"DirectoryRunsPastTheEnd", [](std::string& b) { putLe32(b, 264, static_cast<std::uint32_t>(b.size() - 30)); }, true,
+     kGood.size() - 30},
+    {"NameOffsetOutsideTheTable", [](std::string& b) { putLe32(b, kDir + 20, 500); }, false, kDir + 20},
+    {"NameWithoutTerminator", [](std::string& b) { b.pop_back(); }, false, kDir + 40 + 6},
+    {"DataOffsetPastTheEnd", [](std::string& b) { putLe32(b, kDir + 8, 0x7FFFFFF0); }, false, kDir},
+    {"DataRunsPastTheEnd", [](std::string& b) { putLe32(b, kDir + 4, static_cast<std::uint32_t>(b.size())); }, false, kDir},
+    {"NegativeSizeWrapsPastTheEnd", [](std::string& b) { putLe32(b, kDir + 4, 0xFFFFFFFF); }, false, kDir},
+    {"NegativeDataOffset", [](std::string& b) { putLe32(b, kDir + 8, 0x80000000); }, false, kDir},
 };
 
 class DamagedArchive : public ReaderTest, public ::testing::WithParamInterface<Damage> {};
@@ -110,7 +125,12 @@ TEST_P(DamagedArchive, IsRefusedWithMessage111) {
     }
     EXPECT_EQ(sink.ids, std::vector<int>{111});
     EXPECT_TRUE(archive.entries().empty());
-    EXPECT_FALSE(archive.problem().empty());
+    // The record says what and where, for verify and the command line; the window's box does not.
+    EXPECT_EQ(archive.failure().messageId, 111);
+    EXPECT_FALSE(archive.failure().detail.empty());
+    EXPECT_EQ(archive.failure().offset, GetParam().offset) << archive.failure().detail;
+    EXPECT_TRUE(archive.failure().reported);
+    EXPECT_EQ(sink.details.size(), 1u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Reader, DamagedArchive, ::testing::ValuesIn(kDamages),
@@ -153,7 +173,7 @@ TEST_F(ReaderTest, LargeSizesWrapTheTotalAndHighOffsetsReadBack) {
     ::close(fd);
 
     ASSERT_EQ(archive.open(path), 1);
-    ASSERT_EQ(archive.readDirectory(), 1) << archive.problem();
+    ASSERT_EQ(archive.readDirectory(), 1) << archive.failure().detail;
     EXPECT_EQ(archive.totalSize(), static_cast<std::int32_t>(0xC0000004u));
     EXPECT_LT(archive.totalSize(), 0);
     EXPECT_LT(archive.entries()[2].offset, 0);

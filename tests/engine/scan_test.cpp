@@ -98,7 +98,7 @@ TEST_F(ScanTest, ContentLogListsEveryPathWithCrLf) {
     std::string log = dir / "src/my_pod_name.txt";
     writeFile(log, "an older, longer log that must disappear entirely");
     test::RecordingSink sink;
-    writeContentLog(log, list);
+    EXPECT_FALSE(writeContentLog(log, list).failed());
     EXPECT_EQ(test::readFile(log), dir / "src/a.txt\r\n" + dir / "src/sub/é.dat\r\n");
     EXPECT_EQ(sink.count(), 0u);
 }
@@ -107,7 +107,7 @@ TEST_F(ScanTest, ContentLogFailuresAreReported) {
     writeFile(dir / "src/a.txt", "a");
     SourceList list = scan(dir / "src");
     test::RecordingSink sink;
-    writeContentLog(dir / "no/such/folder/log.txt", list);
+    EXPECT_EQ(writeContentLog(dir / "no/such/folder/log.txt", list).error, ENOENT);
     ASSERT_EQ(sink.systemErrors.size(), 1u);
     EXPECT_EQ(sink.systemErrors[0], "No such file or directory\n==> " + dir / "no/such/folder/log.txt");
 
@@ -119,8 +119,9 @@ TEST_F(ScanTest, ContentLogFailuresAreReported) {
     small.rlim_cur = 4096;
     auto previous = ::signal(SIGXFSZ, SIG_IGN);
     ::setrlimit(RLIMIT_FSIZE, &small);
-    writeContentLog(dir / "log.txt", list);
+    const Failure cut = writeContentLog(dir / "log.txt", list);
     ::setrlimit(RLIMIT_FSIZE, &saved);
+    EXPECT_EQ(cut.error, EFBIG);
     ::signal(SIGXFSZ, previous);
     ASSERT_EQ(sink.systemErrors.size(), 2u);
     EXPECT_EQ(sink.systemErrors[1], "File too large\n==> " + dir / "log.txt");

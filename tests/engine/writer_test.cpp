@@ -173,6 +173,10 @@ TEST_F(WriterTest, FilesThatCannotBeCopiedInFullAreReportedAndRecordedAsStored) 
     EXPECT_EQ(sink.systemErrors[0], "No such file or directory\n==> " + source + "/a.txt");
     EXPECT_EQ(sink.systemErrors[1], "No data available\n==> " + source + "/b.txt");
     EXPECT_EQ(progress.steps, 2);
+    // Written, yet not everything: the record keeps the first file left out.
+    EXPECT_EQ(writer.failure().error, ENOENT);
+    EXPECT_EQ(writer.failure().path, source + "/a.txt");
+    EXPECT_TRUE(writer.failure().reported);
 
     PodArchive reader;
     ASSERT_EQ(reader.open(archive), 1);

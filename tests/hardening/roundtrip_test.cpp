@@ -145,7 +145,8 @@ public:
 
 std::string entryData(const PodArchive& archive, const ArchiveEntry& entry) {
     std::string bytes(static_cast<std::uint32_t>(entry.size), '\0');
-    archive.readEntryData(entry, 0, std::as_writable_bytes(std::span(bytes)));
+    EXPECT_EQ(archive.readEntryData(entry, 0, std::as_writable_bytes(std::span(bytes))),
+              static_cast<std::int64_t>(bytes.size()));
     return bytes;
 }
 

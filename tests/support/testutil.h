@@ -63,10 +63,13 @@ public:
     RecordingSink& operator=(const RecordingSink&) = delete;
     void stringMessage(int id) override { ids.push_back(id); }
     void systemError(const std::string& message) override { systemErrors.push_back(message); }
+    void detail(const std::string& path, const std::string& text) override { details.push_back(path + ": " + text); }
+    // Messages shown; details only add to a message.
     std::size_t count() const { return ids.size() + systemErrors.size(); }
 
     std::vector<int> ids;
     std::vector<std::string> systemErrors;
+    std::vector<std::string> details;
 
 private:
     MessageSink* previous_;
