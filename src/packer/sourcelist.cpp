@@ -115,7 +115,10 @@ void SourceList::resetScan(const std::string& folder) {
     subfolderCount = 0;
     largestSize = 0;
     failure = {};
-    prefixLength = static_cast<std::int32_t>(folder.size()) + 1;
+    // Names below the folder are the folder, one '/' (the scan adds none after one already
+    // there), and the path below it.
+    const bool endsWithSeparator = !folder.empty() && folder.back() == '/';
+    prefixLength = static_cast<std::int32_t>(folder.size()) + (endsWithSeparator ? 0 : 1);
 }
 
 void SourceList::scanFolder(const std::string& folder, ProgressSink* progress, const ScanFilter& skip) {

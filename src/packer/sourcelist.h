@@ -23,13 +23,14 @@ struct SourceList {
     std::uint64_t totalBytes = 0;      // sum of the files' 32-bit sizes, without wrapping
     std::int32_t subfolderCount = 0;   // folders entered below the scanned one
     std::uint32_t largestSize = 0;
-    std::int32_t prefixLength = 0;     // length of the scanned folder's path plus its separator
+    std::int32_t prefixLength = 0;     // bytes of each name that make up the folder and one separator
     std::vector<SourceFile> files;
     // The first folder of the last scan whose content could not be listed in full (already shown);
     // empty when every folder was listed.
     Failure failure;
 
-    // Empties the list and prepares a scan of folder.
+    // Empties the list and prepares a scan of folder. The names below a folder given with a
+    // trailing '/' (a root such as "/") come out as without it.
     void resetScan(const std::string& folder);
     // Appends every file below folder; steps progress once per folder visited. Linked folders are
     // entered, except one already on the current path. Only regular files are recorded.

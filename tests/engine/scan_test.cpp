@@ -52,6 +52,31 @@ TEST_F(ScanTest, WalksDepthFirstInNtfsOrder) {
     EXPECT_EQ(progress.steps, 3);
 }
 
+// A folder named with trailing separators, as file managers hand over a dropped folder, gives the
+// same paths and the same names below it as the folder named without them.
+class TrailingSeparators : public ScanTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(TrailingSeparators, GiveTheSameNamesAsWithout) {
+    writeFile(dir / "src/alpha.txt", "a");
+    writeFile(dir / "src/b/c.txt", "c");
+    SourceList plain = scan(dir / "src");
+    SourceList trailing = scan(dir / "src" + GetParam());
+    EXPECT_EQ(relativeNames(trailing), (std::vector<std::string>{"alpha.txt", "b/c.txt"}));
+    EXPECT_EQ(relativeNames(trailing), relativeNames(plain));
+    EXPECT_EQ(trailing.files[0].name, dir / "src" + GetParam() + "alpha.txt");
+}
+
+INSTANTIATE_TEST_SUITE_P(Scan, TrailingSeparators, ::testing::Values("/", "//"),
+                         [](const auto& row) { return std::to_string(std::string(row.param).size()) + "Separators"; });
+
+TEST_F(ScanTest, TheRootKeepsEveryCharacterOfTheNamesBelowIt) {
+    SourceList list;
+    list.resetScan("/");
+    EXPECT_EQ(list.prefixLength, 1);  // "/bin/x" is stored as BIN\X
+    list.resetScan("/a");
+    EXPECT_EQ(list.prefixLength, 3);  // "/a/x" is stored as X
+}
+
 TEST_F(ScanTest, EmptyFoldersAreCountedAndStepped) {
     ASSERT_EQ(::mkdir((dir / "a").c_str(), 0755), 0);
     ASSERT_EQ(::mkdir((dir / "a/b").c_str(), 0755), 0);
