@@ -630,6 +630,58 @@ $work/ok.pod: OK, POD3, 3 entries, 3 bytes of data, 361 bytes in all" ] || fail 
     expect_stderr "quillomar-cli: 1 of 2 archives failed verification"
     ;;
 
+trailing_separator)
+    # A folder named with a trailing '/' packs to the very same bytes as without it.
+    make_tree "$work/src"
+    touch -d '2003-04-28 12:00:00 UTC' "$work/src/a.txt"
+    run 0 pack -q "$work/src" -o "$work/plain.pod"
+    run 0 pack -q "$work/src/" -o "$work/slash.pod" --log --name slash
+    cmp -s "$work/slash.pod" "$work/plain.pod" || fail "a trailing '/' changed the archive"
+    run 0 list "$work/slash.pod"
+    grep -qx 'A.TXT' "$work/out" || fail "list gave: $(cat "$work/out")"
+    [ "$(head -n 1 "$work/src/slash.txt")" = "$work/src/.hidden"$'\r' ] || fail "log: $(head -n 1 "$work/src/slash.txt")"
+    ;;
+
+root_folder)
+    # Packing a root ("/", as a mounted drive's): in a chroot holding the tool, its libraries and
+    # one data file, every name keeps its first character.
+    [ "$(id -u)" -eq 0 ] && command -v chroot >/dev/null || exit 77
+    root=$work/root
+    mkdir -p "$root/bin" "$root/data"
+    cp "$cli" "$root/bin/quillomar-cli"
+    for library in $(ldd "$cli" | grep -o '/[^ ]*'); do
+        mkdir -p "$root$(dirname "$library")"
+        cp -L "$library" "$root$library"
+    done
+    printf 'alpha' >"$root/data/alpha.txt"
+    chroot "$root" /bin/quillomar-cli --version >/dev/null 2>&1 || exit 77
+    chroot "$root" /bin/quillomar-cli pack -q / -o /out.pod >"$work/out" 2>"$work/err" || fail "pack / failed"
+    chroot "$root" /bin/quillomar-cli list /out.pod >"$work/out" 2>"$work/err" || fail "list failed"
+    grep -qx 'DATA\\ALPHA.TXT' "$work/out" || fail "list gave: $(cat "$work/out")"
+    grep -qx 'BIN\\QUILLOMAR-CLI' "$work/out" || fail "list gave: $(cat "$work/out")"
+    ;;
+
+not_a_file)
+    # A pipe or a device named as an archive: every verb ends at once, exit 1, with the reader's reason.
+    mkfifo "$work/pipe.pod"
+    for verb in info list verify extract cat; do
+        extra=()
+        [ "$verb" = cat ] && extra=(A.TXT)
+        [ "$verb" = extract ] && extra=(-C "$work/dest")
+        timeout 20 "$cli" "$verb" "$work/pipe.pod" "${extra[@]}" >"$work/out" 2>"$work/err"
+        status=$?
+        [ "$status" -eq 1 ] || fail "$verb on a pipe exited $status"
+        expect_stderr "quillomar-cli: Invalid argument"$'\n'"==> $work/pipe.pod"$'\n'"quillomar-cli: $work/pipe.pod: not a regular file (a named pipe)"
+    done
+    for verb in info verify; do
+        timeout 20 "$cli" "$verb" /dev/zero >"$work/out" 2>"$work/err"
+        status=$?
+        [ "$status" -eq 1 ] || fail "$verb on /dev/zero exited $status"
+        expect_stderr "quillomar-cli: Invalid argument"$'\n'"==> /dev/zero"$'\n'"quillomar-cli: /dev/zero: not a regular file (a device)"
+    done
+    [ ! -e "$work/dest" ] || fail "extract from a pipe made its destination"
+    ;;
+
 *)
     fail "unknown case"
     ;;
