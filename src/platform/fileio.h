@@ -19,6 +19,8 @@ public:
     File() = default;
     // Takes over fd, opened at path; a negative fd makes an invalid File failed with errno.
     File(int fd, std::string path);
+    // The same for a descriptor whose path is not needed in messages.
+    explicit File(int fd) : File(fd, std::string()) {}
     ~File();
     File(File&& other) noexcept;
     File& operator=(File&& other) noexcept;

@@ -62,7 +62,7 @@ void unregisterTemporary(int& slot) {
 std::string startTimeOf(pid_t pid) {
     char path[32];
     std::snprintf(path, sizeof path, "/proc/%d/stat", static_cast<int>(pid));
-    File stat(::open(path, O_RDONLY | O_CLOEXEC));
+    File stat(::open(path, O_RDONLY | O_CLOEXEC), path);
     char text[1024];
     std::int64_t got = stat.valid() ? stat.readAt(0, std::as_writable_bytes(std::span(text, sizeof text - 1))) : -1;
     if (got <= 0) return {};
