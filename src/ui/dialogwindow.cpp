@@ -283,6 +283,9 @@ void DialogWindow::initialize() {
 
 int DialogWindow::run() {
     initialize();
+    // The logic may end the dialog from its initialisation (a list it cannot fill): the window
+    // is then never shown.
+    if (endedEarly_) return result();
     // Modal to its owner only, as a dialog with an owner window: the owner takes no input while
     // it runs, but a window outside that chain (a message box) does.
     setWindowModality(Qt::WindowModal);
@@ -528,7 +531,10 @@ void DialogWindow::deliverPosted(int message) {
     dispatch([&] { handler_.onPostedMessage(message); });
 }
 
-void DialogWindow::endDialog(int result) { done(result); }
+void DialogWindow::endDialog(int result) {
+    if (!isVisible()) endedEarly_ = true;
+    done(result);
+}
 
 int DialogWindow::runDialog(int dialogId, DialogHandler& handler) {
     const DialogTemplate* child = findDialogTemplate(dialogId);

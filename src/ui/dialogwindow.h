@@ -144,6 +144,7 @@ private:
     bool barsQueued_ = false;
     int depth_ = 0;
     bool initialized_ = false;
+    bool endedEarly_ = false;
     bool placed_ = false;
     QElapsedTimer sincePaint_;
 };

@@ -1,9 +1,15 @@
 #include "ui/listmodel.h"
 
 #include <algorithm>
+#include <new>
 #include <numeric>
 
 namespace quillomar {
+
+namespace {
+// What a tree view keeps per row once laid out (its item record), rounded up.
+constexpr std::size_t kViewBytesPerRow = 48;
+}  // namespace
 
 ListModel::ListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
@@ -49,6 +55,8 @@ void ListModel::changing() {
 bool ListModel::publish() {
     if (!resetting_) return false;
     resetting_ = false;
+    viewReserve_.reset();
+    reservedRows_ = 0;
     endResetModel();
     return true;
 }
@@ -78,10 +86,29 @@ int ListModel::insertColumn(int column, const QString& title) {
 int ListModel::insertRow(int position, std::uintptr_t value) {
     position = std::clamp(position, 0, static_cast<int>(values_.size()));
     changing();
-    values_.insert(values_.begin() + position, value);
-    if (source_) return position;
-    cells_.insert(cells_.begin() + static_cast<std::ptrdiff_t>(cell(position, 0)), static_cast<std::size_t>(columns_),
-                  QString());
+    try {
+        if (values_.size() + 1 > reservedRows_) {
+            // A view allocates its per-row records with no way to report a failure: the memory
+            // is made sure of here, half as much again as the rows need at each growth.
+            const std::size_t rows = std::max<std::size_t>(1024, (values_.size() + 1) * 3 / 2);
+            viewReserve_.reset();
+            reservedRows_ = 0;
+            viewReserve_.reset(new char[rows * kViewBytesPerRow]);
+            reservedRows_ = rows;
+        }
+        values_.insert(values_.begin() + position, value);
+        if (source_) return position;
+        cells_.insert(cells_.begin() + static_cast<std::ptrdiff_t>(cell(position, 0)),
+                      static_cast<std::size_t>(columns_), QString());
+    } catch (const std::bad_alloc&) {
+        // A list that cannot hold every row holds none: the memory goes back, and no view is
+        // left to lay out rows it has no room for.
+        values_.clear();
+        values_.shrink_to_fit();
+        cells_.clear();
+        cells_.shrink_to_fit();
+        throw;
+    }
     return position;
 }
 
@@ -119,12 +146,17 @@ void ListModel::sortRows(const std::function<int(std::uintptr_t, std::uintptr_t)
         return compare(values_[static_cast<std::size_t>(a)], values_[static_cast<std::size_t>(b)]) < 0;
     });
 
-    // While a batch is open the views learn everything from its reset.
-    const bool tellViews = !resetting_;
-    if (tellViews) emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-
+    // Everything the new order needs is allocated before the views hear of it, so that running
+    // out of memory leaves the rows and the views as they were.
     std::vector<std::uintptr_t> values(rows);
     std::vector<QString> cells(cells_.size());
+    const bool tellViews = !resetting_;  // while a batch is open the views learn all from its reset
+    std::vector<int> newRow(tellViews ? rows : 0);
+    const QModelIndexList before = tellViews ? persistentIndexList() : QModelIndexList();
+    QModelIndexList after;
+    after.reserve(before.size());
+    if (tellViews) emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+
     for (std::size_t to = 0; to < rows; ++to) {
         const int from = order[to];
         values[to] = values_[static_cast<std::size_t>(from)];
@@ -135,11 +167,7 @@ void ListModel::sortRows(const std::function<int(std::uintptr_t, std::uintptr_t)
     cells_ = std::move(cells);
 
     if (!tellViews) return;
-    std::vector<int> newRow(rows);
     for (std::size_t to = 0; to < rows; ++to) newRow[static_cast<std::size_t>(order[to])] = static_cast<int>(to);
-    const QModelIndexList before = persistentIndexList();
-    QModelIndexList after;
-    after.reserve(before.size());
     for (const QModelIndex& old : before) {
         after.append(index(newRow[static_cast<std::size_t>(old.row())], old.column()));
     }

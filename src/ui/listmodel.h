@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace quillomar {
@@ -30,7 +31,8 @@ public:
 
     // Inserts a column before column (clamped); its cells are empty. Returns its index.
     int insertColumn(int column, const QString& title);
-    // Inserts an empty row before position (clamped). Returns its index.
+    // Inserts an empty row before position (clamped). Returns its index. Throws std::bad_alloc
+    // when memory runs out, also for what the views will need to lay the rows out.
     int insertRow(int position, std::uintptr_t value);
     // Ignored for a row or column that does not exist.
     void setCellText(int row, int column, const QString& text);
@@ -66,6 +68,11 @@ private:
     std::vector<QString> cells_;          // row after row, columns_ texts each; empty with a source
     CellSource source_;
     bool resetting_ = false;
+    // Memory held for the views' layout of the rows (a tree view keeps a record per row), taken
+    // while the rows are inserted, where running out can still be reported, and released for
+    // the views at publish.
+    std::unique_ptr<char[]> viewReserve_;
+    std::size_t reservedRows_ = 0;
 };
 
 }  // namespace quillomar

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <new>
 #include <utility>
 
 #include "archive/storedname.h"
@@ -75,8 +76,15 @@ ContentWindow::ContentWindow(PodArchive& archive, DialogHost& owner, ProgressSin
 void ContentWindow::onInit(DialogHost& host) {
     host_ = &host;
     hint_ = host.itemText(kHint);
-    addColumns();
-    addRows();
+    try {
+        addColumns();
+        addRows();
+    } catch (const std::bad_alloc&) {
+        // A list that cannot hold every entry would hide some: the window does not open.
+        showStringMessage(kMsgOutOfMemory);
+        host.endDialog(0);
+        return;
+    }
     // The name and the folder are what a wider window should show more of.
     host.setStretchColumns(kList, {kColumnName, kColumnFolder});
 }
@@ -280,6 +288,15 @@ const std::vector<std::uint32_t>& ContentWindow::collationRanks(int column) {
 
 void ContentWindow::sortByColumn(int column) {
     if (host_ == nullptr || column < 0 || column >= kColumnCount) return;
+    try {
+        sortRowsBy(column);
+    } catch (const std::bad_alloc&) {
+        // The rows keep the order they had.
+        showStringMessage(kMsgOutOfMemory);
+    }
+}
+
+void ContentWindow::sortRowsBy(int column) {
     // The order follows compareEntries; the text columns compare the entries' collation ranks,
     // made once per column, instead of collating two split names at every comparison.
     auto index = [](std::uintptr_t value) { return static_cast<std::size_t>(value - 1); };

@@ -94,6 +94,7 @@ public:
 private:
     class ExtractionProgress;
 
+    void sortRowsBy(int column);
     void addColumns();
     void addRows();
     std::string text(int id) const { return texts_ ? texts_(id) : std::string(); }

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
+
 #include <sys/stat.h>
 
 #include <clocale>
@@ -200,6 +202,49 @@ TEST(EntryOrder, SizesCompareAsUnsigned32BitNumbers) {
     EXPECT_GT(compareEntries(huge, one, kColumnSize, collator), 0);
     EXPECT_EQ(compareEntries(one, one, kColumnSize, collator), 0);
     EXPECT_EQ(entryRow(huge).size, "2147483648");
+}
+
+// Memory ------------------------------------------------------------------------------------------
+
+// A list that runs out of memory after a number of rows, or when it is sorted.
+struct ShortOfMemoryHost : test::FakeHost {
+    using test::FakeHost::FakeHost;
+    int insertRow(int id, int position, std::uintptr_t data) override {
+        if (rowsLeft-- == 0) throw std::bad_alloc();
+        return test::FakeHost::insertRow(id, position, data);
+    }
+    void sortRows(int id, const std::function<int(std::uintptr_t, std::uintptr_t)>& compare) override {
+        if (sortFails) throw std::bad_alloc();
+        test::FakeHost::sortRows(id, compare);
+    }
+    int rowsLeft = 1 << 30;
+    bool sortFails = false;
+};
+
+TEST_F(ContentWindowTest, RunningOutOfMemoryEndsInMessage101) {
+    test::writeFile(dir / "test.pod", test::layOutTimed(kSample));
+    ASSERT_EQ(archive.open(dir / "test.pod"), 1);
+    ASSERT_EQ(archive.readDirectory(), 1);
+    auto texts = [](int id) { return loadString(id, Language::Neutral); };
+
+    // Filling the list: the window does not open on a list that misses entries.
+    ShortOfMemoryHost filling{kContentDialogId};
+    filling.rowsLeft = 2;
+    ContentWindow first(archive, owner, progress, texts, collator);
+    filling.start(first);
+    EXPECT_EQ(sink.ids, std::vector<int>{kMsgOutOfMemory});
+    EXPECT_EQ(filling.endResult, 0);
+
+    // Sorting: the rows keep their order.
+    sink.ids.clear();
+    ShortOfMemoryHost sorting{kContentDialogId};
+    ContentWindow second(archive, owner, progress, texts, collator);
+    sorting.start(second);
+    const Texts before = sorting.column(kColumnName);
+    sorting.sortFails = true;
+    second.onColumnClick(kList, kColumnName);
+    EXPECT_EQ(sink.ids, std::vector<int>{kMsgOutOfMemory});
+    EXPECT_EQ(sorting.column(kColumnName), before);
 }
 
 // Extract all ----------------------------------------------------------------------------------------
