@@ -77,13 +77,11 @@ std::string parentOf(const std::string& path) {
 // step's values and saves when anything changed. Without the folder nothing was ever registered
 // here, and unregistering has nothing to do.
 int editStore(const std::string& folder, bool typeLibrary, bool registering, const std::string& library) {
-    std::error_code created;
     if (registering) {
-        fs::create_directories(folder, created);
-    } else if (!fs::is_directory(folder, created)) {
+        if (const int error = createFolders(folder, 0700); error != 0) return status::fromErrno(error);
+    } else if (std::error_code missing; !fs::is_directory(folder, missing)) {
         return status::kOk;
     }
-    if (created) return status::fromErrno(created.value());
     const File lock(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC), folder);
     if (!lock.valid()) return status::fromErrno(lock.failure().error);
     while (::flock(lock.fd(), LOCK_EX) != 0) {
@@ -161,7 +159,7 @@ int installDesktopFiles(const std::string& dataHome, const std::string& programP
     for (const DesktopFile& file : desktopFiles(programPath)) {
         const std::string path = dataHome + "/" + file.relativePath;
         if (file.contents.empty()) error.assign(ENOENT, std::generic_category());
-        if (!error) fs::create_directories(parentOf(path), error);
+        if (!error) error.assign(createFolders(parentOf(path), 0700), std::generic_category());
         if (!error) error.assign(writeFileAtomically(path, file.contents, 0644).error, std::generic_category());
         if (error) break;
     }

@@ -25,6 +25,11 @@ TEST(SwitchPhase, RegServerThenUnregServerLeavesOnlyTheAppIdKey) {
               std::string::npos);
     EXPECT_EQ(box.toolRuns, (std::vector<std::string>{"update-mime-database " + (box.dir / "data/mime"),
                                                       "update-desktop-database " + (box.dir / "data/applications")}));
+    // The folders registration makes are the user's alone, whatever the umask.
+    for (const char* folder : {"config/quillomar", "data/applications", "data/mime/packages"}) {
+        EXPECT_EQ(std::filesystem::status(box.dir / folder).permissions(), std::filesystem::perms::owner_all)
+            << folder;
+    }
 
     // Registering again gives the same result.
     ASSERT_EQ(runSwitchPhase("/usr/bin/quillomar /regserver", module), 0);
