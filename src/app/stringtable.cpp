@@ -39,6 +39,7 @@ constexpr std::array kStrings{
     StringEntry{115, "Extraction : %1 / %2", "Extracting: %1 / %2"},
     StringEntry{116, "%1 fichiers extraits vers %2", "%1 files extracted to %2"},
     StringEntry{117, "%1 fichier extrait vers %2", "%1 file extracted to %2"},
+    StringEntry{118, "%1 entrées sur %2 non extraites", "%1 of %2 entries not extracted"},
 };
 
 std::optional<Language> overridden;

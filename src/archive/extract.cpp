@@ -236,8 +236,9 @@ int PodArchive::extractSelected(const std::string& root, const std::vector<std::
         if (outcome == Outcome::Stop) {
             // Every later entry would fail the same way: one report instead of one per entry.
             const std::size_t left = valid.size() - at;
-            Failure stop = Failure::system(
-                run.stopError, formatString("%s\n%zu of %zu entries not extracted", run.stopPath.c_str(), left, valid.size()));
+            const std::string count = fillIn(messageText(kMsgEntriesNotExtracted, "%1 of %2 entries not extracted"),
+                                             std::to_string(left), std::to_string(valid.size()));
+            Failure stop = Failure::system(run.stopError, run.stopPath + "\n" + count);
             report(stop);
             noteFailure(run.failure.failed() ? run.failure : stop);
             return 0;

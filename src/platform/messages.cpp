@@ -39,6 +39,25 @@ void showStringMessage(int id) { report(Failure::message(id)); }
 
 void showSystemError(int error, std::string_view text) { report(Failure::system(error, std::string(text))); }
 
+std::string messageText(int id, std::string_view fallback) {
+    std::string text = installedSink != nullptr ? installedSink->text(id) : std::string();
+    return text.empty() ? std::string(fallback) : text;
+}
+
+std::string fillIn(std::string_view text, std::string_view first, std::string_view second) {
+    std::string out;
+    out.reserve(text.size() + first.size() + second.size());
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        if (text[at] == '%' && at + 1 < text.size() && (text[at + 1] == '1' || text[at + 1] == '2')) {
+            out += text[at + 1] == '1' ? first : second;
+            ++at;
+        } else {
+            out += text[at];
+        }
+    }
+    return out;
+}
+
 std::string formatStringV(const char* format, va_list args) {
     va_list measure;
     va_copy(measure, args);

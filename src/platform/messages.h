@@ -20,6 +20,7 @@ enum MessageId : int {
     kMsgNotFolderOrArchive = 104,
     kMsgNoAssociation = 105,
     kMsgDamagedArchive = 111,
+    kMsgEntriesNotExtracted = 118,  // "%1 of %2 entries not extracted"
 };
 
 class MessageSink {
@@ -34,6 +35,11 @@ public:
     virtual void detail(const std::string& path, const std::string& text) {
         static_cast<void>(path);
         static_cast<void>(text);
+    }
+    // The string-table text for id in the user's language, "" where the sink has no table.
+    virtual std::string text(int id) {
+        static_cast<void>(id);
+        return {};
     }
 };
 
@@ -54,6 +60,11 @@ std::string systemErrorMessage(int error, std::string_view path);
 void showStringMessage(int id);
 // The system text for error, a line "==> " and text.
 void showSystemError(int error, std::string_view text);
+
+// The installed sink's text for id, or fallback where it has none.
+std::string messageText(int id, std::string_view fallback);
+// text with "%1" and "%2" replaced by first and second.
+std::string fillIn(std::string_view text, std::string_view first, std::string_view second);
 
 // printf-style formatting into a string of any length.
 std::string formatString(const char* format, ...) __attribute__((format(printf, 1, 2)));

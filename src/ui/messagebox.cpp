@@ -35,4 +35,6 @@ void BoxMessageSink::stringMessage(int id) {
 
 void BoxMessageSink::systemError(const std::string& message) { showWarningBox(QString::fromUtf8(message)); }
 
+std::string BoxMessageSink::text(int id) { return loadString(id, currentLanguage()); }
+
 }  // namespace quillomar

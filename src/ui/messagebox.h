@@ -23,6 +23,7 @@ public:
     // String-table messages in the current language, as an 80-character buffer takes them.
     void stringMessage(int id) override;
     void systemError(const std::string& message) override;
+    std::string text(int id) override;
 };
 
 }  // namespace quillomar

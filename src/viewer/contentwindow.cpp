@@ -14,20 +14,6 @@ namespace quillomar {
 
 using namespace viewer;
 
-std::string viewer::fillIn(std::string_view text, std::string_view first, std::string_view second) {
-    std::string out;
-    out.reserve(text.size() + first.size() + second.size());
-    for (std::size_t at = 0; at < text.size(); ++at) {
-        if (text[at] == '%' && at + 1 < text.size() && (text[at + 1] == '1' || text[at + 1] == '2')) {
-            out += text[at + 1] == '1' ? first : second;
-            ++at;
-        } else {
-            out += text[at];
-        }
-    }
-    return out;
-}
-
 // Drives the packer window's bar as extraction always has, and shows "n / N" in the hint. The
 // hint changes about a hundred times in a run however many entries there are, so that showing it
 // costs nothing next to the files written.

@@ -49,9 +49,6 @@ inline constexpr std::array<int, kColumnCount> kColumnWidths{110, 45, 110, 110, 
 // The commands of the list's context menu.
 enum MenuCommand : int { kMenuOpen = 1, kMenuExtractSelected = 2, kMenuCopyName = 3 };
 
-// text with "%1" and "%2" replaced by first and second.
-std::string fillIn(std::string_view text, std::string_view first, std::string_view second);
-
 }  // namespace viewer
 
 class ContentWindow final : public DialogHandler {

@@ -215,6 +215,20 @@ TEST_F(FullFileSystem, ExtractionStopsAtNoSpaceWithOneReportCountingWhatIsLeft) 
     EXPECT_EQ(outcome->notes, (Strings{"A.TXT", "1 steps"}));
 }
 
+// The count line of that one report is in the program's language, from its string table.
+TEST_F(FullFileSystem, ExtractionStopReportCountsInTheProgramsLanguage) {
+    load({{"A.TXT", "a", kNoon2003}, {"BIG.BIN", std::string(256 * 1024, 'b'), kNoon2003}, {"C.TXT", "c", kNoon2003}});
+    auto outcome = run([&](Notes& notes) {
+        test::RecordingSink french;
+        french.texts[kMsgEntriesNotExtracted] = "%1 entrées sur %2 non extraites";
+        int result = archive.extractAll(small, &progress);
+        notes = french.systemErrors;
+        return result;
+    });
+    if (!outcome) GTEST_SKIP() << "no tmpfs can be mounted here";
+    EXPECT_EQ(outcome->notes, Strings{message(ENOSPC, small + "/BIG.BIN\n2 entrées sur 3 non extraites")});
+}
+
 // Source files that change or cannot be read ---------------------------------------------------
 
 TEST_F(Faults, SourceFileReplacedByAPipeIsReportedNotWaitedOn) {

@@ -3,6 +3,7 @@
 // a hand layout of archives built straight from the format's rules.
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -64,12 +65,14 @@ public:
     void stringMessage(int id) override { ids.push_back(id); }
     void systemError(const std::string& message) override { systemErrors.push_back(message); }
     void detail(const std::string& path, const std::string& text) override { details.push_back(path + ": " + text); }
+    std::string text(int id) override { return texts.count(id) != 0 ? texts.at(id) : std::string(); }
     // Messages shown; details only add to a message.
     std::size_t count() const { return ids.size() + systemErrors.size(); }
 
     std::vector<int> ids;
     std::vector<std::string> systemErrors;
     std::vector<std::string> details;
+    std::map<int, std::string> texts;  // the string table the sink offers, by id
 
 private:
     MessageSink* previous_;
