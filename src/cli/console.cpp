@@ -36,25 +36,17 @@ bool stderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
 void Console::stringMessage(int id)
 {
-    ++messageCount_;
-    lastStringId_ = id;
-    lastMessage_ = loadString(id);
-    print(subject_.empty() ? lastMessage_ : subject_ + ": " + lastMessage_);
+    const std::string message = loadString(id);
+    print(subject_.empty() ? message : subject_ + ": " + message);
 }
 
 void Console::systemError(const std::string& message)
 {
-    ++messageCount_;
-    lastStringId_ = 0;
-    lastMessage_ = message;
     print(message);
 }
 
 void Console::error(std::string_view text)
 {
-    ++messageCount_;
-    lastStringId_ = 0;
-    lastMessage_ = text;
     print(text);
 }
 

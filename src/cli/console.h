@@ -23,13 +23,6 @@ public:
     // tool's own words.
     void error(std::string_view text);
 
-    // Messages shown so far: any of them means the operation did not do everything asked.
-    int messageCount() const { return messageCount_; }
-    // The string-table id of the last message shown, 0 when it was no string-table message.
-    int lastStringId() const { return lastStringId_; }
-    // The last message shown, as composed.
-    const std::string& lastMessage() const { return lastMessage_; }
-
     // While set, string-table messages (which name no file) start with "subject: ".
     void setSubject(std::string subject) { subject_ = std::move(subject); }
 
@@ -40,9 +33,6 @@ public:
 private:
     void print(std::string_view text);
 
-    int messageCount_ = 0;
-    int lastStringId_ = 0;
-    std::string lastMessage_;
     std::string subject_;
     bool statusShown_ = false;
 };

@@ -15,6 +15,7 @@
 #include "cli/output.h"
 #include "platform/filetime.h"
 #include "platform/messages.h"
+#include "platform/syserror.h"
 
 namespace quillomar::cli {
 
@@ -192,17 +193,20 @@ bool runList(const ListOptions& options, Console& console)
     return reportUnmatched(unmatched, console);
 }
 
-// The verdict on an archive that could not be read, from what the reader reported.
-std::string unreadableVerdict(const PodArchive& archive, const Console& console)
+// The verdict on an archive that could not be read, from the reader's failure record.
+std::string unreadableVerdict(const PodArchive& archive)
 {
-    if (console.lastStringId() == kMsgNotAnArchive) return "not a POD3 or POD2 file";
-    if (archive.failure().messageId == kMsgDamagedArchive && !archive.failure().detail.empty()) {
-        return "damaged: " + archive.failure().detail;
+    const Failure& failure = archive.failure();
+    switch (failure.messageId) {
+    case kMsgNotAnArchive:
+        return "not a POD3 or POD2 file";
+    case kMsgDamagedArchive:
+        return failure.detail.empty() ? "damaged" : "damaged: " + failure.detail;
+    case kMsgOutOfMemory:
+        return "out of memory";
+    default:
+        return "cannot be read: " + systemErrorText(failure.error);
     }
-    if (console.lastStringId() == kMsgDamagedArchive) return "damaged";
-    if (console.lastStringId() == kMsgOutOfMemory) return "out of memory";
-    const std::string& message = console.lastMessage();
-    return "cannot be read: " + message.substr(0, message.find('\n'));
 }
 
 bool runVerify(const VerifyOptions& options, Console& console)
@@ -212,7 +216,7 @@ bool runVerify(const VerifyOptions& options, Console& console)
         OutputBuffer out(STDOUT_FILENO);
         PodArchive archive;
         if (!openArchive(archive, path, true, console)) {
-            out.append(path + ": " + unreadableVerdict(archive, console) + "\n");
+            out.append(path + ": " + unreadableVerdict(archive) + "\n");
             ++failed;
             if (!finishOutput(out)) return false;
             continue;
