@@ -68,11 +68,6 @@ constexpr std::array<CacheFolder, 2> kCacheFolders{{
     {"applications", "update-desktop-database", kDesktopCaches},
 }};
 
-std::string parentOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string(".") : path.substr(0, std::max<std::size_t>(slash, 1));
-}
-
 // Loads the store under an exclusive lock on its folder (so no lock file is left), applies the
 // step's values and saves when anything changed. Without the folder nothing was ever registered
 // here, and unregistering has nothing to do.
@@ -94,7 +89,7 @@ int editStore(const std::string& folder, bool typeLibrary, bool registering, con
     for (const RegistryValue& row : kRegistryValues) {
         if (!registering || row.typeLibrary != typeLibrary) continue;
         std::string value(row.text);
-        if (row.source != Source::Text) value = row.source == Source::LibraryPath ? library : parentOf(library);
+        if (row.source != Source::Text) value = row.source == Source::LibraryPath ? library : parentFolder(library);
         store.setValue(row.key, row.name, value);
     }
     // Unregistering takes the deepest keys first: a key goes with its values unless keys that
@@ -147,8 +142,8 @@ int removeDesktopFiles(const std::string& dataHome) {
         const bool inCache = std::any_of(kCacheFolders.begin(), kCacheFolders.end(), [&](const CacheFolder& cache) {
             return file->relativePath.starts_with(std::string(cache.folder) + "/");
         });
-        std::string folder = parentOf(path);
-        while (!inCache && folder.size() > dataHome.size() && ::rmdir(folder.c_str()) == 0) folder = parentOf(folder);
+        std::string folder = parentFolder(path);
+        while (!inCache && folder.size() > dataHome.size() && ::rmdir(folder.c_str()) == 0) folder = parentFolder(folder);
     }
     return firstError;
 }
@@ -159,7 +154,7 @@ int installDesktopFiles(const std::string& dataHome, const std::string& programP
     for (const DesktopFile& file : desktopFiles(programPath)) {
         const std::string path = dataHome + "/" + file.relativePath;
         if (file.contents.empty()) error.assign(ENOENT, std::generic_category());
-        if (!error) error.assign(createFolders(parentOf(path), 0700), std::generic_category());
+        if (!error) error.assign(createFolders(parentFolder(path), 0700), std::generic_category());
         if (!error) error.assign(writeFileAtomically(path, file.contents, 0644).error, std::generic_category());
         if (error) break;
     }

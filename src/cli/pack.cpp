@@ -117,9 +117,8 @@ void reportProblems(const std::vector<PackProblem>& problems)
 // Why an existing archive could not be replaced, or 0.
 int replaceableError(const std::string& archivePath)
 {
-    const std::size_t slash = archivePath.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : archivePath.substr(0, slash);
-    const std::string leaf = slash == std::string::npos ? archivePath : archivePath.substr(slash + 1);
+    const std::string folder = parentFolder(archivePath);
+    const std::string leaf = archivePath.substr(archivePath.rfind('/') + 1);  // the whole path when it has no '/'
     File folderFile(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!folderFile.valid()) return errno;
     const int error = checkReplaceable(folderFile.fd(), leaf.c_str());

@@ -232,13 +232,18 @@ Failure writeFileAtomically(const std::string& path, std::string_view data, unsi
         return Failure::system(error, path);
     }
     // The rename lasts only once the folder that holds the name is on disk too.
-    std::size_t slash = path.rfind('/');
-    std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+    const std::string folder = parentFolder(path);
     File directory(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC), folder);
     if (!directory.valid()) return directory.failure();
     // A file system that cannot sync a folder (EINVAL) keeps its names by other means.
     if (::fsync(directory.fd()) != 0 && errno != EINVAL) return Failure::system(errno, folder);
     return {};
+}
+
+std::string parentFolder(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 int createFolders(const std::string& path, unsigned mode) {

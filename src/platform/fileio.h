@@ -95,6 +95,9 @@ struct CopyMethod {
 // durable too. An empty record, or the failing call's (the temporary file is then removed).
 [[nodiscard]] Failure writeFileAtomically(const std::string& path, std::string_view data, unsigned mode);
 
+// The folder that holds path's last component: "." for a bare name, "/" for a name at the root.
+std::string parentFolder(const std::string& path);
+
 // Creates the folder and its missing ancestors ('/' separates), outermost first; folders it
 // creates get the given mode. Returns 0 when the folder exists afterwards (ENOTDIR when something
 // else stands there), or the errno of the first creation that failed.

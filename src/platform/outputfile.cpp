@@ -229,9 +229,8 @@ PendingFile PendingFile::create(int folderFd, std::string_view leaf, bool unname
 }
 
 PendingFile PendingFile::create(const std::string& path, bool unnamed) {
-    std::size_t slash = path.rfind('/');
-    std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-    std::string leaf = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::string folder = parentFolder(path);
+    const std::string leaf = path.substr(path.rfind('/') + 1);  // the whole path when it has no '/'
     int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folderFd < 0) return PendingFile();
     PendingFile pending = create(folderFd, leaf, unnamed);
