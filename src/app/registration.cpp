@@ -143,7 +143,8 @@ int removeDesktopFiles(const std::string& dataHome) {
             return file->relativePath.starts_with(std::string(cache.folder) + "/");
         });
         std::string folder = parentFolder(path);
-        while (!inCache && folder.size() > dataHome.size() && ::rmdir(folder.c_str()) == 0) folder = parentFolder(folder);
+        while (!inCache && folder.size() > dataHome.size() && ::rmdir(folder.c_str()) == 0)
+            folder = parentFolder(folder);
     }
     return firstError;
 }

@@ -40,15 +40,9 @@ void Console::stringMessage(int id)
     print(subject_.empty() ? message : subject_ + ": " + message);
 }
 
-void Console::systemError(const std::string& message)
-{
-    print(message);
-}
+void Console::systemError(const std::string& message) { print(message); }
 
-void Console::error(std::string_view text)
-{
-    print(text);
-}
+void Console::error(std::string_view text) { print(text); }
 
 void Console::detail(const std::string& path, const std::string& text) { print(path + ": " + text); }
 

@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
-#include "archive/podarchive.h"
 #include "archive/extractcheck.h"
+#include "archive/podarchive.h"
 #include "archive/storedname.h"
 #include "cli/commands.h"
 #include "cli/entrymatch.h"
@@ -194,18 +194,17 @@ bool runList(const ListOptions& options, Console& console)
 }
 
 // The verdict on an archive that could not be read, from the reader's failure record.
-std::string unreadableVerdict(const PodArchive& archive)
-{
+std::string unreadableVerdict(const PodArchive& archive) {
     const Failure& failure = archive.failure();
     switch (failure.messageId) {
-    case kMsgNotAnArchive:
-        return "not a POD3 or POD2 file";
-    case kMsgDamagedArchive:
-        return failure.detail.empty() ? "damaged" : "damaged: " + failure.detail;
-    case kMsgOutOfMemory:
-        return "out of memory";
-    default:
-        return "cannot be read: " + systemErrorText(failure.error);
+        case kMsgNotAnArchive:
+            return "not a POD3 or POD2 file";
+        case kMsgDamagedArchive:
+            return failure.detail.empty() ? "damaged" : "damaged: " + failure.detail;
+        case kMsgOutOfMemory:
+            return "out of memory";
+        default:
+            return "cannot be read: " + systemErrorText(failure.error);
     }
 }
 

@@ -27,8 +27,7 @@ TEST(SwitchPhase, RegServerThenUnregServerLeavesOnlyTheAppIdKey) {
                                                       "update-desktop-database " + (box.dir / "data/applications")}));
     // The folders registration makes are the user's alone, whatever the umask.
     for (const char* folder : {"config/quillomar", "data/applications", "data/mime/packages"}) {
-        EXPECT_EQ(std::filesystem::status(box.dir / folder).permissions(), std::filesystem::perms::owner_all)
-            << folder;
+        EXPECT_EQ(std::filesystem::status(box.dir / folder).permissions(), std::filesystem::perms::owner_all) << folder;
     }
 
     // Registering again gives the same result.
