@@ -62,18 +62,20 @@ std::string bytesOf(const std::array<std::byte, N>& bytes) {
 // times, the same for every run.
 std::string layOutLargeArchive(int count) {
     std::mt19937 random(20030428);
-    const char* const folders[] = {"ART", "ART\\PLANES", "ART\\TERRAIN", "SOUND", "SOUND\\VOICES", "MAPS", "DATA",
-                                   "DATA\\MISSIONS", "SCRIPTS", "MODELS\\SHIPS", "MODELS\\BASES", "TEXTURES"};
+    const char* const folders[] = {"ART",           "ART\\PLANES",   "ART\\TERRAIN",  "SOUND",
+                                   "SOUND\\VOICES", "MAPS",          "DATA",          "DATA\\MISSIONS",
+                                   "SCRIPTS",       "MODELS\\SHIPS", "MODELS\\BASES", "TEXTURES"};
     const char* const types[] = {".PBM", ".TXT", ".WAV", ".LVL", ".BIN", ".DEF", ".RAW", ".TGA", "", ".MDL"};
     const char* const stems[] = {"F", "ALPHA", "BRAVO", "CANYON", "DUNE", "ECHO", "FJORD", "GATE", "HANGAR", "ISLE"};
     std::string data, directory, names;
     data.reserve(static_cast<std::size_t>(count) * 40);
     for (int i = 0; i < count; ++i) {
-        std::string name = std::string(folders[random() % std::size(folders)]) + "\\" + stems[random() % std::size(stems)] +
-                           std::to_string(random() % 100000) + types[random() % std::size(types)];
+        std::string name = std::string(folders[random() % std::size(folders)]) + "\\" +
+                           stems[random() % std::size(stems)] + std::to_string(random() % 100000) +
+                           types[random() % std::size(types)];
         const std::size_t size = random() % 80;
-        const FileTime time = kUnixEpochFileTime +
-                              static_cast<FileTime>(315532800 + random() % 900000000) * kFileTimeTicksPerSecond;
+        const FileTime time =
+            kUnixEpochFileTime + static_cast<FileTime>(315532800 + random() % 900000000) * kFileTimeTicksPerSecond;
         DirectoryRecord record;
         record.nameOffset = static_cast<std::uint32_t>(names.size());
         record.size = static_cast<std::int32_t>(size);
@@ -290,7 +292,8 @@ int main(int argc, char** argv) {
                     const Clock::time_point sortStart = Clock::now();
                     QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier, at);
                     settle(*content);
-                    (click == 0 ? sorted : sortedAgain)[static_cast<std::size_t>(column)].push_back(millisecondsSince(sortStart));
+                    (click == 0 ? sorted : sortedAgain)[static_cast<std::size_t>(column)].push_back(
+                        millisecondsSince(sortStart));
                 }
             }
             qobject_cast<QPushButton*>(content->control(viewer::kClose))->click();

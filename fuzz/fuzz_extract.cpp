@@ -99,7 +99,8 @@ void checkNothingEscaped() {
         [](const char* item, const struct stat* st, int, struct FTW*) -> int {
             const Paths& q = *current;
             std::string path = item;
-            if (path == q.run || path == q.archive || path == q.outside || path == q.victim || path == q.runtime) return 0;
+            if (path == q.run || path == q.archive || path == q.outside || path == q.victim || path == q.runtime)
+                return 0;
             if (path.rfind(q.runtime + "/", 0) == 0) {
                 // Only the user's private folder itself stays once the archive is closed.
                 fuzz::check(S_ISDIR(st->st_mode) && path == q.runtime + "/quillomar-" + std::to_string(::getuid()),
@@ -161,7 +162,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 for (const auto& [relative, entry] : last) {
                     struct stat st {};
                     std::string target = p.root + "/" + relative;
-                    fuzz::check(::lstat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode), "an entry is missing", target);
+                    fuzz::check(::lstat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode), "an entry is missing",
+                                target);
                     fuzz::check(readAll(target) == entryData(archive, *entry), "an entry holds other bytes", target);
                 }
             }
@@ -180,7 +182,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 }
                 fuzz::check(copy->rfind(privateFolder, 0) == 0, "a temporary copy left the private folder", *copy);
                 if (copied[*copy]++ == 0) {
-                    fuzz::check(readAll(*copy) == entryData(archive, entry), "a temporary copy holds other bytes", *copy);
+                    fuzz::check(readAll(*copy) == entryData(archive, entry), "a temporary copy holds other bytes",
+                                *copy);
                 }
             }
         }

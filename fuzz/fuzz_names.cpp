@@ -111,7 +111,8 @@ void checkStoredNames(std::string_view text) {
     }
 
     if (std::optional<std::string> relative = safeRelativePath(text)) {
-        fuzz::check(!relative->empty() && relative->front() != '/', "an extraction path is empty or absolute", *relative);
+        fuzz::check(!relative->empty() && relative->front() != '/', "an extraction path is empty or absolute",
+                    *relative);
         fuzz::check(validUtf8(*relative), "an extraction path is not UTF-8");
         fuzz::check(relative->find('\\') == std::string::npos, "an extraction path holds '\\'");
         if (text.find('\0') == std::string_view::npos) {
@@ -133,9 +134,9 @@ void checkSplitPath(std::string_view text) {
     }
     fuzz::check(parts.drive.empty() || (parts.drive.size() == 2 && parts.drive[1] == ':'), "a drive is not X:");
     // A folder cut to 255 characters may lose its final separator, as _splitpath's does.
-    fuzz::check(parts.folder.empty() || parts.folder.size() == 255 || parts.folder.back() == '/' ||
-                    parts.folder.back() == '\\',
-                "a folder does not end in a separator");
+    fuzz::check(
+        parts.folder.empty() || parts.folder.size() == 255 || parts.folder.back() == '/' || parts.folder.back() == '\\',
+        "a folder does not end in a separator");
     fuzz::check(parts.name.find_first_of("\\/") == std::string::npos, "a name holds a separator");
     fuzz::check(parts.extension.empty() ||
                     (parts.extension.front() == '.' && parts.extension.find_first_of("\\/.", 1) == std::string::npos),

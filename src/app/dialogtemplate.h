@@ -29,9 +29,9 @@ enum ControlStyle : std::uint32_t {
     kStyleSunken = 1u << 4,         // static: sunken edge
     kStyleEndEllipsis = 1u << 5,    // static: a text that does not fit ends in an ellipsis
     kStyleBorder = 1u << 6,
-    kStyleAutoHScroll = 1u << 7,    // edit: one line scrolling horizontally, no length limit
-    kStyleSmooth = 1u << 8,         // progress bar: one smooth bar
-    kStyleReportView = 1u << 9,     // list view: rows and column headers
+    kStyleAutoHScroll = 1u << 7,  // edit: one line scrolling horizontally, no length limit
+    kStyleSmooth = 1u << 8,       // progress bar: one smooth bar
+    kStyleReportView = 1u << 9,   // list view: rows and column headers
     kStyleSingleSelection = 1u << 10,
     // Where a control goes when its dialog is made larger than its template (a resizable dialog):
     // by default it keeps its place and size.
@@ -48,18 +48,16 @@ enum DialogStyle : std::uint32_t {
     kDialogMinimizeBox = 1u << 2,
     kDialogModalFrame = 1u << 3,  // fixed size
     kDialogCentered = 1u << 4,
-    kDialogAppWindow = 1u << 5,   // shown in the taskbar
-    kDialogAcceptFiles = 1u << 6, // files can be dropped on it
-    kDialogResizable = 1u << 7,   // may be made larger, never smaller than its template
+    kDialogAppWindow = 1u << 5,    // shown in the taskbar
+    kDialogAcceptFiles = 1u << 6,  // files can be dropped on it
+    kDialogResizable = 1u << 7,    // may be made larger, never smaller than its template
 };
 
 struct LocalizedText {
     std::string_view french;
     std::string_view neutral;
 
-    constexpr std::string_view in(Language language) const {
-        return language == Language::French ? french : neutral;
-    }
+    constexpr std::string_view in(Language language) const { return language == Language::French ? french : neutral; }
 };
 
 struct DialogRect {
@@ -75,8 +73,8 @@ struct ControlTemplate {
     ControlKind kind = ControlKind::Static;
     std::uint32_t style = kStyleNone;
     LocalizedText text;
-    DialogRect rect;          // as in the French copy
-    int neutralWidth = 0;     // the neutral copy's width where it differs, else 0
+    DialogRect rect;       // as in the French copy
+    int neutralWidth = 0;  // the neutral copy's width where it differs, else 0
 
     constexpr DialogRect rectIn(Language language) const {
         DialogRect r = rect;
@@ -92,7 +90,7 @@ struct DialogTemplate {
     std::uint32_t style = 0;
     std::string_view fontName;
     int fontPointSize = 8;
-    int width = 0;   // client area, dialog units
+    int width = 0;  // client area, dialog units
     int height = 0;
     std::span<const ControlTemplate> controls;  // template order, which is the tab order
 

@@ -59,9 +59,9 @@ struct CacheFolder {
     std::string_view tool;
     std::span<const std::string_view> generated;
 };
-constexpr std::string_view kMimeCaches[] = {"aliases", "generic-icons", "globs", "globs2", "icons", "magic",
-                                            "mime.cache", "subclasses", "treemagic", "types", "version",
-                                            "XMLnamespaces"};
+constexpr std::string_view kMimeCaches[] = {"aliases",   "generic-icons", "globs",      "globs2",
+                                            "icons",     "magic",         "mime.cache", "subclasses",
+                                            "treemagic", "types",         "version",    "XMLnamespaces"};
 constexpr std::string_view kDesktopCaches[] = {"mimeinfo.cache"};
 constexpr std::array<CacheFolder, 2> kCacheFolders{{
     {"mime", "update-mime-database", kMimeCaches},
@@ -211,8 +211,7 @@ int identity(const RegistrationSetup& setup, bool registering) {
 }  // namespace
 
 ServerModule::ServerModule(RegistrationSetup setup)
-    : setup_(std::move(setup)),
-      initFailed_(!setup_.configHome.starts_with('/') || !setup_.dataHome.starts_with('/')) {}
+    : setup_(std::move(setup)), initFailed_(!setup_.configHome.starts_with('/') || !setup_.dataHome.starts_with('/')) {}
 
 ServerModule& ServerModule::process() {
     static ServerModule module(

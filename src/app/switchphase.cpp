@@ -25,9 +25,12 @@ ServerSwitch findServerSwitch(std::string_view commandLine) {
 int runSwitchPhase(const std::string& fullCommandLine, ServerModule& module) {
     if (module.initFailed()) return status::kComponentModelFailed;
     switch (findServerSwitch(fullCommandLine)) {
-    case ServerSwitch::UnregServer: return module.unregisterServer();
-    case ServerSwitch::RegServer: return module.registerServer();
-    case ServerSwitch::None: break;
+        case ServerSwitch::UnregServer:
+            return module.unregisterServer();
+        case ServerSwitch::RegServer:
+            return module.registerServer();
+        case ServerSwitch::None:
+            break;
     }
     // No switch: nothing is registered and no class is published.
     return status::kOk;

@@ -12,9 +12,9 @@ inline constexpr FileTime kNoEntryTime = 0;
 
 // One stored file as loaded from the directory.
 struct ArchiveEntry {
-    std::string name;          // stored name as in the name table: code-page bytes, '\' separators
-    std::int32_t size = 0;     // data length; the format's 32 bits (read as unsigned for ranges)
-    std::int64_t offset = 0;   // dataOffset, sign-extended; users seek with its low 32 bits
+    std::string name;         // stored name as in the name table: code-page bytes, '\' separators
+    std::int32_t size = 0;    // data length; the format's 32 bits (read as unsigned for ranges)
+    std::int64_t offset = 0;  // dataOffset, sign-extended; users seek with its low 32 bits
     FileTime time = kNoEntryTime;
 };
 

@@ -119,8 +119,8 @@ struct Run {
 // copied from the archive. A target that may not be replaced (a link, a folder, a read-only file)
 // is reported and left as it was; so is the old file when anything fails.
 Outcome extractEntry(Run& run, const ArchiveEntry& entry, const std::byte* data) {
-    std::optional<std::string> relative = safeRelativePath(
-        run.names == ExtractedNames::LowerCase ? archiveCodePage().lower(entry.name) : entry.name);
+    std::optional<std::string> relative =
+        safeRelativePath(run.names == ExtractedNames::LowerCase ? archiveCodePage().lower(entry.name) : entry.name);
     if (!relative) return run.refuse(Failure::system(EACCES, run.base + "/" + storedNameForMessage(entry.name)));
     const std::string target = run.base + "/" + *relative;
     auto failed = [&](int error, const std::string& shown) {
@@ -146,7 +146,8 @@ Outcome extractEntry(Run& run, const ArchiveEntry& entry, const std::byte* data)
         if (!out.writeAll(std::span(data, static_cast<std::size_t>(size)))) return failed(out.failure().error, target);
     } else {
         CopyResult copied = copyRange(run.source, u32(entry.offset), out, size, &run.method);
-        if (copied.failure.failed()) return failed(copied.failure.error, copied.readFailed ? run.archive.path() : target);
+        if (copied.failure.failed())
+            return failed(copied.failure.error, copied.readFailed ? run.archive.path() : target);
         // The archive became shorter since it was read.
         if (copied.copied < size) return failed(ENODATA, run.archive.path());
     }

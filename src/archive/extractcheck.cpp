@@ -62,17 +62,18 @@ std::vector<ExtractionProblem> findExtractionProblems(const std::vector<ArchiveE
 
 std::string describeExtractionProblem(const ExtractionProblem& problem, const std::vector<ArchiveEntry>& entries) {
     const std::string name = storedNameForMessage(entries[problem.entry].name);
-    const std::string other =
-        problem.other == ExtractionProblem::kNoOther ? std::string() : storedNameForMessage(entries[problem.other].name);
+    const std::string other = problem.other == ExtractionProblem::kNoOther
+                                  ? std::string()
+                                  : storedNameForMessage(entries[problem.other].name);
     switch (problem.kind) {
-    case ExtractionProblem::Kind::UnsafeName:
-        return name + ": unsafe name (\"..\", a leading separator or a drive), refused by extraction";
-    case ExtractionProblem::Kind::FileAndFolder:
-        return name + ": is a file and also the folder of " + other;
-    case ExtractionProblem::Kind::SamePath:
-        return name + ": lands on the same path as " + other + " (" + problem.path + ")";
-    case ExtractionProblem::Kind::ComponentTooLong:
-        return name + ": a folder or file name is over " + std::to_string(kMaxHostNameBytes) + " bytes in UTF-8";
+        case ExtractionProblem::Kind::UnsafeName:
+            return name + ": unsafe name (\"..\", a leading separator or a drive), refused by extraction";
+        case ExtractionProblem::Kind::FileAndFolder:
+            return name + ": is a file and also the folder of " + other;
+        case ExtractionProblem::Kind::SamePath:
+            return name + ": lands on the same path as " + other + " (" + problem.path + ")";
+        case ExtractionProblem::Kind::ComponentTooLong:
+            return name + ": a folder or file name is over " + std::to_string(kMaxHostNameBytes) + " bytes in UTF-8";
     }
     return name;
 }

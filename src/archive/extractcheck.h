@@ -18,15 +18,15 @@ inline constexpr std::size_t kMaxHostNameBytes = 255;
 
 struct ExtractionProblem {
     enum class Kind {
-        UnsafeName,         // "..", a leading separator, a drive designator, or no name at all
-        FileAndFolder,      // entry is a file, and other lies below a folder of the same path
-        SamePath,           // entry and an earlier one, other, land on one path
-        ComponentTooLong,   // one component of entry's path is over kMaxHostNameBytes
+        UnsafeName,        // "..", a leading separator, a drive designator, or no name at all
+        FileAndFolder,     // entry is a file, and other lies below a folder of the same path
+        SamePath,          // entry and an earlier one, other, land on one path
+        ComponentTooLong,  // one component of entry's path is over kMaxHostNameBytes
     };
     Kind kind;
-    std::size_t entry;               // position in the entries
-    std::size_t other = kNoOther;    // the entry it clashes with, for FileAndFolder and SamePath
-    std::string path;                // relative host path the entry would land on ('/' separators)
+    std::size_t entry;             // position in the entries
+    std::size_t other = kNoOther;  // the entry it clashes with, for FileAndFolder and SamePath
+    std::string path;              // relative host path the entry would land on ('/' separators)
 
     static constexpr std::size_t kNoOther = static_cast<std::size_t>(-1);
 };

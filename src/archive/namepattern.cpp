@@ -151,13 +151,9 @@ NamePattern::NamePattern(std::string_view utf8) : text_(utf8) {
 
 bool NamePattern::matches(const NameKey& key) const { return matchComponents(splitKey(key), false, false); }
 
-bool NamePattern::matchesEntryOrFolder(const NameKey& key) const {
-    return matchComponents(splitKey(key), true, false);
-}
+bool NamePattern::matchesEntryOrFolder(const NameKey& key) const { return matchComponents(splitKey(key), true, false); }
 
-bool NamePattern::equalsEntryOrFolder(const NameKey& key) const {
-    return matchComponents(splitKey(key), true, true);
-}
+bool NamePattern::equalsEntryOrFolder(const NameKey& key) const { return matchComponents(splitKey(key), true, true); }
 
 bool NamePattern::matchesLastComponent(const NameKey& key) const {
     const std::vector<std::u32string_view> parts = splitKey(key);

@@ -78,7 +78,8 @@ PackPlan planPack(const std::vector<SourceFile>& files, std::int32_t prefixLengt
         if (folder == folderNamed.end() || fileNamed[name] != i) continue;
         const std::size_t depth = static_cast<std::size_t>(std::count(name.begin(), name.end(), '\\')) + 1;
         const std::string& below = files[folder->second].name;
-        std::string folderPath = below.substr(0, prefix) + leadingComponents(std::string_view(below).substr(prefix), depth);
+        std::string folderPath =
+            below.substr(0, prefix) + leadingComponents(std::string_view(below).substr(prefix), depth);
         found.push_back({i, {Kind::FileAndFolder, EEXIST, files[i].name, std::move(folderPath), 0}});
     }
     std::stable_sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
@@ -99,24 +100,24 @@ std::string packProblemPaths(const PackProblem& problem) {
 std::string describePackProblem(const PackProblem& problem) {
     const std::string codePage = std::to_string(archiveCodePage().number());
     switch (problem.kind) {
-    case Kind::BadHeaderText:
-        return "code page " + codePage + " cannot hold this header text (--codepage chooses another)";
-    case Kind::NotInCodePage:
-        return "code page " + codePage + " cannot hold this name (--codepage chooses another)";
-    case Kind::NameTooLong:
-        return "the stored name would be " + std::to_string(problem.number) + " bytes long; at most " +
-               std::to_string(kMaxStoredNameLength) + " fit";
-    case Kind::BadName:
-        return "a name holding '\\' or starting with a drive (\"C:\") cannot be stored";
-    case Kind::SameName:
-        return "these two would be one stored name (names are stored in upper case)";
-    case Kind::FileAndFolder:
-        return "a file and a folder would have one stored name (names are stored in upper case)";
-    case Kind::FileTooLarge:
-        return "the file has " + std::to_string(problem.number) + " bytes; an entry holds less than 4 GiB";
-    case Kind::ArchiveTooLarge:
-        return "the archive would have " + std::to_string(problem.number) + " bytes; at most " +
-               std::to_string(kMaxArchiveSize) + " fit";
+        case Kind::BadHeaderText:
+            return "code page " + codePage + " cannot hold this header text (--codepage chooses another)";
+        case Kind::NotInCodePage:
+            return "code page " + codePage + " cannot hold this name (--codepage chooses another)";
+        case Kind::NameTooLong:
+            return "the stored name would be " + std::to_string(problem.number) + " bytes long; at most " +
+                   std::to_string(kMaxStoredNameLength) + " fit";
+        case Kind::BadName:
+            return "a name holding '\\' or starting with a drive (\"C:\") cannot be stored";
+        case Kind::SameName:
+            return "these two would be one stored name (names are stored in upper case)";
+        case Kind::FileAndFolder:
+            return "a file and a folder would have one stored name (names are stored in upper case)";
+        case Kind::FileTooLarge:
+            return "the file has " + std::to_string(problem.number) + " bytes; an entry holds less than 4 GiB";
+        case Kind::ArchiveTooLarge:
+            return "the archive would have " + std::to_string(problem.number) + " bytes; at most " +
+                   std::to_string(kMaxArchiveSize) + " fit";
     }
     return {};
 }

@@ -14,7 +14,7 @@ namespace quillomar {
 
 struct PackProblem {
     enum class Kind {
-        BadHeaderText,       // EILSEQ: a header text the code page cannot hold (path: the field's name)
+        BadHeaderText,    // EILSEQ: a header text the code page cannot hold (path: the field's name)
         NotInCodePage,    // EILSEQ: a name the code page cannot hold
         NameTooLong,      // ENAMETOOLONG: a stored name over 259 bytes (number: its length)
         BadName,          // EINVAL: a '\' in a name, or a name that reads back as a drive ("C:...")

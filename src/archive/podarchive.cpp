@@ -14,9 +14,9 @@
 #include "archive/storedname.h"
 #include "archive/timestamp.h"
 #include "platform/codepage.h"
+#include "platform/failure.h"
 #include "platform/messages.h"
 #include "platform/tempdir.h"
-#include "platform/failure.h"
 
 namespace quillomar {
 
@@ -124,10 +124,10 @@ bool PodArchive::checkHeader() {
         }
     }
     if (count > 0 && directoryStart + directoryBytes > fileSize_) {
-        return refuse(formatString("directory of %d entries at offset %llu ends past the end of the file (%llu bytes)",
-                                   count, static_cast<unsigned long long>(directoryStart),
-                                   static_cast<unsigned long long>(fileSize_)),
-                      directoryStart);
+        return refuse(
+            formatString("directory of %d entries at offset %llu ends past the end of the file (%llu bytes)", count,
+                         static_cast<unsigned long long>(directoryStart), static_cast<unsigned long long>(fileSize_)),
+            directoryStart);
     }
     return true;
 }
@@ -137,7 +137,8 @@ int PodArchive::readDirectory() {
     largestSize_ = 0;
     totalSize_ = 0;
     failure_ = {};
-    if (forWriting_ || !file_.valid() || version_ == ArchiveVersion::None) return fail(Failure::system(EBADF, path_), false);
+    if (forWriting_ || !file_.valid() || version_ == ArchiveVersion::None)
+        return fail(Failure::system(EBADF, path_), false);
 
     // The file may have changed since it was opened: check the header against it as it is now.
     std::int64_t size = file_.size();
@@ -209,7 +210,8 @@ int PodArchive::readDirectory() {
         for (std::size_t i = 0; i < count; ++i) {
             const DirectoryRecord r = record(i);
             const std::uint64_t offset = r.nameOffset;
-            const std::size_t available = static_cast<std::size_t>(std::min<std::uint64_t>(kNameReadLength, tableLength - offset));
+            const std::size_t available =
+                static_cast<std::size_t>(std::min<std::uint64_t>(kNameReadLength, tableLength - offset));
             std::span<const std::byte> window;
             if (wholeTable) {
                 window = std::span<const std::byte>(table.get() + offset, available);
@@ -225,7 +227,8 @@ int PodArchive::readDirectory() {
                               tableStart + offset);
             }
             ArchiveEntry& entry = loaded.emplace_back();
-            entry.name.assign(reinterpret_cast<const char*>(window.data()), static_cast<std::size_t>(nul - window.begin()));
+            entry.name.assign(reinterpret_cast<const char*>(window.data()),
+                              static_cast<std::size_t>(nul - window.begin()));
             entry.size = r.size;
             entry.offset = r.dataOffset;  // sign-extended, as the format's readers always did
             entry.time = decodeTimestamp(r.timestamp).value_or(kNoEntryTime);

@@ -60,7 +60,7 @@ public:
     // out. Sets each written file's offset. bufferSize bounds the copy chunk. 1 when the archive
     // was written, 0 when no archive was left.
     [[nodiscard]] int write(std::vector<SourceFile>& files, std::uint32_t bufferSize, std::int32_t prefixLength,
-              ProgressSink* progress);
+                            ProgressSink* progress);
     // Every reason write() would refuse files before creating the archive, without reporting
     // any: header texts the code page cannot hold, then planPack's problems. write() reports
     // the first; a caller that wants all of them reports them itself.
@@ -112,7 +112,8 @@ public:
     const Failure& failure() const { return failure_; }
 
     // Reads an entry's bytes [from, from + buffer size) into buffer: the count read, or -1.
-    [[nodiscard]] std::int64_t readEntryData(const ArchiveEntry& entry, std::uint64_t from, std::span<std::byte> buffer) const;
+    [[nodiscard]] std::int64_t readEntryData(const ArchiveEntry& entry, std::uint64_t from,
+                                             std::span<std::byte> buffer) const;
     // Copies an entry's data to the current position of out.
     [[nodiscard]] CopyResult copyEntryData(const ArchiveEntry& entry, File& out) const;
 
@@ -140,7 +141,7 @@ private:
     std::string author_, description_, copyright_;
     mutable Failure failure_;  // entry reads, though const, record their failure too
     bool replaceExisting_ = false;
-    std::string tempFolder_;  // this archive's private temporary sub-folder, once made
+    std::string tempFolder_;                     // this archive's private temporary sub-folder, once made
     std::vector<std::string> otherTempFolders_;  // the folders newTemporaryFolder made
     std::size_t extracted_ = 0;
 };

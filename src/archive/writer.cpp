@@ -39,7 +39,8 @@ public:
     // Makes room for count more bytes, writing what is pending when needed; false on a write failure.
     bool reserve(std::size_t count) {
         if (used_ + count > kGatherSize && !flush()) return false;
-        if (buffer_.size() < used_ + count) buffer_.resize(std::min<std::size_t>(kGatherSize, std::max(used_ + count, 2 * buffer_.size())));
+        if (buffer_.size() < used_ + count)
+            buffer_.resize(std::min<std::size_t>(kGatherSize, std::max(used_ + count, 2 * buffer_.size())));
         return true;
     }
     std::span<std::byte> tail(std::size_t count) { return std::span(buffer_).subspan(used_, count); }
@@ -70,7 +71,8 @@ PackPlan PodArchive::checkWrite(const std::vector<SourceFile>& files, std::int32
     const std::pair<const std::string*, const char*> fields[] = {
         {&description_, "description"}, {&author_, "author"}, {&copyright_, "copyright"}};
     for (const auto& [text, field] : fields) {
-        if (!archiveCodePage().fromUtf8(*text)) texts.push_back({PackProblem::Kind::BadHeaderText, EILSEQ, field, {}, 0});
+        if (!archiveCodePage().fromUtf8(*text))
+            texts.push_back({PackProblem::Kind::BadHeaderText, EILSEQ, field, {}, 0});
     }
     plan.problems.insert(plan.problems.begin(), texts.begin(), texts.end());
     return plan;

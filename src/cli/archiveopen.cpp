@@ -4,8 +4,7 @@
 
 namespace quillomar::cli {
 
-bool openArchive(PodArchive& archive, const std::string& path, bool readDirectory, Console& console)
-{
+bool openArchive(PodArchive& archive, const std::string& path, bool readDirectory, Console& console) {
     // The reader's own messages ("not a POD3 or POD2 file", "damaged") name the file.
     console.setSubject(path);
     const bool opened = archive.open(path) == 1 && (!readDirectory || archive.readDirectory() == 1);
@@ -17,8 +16,7 @@ bool openArchive(PodArchive& archive, const std::string& path, bool readDirector
     return false;
 }
 
-bool reportUnmatched(const std::vector<std::string>& unmatched, Console& console)
-{
+bool reportUnmatched(const std::vector<std::string>& unmatched, Console& console) {
     for (const std::string& operand : unmatched) console.error("no entry matches: " + operand);
     return unmatched.empty();
 }

@@ -18,13 +18,11 @@ constexpr std::string_view kPrefix = "quillomar-cli: ";
 constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
 
 // A failure is not reported: there is nowhere left to report it.
-void writeStderr(std::string_view text)
-{
+void writeStderr(std::string_view text) {
     static_cast<void>(writeAllTo(STDERR_FILENO, std::as_bytes(std::span(text.data(), text.size()))));
 }
 
-int terminalWidth()
-{
+int terminalWidth() {
     winsize size{};
     if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
     return 80;
@@ -34,8 +32,7 @@ int terminalWidth()
 
 bool stderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
-void Console::stringMessage(int id)
-{
+void Console::stringMessage(int id) {
     const std::string message = loadString(id);
     print(subject_.empty() ? message : subject_ + ": " + message);
 }
@@ -48,8 +45,7 @@ void Console::detail(const std::string& path, const std::string& text) { print(p
 
 // The message keeps its own lines (the window shows "system text", a line break and "==> path");
 // only its first line carries the program's name.
-void Console::print(std::string_view text)
-{
+void Console::print(std::string_view text) {
     clearStatus();
     std::string line;
     line.reserve(kPrefix.size() + text.size() + 1);
@@ -57,30 +53,24 @@ void Console::print(std::string_view text)
     writeStderr(line);
 }
 
-void Console::drawStatus(std::string_view line)
-{
+void Console::drawStatus(std::string_view line) {
     std::string text = "\r";
     text.append(line).append("\x1b[K");
     writeStderr(text);
     statusShown_ = true;
 }
 
-void Console::clearStatus()
-{
+void Console::clearStatus() {
     if (!statusShown_) return;
     writeStderr("\r\x1b[K");
     statusShown_ = false;
 }
 
-TerminalProgress::TerminalProgress(Console& console, std::string label)
-    : console_(console), label_(std::move(label))
-{
-}
+TerminalProgress::TerminalProgress(Console& console, std::string label) : console_(console), label_(std::move(label)) {}
 
 TerminalProgress::~TerminalProgress() { finish(); }
 
-void TerminalProgress::setRange(int low, int high)
-{
+void TerminalProgress::setRange(int low, int high) {
     low_ = low;
     high_ = high;
     ranged_ = high > low;
@@ -88,8 +78,7 @@ void TerminalProgress::setRange(int low, int high)
     draw();
 }
 
-void TerminalProgress::step()
-{
+void TerminalProgress::step() {
     ++position_;
     const auto now = std::chrono::steady_clock::now();
     if (now - lastDraw_ >= kRedrawInterval || (ranged_ && position_ == high_)) {
@@ -98,8 +87,7 @@ void TerminalProgress::step()
     }
 }
 
-void TerminalProgress::restart(std::string label)
-{
+void TerminalProgress::restart(std::string label) {
     label_ = std::move(label);
     low_ = high_ = position_ = 0;
     ranged_ = false;
@@ -108,8 +96,7 @@ void TerminalProgress::restart(std::string label)
 
 void TerminalProgress::finish() { console_.clearStatus(); }
 
-void TerminalProgress::draw()
-{
+void TerminalProgress::draw() {
     char counts[64];
     if (!ranged_) {
         std::snprintf(counts, sizeof counts, "  %lld", position_);
@@ -122,8 +109,8 @@ void TerminalProgress::draw()
     std::snprintf(counts, sizeof counts, " %3d%%  %lld/%lld", percent, done, total);
 
     const int width = terminalWidth();
-    const int barWidth = std::clamp(width - static_cast<int>(label_.size()) - static_cast<int>(std::strlen(counts)) - 5,
-                                    0, 50);
+    const int barWidth =
+        std::clamp(width - static_cast<int>(label_.size()) - static_cast<int>(std::strlen(counts)) - 5, 0, 50);
     std::string line = label_;
     if (barWidth >= 10) {
         const auto filled = static_cast<std::size_t>(done * barWidth / total);

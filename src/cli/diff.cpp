@@ -38,8 +38,7 @@ struct EntryChange {
     std::string name;
 };
 
-std::vector<HeaderField> headerDifferences(const PodArchive& a, const PodArchive& b)
-{
+std::vector<HeaderField> headerDifferences(const PodArchive& a, const PodArchive& b) {
     auto pod3Text = [](const PodArchive& archive, std::string text) {
         return archive.version() == ArchiveVersion::Pod3 ? Json(std::move(text)) : Json(nullptr);
     };
@@ -61,8 +60,7 @@ std::vector<HeaderField> headerDifferences(const PodArchive& a, const PodArchive
 }
 
 // Same bytes in both entries (of equal size): true or false, nullopt after reporting a read failure.
-std::optional<bool> sameBytes(const PodArchive& a, const ArchiveEntry& x, const PodArchive& b, const ArchiveEntry& y)
-{
+std::optional<bool> sameBytes(const PodArchive& a, const ArchiveEntry& x, const PodArchive& b, const ArchiveEntry& y) {
     const std::uint64_t size = static_cast<std::uint32_t>(x.size);
     std::vector<std::byte> left(static_cast<std::size_t>(std::min<std::uint64_t>(size, kCompareChunk)));
     std::vector<std::byte> right(left.size());
@@ -91,8 +89,7 @@ std::optional<bool> sameBytes(const PodArchive& a, const ArchiveEntry& x, const 
 
 // Comparison key of each entry; of several entries with one key the last counts, as it is the
 // one extraction leaves in place.
-std::map<std::string, std::size_t> entriesByKey(const PodArchive& archive)
-{
+std::map<std::string, std::size_t> entriesByKey(const PodArchive& archive) {
     std::map<std::string, std::size_t> byKey;
     const CodePage& page = archiveCodePage();
     for (std::size_t i = 0; i < archive.entries().size(); ++i) {
@@ -103,16 +100,14 @@ std::map<std::string, std::size_t> entriesByKey(const PodArchive& archive)
     return byKey;
 }
 
-std::string headerValueText(const Json& value)
-{
+std::string headerValueText(const Json& value) {
     if (value.is_null()) return "(none)";
     return value.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
 }  // namespace
 
-int runDiff(const DiffOptions& options, Console& console)
-{
+int runDiff(const DiffOptions& options, Console& console) {
     PodArchive a;
     PodArchive b;
     if (!openArchive(a, options.first, true, console) || !openArchive(b, options.second, true, console)) {

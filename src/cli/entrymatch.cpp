@@ -8,20 +8,21 @@ namespace {
 
 enum class Rule { WholeName, EntryOrFolder, Literal };
 
-bool chooses(const NamePattern& pattern, Rule rule, const NameKey& key)
-{
+bool chooses(const NamePattern& pattern, Rule rule, const NameKey& key) {
     switch (rule) {
-    case Rule::WholeName: return pattern.matches(key);
-    case Rule::EntryOrFolder: return pattern.matchesEntryOrFolder(key);
-    case Rule::Literal: return pattern.equalsEntryOrFolder(key);
+        case Rule::WholeName:
+            return pattern.matches(key);
+        case Rule::EntryOrFolder:
+            return pattern.matchesEntryOrFolder(key);
+        case Rule::Literal:
+            return pattern.equalsEntryOrFolder(key);
     }
     return false;
 }
 
 }  // namespace
 
-EntrySelection selectEntries(const std::vector<ArchiveEntry>& entries, const std::vector<std::string>& operands)
-{
+EntrySelection selectEntries(const std::vector<ArchiveEntry>& entries, const std::vector<std::string>& operands) {
     std::vector<NameKey> keys;
     keys.reserve(entries.size());
     for (const ArchiveEntry& entry : entries) keys.push_back(nameKeyOfStored(entry.name));

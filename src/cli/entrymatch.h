@@ -12,8 +12,8 @@
 namespace quillomar::cli {
 
 struct EntrySelection {
-    std::vector<std::size_t> indices;     // chosen entries, in directory order, each once
-    std::vector<std::string> unmatched;   // operands that chose nothing, in the order typed
+    std::vector<std::size_t> indices;    // chosen entries, in directory order, each once
+    std::vector<std::string> unmatched;  // operands that chose nothing, in the order typed
 };
 
 // An operand without wildcards names the entries of that name, or when there is none every

@@ -21,8 +21,7 @@ namespace {
 constexpr std::size_t kCatChunkSize = std::size_t{256} << 10;
 
 // The destination folder, created with its missing ancestors.
-bool prepareDestination(const std::string& directory)
-{
+bool prepareDestination(const std::string& directory) {
     const Result<FolderCreation> folder = createDirectoryPath(directory);
     if (!folder) report(Failure::system(folder.failure().error, directory));
     return folder.ok();
@@ -30,8 +29,7 @@ bool prepareDestination(const std::string& directory)
 
 }  // namespace
 
-bool runExtract(const ExtractOptions& options, Console& console)
-{
+bool runExtract(const ExtractOptions& options, Console& console) {
     PodArchive archive;
     if (!openArchive(archive, options.archive, true, console)) return false;
 
@@ -57,8 +55,7 @@ bool runExtract(const ExtractOptions& options, Console& console)
     return reportUnmatched(selection.unmatched, console) && extracted;
 }
 
-bool runCat(const CatOptions& options, Console& console)
-{
+bool runCat(const CatOptions& options, Console& console) {
     PodArchive archive;
     if (!openArchive(archive, options.archive, true, console)) return false;
 
@@ -67,8 +64,8 @@ bool runCat(const CatOptions& options, Console& console)
     for (const std::size_t index : selection.indices) {
         const ArchiveEntry& entry = archive.entries()[index];
         const std::uint64_t size = static_cast<std::uint32_t>(entry.size);
-        buffer.resize(static_cast<std::size_t>(std::min<std::uint64_t>(std::max<std::uint64_t>(size, buffer.size()),
-                                                                        kCatChunkSize)));
+        buffer.resize(static_cast<std::size_t>(
+            std::min<std::uint64_t>(std::max<std::uint64_t>(size, buffer.size()), kCatChunkSize)));
         for (std::uint64_t from = 0; from < size;) {
             const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(size - from, buffer.size()));
             const std::int64_t got = archive.readEntryData(entry, from, std::span(buffer.data(), want));

@@ -25,9 +25,9 @@ using Json = nlohmann::ordered_json;
 
 // A stored name as UTF-8. Code-page bytes below 0x80 are ASCII and stand for themselves, so the
 // common all-ASCII name goes straight into the output without a conversion.
-void appendStoredName(OutputBuffer& out, const std::string& stored)
-{
-    const bool ascii = std::all_of(stored.begin(), stored.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+void appendStoredName(OutputBuffer& out, const std::string& stored) {
+    const bool ascii =
+        std::all_of(stored.begin(), stored.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     if (ascii) {
         out.append(stored);
     } else {
@@ -35,22 +35,19 @@ void appendStoredName(OutputBuffer& out, const std::string& stored)
     }
 }
 
-std::string jsonText(const std::string& utf8)
-{
+std::string jsonText(const std::string& utf8) {
     return Json(utf8).dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
 // Entry sizes are the format's 32-bit counts; summed in 64 bits they never wrap.
-std::uint64_t dataBytes(const PodArchive& archive)
-{
+std::uint64_t dataBytes(const PodArchive& archive) {
     std::uint64_t total = 0;
     for (const ArchiveEntry& entry : archive.entries()) total += static_cast<std::uint32_t>(entry.size);
     return total;
 }
 
 // 2003-04-28<separator>12:00:00
-void appendTime(OutputBuffer& out, FileTime time, char separator)
-{
+void appendTime(OutputBuffer& out, FileTime time, char separator) {
     const CivilTime civil = civilFromFileTime(time);
     out.appendNumber(static_cast<std::uint64_t>(civil.year), 4);
     out.append('-');
@@ -65,8 +62,7 @@ void appendTime(OutputBuffer& out, FileTime time, char separator)
     out.appendTwoDigits(civil.second);
 }
 
-bool finishOutput(OutputBuffer& out)
-{
+bool finishOutput(OutputBuffer& out) {
     if (out.flush()) return true;
     reportOutputError(errno);
     return false;
@@ -74,8 +70,7 @@ bool finishOutput(OutputBuffer& out)
 
 }  // namespace
 
-bool runInfo(const InfoOptions& options, Console& console)
-{
+bool runInfo(const InfoOptions& options, Console& console) {
     PodArchive archive;
     if (!openArchive(archive, options.archive, true, console)) return false;
 
@@ -116,8 +111,7 @@ bool runInfo(const InfoOptions& options, Console& console)
     return finishOutput(out);
 }
 
-bool runList(const ListOptions& options, Console& console)
-{
+bool runList(const ListOptions& options, Console& console) {
     PodArchive archive;
     if (!openArchive(archive, options.archive, true, console)) return false;
 
@@ -208,8 +202,7 @@ std::string unreadableVerdict(const PodArchive& archive) {
     }
 }
 
-bool runVerify(const VerifyOptions& options, Console& console)
-{
+bool runVerify(const VerifyOptions& options, Console& console) {
     std::size_t failed = 0;
     for (const std::string& path : options.archives) {
         OutputBuffer out(STDOUT_FILENO);
@@ -227,8 +220,8 @@ bool runVerify(const VerifyOptions& options, Console& console)
             for (const ExtractionProblem& problem : problems) {
                 out.append(path + ": " + describeExtractionProblem(problem, archive.entries()) + "\n");
             }
-            out.append(path + ": " + std::to_string(problems.size()) +
-                       (problems.size() == 1 ? " entry" : " entries") + " cannot be extracted here\n");
+            out.append(path + ": " + std::to_string(problems.size()) + (problems.size() == 1 ? " entry" : " entries") +
+                       " cannot be extracted here\n");
             ++failed;
         } else {
             out.append(path + ": OK, POD" + std::to_string(static_cast<int>(archive.version())) + ", " +

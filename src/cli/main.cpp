@@ -28,10 +28,10 @@
 #include "platform/termination.h"
 
 // The pattern rules, shown by every verb that takes names.
-#define PATTERN_HELP                                                                         \
-    "A NAME is a stored name, a folder (every entry below it) or a pattern: '*' any run of\n" \
-    "characters within a name, '?' one character, '[...]' one of a set, '**' any number of\n" \
-    "folders. Case is ignored; '/' or '\\' separates folders. A NAME that matches nothing is\n"  \
+#define PATTERN_HELP                                                                            \
+    "A NAME is a stored name, a folder (every entry below it) or a pattern: '*' any run of\n"   \
+    "characters within a name, '?' one character, '[...]' one of a set, '**' any number of\n"   \
+    "folders. Case is ignored; '/' or '\\' separates folders. A NAME that matches nothing is\n" \
     "reported and makes the exit status 1.\n"
 
 namespace {
@@ -45,8 +45,7 @@ constexpr int kExitUsage = 2;
 
 constexpr const char* kVerbs[] = {"pack", "info", "list", "extract", "cat", "verify", "diff", "help"};
 
-std::string versionText()
-{
+std::string versionText() {
     std::string text = "quillomar-cli (" + loadString(kMsgProgramName) + ") ";
     text.append(version::kFileVersion).append("\n");
     text.append(version::kFileDescription).append("\n");
@@ -54,16 +53,14 @@ std::string versionText()
     return text;
 }
 
-int usageError(const std::string& what, const std::string& verb = {})
-{
+int usageError(const std::string& what, const std::string& verb = {}) {
     const std::string help = verb.empty() ? "quillomar-cli --help" : "quillomar-cli " + verb + " --help";
     std::fprintf(stderr, "quillomar-cli: %s\nRun '%s' for more information.\n", what.c_str(), help.c_str());
     return kExitUsage;
 }
 
 // CLI11 reports a mistyped verb as a missing one; name it instead.
-std::string unknownVerb(int argc, char** argv)
-{
+std::string unknownVerb(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         if (argument == "--codepage") {
@@ -80,8 +77,7 @@ std::string unknownVerb(int argc, char** argv)
 }
 
 // The archive code page: --codepage, else QUILLOMAR_CODEPAGE, else 1252.
-bool chooseCodePage(const CLI::Option* option, int number, std::string& problem)
-{
+bool chooseCodePage(const CLI::Option* option, int number, std::string& problem) {
     if (option->count() == 0) {
         const std::optional<int> fromEnvironment = codePageFromEnvironment();
         if (!fromEnvironment) {
@@ -101,8 +97,7 @@ bool chooseCodePage(const CLI::Option* option, int number, std::string& problem)
 // megabytes for a hundred thousand entries, and most of the time a listing takes goes to the
 // page faults that first touch them. Growing the heap in large steps backed by transparent huge
 // pages (where the kernel grants them on request) turns thousands of faults into a few.
-void preferLargeHeapPages()
-{
+void preferLargeHeapPages() {
     constexpr std::size_t kHugePage = std::size_t{2} << 20;
     constexpr int kHeapStep = 64 << 20;
     mallopt(M_MMAP_THRESHOLD, kHeapStep);  // large buffers from the heap too, reused once freed
@@ -117,8 +112,7 @@ void preferLargeHeapPages()
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     // The C library's error texts in the language of the program's own messages.
     std::setlocale(LC_ALL, "");
     setSystemErrorLanguage(currentLanguage() == Language::French ? "fr" : "");
@@ -160,14 +154,16 @@ int main(int argc, char** argv)
         packVerb->add_option("--priority", pack.priority, "Priority number of the header")->capture_default_str();
     packVerb->add_option("--like", pack.like, "Take description, author, copyright and priority from this archive")
         ->type_name("OLD.pod");
-    packVerb->add_option("--exclude", pack.excludes,
-                         "Leave out files and folders matching PATTERN (repeatable; a pattern without '/'\n"
-                         "matches a name at any depth)")
+    packVerb
+        ->add_option("--exclude", pack.excludes,
+                     "Leave out files and folders matching PATTERN (repeatable; a pattern without '/'\n"
+                     "matches a name at any depth)")
         ->type_name("PATTERN")
         ->expected(1)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-    packVerb->add_option("--changed-from", pack.changedFrom,
-                         "Pack only the files that BASE.pod lacks or holds with other bytes")
+    packVerb
+        ->add_option("--changed-from", pack.changedFrom,
+                     "Pack only the files that BASE.pod lacks or holds with other bytes")
         ->type_name("BASE.pod");
     packVerb->add_flag("--dry-run", pack.dryRun, "Scan and check everything, report every problem, write nothing");
     packVerb->add_flag("--force", pack.force, "Replace an existing archive, once the new one is complete");
@@ -205,13 +201,12 @@ int main(int argc, char** argv)
     listVerb->add_flag("--json", list.json, "Print a JSON array of {name, size, offset, time}");
     listVerb->add_flag("--slash", list.slash, "Show '/' between folders instead of '\\'");
     listVerb->add_flag("-0,--null", list.null, "End each name with a NUL byte instead of a line break (for xargs -0)");
-    listVerb->footer(
-        "Names are shown as stored, with '\\' between folders unless --slash is given.\n" PATTERN_HELP
-        "Examples:\n"
-        "  quillomar-cli list plane.pod\n"
-        "  quillomar-cli list -l plane.pod | sort -n\n"
-        "  quillomar-cli list plane.pod 'art/**/*.pbm'\n"
-        "  quillomar-cli list --slash -0 plane.pod | xargs -0 -n1 echo");
+    listVerb->footer("Names are shown as stored, with '\\' between folders unless --slash is given.\n" PATTERN_HELP
+                     "Examples:\n"
+                     "  quillomar-cli list plane.pod\n"
+                     "  quillomar-cli list -l plane.pod | sort -n\n"
+                     "  quillomar-cli list plane.pod 'art/**/*.pbm'\n"
+                     "  quillomar-cli list --slash -0 plane.pod | xargs -0 -n1 echo");
 
     ExtractOptions extract;
     CLI::App* extractVerb = app.add_subcommand("extract", "Extract all entries, or the chosen ones, into a folder");
@@ -222,21 +217,20 @@ int main(int argc, char** argv)
         ->capture_default_str();
     extractVerb->add_flag("--lowercase", extract.lowercase, "Give the folders and files lower-case names");
     extractVerb->add_flag("-q,--quiet", extract.quiet, "No progress bar");
-    extractVerb->footer(
-        "Existing files are replaced; entries keep their dates.\n" PATTERN_HELP
-        "Examples:\n"
-        "  quillomar-cli extract plane.pod -C out\n"
-        "  quillomar-cli extract plane.pod -C out art/planes/f1.pbm sounds '*.txt'\n"
-        "  quillomar-cli extract plane.pod -C src --lowercase");
+    extractVerb->footer("Existing files are replaced; entries keep their dates.\n" PATTERN_HELP
+                        "Examples:\n"
+                        "  quillomar-cli extract plane.pod -C out\n"
+                        "  quillomar-cli extract plane.pod -C out art/planes/f1.pbm sounds '*.txt'\n"
+                        "  quillomar-cli extract plane.pod -C src --lowercase");
 
     CatOptions cat;
     CLI::App* catVerb = app.add_subcommand("cat", "Write entries' bytes to standard output");
     catVerb->add_option("ARCHIVE", cat.archive, "Archive to read")->required();
     catVerb->add_option("NAME", cat.names, "Entries, folders or patterns to write, in directory order")->required();
     catVerb->footer(PATTERN_HELP
-        "Examples:\n"
-        "  quillomar-cli cat plane.pod readme.txt\n"
-        "  quillomar-cli cat plane.pod 'art\\planes\\f1.pbm' > f1.pbm");
+                    "Examples:\n"
+                    "  quillomar-cli cat plane.pod readme.txt\n"
+                    "  quillomar-cli cat plane.pod 'art\\planes\\f1.pbm' > f1.pbm");
 
     VerifyOptions verify;
     CLI::App* verifyVerb = app.add_subcommand("verify", "Check that archives are complete and can be extracted");
@@ -291,7 +285,8 @@ int main(int argc, char** argv)
             std::cout << app.get_formatter()->make_help(&app, app.get_name(), CLI::AppFormatMode::Normal);
             return kExitSuccess;
         }
-        for (const CLI::App* verb : {packVerb, infoVerb, listVerb, extractVerb, catVerb, verifyVerb, diffVerb, helpVerb}) {
+        for (const CLI::App* verb :
+             {packVerb, infoVerb, listVerb, extractVerb, catVerb, verifyVerb, diffVerb, helpVerb}) {
             if (verb->get_name() == helpTopic) {
                 std::cout << verb->help(app.get_name());
                 return kExitSuccess;

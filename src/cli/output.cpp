@@ -6,13 +6,11 @@
 
 namespace quillomar::cli {
 
-OutputBuffer::OutputBuffer(int fd, std::size_t flushThreshold) : fd_(fd), threshold_(flushThreshold)
-{
+OutputBuffer::OutputBuffer(int fd, std::size_t flushThreshold) : fd_(fd), threshold_(flushThreshold) {
     buffer_.reserve(flushThreshold + 4096);
 }
 
-void OutputBuffer::appendNumber(std::uint64_t value, int width)
-{
+void OutputBuffer::appendNumber(std::uint64_t value, int width) {
     char digits[24];
     const auto result = std::to_chars(digits, digits + sizeof digits, value);
     const auto length = static_cast<int>(result.ptr - digits);
@@ -20,14 +18,12 @@ void OutputBuffer::appendNumber(std::uint64_t value, int width)
     buffer_.append(digits, result.ptr);
 }
 
-void OutputBuffer::appendTwoDigits(int value)
-{
+void OutputBuffer::appendTwoDigits(int value) {
     if (value >= 0 && value < 10) buffer_.push_back('0');
     appendNumber(static_cast<std::uint64_t>(value < 0 ? 0 : value));
 }
 
-bool OutputBuffer::flush()
-{
+bool OutputBuffer::flush() {
     const bool ok = writeAllTo(fd_, std::as_bytes(std::span(buffer_.data(), buffer_.size())));
     buffer_.clear();
     return ok;

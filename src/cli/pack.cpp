@@ -29,8 +29,7 @@ constexpr std::size_t kCompareChunk = std::size_t{256} << 10;
 
 // --exclude: a pattern with a separator is matched against the path below the folder; one
 // without against the name alone, at any depth. A pattern ending in '/' takes folders only.
-ScanFilter excludeFilter(const std::vector<std::string>& patterns)
-{
+ScanFilter excludeFilter(const std::vector<std::string>& patterns) {
     if (patterns.empty()) return {};
     std::vector<NamePattern> compiled(patterns.begin(), patterns.end());
     return [compiled = std::move(compiled)](std::string_view relative, bool isFolder) {
@@ -44,8 +43,7 @@ ScanFilter excludeFilter(const std::vector<std::string>& patterns)
 
 // Same bytes in the host file as in the entry (of equal size); a file that cannot be read
 // counts as different, and the writer reports it.
-bool sameBytes(const std::string& path, const PodArchive& base, const ArchiveEntry& entry)
-{
+bool sameBytes(const std::string& path, const PodArchive& base, const ArchiveEntry& entry) {
     File file = File::openRead(path);
     if (!file.valid()) return false;
     const std::uint64_t size = static_cast<std::uint32_t>(entry.size);
@@ -67,8 +65,7 @@ bool sameBytes(const std::string& path, const PodArchive& base, const ArchiveEnt
 
 // --changed-from: leaves in files only those BASE lacks or holds with other bytes. Returns the
 // number of files left out.
-std::size_t keepChangedFiles(SourceList& list, const PodArchive& base)
-{
+std::size_t keepChangedFiles(SourceList& list, const PodArchive& base) {
     const CodePage& page = archiveCodePage();
     std::unordered_map<std::string, std::size_t> baseEntry;
     for (std::size_t i = 0; i < base.entries().size(); ++i) {
@@ -81,9 +78,9 @@ std::size_t keepChangedFiles(SourceList& list, const PodArchive& base)
     std::size_t same = 0;
     for (SourceFile& file : list.files) {
         // A file whose name cannot be stored stays in, for the checks to report.
-        const StoredNameResult stored =
-            file.name.size() > prefix ? storedNameFromHostPath(std::string_view(file.name).substr(prefix))
-                                      : StoredNameResult{std::nullopt, EINVAL};
+        const StoredNameResult stored = file.name.size() > prefix
+                                            ? storedNameFromHostPath(std::string_view(file.name).substr(prefix))
+                                            : StoredNameResult{std::nullopt, EINVAL};
         if (stored.name) {
             const auto found = baseEntry.find(*stored.name);
             if (found != baseEntry.end()) {
@@ -107,16 +104,14 @@ std::size_t keepChangedFiles(SourceList& list, const PodArchive& base)
 }
 
 // Each problem in the words of the window's system-error box, then what is wrong.
-void reportProblems(const std::vector<PackProblem>& problems)
-{
+void reportProblems(const std::vector<PackProblem>& problems) {
     for (const PackProblem& problem : problems) {
         showSystemError(problem.error, packProblemPaths(problem) + "\n    " + describePackProblem(problem));
     }
 }
 
 // Why an existing archive could not be replaced, or 0.
-int replaceableError(const std::string& archivePath)
-{
+int replaceableError(const std::string& archivePath) {
     const std::string folder = parentFolder(archivePath);
     const std::string leaf = archivePath.substr(archivePath.rfind('/') + 1);  // the whole path when it has no '/'
     File folderFile(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -127,8 +122,7 @@ int replaceableError(const std::string& archivePath)
 
 }  // namespace
 
-bool runPack(const PackOptions& options, Console& console)
-{
+bool runPack(const PackOptions& options, Console& console) {
     // The folder as the window shows a dropped one: no trailing separator.
     std::string folder = options.folder;
     while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
@@ -177,7 +171,8 @@ bool runPack(const PackOptions& options, Console& console)
     const std::string archivePath = options.archive.empty() ? folder + "/" + options.name + ".pod" : options.archive;
     if (options.verbose || (options.dryRun && base)) {
         const auto prefix = static_cast<std::size_t>(std::max(list.prefixLength, 0));
-        for (const SourceFile& file : list.files) std::printf("%s\n", file.name.c_str() + std::min(prefix, file.name.size()));
+        for (const SourceFile& file : list.files)
+            std::printf("%s\n", file.name.c_str() + std::min(prefix, file.name.size()));
     }
     if (base && !options.quiet) {
         std::printf("%zu of %zu files differ from %s, %zu %s the same\n", list.files.size(), scanned,

@@ -20,10 +20,10 @@ namespace quillomar {
 using ScanFilter = std::function<bool(std::string_view relative, bool isFolder)>;
 
 struct SourceList {
-    std::uint64_t totalBytes = 0;      // sum of the files' 32-bit sizes, without wrapping
-    std::int32_t subfolderCount = 0;   // folders entered below the scanned one
+    std::uint64_t totalBytes = 0;     // sum of the files' 32-bit sizes, without wrapping
+    std::int32_t subfolderCount = 0;  // folders entered below the scanned one
     std::uint32_t largestSize = 0;
-    std::int32_t prefixLength = 0;     // bytes of each name that make up the folder and one separator
+    std::int32_t prefixLength = 0;  // bytes of each name that make up the folder and one separator
     std::vector<SourceFile> files;
     // The first folder of the last scan whose content could not be listed in full (already shown);
     // empty when every folder was listed.

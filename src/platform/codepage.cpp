@@ -116,8 +116,8 @@ std::string CodePage::lower(std::string_view bytes) const {
 }
 
 std::optional<char> CodePage::byteOf(char32_t character) const {
-    auto it = std::lower_bound(fromUnicode_.begin(), fromUnicode_.end(),
-                               std::pair<char32_t, unsigned char>{character, 0});
+    auto it =
+        std::lower_bound(fromUnicode_.begin(), fromUnicode_.end(), std::pair<char32_t, unsigned char>{character, 0});
     if (it == fromUnicode_.end() || it->first != character) return std::nullopt;
     return static_cast<char>(it->second);
 }

@@ -41,8 +41,9 @@ UCollator* openWordSort(const char* locale) {
 
     UParseError where{};
     status = U_ZERO_ERROR;
-    UCollator* collator = ucol_openRules(reinterpret_cast<const UChar*>(rules.data()), static_cast<int32_t>(rules.size()),
-                                         UCOL_DEFAULT, UCOL_TERTIARY, &where, &status);
+    UCollator* collator =
+        ucol_openRules(reinterpret_cast<const UChar*>(rules.data()), static_cast<int32_t>(rules.size()), UCOL_DEFAULT,
+                       UCOL_TERTIARY, &where, &status);
     if (U_FAILURE(status)) {
         if (collator != nullptr) ucol_close(collator);
         return nullptr;
@@ -72,9 +73,8 @@ int Collator::compare(std::string_view first, std::string_view second) const {
     if (first.empty() || second.empty()) return first.empty() ? (second.empty() ? 0 : -1) : 1;
     if (collator_ == nullptr) return first.compare(second) < 0 ? -1 : (first == second ? 0 : 1);
     UErrorCode status = U_ZERO_ERROR;
-    const UCollationResult result =
-        ucol_strcollUTF8(collator_, first.data(), static_cast<int32_t>(first.size()), second.data(),
-                         static_cast<int32_t>(second.size()), &status);
+    const UCollationResult result = ucol_strcollUTF8(collator_, first.data(), static_cast<int32_t>(first.size()),
+                                                     second.data(), static_cast<int32_t>(second.size()), &status);
     if (U_FAILURE(status)) return first.compare(second) < 0 ? -1 : (first == second ? 0 : 1);
     return result == UCOL_LESS ? -1 : (result == UCOL_GREATER ? 1 : 0);
 }

@@ -44,7 +44,7 @@ struct Failure {
 template <typename T>
 class [[nodiscard]] Result {
 public:
-    Result(T value) : value_(std::move(value)) {}             // NOLINT: implicit, as std::expected
+    Result(T value) : value_(std::move(value)) {}              // NOLINT: implicit, as std::expected
     Result(Failure failure) : failure_(std::move(failure)) {}  // NOLINT
 
     explicit operator bool() const { return value_.has_value(); }

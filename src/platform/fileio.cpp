@@ -17,8 +17,7 @@ File::File(int fd, std::string path) : fd_(fd), path_(std::move(path)) {
 
 File::~File() { abandon(); }
 
-File::File(File&& other) noexcept
-    : fd_(other.fd_), path_(std::move(other.path_)), failure_(std::move(other.failure_)) {
+File::File(File&& other) noexcept : fd_(other.fd_), path_(std::move(other.path_)), failure_(std::move(other.failure_)) {
     other.fd_ = -1;
 }
 

@@ -88,7 +88,7 @@ struct CopyMethod {
 // bounded chunks (by the kernel where it can). Without a failure, copied falls short of length
 // only when from ended.
 [[nodiscard]] CopyResult copyRange(const File& from, std::uint64_t fromOffset, File& to, std::uint64_t length,
-                                 CopyMethod* method = nullptr);
+                                   CopyMethod* method = nullptr);
 
 // Replaces path with data through a temporary file in the same folder, flushed and renamed over
 // it, so that readers see the old or the new content and never a part; the rename itself is made

@@ -214,8 +214,9 @@ PendingFile PendingFile::create(int folderFd, std::string_view leaf, bool unname
         std::string name = temporaryName();
         // Registered before it exists, so that no moment passes in which a signal would leave it.
         pending.slot_ = registerTemporary(folderFd, name);
-        pending.file_ = File(
-            ::openat(folderFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666), std::string(leaf));
+        pending.file_ =
+            File(::openat(folderFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666),
+                 std::string(leaf));
         if (pending.file_.valid()) {
             pending.temporary_ = std::move(name);
             return pending;

@@ -3,8 +3,9 @@
 //
 // A PendingFile is built under a name no one else sees: an unnamed file (O_TMPFILE) where the
 // file system has them and the caller allows it, else a hidden name beside the target,
-// ".quillomar-PID-MARK-N" (MARK: the process's start time, as ids are reused), created exclusively. publish() gives it its final name in one step, so a
-// reader, a crash or a kill finds either nothing (or the old file) or the whole new file.
+// ".quillomar-PID-MARK-N" (MARK: the process's start time, as ids are reused), created exclusively. publish() gives it
+// its final name in one step, so a reader, a crash or a kill finds either nothing (or the old file) or the whole new
+// file.
 //
 // Hidden names are registered while they exist, so that a signal handler can remove them
 // (removeRegisteredTemporaries is async-signal-safe). What a SIGKILL leaves behind carries the

@@ -3,9 +3,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
-#include <QDrag>
 #include <QCloseEvent>
 #include <QDir>
+#include <QDrag>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
@@ -48,7 +48,8 @@ protected:
         QFrame::paintEvent(event);
         QPainter painter(this);
         const QRect area = contentsRect().adjusted(1, 0, -1, 0);
-        painter.drawText(area, static_cast<int>(alignment_), fontMetrics().elidedText(text_, Qt::ElideRight, area.width()));
+        painter.drawText(area, static_cast<int>(alignment_),
+                         fontMetrics().elidedText(text_, Qt::ElideRight, area.width()));
     }
 
 private:
@@ -385,7 +386,8 @@ void DialogWindow::setProgressPos(int id, int position) {
 }
 
 void DialogWindow::postProgressPos(int id, int position) {
-    QMetaObject::invokeMethod(this, [this, id, position] { setProgressPos(id, position); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, id, position] { setProgressPos(id, position); }, Qt::QueuedConnection);
 }
 
 void DialogWindow::stepProgress(int id) {
@@ -403,7 +405,8 @@ void DialogWindow::stepProgress(int id) {
     // Whatever runs the steps, the bar shows where they ended once the event loop runs again.
     if (!barsQueued_) {
         barsQueued_ = true;
-        QMetaObject::invokeMethod(this, [this] { showBars(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { showBars(); }, Qt::QueuedConnection);
     }
     keepPainted();
 }
@@ -475,9 +478,8 @@ void DialogWindow::setCellSource(int id, CellSource source) {
         view->rows().setCellSource({});
         return;
     }
-    view->rows().setCellSource([source = std::move(source)](std::uintptr_t value, int column) {
-        return qs(source(value, column));
-    });
+    view->rows().setCellSource(
+        [source = std::move(source)](std::uintptr_t value, int column) { return qs(source(value, column)); });
 }
 
 std::vector<int> DialogWindow::selectedRows(int id) const {
@@ -520,7 +522,8 @@ Qt::DropAction DialogWindow::runDrag(QWidget* source, QMimeData* mime) {
 void DialogWindow::setIcon(int iconId) { setWindowIcon(iconForResource(iconId)); }
 
 void DialogWindow::postMessage(int message) {
-    QMetaObject::invokeMethod(this, [this, message] { deliverPosted(message); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, message] { deliverPosted(message); }, Qt::QueuedConnection);
 }
 
 void DialogWindow::deliverPosted(int message) {
@@ -617,7 +620,8 @@ void DialogWindow::dropEvent(QDropEvent* event) {
         return;
     }
     event->acceptProposedAction();
-    QMetaObject::invokeMethod(this, [this, path] { deliverDrop(path); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, path] { deliverDrop(path); }, Qt::QueuedConnection);
 }
 
 void DialogWindow::deliverDrop(const std::string& path) {

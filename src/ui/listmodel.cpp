@@ -49,7 +49,8 @@ void ListModel::changing() {
     resetting_ = true;
     beginResetModel();
     // Should the change come from outside a call into the logic, the event loop ends the batch.
-    QMetaObject::invokeMethod(this, [this] { publish(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { publish(); }, Qt::QueuedConnection);
 }
 
 bool ListModel::publish() {

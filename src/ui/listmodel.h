@@ -1,7 +1,7 @@
 #pragma once
 // The rows of a list view in report view: each row a value of the logic's own and one text per
-// column, held in flat vectors or made on demand by the logic's cell source. The host fills it through the list calls of DialogHost; views
-// learn of a batch of insertions in one reset, and a sort moves the rows in place.
+// column, held in flat vectors or made on demand by the logic's cell source. The host fills it through the list calls
+// of DialogHost; views learn of a batch of insertions in one reset, and a sort moves the rows in place.
 
 #include <QAbstractTableModel>
 #include <QString>

@@ -16,8 +16,8 @@
 #include "app/startup.h"
 #include "app/stringtable.h"
 #include "platform/codepage.h"
-#include "platform/syserror.h"
 #include "platform/outputfile.h"
+#include "platform/syserror.h"
 #include "platform/tempdir.h"
 #include "platform/termination.h"
 #include "ui/dialogwindow.h"
@@ -66,7 +66,6 @@ void onToolkitMessage(QtMsgType type, const QMessageLogContext& context, const Q
 }  // namespace
 
 int main(int argc, char** argv) {
-
     // The command line is the program's own: the toolkit is given none of it to interpret.
     const std::vector<std::string> arguments(argv, argv + argc);
     // The system's error texts in the language of the program's own, set before the toolkit

@@ -3,8 +3,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <numeric>
 #include <new>
+#include <numeric>
 #include <utility>
 
 #include "archive/storedname.h"
@@ -37,8 +37,8 @@ public:
 private:
     void show() {
         shown_ = done_;
-        window_.host_->setItemText(kHint, fillIn(window_.text(kProgressText), std::to_string(done_),
-                                                 std::to_string(total_)));
+        window_.host_->setItemText(kHint,
+                                   fillIn(window_.text(kProgressText), std::to_string(done_), std::to_string(total_)));
         window_.hintChanged_ = true;
     }
 
@@ -163,7 +163,8 @@ std::vector<std::size_t> ContentWindow::entryIndices(const std::vector<int>& row
     std::vector<std::size_t> indices;
     indices.reserve(rows.size());
     for (int row : rows) {
-        if (const ArchiveEntry* entry = rowEntry(row)) indices.push_back(static_cast<std::size_t>(entry - entries_.data()));
+        if (const ArchiveEntry* entry = rowEntry(row))
+            indices.push_back(static_cast<std::size_t>(entry - entries_.data()));
     }
     // Directory order reads the archive front to back and keeps each folder's entries together.
     std::sort(indices.begin(), indices.end());

@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "archive/podarchive.h"
-#include "platform/collate.h"
 #include "dialog/dialoghost.h"
+#include "platform/collate.h"
 #include "platform/progress.h"
 #include "viewer/entryrow.h"
 
@@ -28,7 +28,7 @@ namespace viewer {
 inline constexpr int kClose = kIdOk;           // ends the window
 inline constexpr int kExtractAll = kIdCancel;  // Escape sends it too: Escape starts Extract all
 inline constexpr int kList = 217;
-inline constexpr int kHint = 218;              // the line above the list
+inline constexpr int kHint = 218;  // the line above the list
 
 // Column headers are strings 106 to 110, each as a buffer of 20 characters takes it.
 inline constexpr int kFirstColumnTitle = 106;
@@ -113,7 +113,7 @@ private:
     TextLoader texts_;
     const Collator& collator_;
     DialogHost* host_ = nullptr;
-    std::string hint_;            // the hint's own text
+    std::string hint_;  // the hint's own text
     bool hintChanged_ = false;
     std::array<std::vector<std::uint32_t>, 3> ranks_;
 };

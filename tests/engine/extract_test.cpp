@@ -40,7 +40,9 @@ protected:
 };
 
 TEST_F(ExtractTest, RecreatesFoldersDataAndTimes) {
-    load({{"A\\B\\C.TXT", "deep", kNoon2003}, {"D.TXT", "top", kNoon2003}, {"A\\EMPTY", "", kNoon2003},
+    load({{"A\\B\\C.TXT", "deep", kNoon2003},
+          {"D.TXT", "top", kNoon2003},
+          {"A\\EMPTY", "", kNoon2003},
           {"OLD.TXT", "x", 0x102A654C}});
     writeFile(root + "/D.TXT", "an existing, longer file");
     EXPECT_EQ(archive.extractAll(root, &progress), 1);

@@ -38,7 +38,7 @@ TEST(CodePage, EveryByteRoundTripsThroughUtf8) {
 TEST(CodePage, UpperCasesOnlyIntoCharactersThePageHolds) {
     const CodePage page = *CodePage::load(1252);
     EXPECT_EQ(page.upper("abc\xE9\xFF\x9C"), "ABC\xC9\x9F\x8C");  // é ÿ œ
-    EXPECT_EQ(page.upper("\xB5\xDF"), "\xB5\xDF");               // µ and ß have no upper case here
+    EXPECT_EQ(page.upper("\xB5\xDF"), "\xB5\xDF");                // µ and ß have no upper case here
     const CodePage cyrillic = *CodePage::load(1251);
     EXPECT_EQ(cyrillic.toUtf8(cyrillic.upper(*cyrillic.fromUtf8("привет"))), "ПРИВЕТ");
 }
@@ -55,9 +55,9 @@ TEST(CodePage, SwitchingThePageChangesConversions) {
 TEST(DisplayPath, ShowsValidUtf8AsItIsAndEveryIllFormedSequenceAsOneReplacement) {
     const std::pair<std::string, std::string> rows[] = {
         {"/home/zo\xC3\xA9/caf\xC3\xA9", "/home/zo\xC3\xA9/caf\xC3\xA9"},  // UTF-8 unchanged
-        {"/tmp/caf\xE9", "/tmp/caf\xEF\xBF\xBD"},                            // Latin-1 é
-        {"/tmp/caf\xE9/x", "/tmp/caf\xEF\xBF\xBD/x"},                        // the rest survives
-        {"a\xC3", "a\xEF\xBF\xBD"},                                          // cut sequence
+        {"/tmp/caf\xE9", "/tmp/caf\xEF\xBF\xBD"},                          // Latin-1 é
+        {"/tmp/caf\xE9/x", "/tmp/caf\xEF\xBF\xBD/x"},                      // the rest survives
+        {"a\xC3", "a\xEF\xBF\xBD"},                                        // cut sequence
         {"\xC0\xAF", "\xEF\xBF\xBD\xEF\xBF\xBD"},                          // overlong '/'
         {"", ""},
     };
@@ -129,7 +129,8 @@ TEST_P(SystemErrorLanguage, SpeaksTheProgramsLanguage) {
 INSTANTIATE_TEST_SUITE_P(
     Messages, SystemErrorLanguage,
     ::testing::Values(SystemTextRow{"FrenchOverGermanLanguage", "fr", "de", "Aucun fichier ou dossier de ce type"},
-                      SystemTextRow{"FrenchOverEnglishLanguage", "fr", "en_US:en", "Aucun fichier ou dossier de ce type"},
+                      SystemTextRow{"FrenchOverEnglishLanguage", "fr", "en_US:en",
+                                    "Aucun fichier ou dossier de ce type"},
                       SystemTextRow{"EnglishOverFrenchLanguage", "", "fr_FR:fr", "No such file or directory"},
                       SystemTextRow{"EnglishOverGermanLanguage", "", "de", "No such file or directory"}),
     [](const ::testing::TestParamInfo<SystemTextRow>& row) { return std::string(row.param.behaviour); });

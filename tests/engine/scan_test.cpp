@@ -26,7 +26,8 @@ protected:
     }
     std::vector<std::string> relativeNames(const SourceList& list) {
         std::vector<std::string> names;
-        for (const SourceFile& f : list.files) names.push_back(f.name.substr(static_cast<std::size_t>(list.prefixLength)));
+        for (const SourceFile& f : list.files)
+            names.push_back(f.name.substr(static_cast<std::size_t>(list.prefixLength)));
         return names;
     }
 

@@ -185,7 +185,8 @@ TEST_F(FullFileSystem, WriterReportsNoSpaceAndLeavesNoArchive) {
 
 TEST_F(FullFileSystem, ContentLogReportsNoSpaceAndLeavesNoCutLog) {
     SourceList list;
-    for (int i = 0; i < 2000; ++i) list.files.push_back(SourceFile{source + "/" + std::string(60, 'n') + std::to_string(i)});
+    for (int i = 0; i < 2000; ++i)
+        list.files.push_back(SourceFile{source + "/" + std::string(60, 'n') + std::to_string(i)});
     const std::string log = small + "/my_pod_name.txt";
     auto outcome = run([&](Notes& notes) {
         static_cast<void>(writeContentLog(log, list));  // its message is what the test reads
@@ -267,7 +268,7 @@ TEST_F(Faults, UnreadableSourceFileIsReportedAndLeftOut) {
 
 TEST_F(Faults, UnreadableFoldersAreReportedAndTheirFilesNotClaimed) {
     writeFile(source + "/a.txt", "alpha");
-    writeFile(source + "/closed/b.txt", "bravo");      // cannot be listed
+    writeFile(source + "/closed/b.txt", "bravo");          // cannot be listed
     writeFile(source + "/unsearchable/c.txt", "charlie");  // listed, but its files cannot be reached
     writeFile(source + "/z.txt", "zulu");
     test::giveToNobody(dir.path());
@@ -309,9 +310,9 @@ TEST_F(Faults, WriterAndContentLogRefuseReadOnlyDestinations) {
         test::dropPrivileges);
     ASSERT_TRUE(outcome) << "cannot drop to an unprivileged user";
     EXPECT_EQ(outcome->result, 0);
-    EXPECT_EQ(outcome->systemErrors, (Strings{message(EACCES, readOnly + "/my_pod_name.txt"),
-                                              message(EACCES, source + "/my_pod_name.txt"),
-                                              message(EACCES, readOnly + "/out.pod")}));
+    EXPECT_EQ(outcome->systemErrors,
+              (Strings{message(EACCES, readOnly + "/my_pod_name.txt"), message(EACCES, source + "/my_pod_name.txt"),
+                       message(EACCES, readOnly + "/out.pod")}));
     EXPECT_TRUE(listing(readOnly).empty());
     EXPECT_EQ(readFile(source + "/my_pod_name.txt"), "an older log");
 }
@@ -344,7 +345,8 @@ TEST_F(Faults, ExtractionKeepsReadOnlyFilesAndFoldersItFinds) {
     auto outcome = test::runInChild([&](Notes&) { return archive.extractAll(root, nullptr); }, test::dropPrivileges);
     ASSERT_TRUE(outcome) << "cannot drop to an unprivileged user";
     EXPECT_EQ(outcome->result, 0);
-    EXPECT_EQ(outcome->systemErrors, (Strings{message(EACCES, root + "/KEEP.TXT"), message(EACCES, root + "/SHUT/X.TXT")}));
+    EXPECT_EQ(outcome->systemErrors,
+              (Strings{message(EACCES, root + "/KEEP.TXT"), message(EACCES, root + "/SHUT/X.TXT")}));
     EXPECT_EQ(readFile(root + "/KEEP.TXT"), "kept");
     EXPECT_TRUE(listing(root + "/SHUT").empty());
     EXPECT_EQ(readFile(root + "/OK.TXT"), "ok");
@@ -382,8 +384,8 @@ TEST_F(Faults, ExtractionNeverFollowsDanglingOrNestedLinks) {
     load({{"DANGLING.TXT", "evil", 0}, {"REAL\\DEEP\\VICTIM.TXT", "evil", 0}, {"REAL\\OK.TXT", "ok", 0}});
     test::RecordingSink sink;
     EXPECT_EQ(archive.extractAll(root, &progress), 0);
-    EXPECT_EQ(sink.systemErrors, (Strings{message(ELOOP, root + "/DANGLING.TXT"),
-                                          message(ENOTDIR, root + "/REAL/DEEP/VICTIM.TXT")}));
+    EXPECT_EQ(sink.systemErrors,
+              (Strings{message(ELOOP, root + "/DANGLING.TXT"), message(ENOTDIR, root + "/REAL/DEEP/VICTIM.TXT")}));
     EXPECT_EQ(listing(outside), Strings{"victim.txt"});
     EXPECT_EQ(readFile(victim), "untouched");
     EXPECT_EQ(readFile(root + "/REAL/OK.TXT"), "ok");

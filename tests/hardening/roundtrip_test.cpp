@@ -46,7 +46,8 @@ public:
             if (byte == '/' || byte == '\\' || byte == 0x7F) continue;
             std::string utf8 = page.toUtf8(std::string(1, static_cast<char>(byte)));
             const char32_t first = static_cast<unsigned char>(utf8[0]);
-            if (utf8.size() == 2 && first == 0xC2 && static_cast<unsigned char>(utf8[1]) < 0xA0) continue;  // C1 controls
+            if (utf8.size() == 2 && first == 0xC2 && static_cast<unsigned char>(utf8[1]) < 0xA0)
+                continue;  // C1 controls
             alphabet_.push_back(utf8);
         }
     }
@@ -78,11 +79,15 @@ private:
     struct timespec time() {
         std::int64_t seconds = 0;
         switch (below(8)) {
-            case 0: seconds = kFirstDosSecond - 1 - static_cast<std::int64_t>(below(2000000000)); break;  // 1916-1979
-            case 1: seconds = kLastDosSecond + 1 + static_cast<std::int64_t>(below(8000000000)); break;   // 2108-2361
+            case 0:
+                seconds = kFirstDosSecond - 1 - static_cast<std::int64_t>(below(2000000000));
+                break;  // 1916-1979
+            case 1:
+                seconds = kLastDosSecond + 1 + static_cast<std::int64_t>(below(8000000000));
+                break;  // 2108-2361
             case 2: {
-                static constexpr std::int64_t kEdges[] = {kFirstDosSecond, kFirstDosSecond - 1, kLastDosSecond,
-                                                          kLastDosSecond - 1, kLastDosSecond + 1, 0};
+                static constexpr std::int64_t kEdges[] = {kFirstDosSecond,    kFirstDosSecond - 1, kLastDosSecond,
+                                                          kLastDosSecond - 1, kLastDosSecond + 1,  0};
                 seconds = kEdges[below(std::size(kEdges))];
                 break;
             }
@@ -118,7 +123,8 @@ private:
         const std::size_t fileCount = below(6);
         for (std::size_t i = 0; i < fileCount; ++i) files.push_back(file(prefix + name(siblings, prefix.empty())));
         const std::size_t folderCount = depth < 3 ? below(3) : 0;
-        for (std::size_t i = 0; i < folderCount; ++i) folder(prefix + name(siblings, prefix.empty()) + "/", depth + 1, files);
+        for (std::size_t i = 0; i < folderCount; ++i)
+            folder(prefix + name(siblings, prefix.empty()) + "/", depth + 1, files);
     }
 
     std::mt19937_64 random_;
@@ -195,7 +201,8 @@ void roundTrip(std::uint64_t seed, int codePage) {
         EXPECT_EQ(entry.size, static_cast<std::int32_t>(file.data.size())) << file.relative;
         EXPECT_EQ(entry.time, expectedTime(file.time).value_or(kNoEntryTime)) << file.relative;
         EXPECT_EQ(entryData(archive, entry), file.data) << file.relative;
-        asPod2.push_back({entry.name, file.data, entry.time == kNoEntryTime ? kTimestampBias : encodeTimestamp(entry.time)});
+        asPod2.push_back(
+            {entry.name, file.data, entry.time == kNoEntryTime ? kTimestampBias : encodeTimestamp(entry.time)});
     }
 
     // The same entries as a POD2 archive read back alike.
@@ -219,7 +226,8 @@ void roundTrip(std::uint64_t seed, int codePage) {
     ::clock_gettime(CLOCK_REALTIME, &after);
     after.tv_sec += 1;
     std::size_t onDisk = 0;
-    for (const auto& item : std::filesystem::recursive_directory_iterator(root)) onDisk += item.is_regular_file() ? 1 : 0;
+    for (const auto& item : std::filesystem::recursive_directory_iterator(root))
+        onDisk += item.is_regular_file() ? 1 : 0;
     EXPECT_EQ(onDisk, files.size());
     for (const auto& [stored, want] : expected) {
         struct stat st {};
@@ -260,9 +268,9 @@ TEST(RoundTrip, NamesThatDifferOnlyInCaseCannotBothBeStored) {
         std::string refused;
         std::string other;  // the path listed first, which the refused one would hide
     };
-    for (const Case& c : {Case{{"README.TXT", "readme.txt", "z"}, "readme.txt", "README.TXT"},
-                          Case{{"CAFÉ/X", "Café/x", "Café/y"}, "Café/x", "CAFÉ/X"},
-                          Case{{"œuvre", "Œuvre"}, "œuvre", "Œuvre"}}) {
+    for (const Case& c :
+         {Case{{"README.TXT", "readme.txt", "z"}, "readme.txt", "README.TXT"},
+          Case{{"CAFÉ/X", "Café/x", "Café/y"}, "Café/x", "CAFÉ/X"}, Case{{"œuvre", "Œuvre"}, "œuvre", "Œuvre"}}) {
         TempDir dir;
         for (const std::string& name : c.files) test::writeFile(dir / ("src/" + name), name);
         SourceList list;

@@ -6,8 +6,8 @@
 #include <regex>
 
 #include "app/desktopentry.h"
-#include "app/registration.h"
 #include "app/embeddedfiles.h"
+#include "app/registration.h"
 #include "app/switchphase.h"
 #include "app/version.h"
 #include "platform/registry.h"
@@ -35,7 +35,9 @@ TEST(DesktopFiles, ExecValueQuotesReservedCharactersAndEscapesForTheEntry) {
         // Not representable: invalid UTF-8 (an overlong '/' among it), control characters.
         {"/opt/\xe9t\xe9/q", ""},
         {"/opt/\xc0\xaf/q", ""},
-        {"/opt/a\x01" "b/q", ""},
+        {"/opt/a\x01"
+         "b/q",
+         ""},
     };
     for (const auto& [program, exec] : rows) EXPECT_EQ(desktopExecValue(program), exec) << program;
 }
@@ -47,9 +49,7 @@ TEST(DesktopFiles, EntryStartsTheProgramByItsPath) {
     // Everything else is the text in the data folder.
     std::string installed = test::readFile(kSourceData + "/quillomar.desktop");
     EXPECT_NE(installed.find("\nExec=quillomar %f\n"), std::string::npos);
-    auto withoutExec = [](std::string text) {
-        return std::regex_replace(text, std::regex("\n(Try)?Exec=[^\n]*"), "");
-    };
+    auto withoutExec = [](std::string text) { return std::regex_replace(text, std::regex("\n(Try)?Exec=[^\n]*"), ""); };
     EXPECT_EQ(withoutExec(entry), withoutExec(installed));
     EXPECT_EQ(desktopEntry("/opt/\xe9t\xe9/q"), "");  // no entry can name a path that is not UTF-8
 }

@@ -45,7 +45,8 @@ TEST(RegistryStore, KeysAreListedParentsFirstSiblingsByNameWithoutCase) {
     for (std::size_t at = text.find("\n["); at != std::string::npos; at = text.find("\n[", at + 1)) {
         order += text.substr(at + 20, text.find(']', at) - at - 20) + " | ";
     }
-    EXPECT_EQ(order, "a | a\\y | a\\z | A B | a[ | b | TypeLib | TypeLib\\1.0 | TypeLib\\1.0\\409 | TypeLib\\1.0\\HELPDIR | ");
+    EXPECT_EQ(order,
+              "a | a\\y | a\\z | A B | a[ | b | TypeLib | TypeLib\\1.0 | TypeLib\\1.0\\409 | TypeLib\\1.0\\HELPDIR | ");
 }
 
 TEST(RegistryStore, TextRoundTripKeepsQuotesBackslashesLineBreaksAndUtf8) {
@@ -66,11 +67,11 @@ TEST(RegistryStore, TextRoundTripKeepsQuotesBackslashesLineBreaksAndUtf8) {
 TEST(RegistryStore, MalformedTextIsRefusedAndKeepsWhatWasLoaded) {
     const char* rows[] = {
         "@=\"value before any key\"\n",
-        "[HKEY_CLASSES_ROOT]\n",                         // a root alone
+        "[HKEY_CLASSES_ROOT]\n",  // a root alone
         "[NOT_A_ROOT\\Key]\n",
-        "[HKEY_CURRENT_USER\\Key]\n",                    // the store keeps one root
+        "[HKEY_CURRENT_USER\\Key]\n",  // the store keeps one root
         "[HKEY_CLASSES_ROOT\\Key\\\\Sub]\n",
-        "[HKEY_CLASSES_ROOT\\Key\n",                      // no closing bracket
+        "[HKEY_CLASSES_ROOT\\Key\n",  // no closing bracket
         "[HKEY_CLASSES_ROOT\\Key]\n\"name\"=\"unterminated\n",
         "[HKEY_CLASSES_ROOT\\Key]\n\"name\"=\"v\" trailing\n",
         "[HKEY_CLASSES_ROOT\\Key]\n\"\"=\"empty name\"\n",

@@ -21,7 +21,8 @@ inline std::vector<std::string> listTree(const std::string& root, bool filesOnly
     std::vector<std::string> paths;
     std::error_code ignored;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(root, ignored)) {
-        if (!filesOnly || entry.is_regular_file()) paths.push_back(std::filesystem::relative(entry.path(), root).string());
+        if (!filesOnly || entry.is_regular_file())
+            paths.push_back(std::filesystem::relative(entry.path(), root).string());
     }
     std::sort(paths.begin(), paths.end());
     return paths;
@@ -50,7 +51,9 @@ struct Sandbox {
         RegistrationSetup s;
         s.configHome = dir / "config";
         s.dataHome = dir / "data";
-        s.runTool = [this](const std::string& tool, const std::string& folder) { toolRuns.push_back(tool + " " + folder); };
+        s.runTool = [this](const std::string& tool, const std::string& folder) {
+            toolRuns.push_back(tool + " " + folder);
+        };
         return s;
     }
     std::string storeText() const { return readFile(dir / "config/quillomar/registry"); }
@@ -78,10 +81,8 @@ inline std::string registeredStoreText(const std::string& programPath) {
            "@=\"Quillomar\"\n"
            "\n[HKEY_CLASSES_ROOT\\TypeLib]\n"
            "\n[HKEY_CLASSES_ROOT\\TypeLib\\{4D0EF10D-8F87-4288-B76D-B5D56968CAA5}]\n" +
-           version + "]\n@=\"Biblioth\xc3\xa8que de types Quillomar 1.0\"\n\"Name\"=\"QuillomarLib\"\n" +
-           version + "\\409]\n" +
-           version + "\\409\\linux]\n@=\"" + programPath + "\"\n" +
-           version + "\\FLAGS]\n@=\"0\"\n" +
+           version + "]\n@=\"Biblioth\xc3\xa8que de types Quillomar 1.0\"\n\"Name\"=\"QuillomarLib\"\n" + version +
+           "\\409]\n" + version + "\\409\\linux]\n@=\"" + programPath + "\"\n" + version + "\\FLAGS]\n@=\"0\"\n" +
            version + "\\HELPDIR]\n@=\"" + programPath.substr(0, programPath.rfind('/')) + "\"\n";
 }
 

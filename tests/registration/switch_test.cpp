@@ -54,7 +54,9 @@ TEST(SwitchScanner, FindsTheFirstSwitchEndingItsWordAfterADashOrSlash) {
         {"quillomar /UnregServer /RegServer", kUnreg},
         {"quillomar -RegServer1 /UnregServer -RegServer", kUnreg},
         // Letters beyond ASCII never match (a long s upper-cases to S elsewhere).
-        {"quillomar /Reg\xc5\xbf" "erver", kNone},
+        {"quillomar /Reg\xc5\xbf"
+         "erver",
+         kNone},
         {"quillomar /Re\xc3\xa9Server", kNone},
         {"/home/\xc3\xa9t\xc3\xa9/quillomar /RegServer", kReg},
         {"quillomar \xe2\x80\x94/UnregServer", kUnreg},

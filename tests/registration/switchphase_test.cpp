@@ -4,8 +4,8 @@
 #include <filesystem>
 
 #include "app/registration.h"
-#include "platform/registry.h"
 #include "app/switchphase.h"
+#include "platform/registry.h"
 #include "support.h"
 
 namespace quillomar {
@@ -120,8 +120,8 @@ TEST(SwitchPhase, DamagedStoreIsLeftUntouched) {
 }
 
 TEST(SwitchPhase, FailureStatusesAreNegativeAndNeverExitWithZero) {
-    for (int failure : {status::kComponentModelFailed, status::kTypeLibraryNotLoaded,
-                        status::fromErrno(EACCES), status::fromErrno(ENOTDIR), status::fromErrno(0)}) {
+    for (int failure : {status::kComponentModelFailed, status::kTypeLibraryNotLoaded, status::fromErrno(EACCES),
+                        status::fromErrno(ENOTDIR), status::fromErrno(0)}) {
         EXPECT_LT(failure, 0);
         EXPECT_NE(failure & 0xFF, 0) << std::hex << failure;
     }
@@ -189,9 +189,9 @@ TEST_F(SwitchPhaseProcess, UnregServerLeavesTheDesktopWithoutTheArchiveType) {
 // window, and still runs the switch phase with its exit codes.
 TEST_F(SwitchPhaseProcess, WindowProgramWithoutADisplayStillRunsTheSwitchPhase) {
     const std::string program = std::string(" ") + QUILLOMAR_WINDOW_PROGRAM + " ";
-    const std::string environment = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM LANG=C LC_ALL= " +
-                                    ("XDG_CONFIG_HOME=" + dir.path()) + "/config XDG_DATA_HOME=" + dir.path() +
-                                    "/data PATH=/nonexistent";
+    const std::string environment =
+        "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM LANG=C LC_ALL= " + ("XDG_CONFIG_HOME=" + dir.path()) +
+        "/config XDG_DATA_HOME=" + dir.path() + "/data PATH=/nonexistent";
     const std::string store = dir.path() + "/config/quillomar/registry";
     std::string output;
     EXPECT_EQ(test::runCommand(environment + program + "-RegServer", &output), 0) << output;

@@ -38,7 +38,8 @@ public:
 
     explicit FakeHost(int dialogId, Language language = Language::Neutral) {
         for (const ControlTemplate& c : findDialogTemplate(dialogId)->controls) {
-            if (c.id != kNoControlId) controls[c.id] = Control{std::string(c.text.in(language)), !c.has(kStyleDisabled)};
+            if (c.id != kNoControlId)
+                controls[c.id] = Control{std::string(c.text.in(language)), !c.has(kStyleDisabled)};
         }
     }
 
@@ -67,7 +68,8 @@ public:
     std::vector<std::string> cells(std::size_t row) const {
         if (!cellSource) return rows.at(row).cells;
         std::vector<std::string> texts;
-        for (std::size_t c = 0; c < columns.size(); ++c) texts.push_back(cellSource(rows.at(row).data, static_cast<int>(c)));
+        for (std::size_t c = 0; c < columns.size(); ++c)
+            texts.push_back(cellSource(rows.at(row).data, static_cast<int>(c)));
         return texts;
     }
     // Selects rows (top to bottom) with current the row that has the focus.
@@ -133,7 +135,8 @@ public:
     // Rows that compare equal keep their order, as in the window program.
     void sortRows(int id, const std::function<int(std::uintptr_t, std::uintptr_t)>& compare) override {
         if (id == kListId) {
-            std::stable_sort(rows.begin(), rows.end(), [&](const Row& a, const Row& b) { return compare(a.data, b.data) < 0; });
+            std::stable_sort(rows.begin(), rows.end(),
+                             [&](const Row& a, const Row& b) { return compare(a.data, b.data) < 0; });
         }
     }
 

@@ -63,7 +63,8 @@ std::string caseName(std::string_view what) {
 
 void writeFile(const std::string& path, const std::string& bytes, FileTime mtime) {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (mtime != 0) {
         struct timespec times[2] = {timespecFromFileTime(mtime), timespecFromFileTime(mtime)};
         ::utimensat(AT_FDCWD, path.c_str(), times, 0);
@@ -106,7 +107,8 @@ void putLe32(std::string& bytes, std::size_t offset, std::uint32_t value) {
 
 std::uint32_t getLe32(const std::string& bytes, std::size_t offset) {
     std::uint32_t value = 0;
-    for (std::size_t i = 0; i < 4; ++i) value |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[offset + i])) << (8 * i);
+    for (std::size_t i = 0; i < 4; ++i)
+        value |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[offset + i])) << (8 * i);
     return value;
 }
 

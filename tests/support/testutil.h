@@ -93,8 +93,8 @@ struct RawEntry {
 };
 
 // POD3 exactly as the writer must lay it out: header, data, directory, names.
-std::string layOutPod3(const std::vector<RawEntry>& entries, const std::string& description,
-                       const std::string& author, const std::string& copyright, std::int32_t priority);
+std::string layOutPod3(const std::vector<RawEntry>& entries, const std::string& description, const std::string& author,
+                       const std::string& copyright, std::int32_t priority);
 // POD2: 96-byte header, directory, names, then the data.
 std::string layOutPod2(const std::vector<RawEntry>& entries, const std::string& description);
 

@@ -52,9 +52,9 @@ TEST(Collator, TheLocaleDecides) {
 TEST(Collator, SortKeysOrderAsTheComparison) {
     for (const char* locale : {"en_US", "fr_FR", "sv_SE", "C"}) {
         const Collator collator(locale);
-        const std::vector<std::string> words{"", "a", "A", "ä", "Ä", "b", "B", ".TXT", ".txt", ".PBM", "ART\\",
-                                             "art\\", "z", "ö", "œuvre", "OEUVRE", "10", "9", "a b", "a-b", "ab",
-                                             "\x01", "e\xCC\x81", "é"};
+        const std::vector<std::string> words{"",     "a",    "A",     "ä",     "Ä",  "b",    "B",         ".TXT",
+                                             ".txt", ".PBM", "ART\\", "art\\", "z",  "ö",    "œuvre",     "OEUVRE",
+                                             "10",   "9",    "a b",   "a-b",   "ab", "\x01", "e\xCC\x81", "é"};
         for (const std::string& a : words) {
             for (const std::string& b : words) {
                 const int byKeys = collator.sortKey(a).compare(collator.sortKey(b));

@@ -11,9 +11,9 @@
 #include <clocale>
 #include <memory>
 
-#include "fakehost.h"
 #include "app/dialogtemplate.h"
 #include "app/stringtable.h"
+#include "fakehost.h"
 #include "packer/packerwindow.h"
 #include "platform/codepage.h"
 #include "viewer/contentwindow.h"
@@ -37,8 +37,9 @@ const std::vector<TimedEntry> kSample{{"ART\\A.PBM", std::string(1500, 'a'), kMa
 class ContentWindowTest : public ::testing::Test {
 protected:
     // Opens the archive and runs the window's initialisation over it.
-    void show(const std::vector<TimedEntry>& entries,
-              ContentWindow::TextLoader texts = [](int id) { return loadString(id, Language::Neutral); }) {
+    void show(
+        const std::vector<TimedEntry>& entries,
+        ContentWindow::TextLoader texts = [](int id) { return loadString(id, Language::Neutral); }) {
         test::writeFile(dir / "test.pod", test::layOutTimed(entries));
         ASSERT_EQ(archive.open(dir / "test.pod"), 1);
         ASSERT_EQ(archive.readDirectory(), 1);
@@ -59,7 +60,7 @@ protected:
     Collator collator{"en_US"};
     test::FakeHost host{kContentDialogId};
     test::FakeHost owner{kPackerDialogId};  // the packer window, which hands copies to the desktop
-    test::CountingProgress progress;         // the packer window's bar
+    test::CountingProgress progress;        // the packer window's bar
     PodArchive archive;
     std::unique_ptr<ContentWindow> window;
 };
@@ -122,11 +123,11 @@ TEST(EntryDate, LocalTimeInTheCLocaleFormat) {
     const FileTime april = test::utc(2003, 4, 28, 14, 5, 9);
     // Central Europe is one hour ahead in winter and two in summer, decided per date.
     const char* const cet = "CET-1CEST,M3.5.0,M10.5.0/3";
-    for (const Row& row : {Row{"UTC0", april, "04/28/03 14:05:09"}, Row{"UTC0", april + 9999999, "04/28/03 14:05:09"},
-                           Row{cet, april, "04/28/03 16:05:09"},
-                           Row{cet, test::utc(2003, 1, 15, 23, 30, 0), "01/16/03 00:30:00"},
-                           Row{"PST8PDT,M3.2.0,M11.1.0", test::utc(1980, 1, 1, 3, 0, 0), "12/31/79 19:00:00"},
-                           Row{"UTC0", kNoEntryTime, ""}}) {
+    for (const Row& row :
+         {Row{"UTC0", april, "04/28/03 14:05:09"}, Row{"UTC0", april + 9999999, "04/28/03 14:05:09"},
+          Row{cet, april, "04/28/03 16:05:09"}, Row{cet, test::utc(2003, 1, 15, 23, 30, 0), "01/16/03 00:30:00"},
+          Row{"PST8PDT,M3.2.0,M11.1.0", test::utc(1980, 1, 1, 3, 0, 0), "12/31/79 19:00:00"},
+          Row{"UTC0", kNoEntryTime, ""}}) {
         test::TimeZone zone(row.zone);
         EXPECT_EQ(entryDateText(row.time), row.text) << row.zone << " " << row.time;
     }
@@ -162,26 +163,39 @@ const SortRow kSorts[] = {
     {"name, twice", kSample, {kColumnName, kColumnName}, {"A", "B", "README"}},
     // Byte order would give B, a, b, é: the collation puts lower case just before upper case, é with the e's.
     {"name by the locale's collation",
-     {{"b.txt", "", kApril}, {"B.txt", "", kApril}, {"\xE9.txt", "", kApril}, {"a.txt", "", kApril}, {"f.txt", "", kApril}},
-     {kColumnName}, {"a", "b", "B", "é", "f"}},
+     {{"b.txt", "", kApril},
+      {"B.txt", "", kApril},
+      {"\xE9.txt", "", kApril},
+      {"a.txt", "", kApril},
+      {"f.txt", "", kApril}},
+     {kColumnName},
+     {"a", "b", "B", "é", "f"}},
     {"type, the empty one first",
      {{"Z\\X.TXT", "", kApril}, {"README", "", kApril}, {"A\\Y.PBM", "", kApril}, {"C.BIN", "", kApril}},
-     {kColumnType}, {"README", "C", "Y", "X"}},
+     {kColumnType},
+     {"README", "C", "Y", "X"}},
     // The rows stand C, Y, README, X: C and README share the empty folder and keep their order.
     {"folder, the empty one first",
      {{"Z\\X.TXT", "", kApril}, {"README", "", kApril}, {"A\\Y.PBM", "", kApril}, {"C.BIN", "", kApril}},
-     {kColumnFolder}, {"C", "README", "Y", "X"}},
+     {kColumnFolder},
+     {"C", "README", "Y", "X"}},
     {"folder after type keeps the type's order among equal folders",
      {{"Z\\X.TXT", "", kApril}, {"README", "", kApril}, {"A\\Y.PBM", "", kApril}, {"C.BIN", "", kApril}},
-     {kColumnType, kColumnFolder}, {"README", "C", "Y", "X"}},
+     {kColumnType, kColumnFolder},
+     {"README", "C", "Y", "X"}},
     // THREE and FOUR have equal times and keep the order they had (the reverse of the directory).
     {"date, earliest first and entries without a time before them",
      {{"ONE", "", kJune}, {"TWO", "", 0}, {"THREE", "", kApril}, {"FOUR", "", kApril}, {"FIVE", "", kMay}},
-     {kColumnDate}, {"TWO", "FOUR", "THREE", "FIVE", "ONE"}},
+     {kColumnDate},
+     {"TWO", "FOUR", "THREE", "FIVE", "ONE"}},
     {"size, twice",
-     {{"BIG", std::string(300, 'x'), kApril}, {"SMALL", "x", kApril}, {"SAME1", std::string(40, 'x'), kApril},
-      {"EMPTY", "", kApril}, {"SAME2", std::string(40, 'x'), kApril}},
-     {kColumnSize, kColumnSize}, {"EMPTY", "SMALL", "SAME2", "SAME1", "BIG"}},
+     {{"BIG", std::string(300, 'x'), kApril},
+      {"SMALL", "x", kApril},
+      {"SAME1", std::string(40, 'x'), kApril},
+      {"EMPTY", "", kApril},
+      {"SAME2", std::string(40, 'x'), kApril}},
+     {kColumnSize, kColumnSize},
+     {"EMPTY", "SMALL", "SAME2", "SAME1", "BIG"}},
 };
 
 class ContentWindowSort : public ContentWindowTest, public ::testing::WithParamInterface<SortRow> {};
@@ -374,8 +388,8 @@ TEST_F(ContentWindowTest, ExtractSelectedWritesOnlyTheSelectionWithProgressAndEn
     test::writeFile(dir / "test.pod", test::layOutTimed(kSample));
     ASSERT_EQ(archive.open(dir / "test.pod"), 1);
     ASSERT_EQ(archive.readDirectory(), 1);
-    window = std::make_unique<ContentWindow>(archive, owner, bar, [](int id) { return loadString(id, Language::Neutral); },
-                                             collator);
+    window = std::make_unique<ContentWindow>(
+        archive, owner, bar, [](int id) { return loadString(id, Language::Neutral); }, collator);
     host.start(*window);
     const std::string hint = host.text(kHint);
     EXPECT_EQ(hint, "Double clic on a file to open it");
@@ -481,11 +495,11 @@ TEST(DialogLabels, EditBoxesAndTheListAreNamedByTheTextBesideOrAboveThem) {
         int control;
         const char* label;  // neutral text
     };
-    for (const Row& row : {Row{kPackerDialogId, packer::kName, "POD name"}, Row{kPackerDialogId, packer::kAuthor, "Author"},
-                           Row{kPackerDialogId, packer::kDescription, "Description"},
-                           Row{kPackerDialogId, packer::kCopyright, "Copyrights"},
-                           Row{kPackerDialogId, packer::kPriority, "Priority"},
-                           Row{kContentDialogId, kList, "Double clic on a file to open it"}}) {
+    for (const Row& row :
+         {Row{kPackerDialogId, packer::kName, "POD name"}, Row{kPackerDialogId, packer::kAuthor, "Author"},
+          Row{kPackerDialogId, packer::kDescription, "Description"},
+          Row{kPackerDialogId, packer::kCopyright, "Copyrights"}, Row{kPackerDialogId, packer::kPriority, "Priority"},
+          Row{kContentDialogId, kList, "Double clic on a file to open it"}}) {
         const ControlTemplate* label = labelOf(*findDialogTemplate(row.dialog), row.control);
         ASSERT_NE(label, nullptr) << row.control;
         EXPECT_EQ(label->text.neutral, row.label) << row.control;

@@ -20,16 +20,16 @@
 
 #include <algorithm>
 #include <deque>
-#include <optional>
 #include <memory>
+#include <optional>
 #include <utility>
 
 #include "app/dialogtemplate.h"
 #include "packer/packerwindow.h"
+#include "testutil.h"
 #include "ui/dialogwindow.h"
 #include "ui/messagebox.h"
 #include "ui/qttranslations.h"
-#include "testutil.h"
 
 using namespace quillomar;
 using namespace quillomar::packer;
@@ -313,8 +313,8 @@ private slots:
         QCOMPARE(window.run(), 5);
         setMessageSink(previous);
         QVERIFY(answeredByClick);
-        QCOMPARE(quitClicks.count(), 1);                             // the window took the click
-        QCOMPARE(recorder.commands, std::vector<int>{kGenerate});    // the logic did not
+        QCOMPARE(quitClicks.count(), 1);                           // the window took the click
+        QCOMPARE(recorder.commands, std::vector<int>{kGenerate});  // the logic did not
     }
 
     void folderPickerOpensAtHomeInTheProgramsLanguage_data() {
@@ -380,9 +380,9 @@ private slots:
         test::makeFolder(root + "/system");
         test::makeFolder(root + "/etc");
         if (associated) {
-            test::writeFile(root + "/data/applications/test-viewer.desktop",
-                            "[Desktop Entry]\nType=Application\nName=Test viewer\nExec=" + viewer +
-                                " %f\nMimeType=text/plain;\n");
+            test::writeFile(
+                root + "/data/applications/test-viewer.desktop",
+                "[Desktop Entry]\nType=Application\nName=Test viewer\nExec=" + viewer + " %f\nMimeType=text/plain;\n");
             test::writeFile(root + "/config/mimeapps.list", "[Default Applications]\ntext/plain=test-viewer.desktop\n");
         }
         const std::string copy = root + "/README.TXT";
@@ -392,10 +392,14 @@ private slots:
         // machine's, and a display (xdg-open looks for programs by type only with one).
         const std::string data = root + "/data", config = root + "/config", system = root + "/system",
                           etc = root + "/etc";
-        const std::pair<const char*, const char*> settings[] = {
-            {"XDG_DATA_HOME", data.c_str()}, {"XDG_CONFIG_HOME", config.c_str()}, {"XDG_DATA_DIRS", system.c_str()},
-            {"XDG_CONFIG_DIRS", etc.c_str()}, {"XDG_CURRENT_DESKTOP", nullptr},    {"DESKTOP_SESSION", nullptr},
-            {"BROWSER", nullptr},             {"DISPLAY", ":99"}};
+        const std::pair<const char*, const char*> settings[] = {{"XDG_DATA_HOME", data.c_str()},
+                                                                {"XDG_CONFIG_HOME", config.c_str()},
+                                                                {"XDG_DATA_DIRS", system.c_str()},
+                                                                {"XDG_CONFIG_DIRS", etc.c_str()},
+                                                                {"XDG_CURRENT_DESKTOP", nullptr},
+                                                                {"DESKTOP_SESSION", nullptr},
+                                                                {"BROWSER", nullptr},
+                                                                {"DISPLAY", ":99"}};
         std::deque<test::ScopedEnv> environment;
         for (const auto& [name, value] : settings) environment.emplace_back(name, value);
 

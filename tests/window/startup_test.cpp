@@ -8,18 +8,19 @@
 #include "app/dialogtemplate.h"
 #include "app/startup.h"
 #include "app/stringtable.h"
-#include "packer/packerwindow.h"
 #include "dialog/dialoghost.h"
+#include "packer/packerwindow.h"
 
 namespace quillomar {
 namespace {
 
 TEST(CommandLine, TailQuotesTheJoinedArgumentsAndTheFullLineQuotesThoseWithBlanks) {
     using Args = std::vector<std::string>;
-    const std::pair<Args, std::string> tails[] = {{{"quillomar"}, ""},
-                                                  {{}, ""},
-                                                  {{"quillomar", "/home/me/my mods/x.pod"}, "\"/home/me/my mods/x.pod\""},
-                                                  {{"quillomar", "a", "b"}, "\"a b\""}};
+    const std::pair<Args, std::string> tails[] = {
+        {{"quillomar"}, ""},
+        {{}, ""},
+        {{"quillomar", "/home/me/my mods/x.pod"}, "\"/home/me/my mods/x.pod\""},
+        {{"quillomar", "a", "b"}, "\"a b\""}};
     for (const auto& [args, tail] : tails) EXPECT_EQ(commandLineTail(args), tail) << tail;
     EXPECT_EQ(fullCommandLine({"./build/bin/quillomar"}), "./build/bin/quillomar");
     EXPECT_EQ(fullCommandLine({"/opt/my apps/quillomar", "/RegServer"}), "\"/opt/my apps/quillomar\" /RegServer");
@@ -72,12 +73,16 @@ TEST(Templates, PackerDialogControlsAreUniqueAndFitTheDialogInBothLanguages) {
 }
 
 TEST(DialogRules, NumbersAreReadWhole) {
-    const std::pair<const char*, std::int32_t> good[] = {{"12", 12},         {"-5", -5},           {"+5", 5},
-                                                         {"  42\t", 42},     {"0042", 42},         {"2147483647", INT32_MAX},
+    const std::pair<const char*, std::int32_t> good[] = {{"12", 12},
+                                                         {"-5", -5},
+                                                         {"+5", 5},
+                                                         {"  42\t", 42},
+                                                         {"0042", 42},
+                                                         {"2147483647", INT32_MAX},
                                                          {"-2147483648", INT32_MIN}};
     for (const auto& [text, value] : good) EXPECT_EQ(parseDialogInt(text), value) << text;
-    for (const char* bad : {"", " ", "-", "abc", "12abc", "1 2", "2147483648", "-2147483649", "99999999999999999999999",
-                            "1.5", "0x10"}) {
+    for (const char* bad :
+         {"", " ", "-", "abc", "12abc", "1 2", "2147483648", "-2147483649", "99999999999999999999999", "1.5", "0x10"}) {
         EXPECT_EQ(parseDialogInt(bad), std::nullopt) << bad;
     }
 }
