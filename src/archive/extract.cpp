@@ -123,33 +123,33 @@ Outcome extractEntry(Run& run, const ArchiveEntry& entry, const std::byte* data)
         safeRelativePath(run.names == ExtractedNames::LowerCase ? archiveCodePage().lower(entry.name) : entry.name);
     if (!relative) return run.refuse(Failure::system(EACCES, run.base + "/" + storedNameForMessage(entry.name)));
     const std::string target = run.base + "/" + *relative;
-    auto failed = [&](int error, const std::string& shown) {
-        if (failsEveryLaterWrite(error) && shown == target) {
-            run.stopError = error;
+    auto failed = [&](Failure failure) {
+        if (failsEveryLaterWrite(failure) && failure.path == target) {
+            run.stopError = failure.error;
             run.stopPath = target;
             return Outcome::Stop;
         }
-        return run.refuse(Failure::system(error, shown));
+        return run.refuse(std::move(failure));
     };
 
     std::size_t slash = relative->rfind('/');
     std::string folder = slash == std::string::npos ? std::string() : relative->substr(0, slash);
     std::string leaf = slash == std::string::npos ? *relative : relative->substr(slash + 1);
     int folderFd = run.folders.open(folder);
-    if (folderFd < 0) return failed(errno, target);
+    if (folderFd < 0) return failed(Failure::system(errno, target));
 
-    PendingFile pending = PendingFile::create(folderFd, leaf, false);
-    if (!pending.valid()) return failed(errno, target);
-    File& out = pending.file();
+    Result<PendingFile> pending = PendingFile::create(folderFd, leaf, target, false);
+    if (!pending) return failed(pending.failure());
+    File& out = pending->file();
     const std::uint64_t size = u32(entry.size);
     if (data != nullptr) {
-        if (!out.writeAll(std::span(data, static_cast<std::size_t>(size)))) return failed(out.failure().error, target);
+        if (!out.writeAll(std::span(data, static_cast<std::size_t>(size)))) return failed(out.failure());
     } else {
         CopyResult copied = copyRange(run.source, u32(entry.offset), out, size, &run.method);
         if (copied.failure.failed())
-            return failed(copied.failure.error, copied.readFailed ? run.archive.path() : target);
+            return failed(Failure::system(copied.failure.error, copied.readFailed ? run.archive.path() : target));
         // The archive became shorter since it was read.
-        if (copied.copied < size) return failed(ENODATA, run.archive.path());
+        if (copied.copied < size) return failed(Failure::system(ENODATA, run.archive.path()));
     }
     // The data is whole; a time that cannot be set is reported, and the file stays.
     Failure timesFailed;
@@ -157,9 +157,9 @@ Outcome extractEntry(Run& run, const ArchiveEntry& entry, const std::byte* data)
         const struct timespec time = timespecFromFileTime(entry.time);
         if (!out.setTimes(time, time)) timesFailed = out.failure();
     }
-    if (int error = pending.publish(Publish::Replace, false); error != 0) return failed(error, target);
+    if (Failure published = pending->publish(Publish::Replace, false); published.failed()) return failed(published);
     // The data is whole under its name; a time that could not be set is still reported.
-    if (timesFailed.failed()) return failed(timesFailed.error, target);
+    if (timesFailed.failed()) return failed(timesFailed);
     return Outcome::Done;
 }
 

@@ -97,8 +97,9 @@ int PodArchive::write(std::vector<SourceFile>& files, std::uint32_t bufferSize, 
     convertHeaderText(copyright_, header_.copyright);
 
     // The archive is built where no one sees it and named only once complete and on disk.
-    PendingFile pending = PendingFile::create(path_, true);
-    if (!pending.valid()) return fail(Failure::system(errno, path_), true);
+    Result<PendingFile> created = PendingFile::create(path_, true);
+    if (!created) return fail(created.failure(), true);
+    PendingFile& pending = *created;
     File& archive = pending.file();
     // A failed write leaves no partial archive behind.
     auto writeFailed = [&](int error) {
@@ -181,8 +182,9 @@ int PodArchive::write(std::vector<SourceFile>& files, std::uint32_t bufferSize, 
     if (!archive.writeAll(directory) || !archive.writeAll(names)) return writeFailed(archive.failure().error);
     if (!archive.writeAt(0, encodeHeader(header_))) return writeFailed(archive.failure().error);
 
-    if (int error = pending.publish(replaceExisting_ ? Publish::Replace : Publish::NoReplace, true); error != 0) {
-        return fail(Failure::system(error, path_), true);
+    if (Failure published = pending.publish(replaceExisting_ ? Publish::Replace : Publish::NoReplace, true);
+        published.failed()) {
+        return fail(published, true);
     }
     // The archive is written; failure() still holds the first source file that was left out or
     // cut short, if any.

@@ -110,16 +110,6 @@ void reportProblems(const std::vector<PackProblem>& problems) {
     }
 }
 
-// Why an existing archive could not be replaced, or 0.
-int replaceableError(const std::string& archivePath) {
-    const std::string folder = parentFolder(archivePath);
-    const std::string leaf = archivePath.substr(archivePath.rfind('/') + 1);  // the whole path when it has no '/'
-    File folderFile(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!folderFile.valid()) return errno;
-    const int error = checkReplaceable(folderFile.fd(), leaf.c_str());
-    return error == ENOENT ? 0 : error;
-}
-
 }  // namespace
 
 bool runPack(const PackOptions& options, Console& console) {
@@ -196,9 +186,9 @@ bool runPack(const PackOptions& options, Console& console) {
         if (!options.force) {
             showSystemError(EEXIST, archivePath + "\n    --force replaces it once the new archive is complete");
             refused = true;
-        } else if (const int error = replaceableError(archivePath); error != 0) {
+        } else if (const Failure kept = checkReplaceable(archivePath); kept.failed()) {
             // Only a regular file that could be written is replaced.
-            showSystemError(error, archivePath);
+            report(kept);
             refused = true;
         }
     }

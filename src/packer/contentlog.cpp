@@ -2,8 +2,6 @@
 
 #include <unistd.h>
 
-#include <cerrno>
-
 #include "platform/fileio.h"
 #include "platform/messages.h"
 #include "platform/outputfile.h"
@@ -12,13 +10,12 @@ namespace quillomar {
 
 Failure writeContentLog(const std::string& logPath, const SourceList& list) {
     // Written under a temporary name and renamed over the old log once whole and on disk.
-    PendingFile output = PendingFile::create(logPath, false);
-    if (!output.valid()) {
-        Failure failure = Failure::system(errno, logPath);
-        report(failure);
-        return failure;
+    Result<PendingFile> output = PendingFile::create(logPath, false);
+    if (!output) {
+        report(output.failure());
+        return output.failure();
     }
-    File& log = output.file();
+    File& log = output->file();
     // Lines are gathered and written in large pieces; the bytes are the same as line by line.
     constexpr std::size_t kFlushAt = 1 << 16;
     std::string pending;
@@ -33,14 +30,11 @@ Failure writeContentLog(const std::string& logPath, const SourceList& list) {
         pending += "\r\n";
         if (pending.size() >= kFlushAt && !(ok = flush())) break;
     }
-    int error = 0;
     if (ok) ok = flush();
-    if (!ok) error = log.failure().error;
     // A log cut short by a full disk would be taken for the whole list: it never takes the name.
-    if (error == 0) error = output.publish(Publish::Replace, true);
-    if (error == 0) return {};
-    output.discard();
-    Failure failure = Failure::system(error, logPath);
+    Failure failure = ok ? output->publish(Publish::Replace, true) : log.failure();
+    if (!failure.failed()) return {};
+    output->discard();
     report(failure);
     return failure;
 }

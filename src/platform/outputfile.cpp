@@ -129,18 +129,9 @@ TemporaryOwner ownerOfTemporaryName(std::string_view name) {
     return {pid, name.substr(dash + 1, second - dash - 1)};
 }
 
-}  // namespace
-
-void removeRegisteredTemporaries() noexcept {
-    for (Slot& slot : slots) {
-        int folder = slot.folderFd.load(std::memory_order_acquire);
-        if (folder >= 0) ::unlinkat(folder, slot.name, 0);
-    }
-}
-
-bool failsEveryLaterWrite(int error) { return error == ENOSPC || error == EDQUOT || error == EROFS; }
-
-int checkReplaceable(int folderFd, const char* leaf) {
+// Why an existing entry leaf in folderFd may not be replaced (see checkReplaceable), ENOENT when
+// nothing is there, or 0.
+int replaceError(int folderFd, const char* leaf) {
     struct stat st {};
     if (::fstatat(folderFd, leaf, &st, AT_SYMLINK_NOFOLLOW) != 0) return errno;
     if (S_ISLNK(st.st_mode)) return ELOOP;
@@ -150,6 +141,28 @@ int checkReplaceable(int folderFd, const char* leaf) {
     if (::faccessat(folderFd, leaf, W_OK, AT_EACCESS) != 0) return errno;
     if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return EACCES;
     return 0;
+}
+
+}  // namespace
+
+void removeRegisteredTemporaries() noexcept {
+    for (Slot& slot : slots) {
+        int folder = slot.folderFd.load(std::memory_order_acquire);
+        if (folder >= 0) ::unlinkat(folder, slot.name, 0);
+    }
+}
+
+bool failsEveryLaterWrite(const Failure& failure) {
+    return failure.error == ENOSPC || failure.error == EDQUOT || failure.error == EROFS;
+}
+
+Failure checkReplaceable(const std::string& path) {
+    const std::string folder = parentFolder(path);
+    const std::string leaf = path.substr(path.rfind('/') + 1);  // the whole path when it has no '/'
+    File folderFile(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC), path);
+    if (!folderFile.valid()) return folderFile.failure();
+    const int error = replaceError(folderFile.fd(), leaf.c_str());
+    return error == 0 || error == ENOENT ? Failure() : Failure::system(error, path);
 }
 
 std::size_t sweepLeftovers(int folderFd) {
@@ -192,56 +205,55 @@ PendingFile& PendingFile::operator=(PendingFile&& other) noexcept {
     unnamed_ = std::exchange(other.unnamed_, false);
     slot_ = std::exchange(other.slot_, -1);
     leaf_ = std::move(other.leaf_);
+    path_ = std::move(other.path_);
     temporary_ = std::move(other.temporary_);
     file_ = std::move(other.file_);
     return *this;
 }
 
-PendingFile PendingFile::create(int folderFd, std::string_view leaf, bool unnamed) {
+Result<PendingFile> PendingFile::create(int folderFd, std::string_view leaf, std::string path, bool unnamed) {
     PendingFile pending;
     pending.folderFd_ = folderFd;
     pending.leaf_ = leaf;
+    pending.path_ = std::move(path);
     if (unnamed) {
-        pending.file_ = File(::openat(folderFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666), std::string(leaf));
+        pending.file_ = File(::openat(folderFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666), pending.path_);
         if (pending.file_.valid()) {
             pending.unnamed_ = true;
-            return pending;
+            return Result<PendingFile>(std::move(pending));
         }
         // No unnamed files on this file system: a hidden name does the same, minus the cleanup
         // the kernel does for an unnamed file when the process dies.
     }
-    for (int attempt = 0; attempt < 100; ++attempt) {
+    int error = EEXIST;
+    for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
         std::string name = temporaryName();
         // Registered before it exists, so that no moment passes in which a signal would leave it.
         pending.slot_ = registerTemporary(folderFd, name);
         pending.file_ =
             File(::openat(folderFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666),
-                 std::string(leaf));
+                 pending.path_);
         if (pending.file_.valid()) {
             pending.temporary_ = std::move(name);
-            return pending;
+            return Result<PendingFile>(std::move(pending));
         }
-        int error = errno;
+        error = pending.file_.failure().error;
         unregisterTemporary(pending.slot_);
-        errno = error;
-        if (error != EEXIST) break;
     }
-    return PendingFile();
+    return Failure::system(error, pending.path_);
 }
 
-PendingFile PendingFile::create(const std::string& path, bool unnamed) {
+Result<PendingFile> PendingFile::create(const std::string& path, bool unnamed) {
     const std::string folder = parentFolder(path);
     const std::string leaf = path.substr(path.rfind('/') + 1);  // the whole path when it has no '/'
     int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folderFd < 0) return PendingFile();
-    PendingFile pending = create(folderFd, leaf, unnamed);
-    if (!pending.valid()) {
-        int error = errno;
+    if (folderFd < 0) return Failure::system(errno, path);
+    Result<PendingFile> pending = create(folderFd, leaf, path, unnamed);
+    if (!pending) {
         ::close(folderFd);
-        errno = error;
         return pending;
     }
-    pending.ownsFolder_ = true;
+    pending->ownsFolder_ = true;
     return pending;
 }
 
@@ -254,11 +266,11 @@ void PendingFile::discard() {
     unregisterTemporary(slot_);
 }
 
-int PendingFile::publish(Publish how, bool durable) {
-    if (!file_.valid()) return EBADF;
+Failure PendingFile::publish(Publish how, bool durable) {
+    if (!file_.valid()) return Failure::system(EBADF, path_);
     auto fail = [this](int error) {
         discard();
-        return error;
+        return Failure::system(error, path_);
     };
     if (durable && ::fsync(file_.fd()) != 0) return fail(errno);
 
@@ -278,7 +290,7 @@ int PendingFile::publish(Publish how, bool durable) {
         }
         if (how == Publish::Replace) temporary_ = target;
     }
-    if (!file_.close()) return fail(errno);
+    if (!file_.close()) return fail(file_.failure().error);
 
     if (!temporary_.empty()) {
         // Tried without replacing first: a folder being filled has nothing to replace.
@@ -293,7 +305,7 @@ int PendingFile::publish(Publish how, bool durable) {
             }
         }
         if (renamed != 0 && errno == EEXIST && how == Publish::Replace) {
-            int refused = checkReplaceable(folderFd_, leaf_.c_str());
+            const int refused = replaceError(folderFd_, leaf_.c_str());
             if (refused != 0 && refused != ENOENT) return fail(refused);
             renamed = ::renameat(folderFd_, temporary_.c_str(), folderFd_, leaf_.c_str());
         }
@@ -301,8 +313,8 @@ int PendingFile::publish(Publish how, bool durable) {
         temporary_.clear();
         unregisterTemporary(slot_);
     }
-    if (durable && ::fsync(folderFd_) != 0) return errno;
-    return 0;
+    if (durable && ::fsync(folderFd_) != 0) return Failure::system(errno, path_);
+    return {};
 }
 
 }  // namespace quillomar

@@ -15,6 +15,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/failure.h"
 #include "platform/fileio.h"
 
 namespace quillomar {
@@ -36,19 +37,20 @@ public:
     PendingFile& operator=(const PendingFile&) = delete;
 
     // Starts the file that publish() names leaf inside the folder folderFd, which the caller keeps
-    // open until then. unnamed: an O_TMPFILE file may be used. Invalid (errno set) on failure.
-    static PendingFile create(int folderFd, std::string_view leaf, bool unnamed);
+    // open until then; path is the final file's whole path, the one failures name. unnamed: an
+    // unnamed file may be used.
+    static Result<PendingFile> create(int folderFd, std::string_view leaf, std::string path, bool unnamed);
     // The same for a path; the folder is opened here and kept.
-    static PendingFile create(const std::string& path, bool unnamed);
+    static Result<PendingFile> create(const std::string& path, bool unnamed);
 
     bool valid() const { return file_.valid(); }
     File& file() { return file_; }
     // Whether the data lives in an unnamed file (nothing is left on disk if the process dies).
     bool unnamed() const { return unnamed_; }
 
-    // Names the file. durable: the data is flushed before, and the folder after. Returns 0, or the
-    // errno of the failing step after removing the temporary.
-    int publish(Publish how, bool durable);
+    // Names the file. durable: the data is flushed before, and the folder after. An empty record,
+    // or the failing step's (naming the final path) after removing the temporary.
+    [[nodiscard]] Failure publish(Publish how, bool durable);
     // Drops the file and its temporary name; idempotent.
     void discard();
 
@@ -58,15 +60,16 @@ private:
     bool unnamed_ = false;
     int slot_ = -1;
     std::string leaf_;
+    std::string path_;
     std::string temporary_;
     File file_;
 };
 
-// Whether an existing entry leaf in folderFd may be replaced by a new file: 0, or ELOOP for a
-// symbolic link, EISDIR for a folder, EEXIST for anything else that is not a regular file, and
-// EACCES (or access's own error) for a file that is read-only - judged by its mode bits as well,
-// so that root does not replace a read-only file either. ENOENT when nothing is there.
-int checkReplaceable(int folderFd, const char* leaf);
+// Whether what stands at path may be replaced by a new file: an empty record when it may, or when
+// nothing is there; else ELOOP for a symbolic link, EISDIR for a folder, EEXIST for anything else
+// that is not a regular file, and EACCES (or access's own error) for a file that is read-only -
+// judged by its mode bits as well, so that root does not replace a read-only file either.
+[[nodiscard]] Failure checkReplaceable(const std::string& path);
 
 // Removes the hidden temporaries of processes of this user that no longer exist from folderFd.
 // Returns how many were removed.
@@ -76,6 +79,6 @@ std::size_t sweepLeftovers(int folderFd);
 void removeRegisteredTemporaries() noexcept;
 
 // Whether a failure is one that every later file written to the same place would meet too.
-bool failsEveryLaterWrite(int error);
+bool failsEveryLaterWrite(const Failure& failure);
 
 }  // namespace quillomar

@@ -51,32 +51,41 @@ protected:
 };
 
 TEST_P(PendingFileTest, NothingStandsUnderTheFinalNameUntilPublished) {
-    PendingFile pending = PendingFile::create(target, GetParam());
-    ASSERT_TRUE(pending.valid());
-    ASSERT_TRUE(write(pending, "whole"));
+    Result<PendingFile> pending = PendingFile::create(target, GetParam());
+    ASSERT_TRUE(pending);
+    ASSERT_TRUE(write(*pending, "whole"));
     EXPECT_FALSE(exists(target));
     for (const std::string& name : listing(dir.path())) EXPECT_TRUE(name.starts_with(".quillomar-")) << name;
-    EXPECT_EQ(pending.publish(Publish::NoReplace, true), 0);
+    EXPECT_FALSE(pending->publish(Publish::NoReplace, true).failed());
     EXPECT_EQ(readFile(target), "whole");
     EXPECT_EQ(listing(dir.path()), std::vector<std::string>{"out.pod"});
 }
 
-TEST_P(PendingFileTest, AFileThatAppearedMeanwhileIsNeverReplaced) {
-    PendingFile pending = PendingFile::create(target, GetParam());
-    ASSERT_TRUE(write(pending, "new"));
+// The record names the final path, whichever step failed.
+TEST_P(PendingFileTest, FailuresNameTheFinalPath) {
+    Result<PendingFile> pending = PendingFile::create(target, GetParam());
+    ASSERT_TRUE(write(*pending, "new"));
     writeFile(target, "someone else's");
-    EXPECT_EQ(pending.publish(Publish::NoReplace, true), EEXIST);
+    const Failure refused = pending->publish(Publish::NoReplace, true);
+    EXPECT_EQ(refused.error, EEXIST);
+    EXPECT_EQ(refused.path, target);
     EXPECT_EQ(readFile(target), "someone else's");
     EXPECT_EQ(listing(dir.path()), std::vector<std::string>{"out.pod"});
+
+    const std::string nowhere = dir / "missing/out.pod";
+    Result<PendingFile> orphan = PendingFile::create(nowhere, GetParam());
+    ASSERT_FALSE(orphan);
+    EXPECT_EQ(orphan.failure().error, ENOENT);
+    EXPECT_EQ(orphan.failure().path, nowhere);
 }
 
 TEST_P(PendingFileTest, DiscardedOrDestroyedLeavesNothing) {
     {
-        PendingFile pending = PendingFile::create(target, GetParam());
-        ASSERT_TRUE(write(pending, "cut"));
+        Result<PendingFile> pending = PendingFile::create(target, GetParam());
+        ASSERT_TRUE(write(*pending, "cut"));
     }
-    PendingFile pending = PendingFile::create(target, GetParam());
-    pending.discard();
+    Result<PendingFile> pending = PendingFile::create(target, GetParam());
+    pending->discard();
     EXPECT_TRUE(listing(dir.path()).empty());
 }
 
@@ -101,15 +110,17 @@ const ReplaceCase kReplaceCases[] = {
 class ReplaceRule : public ::testing::TestWithParam<ReplaceCase> {};
 
 // A refused target keeps what it was; root included, since the mode bits decide, not access().
+// The check made beforehand gives the same verdict as the replacement itself.
 TEST_P(ReplaceRule, ReplacesOnlyAWritableRegularFile) {
     TempDir dir;
     const std::string target = dir / "t";
     GetParam().plant(target);
     struct stat before {};
     ASSERT_EQ(::lstat(target.c_str(), &before), 0);
-    PendingFile pending = PendingFile::create(target, false);
-    ASSERT_TRUE(write(pending, "new"));
-    EXPECT_EQ(pending.publish(Publish::Replace, false), GetParam().error);
+    EXPECT_EQ(checkReplaceable(target).error, GetParam().error);
+    Result<PendingFile> pending = PendingFile::create(target, false);
+    ASSERT_TRUE(write(*pending, "new"));
+    EXPECT_EQ(pending->publish(Publish::Replace, false).error, GetParam().error);
     EXPECT_EQ(listing(dir.path()), std::vector<std::string>{"t"});
     struct stat after {};
     ASSERT_EQ(::lstat(target.c_str(), &after), 0);
@@ -133,9 +144,9 @@ TEST(Termination, SigtermRemovesHiddenTemporariesAndExitsWith143) {
     if (child == 0) {
         ::dup2(errors[1], STDERR_FILENO);
         exitCleanlyOnTermination("tool");
-        PendingFile first = PendingFile::create(dir / "a", false);
-        PendingFile second = PendingFile::create(dir / "b", false);
-        if (!first.valid() || !second.valid() || listing(dir.path()).size() != 2) ::_exit(1);
+        Result<PendingFile> first = PendingFile::create(dir / "a", false);
+        Result<PendingFile> second = PendingFile::create(dir / "b", false);
+        if (!first || !second || listing(dir.path()).size() != 2) ::_exit(1);
         ::kill(::getpid(), SIGTERM);
         ::_exit(2);
     }
@@ -156,7 +167,7 @@ TEST(Leftovers, SweepRemovesOnlyFilesOfEndedRunsOfOurs) {
     TempDir dir;
     const std::string dead = std::to_string(deadProcess());
     const std::string self = std::to_string(::getpid());
-    PendingFile inUse = PendingFile::create(dir / "busy", false);
+    Result<PendingFile> inUse = PendingFile::create(dir / "busy", false);
     writeFile(dir / (".quillomar-" + dead + "-0badf00d-0"), "cut");
     writeFile(dir / (".quillomar-" + self + "-0badf00d-3"), "cut by an earlier process with this id");
     writeFile(dir / (".quillomar-" + dead + "-0badf00d-x"), "not our pattern");
