@@ -41,7 +41,7 @@ const std::string& sandbox() {
 void writeBytes(const std::string& path, const std::uint8_t* data, std::size_t size) {
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd < 0) fail("cannot write the input file", path);
-    if (!writeAllTo(fd, std::as_bytes(std::span(data, size)))) fail("cannot write the input file", path);
+    if (writeAllTo(fd, std::as_bytes(std::span(data, size)), path).failed()) fail("cannot write the input file", path);
     ::close(fd);
 }
 

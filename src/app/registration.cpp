@@ -73,7 +73,8 @@ constexpr std::array<CacheFolder, 2> kCacheFolders{{
 // here, and unregistering has nothing to do.
 int editStore(const std::string& folder, bool typeLibrary, bool registering, const std::string& library) {
     if (registering) {
-        if (const int error = createFolders(folder, 0700); error != 0) return status::fromErrno(error);
+        if (const Failure failure = createFolders(folder, 0700); failure.failed())
+            return status::fromErrno(failure.error);
     } else if (std::error_code missing; !fs::is_directory(folder, missing)) {
         return status::kOk;
     }
@@ -84,7 +85,7 @@ int editStore(const std::string& folder, bool typeLibrary, bool registering, con
     }
     const std::string path = folder + "/" + std::string(RegistryStore::kFileName);
     RegistryStore store;
-    if (const int error = store.load(path); error != 0) return status::fromErrno(error);
+    if (const Failure failure = store.load(path); failure.failed()) return status::fromErrno(failure.error);
     const std::string before = store.serialize();
     for (const RegistryValue& row : kRegistryValues) {
         if (!registering || row.typeLibrary != typeLibrary) continue;
@@ -104,8 +105,8 @@ int editStore(const std::string& folder, bool typeLibrary, bool registering, con
             store.deleteKey(key);
         }
     }
-    const int error = store.serialize() == before ? 0 : store.save(path);
-    return error == 0 ? status::kOk : status::fromErrno(error);
+    const Failure failure = store.serialize() == before ? Failure() : store.save(path);
+    return failure.failed() ? status::fromErrno(failure.error) : status::kOk;
 }
 
 // The desktop association's files for the program at programPath, relative to the data folder,
@@ -151,16 +152,15 @@ int removeDesktopFiles(const std::string& dataHome) {
 
 int installDesktopFiles(const std::string& dataHome, const std::string& programPath) {
     if (desktopExecValue(programPath).empty()) return EILSEQ;
-    std::error_code error;
+    Failure failure;
     for (const DesktopFile& file : desktopFiles(programPath)) {
         const std::string path = dataHome + "/" + file.relativePath;
-        if (file.contents.empty()) error.assign(ENOENT, std::generic_category());
-        if (!error) error.assign(createFolders(parentFolder(path), 0700), std::generic_category());
-        if (!error) error.assign(writeFileAtomically(path, file.contents, 0644).error, std::generic_category());
-        if (error) break;
+        failure = file.contents.empty() ? Failure::system(ENOENT, path) : createFolders(parentFolder(path), 0700);
+        if (!failure.failed()) failure = writeFileAtomically(path, file.contents, 0644);
+        if (failure.failed()) break;
     }
-    if (error) removeDesktopFiles(dataHome);
-    return error.value();
+    if (failure.failed()) removeDesktopFiles(dataHome);
+    return failure.error;
 }
 
 // Each cache folder is rebuilt by its tool; one that then holds nothing but what the tool wrote

@@ -42,7 +42,7 @@ Result<FolderCreation> createDirectoryPath(const std::string& path) {
         if (S_ISDIR(st.st_mode)) return FolderCreation::AlreadyThere;
         return Failure::system(ENOTDIR, path);
     }
-    if (const int error = createFolders(path); error != 0) return Failure::system(error, path);
+    if (Failure failure = createFolders(path); failure.failed()) return failure;
     return FolderCreation::Created;
 }
 

@@ -1,5 +1,6 @@
 #include "archive/podarchive.h"
 #include "cli/commands.h"
+#include "cli/output.h"
 #include "platform/messages.h"
 
 namespace quillomar::cli {
@@ -21,6 +22,6 @@ bool reportUnmatched(const std::vector<std::string>& unmatched, Console& console
     return unmatched.empty();
 }
 
-void reportOutputError(int error) { showSystemError(error, "standard output"); }
+void reportOutputError(int error) { showSystemError(error, kStandardOutput); }
 
 }  // namespace quillomar::cli

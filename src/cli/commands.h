@@ -95,7 +95,8 @@ bool openArchive(PodArchive& archive, const std::string& path, bool readDirector
 // Reports each operand that chose no entry: true when there is none.
 bool reportUnmatched(const std::vector<std::string>& unmatched, Console& console);
 
-// Reports a failed write to standard output (a full disk behind a redirection).
+// Reports that what went through stdio did not reach standard output (a full disk behind a
+// redirection); the tool's own writes report their failure records.
 void reportOutputError(int error);
 
 }  // namespace quillomar::cli

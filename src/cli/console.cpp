@@ -19,7 +19,7 @@ constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
 
 // A failure is not reported: there is nowhere left to report it.
 void writeStderr(std::string_view text) {
-    static_cast<void>(writeAllTo(STDERR_FILENO, std::as_bytes(std::span(text.data(), text.size()))));
+    static_cast<void>(writeAllTo(STDERR_FILENO, std::as_bytes(std::span(text.data(), text.size())), {}));
 }
 
 int terminalWidth() {

@@ -172,7 +172,7 @@ int runDiff(const DiffOptions& options, Console& console) {
         }
     }
     if (!out.flush()) {
-        reportOutputError(errno);
+        report(out.failure());
         return kTrouble;
     }
     return changes.empty() ? kSame : kDifferent;

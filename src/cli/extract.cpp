@@ -78,8 +78,11 @@ bool runCat(const CatOptions& options, Console& console) {
                 showStringMessage(kMsgDamagedArchive);
                 return false;
             }
-            if (!writeAllTo(STDOUT_FILENO, std::span<const std::byte>(buffer.data(), static_cast<std::size_t>(got)))) {
-                reportOutputError(errno);
+            const Failure written =
+                writeAllTo(STDOUT_FILENO, std::span<const std::byte>(buffer.data(), static_cast<std::size_t>(got)),
+                           std::string(kStandardOutput));
+            if (written.failed()) {
+                report(written);
                 return false;
             }
             from += static_cast<std::uint64_t>(got);

@@ -64,7 +64,7 @@ void appendTime(OutputBuffer& out, FileTime time, char separator) {
 
 bool finishOutput(OutputBuffer& out) {
     if (out.flush()) return true;
-    reportOutputError(errno);
+    report(out.failure());
     return false;
 }
 
@@ -181,7 +181,7 @@ bool runList(const ListOptions& options, Console& console) {
         }
     }
     if (!written || !finishOutput(out)) {
-        if (!written) reportOutputError(errno);
+        if (!written) report(out.failure());
         return false;
     }
     return reportUnmatched(unmatched, console);

@@ -24,9 +24,9 @@ void OutputBuffer::appendTwoDigits(int value) {
 }
 
 bool OutputBuffer::flush() {
-    const bool ok = writeAllTo(fd_, std::as_bytes(std::span(buffer_.data(), buffer_.size())));
+    failure_ = writeAllTo(fd_, std::as_bytes(std::span(buffer_.data(), buffer_.size())), std::string(kStandardOutput));
     buffer_.clear();
-    return ok;
+    return !failure_.failed();
 }
 
 }  // namespace quillomar::cli

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/failure.h"
+
 namespace quillomar::cli {
 
 class OutputBuffer {
@@ -22,14 +24,20 @@ public:
     // value with at least two digits.
     void appendTwoDigits(int value);
 
-    // Writes out once the buffer has grown past the threshold: false (errno set) on failure.
-    bool flushIfFull() { return buffer_.size() < threshold_ || flush(); }
-    bool flush();
+    // Writes out once the buffer has grown past the threshold: false on failure, whose record
+    // (naming standard output) failure() keeps.
+    [[nodiscard]] bool flushIfFull() { return buffer_.size() < threshold_ || flush(); }
+    [[nodiscard]] bool flush();
+    const Failure& failure() const { return failure_; }
 
 private:
     int fd_;
     std::size_t threshold_;
     std::string buffer_;
+    Failure failure_;
 };
+
+// How standard output is named in messages.
+inline constexpr std::string_view kStandardOutput = "standard output";
 
 }  // namespace quillomar::cli

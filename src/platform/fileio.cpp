@@ -128,11 +128,15 @@ bool writeEvery(std::span<const std::byte> data, WriteCall write) {
 
 }  // namespace
 
-bool writeAllTo(int fd, std::span<const std::byte> data) {
-    return writeEvery(data, [fd](const std::byte* p, std::size_t n, std::size_t) { return ::write(fd, p, n); });
+Failure writeAllTo(int fd, std::span<const std::byte> data, std::string path) {
+    if (writeEvery(data, [fd](const std::byte* p, std::size_t n, std::size_t) { return ::write(fd, p, n); })) return {};
+    return Failure::system(errno, std::move(path));
 }
 
-bool File::writeAll(std::span<const std::byte> data) { return writeAllTo(fd_, data) || fail(errno); }
+bool File::writeAll(std::span<const std::byte> data) {
+    return writeEvery(data, [this](const std::byte* p, std::size_t n, std::size_t) { return ::write(fd_, p, n); }) ||
+           fail(errno);
+}
 
 bool File::writeAt(std::uint64_t offset, std::span<const std::byte> data) {
     if (writeEvery(data, [this, offset](const std::byte* p, std::size_t n, std::size_t done) {
@@ -245,7 +249,10 @@ std::string parentFolder(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-int createFolders(const std::string& path, unsigned mode) {
+namespace {
+
+// createFolders' steps: 0, or the errno of the step that failed.
+int makeFolders(const std::string& path, mode_t mode) {
     if (path.empty()) return ENOENT;
     struct stat info {};
     if (::stat(path.c_str(), &info) == 0) return S_ISDIR(info.st_mode) ? 0 : ENOTDIR;
@@ -253,10 +260,17 @@ int createFolders(const std::string& path, unsigned mode) {
     std::size_t slash = path.find_last_not_of('/');
     slash = slash == std::string::npos ? std::string::npos : path.rfind('/', slash);
     if (slash != std::string::npos && slash > 0) {
-        if (int error = createFolders(path.substr(0, slash), mode); error != 0) return error;
+        if (int error = makeFolders(path.substr(0, slash), mode); error != 0) return error;
     }
-    if (::mkdir(path.c_str(), static_cast<mode_t>(mode)) != 0 && errno != EEXIST) return errno;
+    if (::mkdir(path.c_str(), mode) != 0 && errno != EEXIST) return errno;
     return 0;
+}
+
+}  // namespace
+
+Failure createFolders(const std::string& path, unsigned mode) {
+    const int error = makeFolders(path, static_cast<mode_t>(mode));
+    return error == 0 ? Failure() : Failure::system(error, path);
 }
 
 }  // namespace quillomar

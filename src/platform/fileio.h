@@ -68,9 +68,10 @@ private:
     mutable Failure failure_;
 };
 
-// Writes every byte to the descriptor, going on after short writes and interruptions: false with
-// errno set when a call fails (EIO when one writes nothing). The one write loop of the program.
-bool writeAllTo(int fd, std::span<const std::byte> data);
+// Writes every byte to the descriptor, going on after short writes and interruptions: an empty
+// record, or the failing call's (EIO when one writes nothing) naming path, which is what the
+// descriptor stands for in messages. The one write loop of the program.
+[[nodiscard]] Failure writeAllTo(int fd, std::span<const std::byte> data, std::string path);
 
 struct CopyResult {
     std::uint64_t copied = 0;  // bytes that reached the destination
@@ -99,9 +100,9 @@ struct CopyMethod {
 std::string parentFolder(const std::string& path);
 
 // Creates the folder and its missing ancestors ('/' separates), outermost first; folders it
-// creates get the given mode. Returns 0 when the folder exists afterwards (ENOTDIR when something
-// else stands there), or the errno of the first creation that failed.
-int createFolders(const std::string& path, unsigned mode = 0777);
+// creates get the given mode. An empty record when the folder exists afterwards, else one naming
+// path with ENOTDIR when something else stands there, or the error of the first creation that failed.
+[[nodiscard]] Failure createFolders(const std::string& path, unsigned mode = 0777);
 
 // Chunk size of copies made in user space; memory used by a copy never exceeds it.
 inline constexpr std::size_t kCopyChunkSize = 1 << 20;

@@ -152,22 +152,20 @@ bool RegistryStore::parse(std::string_view text) {
     return true;
 }
 
-int RegistryStore::load(const std::string& path) {
+Failure RegistryStore::load(const std::string& path) {
     const File file = File::openRead(path);
-    if (!file.valid()) {
-        if (errno != ENOENT) return errno;
-        keys_.clear();
-        return 0;
-    }
+    if (!file.valid() && file.failure().error == ENOENT) keys_.clear();
+    if (!file.valid()) return file.failure().error == ENOENT ? Failure() : file.failure();
     // The store holds a handful of keys; anything far larger is not one.
     const std::int64_t size = file.size();
-    if (size < 0) return errno;
-    if (size > (1 << 20)) return EBADMSG;
+    if (size < 0) return file.failure();
+    if (size > (1 << 20)) return Failure::system(EBADMSG, path);
     std::string text(static_cast<std::size_t>(size), '\0');
-    if (file.readAt(0, std::as_writable_bytes(std::span(text))) != size) return errno != 0 ? errno : EIO;
-    return parse(text) ? 0 : EBADMSG;
+    const std::int64_t got = file.readAt(0, std::as_writable_bytes(std::span(text)));
+    if (got < 0) return file.failure();
+    return got == size && parse(text) ? Failure() : Failure::system(got == size ? EBADMSG : EIO, path);
 }
 
-int RegistryStore::save(const std::string& path) const { return writeFileAtomically(path, serialize(), 0600).error; }
+Failure RegistryStore::save(const std::string& path) const { return writeFileAtomically(path, serialize(), 0600); }
 
 }  // namespace quillomar

@@ -16,6 +16,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/failure.h"
+
 namespace quillomar {
 
 class RegistryStore {
@@ -23,10 +25,10 @@ public:
     static constexpr std::string_view kRoot = "HKEY_CLASSES_ROOT";
     static constexpr std::string_view kFileName = "registry";  // inside the store's folder
 
-    // A missing file gives an empty store. 0, or an errno value (EBADMSG: not a store).
-    [[nodiscard]] int load(const std::string& path);
-    // Replaces the file atomically. 0 or an errno value.
-    [[nodiscard]] int save(const std::string& path) const;
+    // A missing file gives an empty store. An empty record, or the failure (EBADMSG: not a store).
+    [[nodiscard]] Failure load(const std::string& path);
+    // Replaces the file atomically. An empty record, or the failing step's.
+    [[nodiscard]] Failure save(const std::string& path) const;
     std::string serialize() const;
     // False, and the store unchanged, when the text is not a well-formed store.
     [[nodiscard]] bool parse(std::string_view text);

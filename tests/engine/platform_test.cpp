@@ -138,14 +138,14 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(CreateFolders, CreatesMissingAncestorsOrTellsWhyNot) {
     test::TempDir dir;
     test::writeFile(dir / "file", "x");
-    EXPECT_EQ(createFolders(dir / "a/b/c"), 0);
+    EXPECT_EQ(createFolders(dir / "a/b/c").error, 0);
     EXPECT_TRUE(std::filesystem::is_directory(dir / "a/b/c"));
-    EXPECT_EQ(createFolders(dir / "a/b"), 0);  // already there
-    EXPECT_EQ(createFolders(dir / "d/e//"), 0);
+    EXPECT_EQ(createFolders(dir / "a/b").error, 0);  // already there
+    EXPECT_EQ(createFolders(dir / "d/e//").error, 0);
     EXPECT_TRUE(std::filesystem::is_directory(dir / "d/e"));
-    EXPECT_EQ(createFolders(dir / "file"), ENOTDIR);
-    EXPECT_EQ(createFolders(dir / "file/sub/deeper"), ENOTDIR);
-    EXPECT_EQ(createFolders(""), ENOENT);
+    EXPECT_EQ(createFolders(dir / "file").error, ENOTDIR);
+    EXPECT_EQ(createFolders(dir / "file/sub/deeper").error, ENOTDIR);
+    EXPECT_EQ(createFolders("").error, ENOENT);
 }
 
 TEST(Messages, ARecordShowsAsTheWindowShowsItAndIsMarkedReported) {

@@ -77,7 +77,7 @@ std::optional<Outcome> runInChild(const std::function<int(Notes&)>& act, const s
             putList(out, sink.systemErrors);
             putList(out, notes);
         }
-        if (!writeAllTo(channel[1], std::as_bytes(std::span(out.data(), out.size())))) ::_exit(2);
+        if (writeAllTo(channel[1], std::as_bytes(std::span(out.data(), out.size())), {}).failed()) ::_exit(2);
         ::_exit(0);
     }
     ::close(channel[1]);

@@ -122,7 +122,7 @@ TEST(DesktopFiles, FailedInstallRemovesWhatItWrote) {
     // The identity's keys were written before its desktop files failed; the type library's step
     // did not run.
     RegistryStore store;
-    ASSERT_EQ(store.load(box.dir / "config/quillomar/registry"), 0);
+    ASSERT_FALSE(store.load(box.dir / "config/quillomar/registry").failed());
     EXPECT_TRUE(store.hasKey("AppID\\Quillomar.EXE"));
     EXPECT_FALSE(store.hasKey("TypeLib"));
 

@@ -96,17 +96,31 @@ TEST(RegistryStore, SaveReplacesTheFileWholeAndLeavesNoTemporaryFile) {
     std::string path = dir / "registry";
     RegistryStore store;
     store.setValue("AppID\\X", "", "1");
-    ASSERT_EQ(store.save(path), 0);
+    ASSERT_FALSE(store.save(path).failed());
     store.deleteKey("AppID\\X");
-    ASSERT_EQ(store.save(path), 0);
+    ASSERT_FALSE(store.save(path).failed());
     EXPECT_EQ(test::listTree(dir.path()), std::vector<std::string>{"registry"});
     RegistryStore back;
-    ASSERT_EQ(back.load(path), 0);
+    ASSERT_FALSE(back.load(path).failed());
     EXPECT_TRUE(back.hasKey("AppID"));
     EXPECT_FALSE(back.hasKey("AppID\\X"));
     struct stat info {};
     ASSERT_EQ(::stat(path.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
+}
+
+// A missing store is an empty one; a file that is not a store is refused, naming it.
+TEST(RegistryStore, LoadTellsAMissingStoreFromAForeignFile) {
+    TempDir dir;
+    const std::string path = dir / "registry";
+    RegistryStore store;
+    store.setValue("AppID\\X", "", "1");
+    EXPECT_FALSE(store.load(path).failed());
+    EXPECT_FALSE(store.hasKey("AppID"));
+    test::writeFile(path, "not a store\n");
+    const Failure refused = store.load(path);
+    EXPECT_EQ(refused.error, EBADMSG);
+    EXPECT_EQ(refused.path, path);
 }
 
 // Registering over a store that other programs share ----------------------------------------------
@@ -120,12 +134,12 @@ TEST(RegistryValues, UnregisteringKeepsOtherProgramsKeysAndKeysAddedBeneathOurs)
     store.setValue("TypeLib\\{OTHER}\\2.0", "", "Other library");
     test::writeFile(path, store.serialize());
     ASSERT_EQ(runSwitchPhase("quillomar -RegServer", module), 0);
-    ASSERT_EQ(store.load(path), 0);
+    ASSERT_FALSE(store.load(path).failed());
     store.createKey("AppID\\Quillomar.EXE\\Added by hand");
-    ASSERT_EQ(store.save(path), 0);
+    ASSERT_FALSE(store.save(path).failed());
 
     ASSERT_EQ(runSwitchPhase("quillomar -UnregServer", module), 0);
-    ASSERT_EQ(store.load(path), 0);
+    ASSERT_FALSE(store.load(path).failed());
     EXPECT_EQ(store.value("AppID\\{OTHER}", ""), "Another program");
     EXPECT_EQ(store.value("TypeLib\\{OTHER}\\2.0", ""), "Other library");
     EXPECT_FALSE(store.hasKey("AppID\\" + std::string(kAppId)));

@@ -83,13 +83,13 @@ TEST(SwitchPhase, TypeLibraryIsRegisteredFromTheProgramsOwnFile) {
     // The program's file is gone: the library cannot be loaded, after the identity was written.
     EXPECT_EQ(runSwitchPhase("quillomar /RegServer", module), status::kTypeLibraryNotLoaded);
     RegistryStore store;
-    ASSERT_EQ(store.load(box.dir / "config/quillomar/registry"), 0);
+    ASSERT_FALSE(store.load(box.dir / "config/quillomar/registry").failed());
     EXPECT_TRUE(store.hasKey("AppID\\Quillomar.EXE"));
     EXPECT_FALSE(store.hasKey("TypeLib"));
 
     test::writeFile(setup.programPath, "the program");
     ASSERT_EQ(runSwitchPhase("quillomar /RegServer", module), 0);
-    ASSERT_EQ(store.load(box.dir / "config/quillomar/registry"), 0);
+    ASSERT_FALSE(store.load(box.dir / "config/quillomar/registry").failed());
     const std::string version = "TypeLib\\{4D0EF10D-8F87-4288-B76D-B5D56968CAA5}\\1.0";
     EXPECT_EQ(store.value(version + "\\409\\linux", ""), box.dir / "my apps/quillomar");
     EXPECT_EQ(store.value(version + "\\HELPDIR", ""), box.dir / "my apps");
