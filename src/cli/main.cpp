@@ -43,8 +43,6 @@ constexpr int kExitSuccess = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
-constexpr const char* kVerbs[] = {"pack", "info", "list", "extract", "cat", "verify", "diff", "help"};
-
 std::string versionText() {
     std::string text = "quillomar-cli (" + loadString(kMsgProgramName) + ") ";
     text.append(version::kFileVersion).append("\n");
@@ -57,23 +55,6 @@ int usageError(const std::string& what, const std::string& verb = {}) {
     const std::string help = verb.empty() ? "quillomar-cli --help" : "quillomar-cli " + verb + " --help";
     std::fprintf(stderr, "quillomar-cli: %s\nRun '%s' for more information.\n", what.c_str(), help.c_str());
     return kExitUsage;
-}
-
-// CLI11 reports a mistyped verb as a missing one; name it instead.
-std::string unknownVerb(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string argument = argv[i];
-        if (argument == "--codepage") {
-            ++i;
-            continue;
-        }
-        if (argument.starts_with("-")) continue;
-        for (const char* verb : kVerbs) {
-            if (argument == verb) return {};
-        }
-        return argument;
-    }
-    return {};
 }
 
 // The archive code page: --codepage, else QUILLOMAR_CODEPAGE, else 1252.
@@ -91,6 +72,208 @@ bool chooseCodePage(const CLI::Option* option, int number, std::string& problem)
         return false;
     }
     return true;
+}
+
+// What the verbs' options fill.
+struct Options {
+    PackOptions pack;
+    InfoOptions info;
+    ListOptions list;
+    ExtractOptions extract;
+    CatOptions cat;
+    VerifyOptions verify;
+    DiffOptions diff;
+    std::string helpTopic;
+};
+
+// The option shapes the verbs share.
+void archiveOperand(CLI::App& verb, std::string& archive) {
+    verb.add_option("ARCHIVE", archive, "Archive to read")->required();
+}
+CLI::Option* nameOperands(CLI::App& verb, std::vector<std::string>& names, const std::string& help) {
+    return verb.add_option("NAME", names, help);
+}
+void headerOption(CLI::App& verb, const std::string& name, auto& value, const std::string& help) {
+    verb.add_option(name, value, help)->capture_default_str();
+}
+
+void declarePack(CLI::App& verb, Options& options) {
+    PackOptions& pack = options.pack;
+    verb.add_option("FOLDER", pack.folder, "Folder to pack")->required();
+    verb.add_option("-o,--output", pack.archive, "Archive to write (default: FOLDER/NAME.pod)")->type_name("ARCHIVE");
+    headerOption(verb, "--name", pack.name, "Name of the archive and of the log, without extension");
+    headerOption(verb, "--author", pack.author, "Author text of the header");
+    headerOption(verb, "--description", pack.description, "Description text of the header");
+    headerOption(verb, "--copyright", pack.copyright, "Copyright text of the header");
+    headerOption(verb, "--priority", pack.priority, "Priority number of the header");
+    verb.add_option("--like", pack.like, "Take description, author, copyright and priority from this archive")
+        ->type_name("OLD.pod");
+    verb.add_option("--exclude", pack.excludes,
+                    "Leave out files and folders matching PATTERN (repeatable; a pattern without '/'\n"
+                    "matches a name at any depth)")
+        ->type_name("PATTERN")
+        ->expected(1)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    verb.add_option("--changed-from", pack.changedFrom,
+                    "Pack only the files that BASE.pod lacks or holds with other bytes")
+        ->type_name("BASE.pod");
+    verb.add_flag("--dry-run", pack.dryRun, "Scan and check everything, report every problem, write nothing");
+    verb.add_flag("--force", pack.force, "Replace an existing archive, once the new one is complete");
+    verb.add_flag("--log", pack.log, "Also write the list of the folder's files to FOLDER/NAME.txt");
+    verb.add_flag("-v,--verbose", pack.verbose, "List every file taken");
+    verb.add_flag("-q,--quiet", pack.quiet, "No progress bar and no summary");
+}
+
+void declareInfo(CLI::App& verb, Options& options) {
+    archiveOperand(verb, options.info.archive);
+    verb.add_flag("--json", options.info.json, "Print one JSON object");
+}
+
+void declareList(CLI::App& verb, Options& options) {
+    ListOptions& list = options.list;
+    archiveOperand(verb, list.archive);
+    nameOperands(verb, list.names, "Entries, folders or patterns to list (default: all)");
+    verb.add_flag("-l,--long", list.longFormat, "Also show each entry's size and date (UTC)");
+    verb.add_flag("--json", list.json, "Print a JSON array of {name, size, offset, time}");
+    verb.add_flag("--slash", list.slash, "Show '/' between folders instead of '\\'");
+    verb.add_flag("-0,--null", list.null, "End each name with a NUL byte instead of a line break (for xargs -0)");
+}
+
+void declareExtract(CLI::App& verb, Options& options) {
+    ExtractOptions& extract = options.extract;
+    archiveOperand(verb, extract.archive);
+    nameOperands(verb, extract.names, "Entries, folders or patterns to extract (default: all)");
+    verb.add_option("-C,--directory", extract.directory, "Destination folder, created when missing")
+        ->type_name("DIR")
+        ->capture_default_str();
+    verb.add_flag("--lowercase", extract.lowercase, "Give the folders and files lower-case names");
+    verb.add_flag("-q,--quiet", extract.quiet, "No progress bar");
+}
+
+void declareCat(CLI::App& verb, Options& options) {
+    archiveOperand(verb, options.cat.archive);
+    nameOperands(verb, options.cat.names, "Entries, folders or patterns to write, in directory order")->required();
+}
+
+void declareVerify(CLI::App& verb, Options& options) {
+    verb.add_option("ARCHIVE", options.verify.archives, "Archives to check")->required();
+}
+
+void declareDiff(CLI::App& verb, Options& options) {
+    verb.add_option("A", options.diff.first, "First archive")->required();
+    verb.add_option("B", options.diff.second, "Second archive")->required();
+    verb.add_flag("--json", options.diff.json, "Print one JSON object {header, entries}");
+}
+
+void declareHelp(CLI::App& verb, Options& options) { verb.add_option("VERB", options.helpTopic, "Verb to explain"); }
+
+// Runs a verb: its exit status.
+int exitStatus(bool done) { return done ? kExitSuccess : kExitFailure; }
+
+int runPackVerb(Options& options, const CLI::App& verb, Console& console) {
+    // Header texts given on the command line win over --like.
+    options.pack.textsGiven = {verb.count("--author") > 0, verb.count("--description") > 0,
+                               verb.count("--copyright") > 0, verb.count("--priority") > 0};
+    return exitStatus(runPack(options.pack, console));
+}
+
+struct Verb {
+    const char* name;
+    const char* summary;
+    const char* footer;
+    void (*declare)(CLI::App& verb, Options& options);
+    int (*run)(Options& options, const CLI::App& verb, Console& console);  // nullptr: help
+    int troubleStatus;  // the exit status when what went through stdio did not arrive
+};
+
+// The verbs, in the order the help lists them.
+const Verb kVerbs[] = {
+    {"pack", "Pack a folder and all its sub-folders into a new POD3 archive",
+     "Without --force an existing file is never replaced. Header texts are stored as at most\n"
+     "79 bytes. Before anything is written every file is checked: a name the code page cannot\n"
+     "hold, a name over 259 bytes, a '\\' in a name, two files or a file and a folder that would\n"
+     "have one stored name, an archive over 2 GiB - 1 bytes; each problem is reported.\n"
+     "Examples:\n"
+     "  quillomar-cli pack ~/mods/plane\n"
+     "      writes ~/mods/plane/my_pod_name.pod\n"
+     "  quillomar-cli pack ~/mods/plane -o plane.pod --author 'Jo' --priority 1200 --log\n"
+     "  quillomar-cli pack ~/mods/plane -o plane.pod --exclude .git --exclude '*.psd' --dry-run\n"
+     "  quillomar-cli pack ~/edited -o patch.pod --changed-from game.pod --like game.pod -v",
+     declarePack, runPackVerb, kExitFailure},
+    {"info", "Show the header of an archive and its total size",
+     "JSON keys: version, description, entryCount, author, copyright, priority (the last three\n"
+     "null for POD2), totalSize, fileSize.\n"
+     "Examples:\n"
+     "  quillomar-cli info plane.pod\n"
+     "  quillomar-cli info --json plane.pod",
+     declareInfo, [](Options& o, const CLI::App&, Console& c) { return exitStatus(runInfo(o.info, c)); }, kExitFailure},
+    {"list", "List the entries of an archive in directory order",
+     "Names are shown as stored, with '\\' between folders unless --slash is given.\n" PATTERN_HELP "Examples:\n"
+     "  quillomar-cli list plane.pod\n"
+     "  quillomar-cli list -l plane.pod | sort -n\n"
+     "  quillomar-cli list plane.pod 'art/**/*.pbm'\n"
+     "  quillomar-cli list --slash -0 plane.pod | xargs -0 -n1 echo",
+     declareList, [](Options& o, const CLI::App&, Console& c) { return exitStatus(runList(o.list, c)); }, kExitFailure},
+    {"extract", "Extract all entries, or the chosen ones, into a folder",
+     "Existing files are replaced; entries keep their dates.\n" PATTERN_HELP "Examples:\n"
+     "  quillomar-cli extract plane.pod -C out\n"
+     "  quillomar-cli extract plane.pod -C out art/planes/f1.pbm sounds '*.txt'\n"
+     "  quillomar-cli extract plane.pod -C src --lowercase",
+     declareExtract, [](Options& o, const CLI::App&, Console& c) { return exitStatus(runExtract(o.extract, c)); },
+     kExitFailure},
+    {"cat", "Write entries' bytes to standard output",
+     PATTERN_HELP "Examples:\n"
+                  "  quillomar-cli cat plane.pod readme.txt\n"
+                  "  quillomar-cli cat plane.pod 'art\\planes\\f1.pbm' > f1.pbm",
+     declareCat, [](Options& o, const CLI::App&, Console& c) { return exitStatus(runCat(o.cat, c)); }, kExitFailure},
+    {"verify", "Check that archives are complete and can be extracted",
+     "Checks the header, the directory, the name table and every entry's data range against\n"
+     "the file, and that every entry can be extracted here (safe names, no name both a file\n"
+     "and a folder, no two entries on one path, no component over 255 bytes). Prints one line\n"
+     "per archive, starting with its path: OK, or what is wrong.\n"
+     "Examples:\n"
+     "  quillomar-cli verify plane.pod && echo fine\n"
+     "  quillomar-cli verify ~/game/*.pod",
+     declareVerify, [](Options& o, const CLI::App&, Console& c) { return exitStatus(runVerify(o.verify, c)); },
+     kExitFailure},
+    {"diff", "Compare two archives entry by entry",
+     "Header fields that differ come first, then one line per entry (names compared in any case):\n"
+     "  + NAME  only in B      - NAME  only in A\n"
+     "  M NAME  other bytes    T NAME  same bytes, other time\n"
+     "Exit status: 0 same entries with the same bytes and times, 1 they differ, 2 trouble.\n"
+     "Examples:\n"
+     "  quillomar-cli diff old.pod new.pod\n"
+     "  quillomar-cli diff --json old.pod new.pod",
+     declareDiff, [](Options& o, const CLI::App&, Console& c) { return runDiff(o.diff, c); }, kExitUsage},
+    {"help", "Show the help of the tool or of one verb", "Example:\n  quillomar-cli help extract", declareHelp, nullptr,
+     kExitFailure},
+};
+
+const Verb* findVerb(const std::string& name) {
+    for (const Verb& verb : kVerbs) {
+        if (name == verb.name) return &verb;
+    }
+    return nullptr;
+}
+
+std::string unknownVerbError(const std::string& name) {
+    std::string known;
+    for (const Verb& verb : kVerbs) known += (known.empty() ? "" : ", ") + std::string(verb.name);
+    return "unknown verb '" + name + "' (" + known + ")";
+}
+
+// CLI11 reports a mistyped verb as a missing one; name it instead.
+std::string unknownVerb(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "--codepage") {
+            ++i;
+            continue;
+        }
+        if (argument.starts_with("-")) continue;
+        return findVerb(argument) != nullptr ? std::string() : argument;
+    }
+    return {};
 }
 
 // Loading the directory of a large archive makes a few allocations per entry: some tens of
@@ -136,132 +319,12 @@ int main(int argc, char** argv) {
         app.add_option("--codepage", codePageNumber, "Windows code page of archive texts (1250 to 1258)")
             ->type_name("N");
 
-    PackOptions pack;
-    CLI::App* packVerb = app.add_subcommand("pack", "Pack a folder and all its sub-folders into a new POD3 archive");
-    packVerb->add_option("FOLDER", pack.folder, "Folder to pack")->required();
-    packVerb->add_option("-o,--output", pack.archive, "Archive to write (default: FOLDER/NAME.pod)")
-        ->type_name("ARCHIVE");
-    packVerb->add_option("--name", pack.name, "Name of the archive and of the log, without extension")
-        ->capture_default_str();
-    const CLI::Option* authorOption =
-        packVerb->add_option("--author", pack.author, "Author text of the header")->capture_default_str();
-    const CLI::Option* descriptionOption =
-        packVerb->add_option("--description", pack.description, "Description text of the header")
-            ->capture_default_str();
-    const CLI::Option* copyrightOption =
-        packVerb->add_option("--copyright", pack.copyright, "Copyright text of the header")->capture_default_str();
-    const CLI::Option* priorityOption =
-        packVerb->add_option("--priority", pack.priority, "Priority number of the header")->capture_default_str();
-    packVerb->add_option("--like", pack.like, "Take description, author, copyright and priority from this archive")
-        ->type_name("OLD.pod");
-    packVerb
-        ->add_option("--exclude", pack.excludes,
-                     "Leave out files and folders matching PATTERN (repeatable; a pattern without '/'\n"
-                     "matches a name at any depth)")
-        ->type_name("PATTERN")
-        ->expected(1)
-        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-    packVerb
-        ->add_option("--changed-from", pack.changedFrom,
-                     "Pack only the files that BASE.pod lacks or holds with other bytes")
-        ->type_name("BASE.pod");
-    packVerb->add_flag("--dry-run", pack.dryRun, "Scan and check everything, report every problem, write nothing");
-    packVerb->add_flag("--force", pack.force, "Replace an existing archive, once the new one is complete");
-    packVerb->add_flag("--log", pack.log, "Also write the list of the folder's files to FOLDER/NAME.txt");
-    packVerb->add_flag("-v,--verbose", pack.verbose, "List every file taken");
-    packVerb->add_flag("-q,--quiet", pack.quiet, "No progress bar and no summary");
-    packVerb->footer(
-        "Without --force an existing file is never replaced. Header texts are stored as at most\n"
-        "79 bytes. Before anything is written every file is checked: a name the code page cannot\n"
-        "hold, a name over 259 bytes, a '\\' in a name, two files or a file and a folder that would\n"
-        "have one stored name, an archive over 2 GiB - 1 bytes; each problem is reported.\n"
-        "Examples:\n"
-        "  quillomar-cli pack ~/mods/plane\n"
-        "      writes ~/mods/plane/my_pod_name.pod\n"
-        "  quillomar-cli pack ~/mods/plane -o plane.pod --author 'Jo' --priority 1200 --log\n"
-        "  quillomar-cli pack ~/mods/plane -o plane.pod --exclude .git --exclude '*.psd' --dry-run\n"
-        "  quillomar-cli pack ~/edited -o patch.pod --changed-from game.pod --like game.pod -v");
-
-    InfoOptions info;
-    CLI::App* infoVerb = app.add_subcommand("info", "Show the header of an archive and its total size");
-    infoVerb->add_option("ARCHIVE", info.archive, "Archive to read")->required();
-    infoVerb->add_flag("--json", info.json, "Print one JSON object");
-    infoVerb->footer(
-        "JSON keys: version, description, entryCount, author, copyright, priority (the last three\n"
-        "null for POD2), totalSize, fileSize.\n"
-        "Examples:\n"
-        "  quillomar-cli info plane.pod\n"
-        "  quillomar-cli info --json plane.pod");
-
-    ListOptions list;
-    CLI::App* listVerb = app.add_subcommand("list", "List the entries of an archive in directory order");
-    listVerb->add_option("ARCHIVE", list.archive, "Archive to read")->required();
-    listVerb->add_option("NAME", list.names, "Entries, folders or patterns to list (default: all)");
-    listVerb->add_flag("-l,--long", list.longFormat, "Also show each entry's size and date (UTC)");
-    listVerb->add_flag("--json", list.json, "Print a JSON array of {name, size, offset, time}");
-    listVerb->add_flag("--slash", list.slash, "Show '/' between folders instead of '\\'");
-    listVerb->add_flag("-0,--null", list.null, "End each name with a NUL byte instead of a line break (for xargs -0)");
-    listVerb->footer("Names are shown as stored, with '\\' between folders unless --slash is given.\n" PATTERN_HELP
-                     "Examples:\n"
-                     "  quillomar-cli list plane.pod\n"
-                     "  quillomar-cli list -l plane.pod | sort -n\n"
-                     "  quillomar-cli list plane.pod 'art/**/*.pbm'\n"
-                     "  quillomar-cli list --slash -0 plane.pod | xargs -0 -n1 echo");
-
-    ExtractOptions extract;
-    CLI::App* extractVerb = app.add_subcommand("extract", "Extract all entries, or the chosen ones, into a folder");
-    extractVerb->add_option("ARCHIVE", extract.archive, "Archive to read")->required();
-    extractVerb->add_option("NAME", extract.names, "Entries, folders or patterns to extract (default: all)");
-    extractVerb->add_option("-C,--directory", extract.directory, "Destination folder, created when missing")
-        ->type_name("DIR")
-        ->capture_default_str();
-    extractVerb->add_flag("--lowercase", extract.lowercase, "Give the folders and files lower-case names");
-    extractVerb->add_flag("-q,--quiet", extract.quiet, "No progress bar");
-    extractVerb->footer("Existing files are replaced; entries keep their dates.\n" PATTERN_HELP
-                        "Examples:\n"
-                        "  quillomar-cli extract plane.pod -C out\n"
-                        "  quillomar-cli extract plane.pod -C out art/planes/f1.pbm sounds '*.txt'\n"
-                        "  quillomar-cli extract plane.pod -C src --lowercase");
-
-    CatOptions cat;
-    CLI::App* catVerb = app.add_subcommand("cat", "Write entries' bytes to standard output");
-    catVerb->add_option("ARCHIVE", cat.archive, "Archive to read")->required();
-    catVerb->add_option("NAME", cat.names, "Entries, folders or patterns to write, in directory order")->required();
-    catVerb->footer(PATTERN_HELP
-                    "Examples:\n"
-                    "  quillomar-cli cat plane.pod readme.txt\n"
-                    "  quillomar-cli cat plane.pod 'art\\planes\\f1.pbm' > f1.pbm");
-
-    VerifyOptions verify;
-    CLI::App* verifyVerb = app.add_subcommand("verify", "Check that archives are complete and can be extracted");
-    verifyVerb->add_option("ARCHIVE", verify.archives, "Archives to check")->required();
-    verifyVerb->footer(
-        "Checks the header, the directory, the name table and every entry's data range against\n"
-        "the file, and that every entry can be extracted here (safe names, no name both a file\n"
-        "and a folder, no two entries on one path, no component over 255 bytes). Prints one line\n"
-        "per archive, starting with its path: OK, or what is wrong.\n"
-        "Examples:\n"
-        "  quillomar-cli verify plane.pod && echo fine\n"
-        "  quillomar-cli verify ~/game/*.pod");
-
-    DiffOptions diff;
-    CLI::App* diffVerb = app.add_subcommand("diff", "Compare two archives entry by entry");
-    diffVerb->add_option("A", diff.first, "First archive")->required();
-    diffVerb->add_option("B", diff.second, "Second archive")->required();
-    diffVerb->add_flag("--json", diff.json, "Print one JSON object {header, entries}");
-    diffVerb->footer(
-        "Header fields that differ come first, then one line per entry (names compared in any case):\n"
-        "  + NAME  only in B      - NAME  only in A\n"
-        "  M NAME  other bytes    T NAME  same bytes, other time\n"
-        "Exit status: 0 same entries with the same bytes and times, 1 they differ, 2 trouble.\n"
-        "Examples:\n"
-        "  quillomar-cli diff old.pod new.pod\n"
-        "  quillomar-cli diff --json old.pod new.pod");
-
-    std::string helpTopic;
-    CLI::App* helpVerb = app.add_subcommand("help", "Show the help of the tool or of one verb");
-    helpVerb->add_option("VERB", helpTopic, "Verb to explain");
-    helpVerb->footer("Example:\n  quillomar-cli help extract");
+    Options options;
+    for (const Verb& verb : kVerbs) {
+        CLI::App* command = app.add_subcommand(verb.name, verb.summary);
+        verb.declare(*command, options);
+        command->footer(verb.footer);
+    }
 
     try {
         app.parse(argc, argv);
@@ -275,59 +338,33 @@ int main(int argc, char** argv) {
         const std::vector<CLI::App*> verbs = app.get_subcommands();
         if (!verbs.empty()) return usageError(e.what(), verbs.front()->get_name());
         const std::string unknown = unknownVerb(argc, argv);
-        if (!unknown.empty())
-            return usageError("unknown verb '" + unknown + "' (pack, info, list, extract, cat, verify, diff, help)");
+        if (!unknown.empty()) return usageError(unknownVerbError(unknown));
         return usageError(e.what());
     }
 
-    if (helpVerb->parsed()) {
-        if (helpTopic.empty()) {
+    const CLI::App* command = app.get_subcommands().front();
+    const Verb& chosen = *findVerb(command->get_name());
+    if (chosen.run == nullptr) {
+        if (options.helpTopic.empty()) {
             std::cout << app.get_formatter()->make_help(&app, app.get_name(), CLI::AppFormatMode::Normal);
             return kExitSuccess;
         }
-        for (const CLI::App* verb :
-             {packVerb, infoVerb, listVerb, extractVerb, catVerb, verifyVerb, diffVerb, helpVerb}) {
-            if (verb->get_name() == helpTopic) {
-                std::cout << verb->help(app.get_name());
-                return kExitSuccess;
-            }
-        }
-        return usageError("unknown verb '" + helpTopic + "' (pack, info, list, extract, cat, verify, diff, help)");
+        if (findVerb(options.helpTopic) == nullptr) return usageError(unknownVerbError(options.helpTopic));
+        std::cout << app.get_subcommand(options.helpTopic)->help(app.get_name());
+        return kExitSuccess;
     }
-    pack.textsGiven = {authorOption->count() > 0, descriptionOption->count() > 0, copyrightOption->count() > 0,
-                       priorityOption->count() > 0};
 
     std::string problem;
     if (!chooseCodePage(codePageOption, codePageNumber, problem)) return usageError(problem);
 
     Console console;
     setMessageSink(&console);
-
-    bool done = false;
-    if (packVerb->parsed()) {
-        done = runPack(pack, console);
-    } else if (infoVerb->parsed()) {
-        done = runInfo(info, console);
-    } else if (listVerb->parsed()) {
-        done = runList(list, console);
-    } else if (extractVerb->parsed()) {
-        done = runExtract(extract, console);
-    } else if (catVerb->parsed()) {
-        done = runCat(cat, console);
-    } else if (verifyVerb->parsed()) {
-        done = runVerify(verify, console);
-    } else if (diffVerb->parsed()) {
-        const int status = runDiff(diff, console);
-        setMessageSink(nullptr);
-        if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) return kExitUsage;
-        return status;
-    }
+    int status = chosen.run(options, *command, console);
     // What went through stdio (summaries, verify's verdict) must have reached its destination too.
     if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
         reportOutputError(errno);
-        done = false;
+        status = chosen.troubleStatus;
     }
-
     setMessageSink(nullptr);
-    return done ? kExitSuccess : kExitFailure;
+    return status;
 }
