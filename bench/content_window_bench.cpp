@@ -10,11 +10,8 @@
 
 #include <QApplication>
 #include <QHeaderView>
-#include <QMimeData>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
-#include <QUrl>
 
 #include <stdlib.h>
 #include <time.h>
@@ -43,6 +40,7 @@
 #include "ui/dialogwindow.h"
 #include "ui/listview.h"
 #include "viewer/contentwindow.h"
+#include "windowdriver.h"
 
 using namespace quillomar;
 using Clock = std::chrono::steady_clock;
@@ -114,14 +112,9 @@ public:
     bool failed = false;
 };
 
-void dropFile(DialogWindow& dialog, const std::string& path) {
-    QMimeData mime;
-    mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
-    const QPoint at(dialog.width() / 2, dialog.height() / 2);
-    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(&dialog, &enter);
-    QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(&dialog, &drop);
+void clickColumn(QHeaderView& header, int column) {
+    QTest::mouseClick(header.viewport(), Qt::LeftButton, Qt::NoModifier,
+                      QPoint(header.sectionViewportPosition(column) + 5, header.height() / 2));
 }
 
 // Everything queued so far, painting included.
@@ -175,28 +168,23 @@ int runSession(const std::string& archive, const std::string& folder, ErrorSink&
     packer.show();
     if (!QTest::qWaitForWindowExposed(&packer)) return 1;
     double extracting = -1;
-    QTimer poll;
-    poll.setInterval(0);
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        auto* content = dynamic_cast<DialogWindow*>(QApplication::activeModalWidget());
-        if (content == nullptr || !content->isVisible()) return;
-        poll.stop();
-        settle(*content);
-        QHeaderView* header = content->list(viewer::kList)->header();
-        for (int column = 0; column < kColumnCount; ++column) {
-            QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier,
-                              QPoint(header->sectionViewportPosition(column) + 5, header->height() / 2));
+    test::whenModal(
+        [&](QWidget* modal) {
+            auto* content = dynamic_cast<DialogWindow*>(modal);
+            if (content == nullptr) return;
             settle(*content);
-        }
-        const Clock::time_point start = Clock::now();
-        qobject_cast<QPushButton*>(content->control(viewer::kExtractAll))->click();
-        settle(*content);
-        extracting = millisecondsSince(start);
-        qobject_cast<QPushButton*>(content->control(viewer::kClose))->click();
-    });
-    poll.start();
-    dropFile(packer, archive);
-    QCoreApplication::processEvents();
+            for (int column = 0; column < kColumnCount; ++column) {
+                clickColumn(*content->list(viewer::kList)->header(), column);
+                settle(*content);
+            }
+            const Clock::time_point start = Clock::now();
+            qobject_cast<QPushButton*>(content->control(viewer::kExtractAll))->click();
+            settle(*content);
+            extracting = millisecondsSince(start);
+            qobject_cast<QPushButton*>(content->control(viewer::kClose))->click();
+        },
+        &packer, 0);
+    test::dropFile(packer, archive);
     if (extracting < 0 || sink.failed) {
         std::fprintf(stderr, "the session did not run through\n");
         return 1;
@@ -272,36 +260,31 @@ int main(int argc, char** argv) {
         Clock::time_point start;
         bool ran = false;
         // Waits for the content window's loop, then measures from inside it.
-        QTimer poll;
-        poll.setInterval(0);
-        QObject::connect(&poll, &QTimer::timeout, [&] {
-            auto* content = dynamic_cast<DialogWindow*>(QApplication::activeModalWidget());
-            if (content == nullptr || !content->isVisible()) return;
-            poll.stop();
-            ran = true;
-            settle(*content);
-            listed.push_back(millisecondsSince(start));
-            ListView* view = content->list(viewer::kList);
-            rowsShown = view->model()->rowCount();
-            QHeaderView* header = view->header();
-            // Each column twice: the first click orders the rows the previous column left; the
-            // second finds them in order already.
-            for (int column = 0; column < kColumnCount; ++column) {
-                for (int click = 0; click < 2; ++click) {
-                    const QPoint at(header->sectionViewportPosition(column) + 5, header->height() / 2);
-                    const Clock::time_point sortStart = Clock::now();
-                    QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier, at);
-                    settle(*content);
-                    (click == 0 ? sorted : sortedAgain)[static_cast<std::size_t>(column)].push_back(
-                        millisecondsSince(sortStart));
+        test::whenModal(
+            [&](QWidget* modal) {
+                auto* content = dynamic_cast<DialogWindow*>(modal);
+                if (content == nullptr) return;
+                ran = true;
+                settle(*content);
+                listed.push_back(millisecondsSince(start));
+                ListView* view = content->list(viewer::kList);
+                rowsShown = view->model()->rowCount();
+                // Each column twice: the first click orders the rows the previous column left; the
+                // second finds them in order already.
+                for (int column = 0; column < kColumnCount; ++column) {
+                    for (int click = 0; click < 2; ++click) {
+                        const Clock::time_point sortStart = Clock::now();
+                        clickColumn(*view->header(), column);
+                        settle(*content);
+                        (click == 0 ? sorted : sortedAgain)[static_cast<std::size_t>(column)].push_back(
+                            millisecondsSince(sortStart));
+                    }
                 }
-            }
-            qobject_cast<QPushButton*>(content->control(viewer::kClose))->click();
-        });
-        poll.start();
+                qobject_cast<QPushButton*>(content->control(viewer::kClose))->click();
+            },
+            &packer, 0);
         start = Clock::now();
-        dropFile(packer, path);
-        QCoreApplication::processEvents();  // the drop: opens the archive and runs the content window
+        test::dropFile(packer, path);  // opens the archive and runs the content window
         if (!ran || sink.failed) {
             std::fprintf(stderr, "the content window did not open\n");
             return 1;

@@ -76,29 +76,39 @@ run_signalled() {
 
 temporaries() { find "$1" -name '.quillomar-*' | wc -l; }
 
+# signalled_packs SIGNAL CHECK: packs into $work/out once per seeded point, sending SIGNAL at that
+# point. An archive left under the final name must be the reference one, accepted by verify (it is
+# then removed), and nothing else may be left in the folder: whatever a signal leaves, the next run
+# sweeps, and an unnamed file leaves nothing at all. CHECK is called with the run's status, 1 when
+# an archive was left (else 0) and the delay. Sets total to an uninterrupted run's length in ms.
+signalled_packs() {
+    local signal=$1 check=$2
+    mkdir -p "$work/out"
+    total=$(elapsed_ms "$cli" pack -q "$work/tree" -o "$work/out/a.pod")
+    rm -f "$work/out/a.pod"
+    for delay in $(delays "$total" "$points"); do
+        { run_signalled "$signal" "$delay" "$cli" pack -q "$work/tree" -o "$work/out/a.pod"; } 2>/dev/null
+        local status=$? left=0
+        if [ -e "$work/out/a.pod" ]; then
+            cmp -s "$work/out/a.pod" "$work/reference.pod" || fail "a cut archive under the final name after SIG$signal at ${delay}s"
+            "$cli" verify "$work/out/a.pod" >/dev/null || fail "verify refused the archive left after ${delay}s"
+            left=1
+            rm "$work/out/a.pod"
+        fi
+        "$check" "$status" "$left" "$delay"
+        [ "$(ls -A "$work/out")" = "" ] || fail "SIG$signal at ${delay}s left: $(ls -A "$work/out")"
+    done
+}
+
 make_tree "$work/tree" 0
 "$cli" pack -q "$work/tree" -o "$work/reference.pod" || fail "the reference pack failed"
 expected=$(cd "$work/tree" && find . -type f -print0 | sort -z | xargs -0 md5sum)
 
 case $mode in
 pack)
-    mkdir "$work/out"
-    total=$(elapsed_ms "$cli" pack -q "$work/tree" -o "$work/out/a.pod")
-    rm -f "$work/out/a.pod"
     none=0 whole=0
-    for delay in $(delays "$total" "$points"); do
-        { run_signalled KILL "$delay" "$cli" pack -q "$work/tree" -o "$work/out/a.pod"; } 2>/dev/null
-        if [ -e "$work/out/a.pod" ]; then
-            cmp -s "$work/out/a.pod" "$work/reference.pod" || fail "a cut archive under the final name after ${delay}s"
-            "$cli" verify "$work/out/a.pod" >/dev/null || fail "verify refused the archive left after ${delay}s"
-            whole=$((whole + 1))
-            rm "$work/out/a.pod"
-        else
-            none=$((none + 1))
-        fi
-        # Whatever a kill leaves, the next run sweeps; an unnamed file leaves nothing at all.
-        [ "$(ls -A "$work/out")" = "" ] || fail "left in the archive's folder after ${delay}s: $(ls -A "$work/out")"
-    done
+    count_outcome() { if [ "$2" -eq 1 ]; then whole=$((whole + 1)); else none=$((none + 1)); fi; }
+    signalled_packs KILL count_outcome
     echo "kill -9 during pack: $points points over ${total} ms: $none no archive, $whole complete archive, 0 cut"
     ;;
 extract)
@@ -138,29 +148,19 @@ extract)
          "0 cut; $leftovers temporaries seen after kills, 0 after the next run"
     ;;
 signals)
-    mkdir "$work/out"
-    total=$(elapsed_ms "$cli" pack -q "$work/tree" -o "$work/out/a.pod")
-    rm -f "$work/out/a.pod"
     terms=0 early=0
-    for delay in $(delays "$total" "$points"); do
-        { run_signalled TERM "$delay" "$cli" pack -q "$work/tree" -o "$work/out/a.pod"; } 2>/dev/null
-        status=$?
-        if [ -e "$work/out/a.pod" ]; then
-            cmp -s "$work/out/a.pod" "$work/reference.pod" || fail "a cut archive after SIGTERM at ${delay}s"
-            rm "$work/out/a.pod"
-        else
-            [ "$status" -eq 143 ] || fail "SIGTERM at ${delay}s: exit $status, expected 143"
-        fi
-        if [ "$status" -eq 143 ]; then
-            # Empty only when the signal came before the handlers were in place, with nothing written yet.
-            case $(cat "$work/err") in
-            "quillomar-cli: stopped by SIGTERM") terms=$((terms + 1)) ;;
-            "") early=$((early + 1)) ;;
-            *) fail "stderr: $(cat "$work/err")" ;;
-            esac
-        fi
-        [ "$(ls -A "$work/out")" = "" ] || fail "SIGTERM left $(ls -A "$work/out")"
-    done
+    check_stop() {
+        local status=$1 left=$2 delay=$3
+        [ "$left" -eq 1 ] || [ "$status" -eq 143 ] || fail "SIGTERM at ${delay}s: exit $status, expected 143"
+        [ "$status" -eq 143 ] || return 0
+        # Empty only when the signal came before the handlers were in place, with nothing written yet.
+        case $(cat "$work/err") in
+        "quillomar-cli: stopped by SIGTERM") terms=$((terms + 1)) ;;
+        "") early=$((early + 1)) ;;
+        *) fail "stderr: $(cat "$work/err")" ;;
+        esac
+    }
+    signalled_packs TERM check_stop
     # Extraction: temporaries go at once, and the exit status says which signal.
     rm -rf "$work/dest" && mkdir "$work/dest"
     timeout --preserve-status -s INT 0.05 "$cli" extract -q "$work/reference.pod" -C "$work/dest" 2>/dev/null

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <tuple>
 
 #include "archive/podformat.h"
 #include "archive/splitpath.h"
@@ -108,27 +109,22 @@ TEST(StoredName, UnsafeNamesHaveNoPathBelowTheRoot) {
 }
 
 TEST(SplitPath, FollowsTheRuntimeRule) {
-    PathParts p = splitPath("ART\\PLANES\\F1.PBM");
-    EXPECT_EQ(p.drive, "");
-    EXPECT_EQ(p.folder, "ART\\PLANES\\");
-    EXPECT_EQ(p.name, "F1");
-    EXPECT_EQ(p.extension, ".PBM");
-
-    p = splitPath("README");
-    EXPECT_EQ(p.folder, "");
-    EXPECT_EQ(p.name, "README");
-    EXPECT_EQ(p.extension, "");
-
-    p = splitPath("A.B.C");
-    EXPECT_EQ(p.name, "A.B");
-    EXPECT_EQ(p.extension, ".C");
-
-    p = splitPath("C:\\DIR.X/FILE");
-    EXPECT_EQ(p.drive, "C:");
-    EXPECT_EQ(p.folder, "\\DIR.X/");
-    EXPECT_EQ(p.name, "FILE");
-    EXPECT_EQ(p.extension, "");
-
+    struct Row {
+        const char* path;
+        PathParts parts;  // drive, folder, name, extension
+    };
+    const Row rows[] = {
+        {"ART\\PLANES\\F1.PBM", {"", "ART\\PLANES\\", "F1", ".PBM"}},
+        {"README", {"", "", "README", ""}},
+        {"A.B.C", {"", "", "A.B", ".C"}},
+        {"C:\\DIR.X/FILE", {"C:", "\\DIR.X/", "FILE", ""}},
+    };
+    for (const Row& row : rows) {
+        const PathParts p = splitPath(row.path);
+        EXPECT_EQ(std::tie(p.drive, p.folder, p.name, p.extension),
+                  std::tie(row.parts.drive, row.parts.folder, row.parts.name, row.parts.extension))
+            << row.path;
+    }
     EXPECT_EQ(splitPath(std::string(300, 'n')).name.size(), 255u);
 }
 

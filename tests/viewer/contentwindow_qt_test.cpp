@@ -13,10 +13,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMimeData>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 #include <QUrl>
 
 #include <functional>
@@ -32,8 +30,11 @@
 #include "ui/listview.h"
 #include "viewer/contentwindow.h"
 #include "viewertestutil.h"
+#include "windowdriver.h"
 
 using namespace quillomar;
+using test::dropFile;
+using test::whenModal;
 
 namespace {
 
@@ -95,34 +96,6 @@ void choose(QMenu* menu, const QString& text) {
     QFAIL(qPrintable("no menu item " + text));
 }
 
-// Runs action on the next modal window other than notThis, once it is on screen. A window the
-// action leaves open (a failed check returns early) is ended, so that the test goes on.
-void whenModal(std::function<void(QWidget*)> action, QWidget* notThis = nullptr) {
-    auto* timer = new QTimer;
-    timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, [timer, action, notThis] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (modal == nullptr || modal == notThis || !modal->isVisible()) return;
-        timer->stop();
-        timer->deleteLater();
-        if (QTest::qWaitForWindowExposed(modal)) action(modal);
-        auto* dialog = qobject_cast<QDialog*>(modal);
-        if (dialog != nullptr && dialog->isVisible()) dialog->done(-1);
-    });
-    timer->start();
-}
-
-void dropFile(DialogWindow& dialog, const std::string& path) {
-    QMimeData mime;
-    mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
-    const QPoint at(dialog.width() / 2, dialog.height() / 2);
-    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(&dialog, &enter);
-    QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(&dialog, &drop);
-    QCoreApplication::processEvents();  // the drop's handling, which runs the content window
-}
-
 QStringList columnTexts(const QAbstractItemModel& model, int column) {
     QStringList texts;
     for (int row = 0; row < model.rowCount(); ++row) texts << model.index(row, column).data().toString();
@@ -178,6 +151,25 @@ private:
         return path;
     }
 
+    // Drops the test archive on the packer window and runs action in the content window that
+    // opens; the window is closed afterwards.
+    void inContentWindow(const std::function<void(ContentDialog& content, ListView& view)>& action) {
+        const std::string archive = makeArchive();
+        bool ran = false;
+        whenModal(
+            [&](QWidget* modal) {
+                auto* content = dynamic_cast<ContentDialog*>(modal);
+                QVERIFY(content != nullptr && content->list(viewer::kList) != nullptr);
+                ran = true;
+                action(*content, *content->list(viewer::kList));
+                auto* close = qobject_cast<QPushButton*>(content->control(viewer::kClose));
+                if (content->isVisible() && close->isEnabled()) close->click();
+            },
+            packer.get());
+        dropFile(*packer, archive);
+        QVERIFY(ran);
+    }
+
 private slots:
     void init() {
         zone = std::make_unique<test::TimeZone>("UTC0");
@@ -221,46 +213,37 @@ private slots:
 
     void archiveListsSortsAndOpensCopiesInTheRealDialog() {
         openPacker(Language::French);
-        const std::string archive = makeArchive();
         packer->desktopAnswer = false;  // no program for .PBM
         std::string copy;
-        whenModal(
-            [&](QWidget* modal) {
-                auto* content = dynamic_cast<DialogWindow*>(modal);
-                QVERIFY(content != nullptr);
-                QCOMPARE(content->windowTitle(), QStringLiteral("Liste des fichiers POD"));
-                QVERIFY(!packer->control(packer::kShowContent)->isEnabled());
-                ListView* view = content->list(viewer::kList);
-                QVERIFY(view != nullptr);
-                QAbstractItemModelTester tester(view->model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
-                const QAbstractItemModel& model = *view->model();
-                QCOMPARE(model.columnCount(), 5);
-                QCOMPARE(model.headerData(2, Qt::Horizontal).toString(), QStringLiteral("Répertoire"));
-                QCOMPARE(view->columnWidth(1), 45);
-                QCOMPARE(columnTexts(model, 0), (QStringList{"README", "B", "A"}));
-                QCOMPARE(columnTexts(model, 3),
-                         (QStringList{"04/28/03 14:05:06", "04/28/03 14:05:10", "04/28/03 14:05:08"}));
+        inContentWindow([&](ContentDialog& content, ListView& view) {
+            QCOMPARE(content.windowTitle(), QStringLiteral("Liste des fichiers POD"));
+            QVERIFY(!packer->control(packer::kShowContent)->isEnabled());
+            QAbstractItemModelTester tester(view.model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+            const QAbstractItemModel& model = *view.model();
+            QCOMPARE(model.columnCount(), 5);
+            QCOMPARE(model.headerData(2, Qt::Horizontal).toString(), QStringLiteral("Répertoire"));
+            QCOMPARE(view.columnWidth(1), 45);
+            QCOMPARE(columnTexts(model, 0), (QStringList{"README", "B", "A"}));
+            QCOMPARE(columnTexts(model, 3),
+                     (QStringList{"04/28/03 14:05:06", "04/28/03 14:05:10", "04/28/03 14:05:08"}));
 
-                clickHeader(*view, kColumnDate);
-                QCOMPARE(columnTexts(model, 0), (QStringList{"README", "A", "B"}));
-                clickHeader(*view, kColumnSize);
-                QCOMPARE(columnTexts(model, 0), (QStringList{"B", "README", "A"}));
-                QCOMPARE(columnTexts(model, 4), (QStringList{"2", "7", "1500"}));
+            clickHeader(view, kColumnDate);
+            QCOMPARE(columnTexts(model, 0), (QStringList{"README", "A", "B"}));
+            clickHeader(view, kColumnSize);
+            QCOMPARE(columnTexts(model, 0), (QStringList{"B", "README", "A"}));
+            QCOMPARE(columnTexts(model, 4), (QStringList{"2", "7", "1500"}));
 
-                doubleClickRow(*view, 2);  // ART\A.PBM
-                QCOMPARE(packer->opened.size(), std::size_t{1});
-                copy = packer->opened[0];
-                QCOMPARE(sink->ids, std::vector<int>{kMsgNoAssociation});
-                // Enter on the current row opens it too, and leaves the window open.
-                view->setFocus();
-                view->setCurrentIndex(view->model()->index(0, 0));
-                QTest::keyClick(view, Qt::Key_Return);
-                QCOMPARE(packer->opened.size(), std::size_t{2});
-                QVERIFY(content->isVisible());
-                qobject_cast<QPushButton*>(content->control(viewer::kClose))->click();
-            },
-            packer.get());
-        dropFile(*packer, archive);
+            doubleClickRow(view, 2);  // ART\A.PBM
+            QCOMPARE(packer->opened.size(), std::size_t{1});
+            copy = packer->opened[0];
+            QCOMPARE(sink->ids, std::vector<int>{kMsgNoAssociation});
+            // Enter on the current row opens it too, and leaves the window open.
+            view.setFocus();
+            view.setCurrentIndex(view.model()->index(0, 0));
+            QTest::keyClick(&view, Qt::Key_Return);
+            QCOMPARE(packer->opened.size(), std::size_t{2});
+            QVERIFY(content.isVisible());
+        });
         QVERIFY(packer->control(packer::kShowContent)->isEnabled());
         QVERIFY(copy.ends_with("/ART/A.PBM"));
         QCOMPARE(test::readFile(copy), std::string(1500, 'a'));
@@ -273,55 +256,48 @@ private slots:
 
     void closeRequestIsIgnoredAndEscapeExtractsAllIntoThePickedFolder() {
         openPacker(Language::Neutral);
-        const std::string archive = makeArchive();
         const std::string root = *dir / "out";
         test::makeFolder(root);
         bool cancelled = false;
         bool picked = false;
-        whenModal(
-            [&](QWidget* modal) {
-                auto* content = dynamic_cast<DialogWindow*>(modal);
-                QVERIFY(content != nullptr);
-                QCOMPARE(content->windowTitle(), QStringLiteral("POD content"));
-                // Escape opens the picker; cancelling it extracts nothing.
-                whenModal(
-                    [&](QWidget* picker) {
-                        auto* files = qobject_cast<QFileDialog*>(picker);
-                        QVERIFY(files != nullptr);
-                        QCOMPARE(files->windowTitle(), QStringLiteral("Destination folder for POD extraction ==>"));
-                        QVERIFY(!content->control(viewer::kClose)->isEnabled());
-                        QVERIFY(!content->control(viewer::kExtractAll)->isEnabled());
-                        cancelled = true;
-                        files->reject();
-                    },
-                    content);
-                content->close();  // a window manager's own close button: neither Close nor Extract all
-                QVERIFY(content->isVisible());
-                QVERIFY(!cancelled);
-                QTest::keyClick(content, Qt::Key_Escape);
-                QVERIFY(cancelled);
-                QVERIFY(content->isVisible());
-                QVERIFY(content->control(viewer::kClose)->isEnabled());
-                QVERIFY(!test::exists(root + "/README.TXT"));
+        inContentWindow([&](ContentDialog& content, ListView&) {
+            QCOMPARE(content.windowTitle(), QStringLiteral("POD content"));
+            // Escape opens the picker; cancelling it extracts nothing.
+            whenModal(
+                [&](QWidget* picker) {
+                    auto* files = qobject_cast<QFileDialog*>(picker);
+                    QVERIFY(files != nullptr);
+                    QCOMPARE(files->windowTitle(), QStringLiteral("Destination folder for POD extraction ==>"));
+                    QVERIFY(!content.control(viewer::kClose)->isEnabled());
+                    QVERIFY(!content.control(viewer::kExtractAll)->isEnabled());
+                    cancelled = true;
+                    files->reject();
+                },
+                &content);
+            content.close();  // a window manager's own close button: neither Close nor Extract all
+            QVERIFY(content.isVisible());
+            QVERIFY(!cancelled);
+            QTest::keyClick(&content, Qt::Key_Escape);
+            QVERIFY(cancelled);
+            QVERIFY(content.isVisible());
+            QVERIFY(content.control(viewer::kClose)->isEnabled());
+            QVERIFY(!test::exists(root + "/README.TXT"));
 
-                whenModal(
-                    [&](QWidget* picker) {
-                        auto* files = qobject_cast<QFileDialog*>(picker);
-                        QVERIFY(files != nullptr);
-                        files->setDirectory(QString::fromStdString(root));
-                        picked = true;
-                        static_cast<QDialog*>(files)->accept();  // as its Choose button does
-                    },
-                    content);
-                qobject_cast<QPushButton*>(content->control(viewer::kExtractAll))->click();
-                QVERIFY(picked);
-                QVERIFY(content->control(viewer::kExtractAll)->isEnabled());
-                QCOMPARE(qobject_cast<QLabel*>(content->control(viewer::kHint))->text(),
-                         QString::fromStdString("3 files extracted to " + root));
-                qobject_cast<QPushButton*>(content->control(viewer::kClose))->click();
-            },
-            packer.get());
-        dropFile(*packer, archive);
+            whenModal(
+                [&](QWidget* picker) {
+                    auto* files = qobject_cast<QFileDialog*>(picker);
+                    QVERIFY(files != nullptr);
+                    files->setDirectory(QString::fromStdString(root));
+                    picked = true;
+                    static_cast<QDialog*>(files)->accept();  // as its Choose button does
+                },
+                &content);
+            qobject_cast<QPushButton*>(content.control(viewer::kExtractAll))->click();
+            QVERIFY(picked);
+            QVERIFY(content.control(viewer::kExtractAll)->isEnabled());
+            QCOMPARE(qobject_cast<QLabel*>(content.control(viewer::kHint))->text(),
+                     QString::fromStdString("3 files extracted to " + root));
+        });
         QVERIFY(cancelled && picked);
         QCOMPARE(test::readFile(root + "/ART/A.PBM"), std::string(1500, 'a'));
         QCOMPARE(test::readFile(root + "/README.TXT"), std::string("read me"));
@@ -333,96 +309,83 @@ private slots:
 
     void keyboardMenuSelectionAndDragOutInTheRealDialog() {
         openPacker(Language::French);
-        const std::string archive = makeArchive();
-        bool ran = false;
-        whenModal(
-            [&](QWidget* modal) {
-                auto* content = dynamic_cast<ContentDialog*>(modal);
-                QVERIFY(content != nullptr);
-                ListView* view = content->list(viewer::kList);
-                QVERIFY(view != nullptr);
-                QCOMPARE(view->accessibleName(),
-                         QStringLiteral("Double-cliquez pour voir une copie temporaire d'un fichier dans la liste"));
-                // Tab leads from Extract all to the list; arrows move; typing a name jumps to it.
-                content->control(viewer::kExtractAll)->setFocus();
-                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-                QCOMPARE(QApplication::focusWidget(), view);
-                QTest::keyClick(view, Qt::Key_Down);
-                QVERIFY(view->currentIndex().isValid());
-                QTest::keyClicks(view, "A");
-                QCOMPARE(view->currentIndex().data().toString(), QStringLiteral("A"));
+        inContentWindow([&](ContentDialog& content, ListView& view) {
+            QCOMPARE(view.accessibleName(),
+                     QStringLiteral("Double-cliquez pour voir une copie temporaire d'un fichier dans la liste"));
+            // Tab leads from Extract all to the list; arrows move; typing a name jumps to it.
+            content.control(viewer::kExtractAll)->setFocus();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), &view);
+            QTest::keyClick(&view, Qt::Key_Down);
+            QVERIFY(view.currentIndex().isValid());
+            QTest::keyClicks(&view, "A");
+            QCOMPARE(view.currentIndex().data().toString(), QStringLiteral("A"));
 
-                // Ctrl+A, then Shift+F10: the menu in French; Copy name puts the three names on the clipboard.
-                QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
-                QCOMPARE(view->selectedRowNumbers(), (std::vector<int>{0, 1, 2}));
-                QStringList texts;
-                whenMenu([&](QMenu* menu) {
-                    texts = menuTexts(menu);
-                    choose(menu, QStringLiteral("Copier le nom"));
-                });
-                QTest::keyClick(view, Qt::Key_F10, Qt::ShiftModifier);
-                QCOMPARE(texts, (QStringList{"Ouvrir", "Extraire la sélection vers ...", "Copier le nom"}));
-                QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("README.TXT\nART\\B.PBM\nART\\A.PBM"));
+            // Ctrl+A, then Shift+F10: the menu in French; Copy name puts the three names on the clipboard.
+            QTest::keyClick(&view, Qt::Key_A, Qt::ControlModifier);
+            QCOMPARE(view.selectedRowNumbers(), (std::vector<int>{0, 1, 2}));
+            QStringList texts;
+            whenMenu([&](QMenu* menu) {
+                texts = menuTexts(menu);
+                choose(menu, QStringLiteral("Copier le nom"));
+            });
+            QTest::keyClick(&view, Qt::Key_F10, Qt::ShiftModifier);
+            QCOMPARE(texts, (QStringList{"Ouvrir", "Extraire la sélection vers ...", "Copier le nom"}));
+            QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("README.TXT\nART\\B.PBM\nART\\A.PBM"));
 
-                // Ctrl+click takes a row out of the selection; the right button's menu opens the current row.
-                const QModelIndex readme = view->model()->index(0, 0);
-                QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier,
-                                  view->visualRect(readme).center());
-                QCOMPARE(view->selectedRowNumbers(), (std::vector<int>{1, 2}));
-                view->setCurrentIndex(view->model()->index(2, 0));
-                whenMenu([&](QMenu* menu) { choose(menu, QStringLiteral("Ouvrir")); });
-                const QPoint at = view->visualRect(readme).center();
-                QContextMenuEvent mouse(QContextMenuEvent::Mouse, at, view->viewport()->mapToGlobal(at));
-                QCoreApplication::sendEvent(view->viewport(), &mouse);
-                QCOMPARE(packer->opened.size(), std::size_t{1});
-                QVERIFY(packer->opened[0].ends_with("/ART/A.PBM"));
+            // Ctrl+click takes a row out of the selection; the right button's menu opens the current row.
+            const QModelIndex readme = view.model()->index(0, 0);
+            QTest::mouseClick(view.viewport(), Qt::LeftButton, Qt::ControlModifier, view.visualRect(readme).center());
+            QCOMPARE(view.selectedRowNumbers(), (std::vector<int>{1, 2}));
+            view.setCurrentIndex(view.model()->index(2, 0));
+            whenMenu([&](QMenu* menu) { choose(menu, QStringLiteral("Ouvrir")); });
+            const QPoint at = view.visualRect(readme).center();
+            QContextMenuEvent mouse(QContextMenuEvent::Mouse, at, view.viewport()->mapToGlobal(at));
+            QCoreApplication::sendEvent(view.viewport(), &mouse);
+            QCOMPARE(packer->opened.size(), std::size_t{1});
+            QVERIFY(packer->opened[0].ends_with("/ART/A.PBM"));
 
-                // The Menu key's menu, dismissed with Escape: nothing runs, Extract all included.
-                bool dismissed = false;
-                whenMenu([&](QMenu* menu) {
-                    QTest::keyClick(menu, Qt::Key_Escape);
-                    dismissed = !menu->isVisible();
-                });
-                QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(), view->mapToGlobal(QPoint()));
-                QCoreApplication::sendEvent(view, &key);
-                QVERIFY(dismissed);
-                QVERIFY(content->isVisible());
-                QVERIFY(content->control(viewer::kClose)->isEnabled());
+            // The Menu key's menu, dismissed with Escape: nothing runs, Extract all included.
+            bool dismissed = false;
+            whenMenu([&](QMenu* menu) {
+                QTest::keyClick(menu, Qt::Key_Escape);
+                dismissed = !menu->isVisible();
+            });
+            QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(), view.mapToGlobal(QPoint()));
+            QCoreApplication::sendEvent(&view, &key);
+            QVERIFY(dismissed);
+            QVERIFY(content.isVisible());
+            QVERIFY(content.control(viewer::kClose)->isEnabled());
 
-                // Dragging the selected rows: a click and a Shift+click select two, pressed on one and moved away.
-                const QPoint from = view->visualRect(view->model()->index(1, 0)).center();
-                QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, from);
-                QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ShiftModifier,
-                                  view->visualRect(view->model()->index(2, 0)).center());
-                QCOMPARE(view->selectedRowNumbers(), (std::vector<int>{1, 2}));
-                QTest::qWait(QApplication::doubleClickInterval() + 10);  // the press below starts no double-click
-                QTest::mousePress(view->viewport(), Qt::LeftButton, Qt::NoModifier, from);
-                const QPoint to = from + QPoint(QApplication::startDragDistance() * 3, 40);
-                // The first move makes the press a drag, the next one starts it.
-                for (const QPoint& step : {from + QPoint(1, 1), to}) {
-                    QMouseEvent move(QEvent::MouseMove, step, view->viewport()->mapToGlobal(step), Qt::NoButton,
-                                     Qt::LeftButton, Qt::NoModifier);
-                    QCoreApplication::sendEvent(view->viewport(), &move);
-                }
-                QTest::mouseRelease(view->viewport(), Qt::LeftButton, Qt::NoModifier, to);
-                QVERIFY(content->dragged != nullptr);
-                QVERIFY(content->dragged->hasFormat(QStringLiteral("text/uri-list")));
-                const QList<QUrl> urls = content->dragged->urls();
-                QCOMPARE(urls.size(), 2);
-                const std::string first = QFile::encodeName(urls[0].toLocalFile()).toStdString();
-                const std::string second = QFile::encodeName(urls[1].toLocalFile()).toStdString();
-                QVERIFY(first.ends_with("/ART/A.PBM"));
-                QVERIFY(second.ends_with("/ART/B.PBM"));
-                QCOMPARE(test::readFile(first), std::string(1500, 'a'));
-                QCOMPARE(test::modificationTime(second), kApril + 20000000);
-                QCOMPARE(qobject_cast<QLabel*>(content->control(viewer::kHint))->text(),
-                         QStringLiteral("Double-cliquez pour voir une copie temporaire d'un fichier dans la liste"));
-                ran = true;
-                qobject_cast<QPushButton*>(content->control(viewer::kClose))->click();
-            },
-            packer.get());
-        dropFile(*packer, archive);
-        QVERIFY(ran);
+            // Dragging the selected rows: a click and a Shift+click select two, pressed on one and moved away.
+            const QPoint from = view.visualRect(view.model()->index(1, 0)).center();
+            QTest::mouseClick(view.viewport(), Qt::LeftButton, Qt::NoModifier, from);
+            QTest::mouseClick(view.viewport(), Qt::LeftButton, Qt::ShiftModifier,
+                              view.visualRect(view.model()->index(2, 0)).center());
+            QCOMPARE(view.selectedRowNumbers(), (std::vector<int>{1, 2}));
+            QTest::qWait(QApplication::doubleClickInterval() + 10);  // the press below starts no double-click
+            QTest::mousePress(view.viewport(), Qt::LeftButton, Qt::NoModifier, from);
+            const QPoint to = from + QPoint(QApplication::startDragDistance() * 3, 40);
+            // The first move makes the press a drag, the next one starts it.
+            for (const QPoint& step : {from + QPoint(1, 1), to}) {
+                QMouseEvent move(QEvent::MouseMove, step, view.viewport()->mapToGlobal(step), Qt::NoButton,
+                                 Qt::LeftButton, Qt::NoModifier);
+                QCoreApplication::sendEvent(view.viewport(), &move);
+            }
+            QTest::mouseRelease(view.viewport(), Qt::LeftButton, Qt::NoModifier, to);
+            QVERIFY(content.dragged != nullptr);
+            QVERIFY(content.dragged->hasFormat(QStringLiteral("text/uri-list")));
+            const QList<QUrl> urls = content.dragged->urls();
+            QCOMPARE(urls.size(), 2);
+            const std::string first = QFile::encodeName(urls[0].toLocalFile()).toStdString();
+            const std::string second = QFile::encodeName(urls[1].toLocalFile()).toStdString();
+            QVERIFY(first.ends_with("/ART/A.PBM"));
+            QVERIFY(second.ends_with("/ART/B.PBM"));
+            QCOMPARE(test::readFile(first), std::string(1500, 'a'));
+            QCOMPARE(test::modificationTime(second), kApril + 20000000);
+            QCOMPARE(qobject_cast<QLabel*>(content.control(viewer::kHint))->text(),
+                     QStringLiteral("Double-cliquez pour voir une copie temporaire d'un fichier dans la liste"));
+        });
     }
 
     void contentWindowGrowsButNeverShrinksAndEditsAreNamed() {
@@ -431,38 +394,28 @@ private slots:
         QCOMPARE(packer->control(packer::kName)->accessibleName(), QStringLiteral("POD name"));
         QCOMPARE(packer->control(packer::kPriority)->accessibleName(), QStringLiteral("Priority"));
         QCOMPARE(packer->minimumSize(), packer->maximumSize());  // the packer window keeps its size
-        const std::string archive = makeArchive();
-        bool ran = false;
-        whenModal(
-            [&](QWidget* modal) {
-                auto* content = dynamic_cast<ContentDialog*>(modal);
-                QVERIFY(content != nullptr);
-                ListView* view = content->list(viewer::kList);
-                QWidget* close = content->control(viewer::kClose);
-                const QSize start = content->size();
-                QCOMPARE(content->minimumSize(), start);
-                const QRect list = view->geometry();
-                const QRect button = close->geometry();
-                const QRect extract = content->control(viewer::kExtractAll)->geometry();
-                const int name = view->columnWidth(kColumnName);
-                const int type = view->columnWidth(kColumnType);
-                const int folder = view->columnWidth(kColumnFolder);
-                content->resize(start + QSize(200, 100));
-                QCoreApplication::processEvents();
-                QCOMPARE(view->geometry(), list.adjusted(0, 0, 200, 100));
-                QCOMPARE(close->geometry(), button.translated(200, 100));
-                QCOMPARE(content->control(viewer::kExtractAll)->geometry(), extract.translated(0, 100));
-                QCOMPARE(view->columnWidth(kColumnName), name + 100);
-                QCOMPARE(view->columnWidth(kColumnFolder), folder + 100);
-                QCOMPARE(view->columnWidth(kColumnType), type);
-                // A long name can be read whole in its tooltip.
-                QCOMPARE(view->model()->index(0, 0).data(Qt::ToolTipRole).toString(), QStringLiteral("README"));
-                ran = true;
-                qobject_cast<QPushButton*>(close)->click();
-            },
-            packer.get());
-        dropFile(*packer, archive);
-        QVERIFY(ran);
+        inContentWindow([&](ContentDialog& content, ListView& view) {
+            QWidget* close = content.control(viewer::kClose);
+            const QSize start = content.size();
+            QCOMPARE(content.minimumSize(), start);
+            const QRect list = view.geometry();
+            const QRect button = close->geometry();
+            const QRect extract = content.control(viewer::kExtractAll)->geometry();
+            const int name = view.columnWidth(kColumnName);
+            const int type = view.columnWidth(kColumnType);
+            const int folder = view.columnWidth(kColumnFolder);
+            content.resize(start + QSize(200, 100));
+            QCoreApplication::processEvents();
+            QCOMPARE(view.geometry(), list.adjusted(0, 0, 200, 100));
+            QCOMPARE(close->geometry(), button.translated(200, 100));
+            QCOMPARE(content.control(viewer::kExtractAll)->geometry(), extract.translated(0, 100));
+            QCOMPARE(view.columnWidth(kColumnName), name + 100);
+            QCOMPARE(view.columnWidth(kColumnFolder), folder + 100);
+            QCOMPARE(view.columnWidth(kColumnType), type);
+            // A long name can be read whole in its tooltip.
+            QCOMPARE(view.model()->index(0, 0).data(Qt::ToolTipRole).toString(), QStringLiteral("README"));
+            qobject_cast<QPushButton*>(close)->click();
+        });
     }
 };
 
