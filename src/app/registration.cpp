@@ -12,6 +12,7 @@
 
 #include "app/desktopentry.h"
 #include "app/embeddedfiles.h"
+#include "app/registrationkeys.h"
 #include "platform/asciicase.h"
 #include "platform/desktop.h"
 #include "platform/fileio.h"
@@ -28,29 +29,6 @@ int status::fromErrno(int error) {
 }
 
 namespace {
-
-// What each step writes under HKEY_CLASSES_ROOT. AppID is shared with other programs and never
-// deleted. The type library describes no types, only itself (QuillomarLib 1.0, locale 0x409);
-// it is built into the program, so it is registered from the program's own file.
-enum class Source { Text, LibraryPath, LibraryFolder };
-struct RegistryValue {
-    bool typeLibrary;
-    std::string_view key;
-    std::string_view name;
-    Source source;
-    std::string_view text;
-};
-constexpr std::string_view kKeptKey = "AppID";
-constexpr std::array<RegistryValue, 7> kRegistryValues{{
-    {false, "AppID\\{E1111D62-1426-4F18-9D1C-996D52361E8B}", "", Source::Text, "Quillomar"},
-    {false, "AppID\\Quillomar.EXE", "AppID", Source::Text, kAppId},
-    {true, "TypeLib\\{4D0EF10D-8F87-4288-B76D-B5D56968CAA5}\\1.0", "", Source::Text,
-     "Biblioth\xc3\xa8que de types Quillomar 1.0"},
-    {true, "TypeLib\\{4D0EF10D-8F87-4288-B76D-B5D56968CAA5}\\1.0", "Name", Source::Text, "QuillomarLib"},
-    {true, "TypeLib\\{4D0EF10D-8F87-4288-B76D-B5D56968CAA5}\\1.0\\409\\linux", "", Source::LibraryPath, {}},
-    {true, "TypeLib\\{4D0EF10D-8F87-4288-B76D-B5D56968CAA5}\\1.0\\FLAGS", "", Source::Text, "0"},
-    {true, "TypeLib\\{4D0EF10D-8F87-4288-B76D-B5D56968CAA5}\\1.0\\HELPDIR", "", Source::LibraryFolder, {}},
-}};
 
 // The folders whose caches the desktop keeps, the tool that rebuilds each, and what that tool
 // writes there.
@@ -87,24 +65,7 @@ int editStore(const std::string& folder, bool typeLibrary, bool registering, con
     RegistryStore store;
     if (const Failure failure = store.load(path); failure.failed()) return status::fromErrno(failure.error);
     const std::string before = store.serialize();
-    for (const RegistryValue& row : kRegistryValues) {
-        if (!registering || row.typeLibrary != typeLibrary) continue;
-        std::string value(row.text);
-        if (row.source != Source::Text) value = row.source == Source::LibraryPath ? library : parentFolder(library);
-        store.setValue(row.key, row.name, value);
-    }
-    // Unregistering takes the deepest keys first: a key goes with its values unless keys that
-    // this program did not write remain beneath it; each parent left empty goes too, up to AppID.
-    for (auto row = kRegistryValues.rbegin(); !registering && row != kRegistryValues.rend(); ++row) {
-        std::string key(row->key);
-        if (row->typeLibrary != typeLibrary || !store.hasKey(key) || store.hasSubkeys(key)) continue;
-        store.deleteKey(key);
-        for (std::size_t cut = key.rfind('\\'); cut != std::string::npos; cut = key.rfind('\\')) {
-            key.resize(cut);
-            if (equalsIgnoringAsciiCase(key, kKeptKey) || store.hasValues(key) || store.hasSubkeys(key)) break;
-            store.deleteKey(key);
-        }
-    }
+    registration::applyRegistrationStep(store, typeLibrary, registering, library, parentFolder(library));
     const Failure failure = store.serialize() == before ? Failure() : store.save(path);
     return failure.failed() ? status::fromErrno(failure.error) : status::kOk;
 }

@@ -1,0 +1,658 @@
+#include "win32/dialogwindow.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+#include <windowsx.h>
+
+#include <algorithm>
+#include <numeric>
+
+#include "platform/messages.h"
+#include "win32/dialogbytes.h"
+#include "win32/widetext.h"
+
+namespace quillomar::win32 {
+
+namespace {
+
+// Private messages: a message the logic posted to itself (wParam), and a progress position
+// carried out once the current call has returned (wParam the bar, lParam the position).
+constexpr UINT kPostedMessage = WM_APP + 1;
+constexpr UINT kProgressPosMessage = WM_APP + 2;
+
+// Long work that steps a bar lets the windows repaint at most this often.
+constexpr ULONGLONG kPaintIntervalMs = 30;
+
+// A COM interface pointer released when it goes.
+template <typename T>
+class ComRef {
+public:
+    ComRef() = default;
+    ~ComRef() {
+        if (p_ != nullptr) p_->Release();
+    }
+    ComRef(const ComRef&) = delete;
+    ComRef& operator=(const ComRef&) = delete;
+    T* operator->() const { return p_; }
+    T* get() const { return p_; }
+    T** out() { return &p_; }
+    void** outVoid() { return reinterpret_cast<void**>(&p_); }
+
+private:
+    T* p_ = nullptr;
+};
+
+std::optional<std::string> pickFolderClassic(HWND owner, const std::wstring& title) {
+    BROWSEINFOW info{};
+    info.hwndOwner = owner;
+    info.lpszTitle = title.c_str();
+    info.ulFlags = BIF_NEWDIALOGSTYLE | BIF_EDITBOX | BIF_RETURNONLYFSDIRS;
+    PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&info);
+    if (chosen == nullptr) return std::nullopt;
+    std::wstring path(32768, L'\0');
+    const bool found = SHGetPathFromIDListEx(chosen, path.data(), static_cast<DWORD>(path.size()), GPFIDL_DEFAULT);
+    CoTaskMemFree(chosen);
+    if (!found) return std::nullopt;
+    path.resize(wcslen(path.c_str()));
+    return toUtf8(path);
+}
+
+}  // namespace
+
+DialogWindow::DialogWindow(const DialogTemplate& dialog, Language language, DialogHandler& handler, HWND owner)
+    : dialog_(dialog), language_(language), handler_(handler), owner_(owner) {}
+
+DialogWindow::~DialogWindow() {
+    if (bigIcon_ != nullptr) DestroyIcon(bigIcon_);
+    if (smallIcon_ != nullptr) DestroyIcon(smallIcon_);
+}
+
+int DialogWindow::run() {
+    const std::vector<std::uint32_t> bytes = buildDialogTemplate(dialog_, language_);
+    const INT_PTR result =
+        DialogBoxIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(bytes.data()), owner_,
+                                &DialogWindow::dialogProc, reinterpret_cast<LPARAM>(this));
+    hwnd_ = nullptr;
+    return static_cast<int>(result);
+}
+
+INT_PTR CALLBACK DialogWindow::dialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        auto* self = reinterpret_cast<DialogWindow*>(lParam);
+        SetWindowLongPtrW(window, DWLP_USER, lParam);
+        self->hwnd_ = window;
+        self->initialize();
+        return TRUE;
+    }
+    auto* self = reinterpret_cast<DialogWindow*>(GetWindowLongPtrW(window, DWLP_USER));
+    return self == nullptr ? FALSE : self->handle(message, wParam, lParam);
+}
+
+void DialogWindow::initialize() {
+    RECT client{};
+    GetClientRect(hwnd_, &client);
+    templateClient_ = {client.right, client.bottom};
+    RECT outer{};
+    GetWindowRect(hwnd_, &outer);
+    minimumWindow_ = {outer.right - outer.left, outer.bottom - outer.top};
+    for (const ControlTemplate& control : dialog_.controls) {
+        if (control.id == kNoControlId) continue;
+        // Enter sends the OK command, whichever other button the template draws as a default.
+        if (control.id == kIdOk && control.has(kStyleDefaultButton)) SendMessageW(hwnd_, DM_SETDEFID, kIdOk, 0);
+        HWND window = item(control.id);
+        if (window == nullptr) continue;
+        RECT rect{};
+        GetWindowRect(window, &rect);
+        MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&rect), 2);
+        placed_.push_back({window, rect, control.style});
+        if (control.kind == ControlKind::ListView) {
+            List& entry = lists_[control.id];
+            entry.window = window;
+            entry.baseWidth = rect.right - rect.left;
+            ListView_SetExtendedListViewStyle(window, LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP | LVS_EX_DOUBLEBUFFER);
+        }
+    }
+    dispatch([&] { handler_.onInit(*this); });
+}
+
+INT_PTR DialogWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_COMMAND:
+            onCommand(wParam);
+            return TRUE;
+        case WM_CLOSE:
+            // A dialog without a system menu has no close command: Alt+F4 is not heard, rather
+            // than taken for the cancel command, which in the content window starts Extract all.
+            if (!dialog_.has(kDialogSystemMenu)) return TRUE;
+            return FALSE;
+        case WM_DROPFILES:
+            onDrop(reinterpret_cast<HDROP>(wParam));
+            return TRUE;
+        case WM_NOTIFY: {
+            const INT_PTR result = onNotify(*reinterpret_cast<const NMHDR*>(lParam));
+            SetWindowLongPtrW(hwnd_, DWLP_MSGRESULT, result);
+            return TRUE;
+        }
+        case WM_CONTEXTMENU:
+            onContextMenu(reinterpret_cast<HWND>(wParam), lParam);
+            return TRUE;
+        case WM_SIZE:
+            onSize();
+            return FALSE;
+        case WM_GETMINMAXINFO:
+            if (dialog_.has(kDialogResizable) && minimumWindow_.cx > 0) {
+                auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+                info->ptMinTrackSize = {minimumWindow_.cx, minimumWindow_.cy};
+                return TRUE;
+            }
+            return FALSE;
+        case kPostedMessage:
+            deliverPosted(static_cast<int>(wParam));
+            return TRUE;
+        case kProgressPosMessage:
+            setProgressPos(static_cast<int>(wParam), static_cast<int>(lParam));
+            return TRUE;
+        default:
+            return FALSE;
+    }
+}
+
+// One call into the logic at a time; input for the dialog is turned away while one runs, and
+// messages the logic posts meanwhile wait for its end.
+template <typename Call>
+void DialogWindow::dispatch(Call&& call) {
+    if (depth_ > 0) return;
+    ++depth_;
+    pumped_ = false;
+    call();
+    publishLists();
+    if (pumped_) dropInputTakenDuringWork();
+    --depth_;
+    if (!deferred_.empty() && hwnd_ != nullptr) {
+        std::vector<int> waiting;
+        waiting.swap(deferred_);
+        for (int message : waiting) postMessage(message);
+    }
+}
+
+void DialogWindow::onCommand(WPARAM wParam) {
+    const int id = LOWORD(wParam);
+    if (HIWORD(wParam) != BN_CLICKED) return;
+    // Enter on a list is the dialog manager's OK command: it opens the list's current row.
+    if (id == kIdOk) {
+        for (auto& [listId, entry] : lists_) {
+            if (GetFocus() != entry.window) continue;
+            const int row = currentRow(listId);
+            if (row >= 0) dispatch([&, listId = listId] { handler_.onItemActivate(listId, row); });
+            return;
+        }
+    }
+    dispatch([&] { handler_.onCommand(id); });
+}
+
+void DialogWindow::onDrop(HDROP drop) {
+    if (depth_ > 0 || !dialog_.has(kDialogAcceptFiles)) {
+        DragFinish(drop);
+        return;
+    }
+    const UINT length = DragQueryFileW(drop, 0, nullptr, 0);
+    std::wstring path(length, L'\0');
+    if (length > 0) DragQueryFileW(drop, 0, path.data(), length + 1);
+    DragFinish(drop);
+    if (length == 0) return;
+    const std::string utf8 = toUtf8(path);
+    dispatch([&] { handler_.onDrop(utf8); });
+}
+
+INT_PTR DialogWindow::onNotify(const NMHDR& header) {
+    const int id = static_cast<int>(header.idFrom);
+    List* entry = list(id);
+    if (entry == nullptr) return 0;
+    switch (header.code) {
+        case LVN_GETDISPINFOW: {
+            auto& info = *reinterpret_cast<NMLVDISPINFOW*>(const_cast<NMHDR*>(&header));
+            if ((info.item.mask & LVIF_TEXT) == 0 || info.item.pszText == nullptr || info.item.cchTextMax <= 0) break;
+            const std::wstring text = toWide(cell(*entry, info.item.iItem, info.item.iSubItem));
+            const std::size_t room = static_cast<std::size_t>(info.item.cchTextMax) - 1;
+            const std::size_t length = std::min(text.size(), room);
+            std::copy_n(text.data(), length, info.item.pszText);
+            info.item.pszText[length] = L'\0';
+            break;
+        }
+        case LVN_COLUMNCLICK: {
+            const int column = reinterpret_cast<const NMLISTVIEW*>(&header)->iSubItem;
+            dispatch([&] { handler_.onColumnClick(id, column); });
+            break;
+        }
+        case LVN_ITEMACTIVATE: {
+            const int row = reinterpret_cast<const NMITEMACTIVATE*>(&header)->iItem;
+            if (row >= 0) dispatch([&] { handler_.onItemActivate(id, row); });
+            break;
+        }
+        default:
+            break;
+    }
+    return 0;
+}
+
+// The menu opens at the mouse, or under the current row when asked for from the keyboard.
+void DialogWindow::onContextMenu(HWND from, LPARAM where) {
+    for (auto& [listId, entry] : lists_) {
+        if (from != entry.window) continue;
+        POINT at{GET_X_LPARAM(where), GET_Y_LPARAM(where)};
+        if (at.x == -1 && at.y == -1) {
+            RECT rect{};
+            const int row = currentRow(listId);
+            if (row < 0 || !ListView_GetItemRect(entry.window, row, &rect, LVIR_LABEL))
+                GetClientRect(entry.window, &rect);
+            at = {rect.left, rect.bottom};
+            ClientToScreen(entry.window, &at);
+        }
+        menuAt_ = at;
+        dispatch([&, listId = listId] { handler_.onContextMenu(listId); });
+        return;
+    }
+}
+
+// A dialog made larger than its template: each control follows the edges its style names.
+void DialogWindow::onSize() {
+    if (!dialog_.has(kDialogResizable) || placed_.empty()) return;
+    RECT client{};
+    GetClientRect(hwnd_, &client);
+    const int dx = std::max(0L, client.right - templateClient_.cx);
+    const int dy = std::max(0L, client.bottom - templateClient_.cy);
+    for (const Placed& placed : placed_) {
+        RECT rect = placed.rect;
+        if ((placed.style & kStyleFollowRight) != 0) OffsetRect(&rect, dx, 0);
+        if ((placed.style & kStyleFollowBottom) != 0) OffsetRect(&rect, 0, dy);
+        if ((placed.style & kStyleGrowWidth) != 0) rect.right += dx;
+        if ((placed.style & kStyleGrowHeight) != 0) rect.bottom += dy;
+        SetWindowPos(placed.window, nullptr, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    for (auto& [listId, entry] : lists_) stretchColumns(entry);
+    InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+void DialogWindow::stretchColumns(List& entry) {
+    if (entry.stretch.empty()) return;
+    RECT rect{};
+    GetWindowRect(entry.window, &rect);
+    const int gained = std::max(0, static_cast<int>(rect.right - rect.left) - entry.baseWidth);
+    const int count = static_cast<int>(entry.stretch.size());
+    for (int i = 0; i < count; ++i) {
+        const int column = entry.stretch[static_cast<std::size_t>(i)];
+        if (column < 0 || column >= entry.columns) continue;
+        const int share = gained / count + (i == 0 ? gained % count : 0);
+        ListView_SetColumnWidth(entry.window, column, entry.widths[static_cast<std::size_t>(column)] + share);
+    }
+}
+
+// Controls -------------------------------------------------------------------------------------
+
+void DialogWindow::setItemText(int id, std::string_view text) { SetDlgItemTextW(hwnd_, id, toWide(text).c_str()); }
+
+std::string DialogWindow::itemText(int id) const {
+    HWND window = item(id);
+    if (window == nullptr) return {};
+    const int length = GetWindowTextLengthW(window);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const int read = GetWindowTextW(window, text.data(), length + 1);
+    text.resize(static_cast<std::size_t>(std::max(0, read)));
+    return toUtf8(text);
+}
+
+void DialogWindow::enableItem(int id, bool enabled) {
+    if (HWND window = item(id)) EnableWindow(window, enabled ? TRUE : FALSE);
+}
+
+bool DialogWindow::isChecked(int id) const { return hwnd_ != nullptr && IsDlgButtonChecked(hwnd_, id) == BST_CHECKED; }
+
+void DialogWindow::setChecked(int id, bool checked) {
+    if (hwnd_ != nullptr) CheckDlgButton(hwnd_, id, checked ? BST_CHECKED : BST_UNCHECKED);
+}
+
+// Progress bars: the control keeps the range, the step and the position, and starts over from
+// its bottom when a step passes the top.
+
+void DialogWindow::setProgressRange(int id, int low, int high) {
+    SendDlgItemMessageW(hwnd_, id, PBM_SETRANGE32, static_cast<WPARAM>(low), static_cast<LPARAM>(high));
+}
+
+void DialogWindow::setProgressStep(int id, int step) {
+    SendDlgItemMessageW(hwnd_, id, PBM_SETSTEP, static_cast<WPARAM>(step), 0);
+}
+
+void DialogWindow::setProgressPos(int id, int position) {
+    SendDlgItemMessageW(hwnd_, id, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+}
+
+void DialogWindow::postProgressPos(int id, int position) {
+    PostMessageW(hwnd_, kProgressPosMessage, static_cast<WPARAM>(id), static_cast<LPARAM>(position));
+}
+
+void DialogWindow::stepProgress(int id) {
+    SendDlgItemMessageW(hwnd_, id, PBM_STEPIT, 0, 0);
+    keepPainted();
+}
+
+// Long work steps the bar from inside a call into the logic: the windows repaint meanwhile, and
+// messages sent from other threads are answered, but no input is taken (it waits in the queue and
+// is dropped when the work has returned).
+void DialogWindow::keepPainted() {
+    const ULONGLONG now = GetTickCount64();
+    if (now - lastPaint_ < kPaintIntervalMs) return;
+    lastPaint_ = now;
+    publishLists();
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT | PM_QS_SENDMESSAGE)) {
+        DispatchMessageW(&message);
+    }
+    pumped_ = true;
+}
+
+// Clicks, keys and drops made while the work ran are not taken afterwards either.
+void DialogWindow::dropInputTakenDuringWork() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, WM_DROPFILES, WM_DROPFILES, PM_REMOVE)) {
+        DragFinish(reinterpret_cast<HDROP>(message.wParam));
+    }
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE | PM_QS_INPUT)) {}
+}
+
+// List view -----------------------------------------------------------------------------------
+
+DialogWindow::List* DialogWindow::list(int id) {
+    auto found = lists_.find(id);
+    return found == lists_.end() ? nullptr : &found->second;
+}
+
+const DialogWindow::List* DialogWindow::list(int id) const {
+    auto found = lists_.find(id);
+    return found == lists_.end() ? nullptr : &found->second;
+}
+
+std::string DialogWindow::cell(const List& entry, int row, int column) const {
+    if (row < 0 || static_cast<std::size_t>(row) >= entry.rows.size() || column < 0 || column >= entry.columns) {
+        return {};
+    }
+    const auto r = static_cast<std::size_t>(row);
+    if (entry.source) return entry.source(entry.rows[r], column);
+    const std::vector<std::string>& texts = entry.texts[r];
+    return static_cast<std::size_t>(column) < texts.size() ? texts[static_cast<std::size_t>(column)] : std::string();
+}
+
+// The control learns the row count once per call into the logic, not at every insertion.
+void DialogWindow::publishLists() {
+    for (auto& [listId, entry] : lists_) {
+        if (!entry.changed) continue;
+        entry.changed = false;
+        ListView_SetItemCountEx(entry.window, static_cast<int>(entry.rows.size()), LVSICF_NOSCROLL);
+        InvalidateRect(entry.window, nullptr, FALSE);
+    }
+}
+
+bool DialogWindow::insertColumn(int id, int column, std::string_view title, int widthPixels) {
+    List* entry = list(id);
+    if (entry == nullptr || column < 0) return false;
+    // Widths are given for a screen of 96 dots per inch.
+    HDC screen = GetDC(nullptr);
+    const int dpi = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSX) : 96;
+    if (screen != nullptr) ReleaseDC(nullptr, screen);
+    const int width = MulDiv(widthPixels, dpi, 96);
+    std::wstring text = toWide(title);
+    LVCOLUMNW info{};
+    info.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
+    info.fmt = LVCFMT_LEFT;
+    info.cx = width;
+    info.pszText = text.data();
+    info.iSubItem = column;
+    const int at = ListView_InsertColumn(entry->window, std::min(column, entry->columns), &info);
+    if (at < 0) return false;
+    entry->widths.insert(entry->widths.begin() + at, width);
+    for (std::vector<std::string>& texts : entry->texts) {
+        if (static_cast<std::size_t>(at) <= texts.size()) texts.insert(texts.begin() + at, std::string());
+    }
+    ++entry->columns;
+    return true;
+}
+
+int DialogWindow::insertRow(int id, int position, std::uintptr_t data) {
+    List* entry = list(id);
+    if (entry == nullptr) return -1;
+    const int count = static_cast<int>(entry->rows.size());
+    const int at = std::clamp(position, 0, count);
+    entry->rows.insert(entry->rows.begin() + at, data);
+    if (!entry->source) {
+        entry->texts.insert(entry->texts.begin() + at,
+                            std::vector<std::string>(static_cast<std::size_t>(entry->columns)));
+    }
+    entry->changed = true;
+    return at;
+}
+
+void DialogWindow::setCellText(int id, int row, int column, std::string_view text) {
+    List* entry = list(id);
+    if (entry == nullptr || entry->source || row < 0 || static_cast<std::size_t>(row) >= entry->texts.size() ||
+        column < 0 || column >= entry->columns) {
+        return;
+    }
+    entry->texts[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)] = std::string(text);
+    entry->changed = true;
+}
+
+std::string DialogWindow::cellText(int id, int row, int column) const {
+    const List* entry = list(id);
+    return entry == nullptr ? std::string() : cell(*entry, row, column);
+}
+
+int DialogWindow::rowCount(int id) const {
+    const List* entry = list(id);
+    return entry == nullptr ? 0 : static_cast<int>(entry->rows.size());
+}
+
+std::uintptr_t DialogWindow::rowData(int id, int row) const {
+    const List* entry = list(id);
+    if (entry == nullptr || row < 0 || static_cast<std::size_t>(row) >= entry->rows.size()) return 0;
+    return entry->rows[static_cast<std::size_t>(row)];
+}
+
+// Rows that compare equal keep their order; the selection and the current row follow their rows.
+void DialogWindow::sortRows(int id, const std::function<int(std::uintptr_t, std::uintptr_t)>& compare) {
+    List* entry = list(id);
+    if (entry == nullptr) return;
+    const std::size_t count = entry->rows.size();
+    std::vector<std::size_t> order(count);
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return compare(entry->rows[a], entry->rows[b]) < 0; });
+    const std::vector<int> selected = selectedRows(id);
+    const int current = currentRow(id);
+
+    std::vector<std::uintptr_t> rows(count);
+    std::vector<int> newPlace(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        rows[i] = entry->rows[order[i]];
+        newPlace[order[i]] = static_cast<int>(i);
+    }
+    entry->rows.swap(rows);
+    if (!entry->source && entry->texts.size() == count) {
+        std::vector<std::vector<std::string>> texts(count);
+        for (std::size_t i = 0; i < count; ++i) texts[i] = std::move(entry->texts[order[i]]);
+        entry->texts.swap(texts);
+    }
+
+    ListView_SetItemState(entry->window, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    for (int row : selected) {
+        if (row >= 0 && static_cast<std::size_t>(row) < count) {
+            ListView_SetItemState(entry->window, newPlace[static_cast<std::size_t>(row)], LVIS_SELECTED, LVIS_SELECTED);
+        }
+    }
+    if (current >= 0 && static_cast<std::size_t>(current) < count) {
+        const int moved = newPlace[static_cast<std::size_t>(current)];
+        ListView_SetItemState(entry->window, moved, LVIS_FOCUSED, LVIS_FOCUSED);
+        ListView_EnsureVisible(entry->window, moved, FALSE);
+    }
+    entry->changed = true;
+}
+
+void DialogWindow::setCellSource(int id, CellSource source) {
+    List* entry = list(id);
+    if (entry == nullptr) return;
+    entry->source = std::move(source);
+    if (entry->source) {
+        entry->texts.clear();
+    } else {
+        entry->texts.assign(entry->rows.size(), std::vector<std::string>(static_cast<std::size_t>(entry->columns)));
+    }
+    entry->changed = true;
+}
+
+std::vector<int> DialogWindow::selectedRows(int id) const {
+    std::vector<int> rows;
+    const List* entry = list(id);
+    if (entry == nullptr) return rows;
+    for (int row = ListView_GetNextItem(entry->window, -1, LVNI_SELECTED); row >= 0;
+         row = ListView_GetNextItem(entry->window, row, LVNI_SELECTED)) {
+        if (static_cast<std::size_t>(row) < entry->rows.size()) rows.push_back(row);
+    }
+    return rows;
+}
+
+int DialogWindow::currentRow(int id) const {
+    const List* entry = list(id);
+    if (entry == nullptr) return -1;
+    const int row = ListView_GetNextItem(entry->window, -1, LVNI_FOCUSED);
+    return row >= 0 && static_cast<std::size_t>(row) < entry->rows.size() ? row : -1;
+}
+
+void DialogWindow::setStretchColumns(int id, std::vector<int> columns) {
+    if (List* entry = list(id)) {
+        entry->stretch = std::move(columns);
+        stretchColumns(*entry);
+    }
+}
+
+// Window ---------------------------------------------------------------------------------------
+
+void DialogWindow::setIcon(int iconId) {
+    HINSTANCE module = GetModuleHandleW(nullptr);
+    auto load = [&](int widthMetric, int heightMetric) {
+        return static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(iconId), IMAGE_ICON,
+                                             GetSystemMetrics(widthMetric), GetSystemMetrics(heightMetric),
+                                             LR_DEFAULTCOLOR));
+    };
+    HICON big = load(SM_CXICON, SM_CYICON);
+    HICON small = load(SM_CXSMICON, SM_CYSMICON);
+    if (big != nullptr) SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
+    if (small != nullptr) SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+    if (bigIcon_ != nullptr) DestroyIcon(bigIcon_);
+    if (smallIcon_ != nullptr) DestroyIcon(smallIcon_);
+    bigIcon_ = big;
+    smallIcon_ = small;
+}
+
+void DialogWindow::postMessage(int message) { PostMessageW(hwnd_, kPostedMessage, static_cast<WPARAM>(message), 0); }
+
+void DialogWindow::deliverPosted(int message) {
+    if (depth_ > 0) {
+        deferred_.push_back(message);
+        return;
+    }
+    dispatch([&] { handler_.onPostedMessage(message); });
+}
+
+void DialogWindow::endDialog(int result) {
+    if (hwnd_ != nullptr) EndDialog(hwnd_, result);
+}
+
+int DialogWindow::runDialog(int dialogId, DialogHandler& handler) {
+    const DialogTemplate* child = findDialogTemplate(dialogId);
+    if (child == nullptr) return -1;
+    publishLists();
+    DialogWindow window(*child, language_, handler, hwnd_);
+    return window.run();
+}
+
+// The shell's folder picker, opening at the user's home; the classic one where it is missing.
+std::optional<std::string> DialogWindow::pickFolder(std::string_view title) {
+    publishLists();
+    const std::wstring wideTitle = toWide(title);
+    ComRef<IFileOpenDialog> picker;
+    if (FAILED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, IID_IFileOpenDialog,
+                                picker.outVoid()))) {
+        return pickFolderClassic(hwnd_, wideTitle);
+    }
+    FILEOPENDIALOGOPTIONS options = 0;
+    picker->GetOptions(&options);
+    picker->SetOptions(options | FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM | FOS_PATHMUSTEXIST);
+    picker->SetTitle(wideTitle.c_str());
+    PWSTR home = nullptr;
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Profile, 0, nullptr, &home))) {
+        ComRef<IShellItem> folder;
+        if (SUCCEEDED(SHCreateItemFromParsingName(home, nullptr, IID_IShellItem, folder.outVoid()))) {
+            picker->SetFolder(folder.get());
+        }
+    }
+    CoTaskMemFree(home);
+    if (FAILED(picker->Show(hwnd_))) return std::nullopt;
+    ComRef<IShellItem> chosen;
+    if (FAILED(picker->GetResult(chosen.out()))) return std::nullopt;
+    PWSTR path = nullptr;
+    if (FAILED(chosen->GetDisplayName(SIGDN_FILESYSPATH, &path))) return std::nullopt;
+    std::string utf8 = toUtf8(path);
+    CoTaskMemFree(path);
+    return utf8;
+}
+
+// The shell's "open" with this window as owner; the started program is shown without taking the
+// focus. No program, or an incomplete association, is the caller's to report; running out of
+// memory is reported here.
+bool DialogWindow::openWithDesktop(const std::string& path) {
+    const std::wstring file = toWide(path);
+    const auto result =
+        reinterpret_cast<INT_PTR>(ShellExecuteW(hwnd_, L"open", file.c_str(), nullptr, nullptr, SW_SHOWNA));
+    if (result == SE_ERR_NOASSOC || result == SE_ERR_ASSOCINCOMPLETE) return false;
+    if (result == 0 || result == SE_ERR_OOM) showStringMessage(kMsgOutOfMemory);
+    return true;
+}
+
+int DialogWindow::popupMenu(const std::vector<MenuItem>& items) {
+    publishLists();
+    HMENU menu = CreatePopupMenu();
+    if (menu == nullptr) return 0;
+    for (const MenuItem& entry : items) {
+        const UINT flags = MF_STRING | (entry.enabled ? MF_ENABLED : MF_GRAYED);
+        AppendMenuW(menu, flags, static_cast<UINT_PTR>(entry.command), toWide(entry.text).c_str());
+    }
+    const int chosen =
+        TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, menuAt_.x, menuAt_.y, 0, hwnd_, nullptr);
+    DestroyMenu(menu);
+    return chosen;
+}
+
+// Lines end in CR LF on the Windows clipboard.
+void DialogWindow::setClipboardText(std::string_view text) {
+    std::wstring wide;
+    for (wchar_t c : toWide(text)) {
+        if (c == L'\n') wide += L'\r';
+        wide += c;
+    }
+    if (!OpenClipboard(hwnd_)) return;
+    EmptyClipboard();
+    const SIZE_T bytes = (wide.size() + 1) * sizeof(wchar_t);
+    if (HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes)) {
+        if (void* target = GlobalLock(memory)) {
+            std::copy_n(wide.c_str(), wide.size() + 1, static_cast<wchar_t*>(target));
+            GlobalUnlock(memory);
+            if (SetClipboardData(CF_UNICODETEXT, memory) == nullptr) GlobalFree(memory);
+        } else {
+            GlobalFree(memory);
+        }
+    }
+    CloseClipboard();
+}
+
+}  // namespace quillomar::win32

@@ -1,0 +1,128 @@
+#pragma once
+// A dialog built from its template by the Windows dialog manager, hosting the window logic.
+// The template's bytes are made in memory (win32/dialogbytes.h) and run with
+// DialogBoxIndirectParamW; controls are reached by id; clicks, drops, Enter and Escape and posted
+// messages go to the logic, one call at a time. The list view is virtual: the rows live here as
+// the logic's values and each cell is asked for when it is drawn, so 100,000 rows cost the
+// control nothing.
+
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/dialogtemplate.h"
+#include "app/stringtable.h"
+#include "dialog/dialoghost.h"
+
+namespace quillomar::win32 {
+
+class DialogWindow final : public DialogHost {
+public:
+    DialogWindow(const DialogTemplate& dialog, Language language, DialogHandler& handler, HWND owner);
+    ~DialogWindow() override;
+    DialogWindow(const DialogWindow&) = delete;
+    DialogWindow& operator=(const DialogWindow&) = delete;
+
+    // Runs the dialog modally over the owner; the result given to endDialog, or -1 when the
+    // dialog could not be created.
+    int run();
+
+    // DialogHost
+    void setItemText(int id, std::string_view text) override;
+    std::string itemText(int id) const override;
+    using DialogHost::itemText;
+    void enableItem(int id, bool enabled) override;
+    bool isChecked(int id) const override;
+    void setChecked(int id, bool checked) override;
+    void setProgressRange(int id, int low, int high) override;
+    void setProgressStep(int id, int step) override;
+    void setProgressPos(int id, int position) override;
+    void postProgressPos(int id, int position) override;
+    void stepProgress(int id) override;
+    bool insertColumn(int id, int column, std::string_view title, int widthPixels) override;
+    int insertRow(int id, int position, std::uintptr_t data) override;
+    void setCellText(int id, int row, int column, std::string_view text) override;
+    std::string cellText(int id, int row, int column) const override;
+    int rowCount(int id) const override;
+    std::uintptr_t rowData(int id, int row) const override;
+    void sortRows(int id, const std::function<int(std::uintptr_t, std::uintptr_t)>& compare) override;
+    void setCellSource(int id, CellSource source) override;
+    std::vector<int> selectedRows(int id) const override;
+    int currentRow(int id) const override;
+    void setStretchColumns(int id, std::vector<int> columns) override;
+    void setIcon(int iconId) override;
+    void postMessage(int message) override;
+    void endDialog(int result) override;
+    int runDialog(int dialogId, DialogHandler& handler) override;
+    std::optional<std::string> pickFolder(std::string_view title) override;
+    bool openWithDesktop(const std::string& path) override;
+    int popupMenu(const std::vector<MenuItem>& items) override;
+    void setClipboardText(std::string_view text) override;
+
+private:
+    // A report-view list whose rows are held here: one value of the logic's per row, and either
+    // the texts set for its cells or the logic's cell source.
+    struct List {
+        HWND window = nullptr;
+        std::vector<std::uintptr_t> rows;
+        std::vector<std::vector<std::string>> texts;  // per row, without a source
+        CellSource source;
+        std::vector<int> widths;  // each column's width as inserted
+        std::vector<int> stretch;
+        int columns = 0;
+        int baseWidth = 0;  // the control's width in the template
+        bool changed = false;
+    };
+    // A control where the template put it, for a dialog made larger.
+    struct Placed {
+        HWND window;
+        RECT rect;
+        std::uint32_t style;
+    };
+
+    static INT_PTR CALLBACK dialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    INT_PTR handle(UINT message, WPARAM wParam, LPARAM lParam);
+    void initialize();
+    template <typename Call>
+    void dispatch(Call&& call);
+    void onCommand(WPARAM wParam);
+    void onDrop(HDROP drop);
+    INT_PTR onNotify(const NMHDR& header);
+    void onContextMenu(HWND from, LPARAM where);
+    void onSize();
+    void deliverPosted(int message);
+    void keepPainted();
+    void dropInputTakenDuringWork();
+    void publishLists();
+    void stretchColumns(List& list);
+    std::string cell(const List& list, int row, int column) const;
+
+    HWND item(int id) const { return hwnd_ == nullptr ? nullptr : GetDlgItem(hwnd_, id); }
+    List* list(int id);
+    const List* list(int id) const;
+
+    const DialogTemplate& dialog_;
+    Language language_;
+    DialogHandler& handler_;
+    HWND owner_;
+    HWND hwnd_ = nullptr;
+    std::map<int, List> lists_;
+    std::vector<Placed> placed_;
+    std::vector<int> deferred_;
+    SIZE templateClient_{};
+    SIZE minimumWindow_{};
+    POINT menuAt_{};
+    HICON bigIcon_ = nullptr;
+    HICON smallIcon_ = nullptr;
+    ULONGLONG lastPaint_ = 0;
+    int depth_ = 0;
+    bool pumped_ = false;  // the current call let the windows repaint
+};
+
+}  // namespace quillomar::win32

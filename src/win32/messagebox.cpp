@@ -1,0 +1,25 @@
+#include "win32/messagebox.h"
+
+#include <windows.h>
+
+#include "app/stringtable.h"
+#include "win32/widetext.h"
+
+namespace quillomar::win32 {
+
+namespace {
+
+void showWarningBox(const std::string& text) {
+    const std::wstring caption = toWide(loadString(kMsgProgramName));
+    MessageBoxW(nullptr, toWide(text).c_str(), caption.c_str(), MB_OK | MB_ICONWARNING);
+}
+
+}  // namespace
+
+void BoxMessageSink::stringMessage(int id) { showWarningBox(loadString(id, currentLanguage(), kMessageBufferSize)); }
+
+void BoxMessageSink::systemError(const std::string& message) { showWarningBox(message); }
+
+std::string BoxMessageSink::text(int id) { return loadString(id, currentLanguage()); }
+
+}  // namespace quillomar::win32
