@@ -91,7 +91,7 @@ ControlStyle controlStyle(const ControlTemplate& control) {
             break;
         case ControlKind::CheckBox:
             out.atom = kButtonAtom;
-            out.style |= kBsAutoCheckBox | kBsMultiLine;
+            out.style |= kBsAutoCheckBox;
             break;
         case ControlKind::GroupBox:
             out.atom = kButtonAtom;
@@ -126,7 +126,7 @@ ControlStyle controlStyle(const ControlTemplate& control) {
 
 std::uint32_t dialogStyle(const DialogTemplate& dialog) {
     using namespace style;
-    std::uint32_t out = kPopup | kClipChildren | kDsSetFont;
+    std::uint32_t out = kPopup | kDsSetFont;
     if (dialog.has(kDialogCaption)) out |= kCaption;
     if (dialog.has(kDialogSystemMenu)) out |= kSysMenu;
     if (dialog.has(kDialogMinimizeBox)) out |= kMinimizeBox;

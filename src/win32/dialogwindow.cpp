@@ -97,24 +97,51 @@ void DialogWindow::initialize() {
     RECT outer{};
     GetWindowRect(hwnd_, &outer);
     minimumWindow_ = {outer.right - outer.left, outer.bottom - outer.top};
+    // The dialog manager creates the controls in template order, each below the ones before it:
+    // the children from the top are the template's controls in turn, labels included.
+    HWND window = GetWindow(hwnd_, GW_CHILD);
     for (const ControlTemplate& control : dialog_.controls) {
-        if (control.id == kNoControlId) continue;
+        if (window == nullptr) break;
         // Enter sends the OK command, whichever other button the template draws as a default.
         if (control.id == kIdOk && control.has(kStyleDefaultButton)) SendMessageW(hwnd_, DM_SETDEFID, kIdOk, 0);
-        HWND window = item(control.id);
-        if (window == nullptr) continue;
+        if (control.kind == ControlKind::Static) widenOneLineLabel(window, control);
         RECT rect{};
         GetWindowRect(window, &rect);
         MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&rect), 2);
         placed_.push_back({window, rect, control.style});
-        if (control.kind == ControlKind::ListView) {
+        if (control.kind == ControlKind::ListView && control.id != kNoControlId) {
             List& entry = lists_[control.id];
             entry.window = window;
             entry.baseWidth = rect.right - rect.left;
             ListView_SetExtendedListViewStyle(window, LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP | LVS_EX_DOUBLEBUFFER);
         }
+        window = GetWindow(window, GW_HWNDNEXT);
     }
     dispatch([&] { handler_.onInit(*this); });
+}
+
+// The system's face for the template's font can be wider than the one the dialog was laid out
+// for: a one-line label whose text would wrap grows to the right into the free space beside it.
+void DialogWindow::widenOneLineLabel(HWND label, const ControlTemplate& control) {
+    if (control.has(kStyleSunken) || control.has(kStyleCenter) || control.has(kStyleEndEllipsis) ||
+        control.has(kStyleGrowWidth)) {
+        return;
+    }
+    const std::wstring text = toWide(control.text.in(language_));
+    RECT rect{};
+    GetClientRect(label, &rect);
+    HDC context = GetDC(label);
+    if (context == nullptr) return;
+    HGDIOBJ before = SelectObject(context, reinterpret_cast<HGDIOBJ>(SendMessageW(hwnd_, WM_GETFONT, 0, 0)));
+    SIZE size{};
+    const bool measured = GetTextExtentPoint32W(context, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(context, before);
+    ReleaseDC(label, context);
+    if (measured && size.cx + 1 > rect.right) {
+        GetWindowRect(label, &rect);
+        SetWindowPos(label, nullptr, 0, 0, size.cx + 1, rect.bottom - rect.top,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
 }
 
 INT_PTR DialogWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {

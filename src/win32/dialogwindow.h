@@ -89,6 +89,7 @@ private:
     static INT_PTR CALLBACK dialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR handle(UINT message, WPARAM wParam, LPARAM lParam);
     void initialize();
+    void widenOneLineLabel(HWND label, const ControlTemplate& control);
     template <typename Call>
     void dispatch(Call&& call);
     void onCommand(WPARAM wParam);

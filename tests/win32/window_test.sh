@@ -1,0 +1,116 @@
+#!/usr/bin/env bash
+# quillomar.exe under Wine on a virtual display: started with an archive on its command line, it
+# shows the packer window and the content window, found by their titles, in French and in
+# English; "-RegServer" and "-UnregServer" write and remove the registration keys once the window
+# is closed.
+#
+#   window_test.sh QUILLOMAR_EXE QUILLOMAR_CLI_EXE WORK_FOLDER
+#
+# WORK_FOLDER keeps the Wine prefix between runs (making one takes a while); everything else is
+# made and removed in a temporary folder. QUILLOMAR_SCREENSHOTS=DIR keeps a screenshot of each
+# language's windows there.
+set -euo pipefail
+
+exe=$(realpath "$1")
+cli=$(realpath "$2")
+keep=$3
+mkdir -p "$keep"
+export WINEPREFIX=$keep/wineprefix
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+work=$(mktemp -d)
+xvfb=""
+cleanup() {
+    wineserver -k 2>/dev/null || true
+    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+# A display of our own: the first number with no X server on it.
+for n in $(seq 90 150); do
+    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
+        display=$n
+        break
+    fi
+done
+[ -n "${display:-}" ] || fail "no free display number"
+Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
+export DISPLAY=":$display"
+
+# The window whose title is exactly title, waited for up to 60 s; its id on standard output.
+find_window() {
+    local title=$1 id=""
+    for _ in $(seq 600); do
+        id=$(xdotool search --name "^${title}\$" 2>/dev/null | head -n 1 || true)
+        [ -n "$id" ] && break
+        sleep 0.1
+    done
+    [ -n "$id" ] || fail "no window titled \"$title\"; windows: $(xwininfo -root -tree | grep -o '"[^"]*"' | sort -u | tr '\n' ' ')"
+    echo "$id"
+}
+
+wait_gone() {
+    local pid=$1
+    for _ in $(seq 300); do kill -0 "$pid" 2>/dev/null || return 0; sleep 0.1; done
+    fail "quillomar.exe did not end"
+}
+
+# An archive made by the Windows build of the command-line tool, with an accented name.
+mkdir -p "$work/tree/art"
+echo "read me" >"$work/tree/readme.txt"
+printf 'P1\n1 1\n1\n' >"$work/tree/art/f1.pbm"
+printf 'menu' >"$work/tree/café.txt"
+(cd "$work" && wine "$cli" pack tree -o game.pod >/dev/null) || fail "quillomar-cli.exe pack"
+[ -s "$work/game.pod" ] || fail "no archive"
+
+for case in "fr_FR.UTF-8|Quillomar pour Korvane - version 1.0 - 2003|Liste des fichiers POD" \
+            "en_US.UTF-8|Quillomar for Korvane - version 1.0 - 2003|POD content"; do
+    IFS='|' read -r locale packer content <<<"$case"
+    (cd "$work" && LC_ALL=$locale LANG=$locale exec wine "$exe" game.pod) &
+    pid=$!
+    find_window "$packer" >/dev/null
+    find_window "$content" >/dev/null
+    echo "ok: $locale: \"$packer\" and \"$content\""
+    if [ -n "${QUILLOMAR_SCREENSHOTS:-}" ]; then
+        mkdir -p "$QUILLOMAR_SCREENSHOTS"
+        sleep 1
+        import -window root "$QUILLOMAR_SCREENSHOTS/window-${locale%%_*}.png"
+    fi
+    kill "$pid" 2>/dev/null || true
+    wineserver -k 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+done
+
+# The switch phase runs once the packer window has ended (Enter presses its default button,
+# Quit); its status is the exit code.
+switch() {
+    local name=$1
+    (cd "$work" && LC_ALL=en_US.UTF-8 exec wine "$exe" "-$name") &
+    local pid=$!
+    local id
+    id=$(find_window "Quillomar for Korvane - version 1.0 - 2003")
+    sleep 0.5
+    xdotool windowfocus --sync "$id" key Return
+    wait_gone "$pid"
+    wait "$pid" || fail "$name: exit status $?"
+}
+key='HKCR\AppID\Quillomar.EXE'
+switch RegServer
+wine reg query "$key" /v AppID 2>/dev/null | grep -q '{E1111D62-1426-4F18-9D1C-996D52361E8B}' ||
+    fail "RegServer: no AppID value under $key"
+wine reg query 'HKCR\TypeLib\{4D0EF10D-8F87-4288-B76D-B5D56968CAA5}\1.0\409\win64' 2>/dev/null | grep -qi 'quillomar.exe' ||
+    fail "RegServer: the type library's path is missing"
+echo "ok: RegServer"
+switch UnregServer
+if wine reg query "$key" >/dev/null 2>&1; then fail "UnregServer: $key is still there"; fi
+wine reg query 'HKCR\AppID' >/dev/null 2>&1 || fail "UnregServer: AppID itself was removed"
+echo "ok: UnregServer"
