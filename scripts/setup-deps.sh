@@ -13,6 +13,7 @@ packages=(
   qt6-translations-l10n libc-l10n
   xdg-utils libglib2.0-bin
   groff-base
+  icoutils xvfb xdotool x11-utils
 )
 
 missing=()

@@ -1,6 +1,7 @@
 #include "win32/dialogwindow.h"
 
 #include <commctrl.h>
+#include <ole2.h>
 #include <shellapi.h>
 #include <shlobj.h>
 #include <shobjidl.h>
@@ -43,6 +44,49 @@ public:
 private:
     T* p_ = nullptr;
 };
+
+// The source side of a drag of files: the drop happens when the buttons are let go, Escape
+// cancels it. It lives on the stack for the one drag.
+class FileDropSource final : public IDropSource {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDropSource)) {
+            *out = static_cast<IDropSource*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+    ULONG STDMETHODCALLTYPE Release() override { return --references_; }
+    HRESULT STDMETHODCALLTYPE QueryContinueDrag(BOOL escape, DWORD keys) override {
+        if (escape) return DRAGDROP_S_CANCEL;
+        if ((keys & (MK_LBUTTON | MK_RBUTTON)) == 0) return DRAGDROP_S_DROP;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
+
+private:
+    ULONG references_ = 1;
+};
+
+// Offers files to a drop as the shell offers them (Explorer copies them), and runs the drag. With
+// no parent folder, each item is named from the desktop, as an absolute item is.
+void dragFiles(const std::vector<std::string>& files) {
+    std::vector<PCUITEMID_CHILD> items;
+    for (const std::string& file : files) {
+        if (PIDLIST_ABSOLUTE item = ILCreateFromPathW(toWide(file).c_str())) items.push_back(item);
+    }
+    ComRef<IDataObject> data;
+    if (!items.empty() && SUCCEEDED(SHCreateDataObject(nullptr, static_cast<UINT>(items.size()), items.data(), nullptr,
+                                                       IID_IDataObject, data.outVoid()))) {
+        FileDropSource source;
+        DWORD effect = DROPEFFECT_NONE;
+        DoDragDrop(data.get(), &source, DROPEFFECT_COPY, &effect);
+    }
+    for (PCUITEMID_CHILD item : items) ILFree(const_cast<PIDLIST_RELATIVE>(item));
+}
 
 std::optional<std::string> pickFolderClassic(HWND owner, const std::wstring& title) {
     BROWSEINFOW info{};
@@ -248,9 +292,21 @@ INT_PTR DialogWindow::onNotify(const NMHDR& header) {
             info.item.pszText[length] = L'\0';
             break;
         }
+        case LVN_ODFINDITEMW:
+            return findRow(*entry, *reinterpret_cast<const NMLVFINDITEMW*>(&header));
         case LVN_COLUMNCLICK: {
             const int column = reinterpret_cast<const NMLISTVIEW*>(&header)->iSubItem;
             dispatch([&] { handler_.onColumnClick(id, column); });
+            break;
+        }
+        case LVN_BEGINDRAG:
+        case LVN_BEGINRDRAG: {
+            // The logic writes the rows' files first (the bars and the hint show how far it got);
+            // the drag then offers them.
+            const std::vector<int> rows = selectedRows(id);
+            std::vector<std::string> files;
+            if (!rows.empty()) dispatch([&] { files = handler_.onDragRows(id, rows); });
+            if (!files.empty()) dragFiles(files);
             break;
         }
         case LVN_ITEMACTIVATE: {
@@ -262,6 +318,26 @@ INT_PTR DialogWindow::onNotify(const NMHDR& header) {
             break;
     }
     return 0;
+}
+
+// Typing in the list jumps to the next row, from the current one on and round to the top, whose
+// first column begins with what was typed, in any case.
+int DialogWindow::findRow(const List& entry, const NMLVFINDITEMW& find) const {
+    if ((find.lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) == 0 || find.lvfi.psz == nullptr) return -1;
+    const std::wstring typed = find.lvfi.psz;
+    const int count = static_cast<int>(entry.rows.size());
+    if (typed.empty() || count == 0) return -1;
+    const int start = std::clamp(find.iStart, 0, count);
+    for (int i = 0; i < count; ++i) {
+        const int row = (start + i) % count;
+        const std::wstring text = toWide(cell(entry, row, 0));
+        if (text.size() < typed.size()) continue;
+        if (CompareStringEx(LOCALE_NAME_USER_DEFAULT, NORM_IGNORECASE, text.c_str(), static_cast<int>(typed.size()),
+                            typed.c_str(), static_cast<int>(typed.size()), nullptr, nullptr, 0) == CSTR_EQUAL) {
+            return row;
+        }
+    }
+    return -1;
 }
 
 // The menu opens at the mouse, or under the current row when asked for from the keyboard.

@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
 #include <shellapi.h>
 
 #include <cstdint>
@@ -103,6 +104,7 @@ private:
     void publishLists();
     void stretchColumns(List& list);
     std::string cell(const List& list, int row, int column) const;
+    int findRow(const List& list, const NMLVFINDITEMW& find) const;
 
     HWND item(int id) const { return hwnd_ == nullptr ? nullptr : GetDlgItem(hwnd_, id); }
     List* list(int id);

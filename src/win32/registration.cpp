@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include <objbase.h>
+#include <ole2.h>
 
 #include <cerrno>
 #include <cstdint>
@@ -161,13 +161,14 @@ int applyStep(bool typeLibrary, bool registering, const std::string& library) {
 }
 
 // Constructed with the other statics, before the entry point runs: the component model is
-// initialised on the one thread, as the folder picker and the shell's "open" need.
+// initialised on the one thread, as the folder picker, the shell's "open" and dragging files
+// out need (OleInitialize: a single-threaded apartment, and drag and drop).
 [[maybe_unused]] const bool kProcessModuleReady = (ServerModule::process(), true);
 
 }  // namespace
 
 ServerModule::ServerModule(RegistrationSetup setup)
-    : setup_(std::move(setup)), initFailed_(FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+    : setup_(std::move(setup)), initFailed_(FAILED(OleInitialize(nullptr))) {}
 
 ServerModule& ServerModule::process() {
     static ServerModule module({{}, {}, {}, {}});
