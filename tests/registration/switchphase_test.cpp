@@ -142,25 +142,6 @@ protected:
     test::TempDir dir;
 };
 
-TEST_F(SwitchPhaseProcess, ExitCodesOfRegisteringAndUnregistering) {
-    EXPECT_EQ(run(""), 0);
-    EXPECT_EQ(run("/RegServe"), 0);
-    EXPECT_TRUE(test::listTree(dir.path()).empty());
-    std::string output;
-    ASSERT_EQ(run("/RegServer", &output), 0) << output;
-    EXPECT_EQ(test::readFile(dir.path() + "/config/quillomar/registry"),
-              test::registeredStoreText(QUILLOMAR_SWITCH_DRIVER));
-    EXPECT_TRUE(test::exists(dir.path() + "/data/applications/quillomar.desktop"));
-    ASSERT_EQ(run("-unregserver"), 0);
-    EXPECT_EQ(test::readFile(dir.path() + "/config/quillomar/registry"), test::kOnlyAppIdKey);
-    EXPECT_FALSE(test::exists(dir.path() + "/data/applications"));
-
-    // A failing step's status reaches the shell as its low 8 bits: here the system error number.
-    std::filesystem::remove_all(dir.path() + "/data");
-    test::writeFile(dir.path() + "/data", "a file where the data folder belongs");
-    EXPECT_EQ(run("-RegServer"), ENOTDIR);
-}
-
 // With the desktop's real tools: the type is known while registered, and forgotten afterwards,
 // with nothing of the program's left in the data folder.
 TEST_F(SwitchPhaseProcess, UnregServerLeavesTheDesktopWithoutTheArchiveType) {

@@ -322,17 +322,6 @@ TEST_F(ContentWindowTest, DoubleClickOpensACopyRecordedOnceAndDeletedOnClose) {
     EXPECT_FALSE(test::exists(readme));
 }
 
-TEST_F(ContentWindowTest, SameFileNameInTwoFoldersGetsTwoCopies) {
-    show({{"A\\README.TXT", "first", kApril}, {"B\\README.TXT", "second", kApril}});
-    window->onItemActivate(kList, rowOf("A\\README.TXT"));
-    window->onItemActivate(kList, rowOf("B\\README.TXT"));
-    ASSERT_EQ(owner.opened.size(), 2u);
-    EXPECT_NE(owner.opened[0], owner.opened[1]);
-    EXPECT_EQ(test::readFile(owner.opened[0]), "first");
-    EXPECT_EQ(test::readFile(owner.opened[1]), "second");
-    EXPECT_EQ(archive.tempFiles().size(), 2u);
-}
-
 // Selection, context menu, extract selected ----------------------------------------------------------
 
 // Steps the packer window's bar and records what the hint said at each step.
@@ -371,15 +360,6 @@ TEST_F(ContentWindowTest, MenuOffersItsCommandsForWhatIsSelectedAndCopiesTheStor
     ASSERT_EQ(owner.opened.size(), 1u);
     EXPECT_EQ(test::readFile(owner.opened[0]), "x");
     EXPECT_TRUE(host.pickerTitles.empty());
-}
-
-TEST_F(ContentWindowTest, FrenchMenuTexts) {
-    show(kSample, [](int id) { return loadString(id, Language::French); });
-    window->onContextMenu(kList);
-    ASSERT_EQ(host.menus.size(), 1u);
-    EXPECT_EQ(host.menus[0][0].text, "Ouvrir");
-    EXPECT_EQ(host.menus[0][1].text, "Extraire la sélection vers ...");
-    EXPECT_EQ(host.menus[0][2].text, "Copier le nom");
 }
 
 TEST_F(ContentWindowTest, ExtractSelectedWritesOnlyTheSelectionWithProgressAndEndInTheHint) {

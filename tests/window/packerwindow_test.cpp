@@ -350,23 +350,6 @@ TEST_F(PackerWindowTest, FolderDropStepsTheBarPerFolderAndWritesTheLogOnlyWhenCh
 
 // Generate -----------------------------------------------------------------------------------------
 
-TEST_F(PackerWindowTest, AFolderDroppedWithATrailingSeparatorPacksTheSameNames) {
-    const std::string folder = source();
-    start();
-    host.setChecked(kWriteLog, true);
-    drop(folder + "/");
-    EXPECT_EQ(test::readFile(folder + "/my_pod_name.txt"),
-              folder + "/a.txt\r\n" + folder + "/c.dat\r\n" + folder + "/sub/b.bin\r\n");
-    window->onCommand(kGenerate);
-    EXPECT_EQ(sink.count(), 0u);
-    PodArchive archive;
-    ASSERT_EQ(archive.open(folder + "/my_pod_name.pod"), 1);
-    ASSERT_EQ(archive.readDirectory(), 1);
-    std::vector<std::string> names;
-    for (const ArchiveEntry& entry : archive.entries()) names.push_back(entry.name);
-    EXPECT_EQ(names, (std::vector<std::string>{"A.TXT", "C.DAT", "SUB\\B.BIN"}));
-}
-
 TEST_F(PackerWindowTest, GenerateWritesTheFieldsIntoAnArchiveInsideTheFolder) {
     const std::string folder = source();
     start();
