@@ -24,12 +24,7 @@ using test::readFile;
 using test::TempDir;
 using test::writeFile;
 
-std::vector<std::string> listing(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& item : std::filesystem::directory_iterator(folder)) names.push_back(item.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
-}
+std::vector<std::string> listing(const std::string& folder) { return test::listTree(folder); }
 
 // The id of a process that has ended.
 pid_t deadProcess() {

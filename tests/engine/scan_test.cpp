@@ -18,12 +18,7 @@ using test::writeFile;
 
 class ScanTest : public ::testing::Test {
 protected:
-    SourceList scan(const std::string& folder) {
-        SourceList list;
-        list.resetScan(folder);
-        list.scanFolder(folder, &progress);
-        return list;
-    }
+    SourceList scan(const std::string& folder) { return test::scan(folder, &progress); }
     std::vector<std::string> relativeNames(const SourceList& list) {
         std::vector<std::string> names;
         for (const SourceFile& f : list.files)

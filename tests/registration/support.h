@@ -16,18 +16,6 @@
 
 namespace quillomar::test {
 
-// Every file and folder below root (only the files when filesOnly), relative to it, sorted.
-inline std::vector<std::string> listTree(const std::string& root, bool filesOnly = false) {
-    std::vector<std::string> paths;
-    std::error_code ignored;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(root, ignored)) {
-        if (!filesOnly || entry.is_regular_file())
-            paths.push_back(std::filesystem::relative(entry.path(), root).string());
-    }
-    std::sort(paths.begin(), paths.end());
-    return paths;
-}
-
 // Runs a command line through the shell; its exit status and its combined output.
 inline int runCommand(const std::string& command, std::string* output = nullptr) {
     FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -11,7 +12,40 @@
 #include <stdexcept>
 #include <utility>
 
+#include "archive/podarchive.h"
+
 namespace quillomar::test {
+
+SourceList scan(const std::string& folder, ProgressSink* progress) {
+    SourceList list;
+    list.resetScan(folder);
+    list.scanFolder(folder, progress);
+    return list;
+}
+
+int pack(SourceList list, const std::string& archive, const std::string& author) {
+    PodArchive writer(archive, 1000, author, "Description...", "Copyright...");
+    return writer.write(list.files, list.largestSize, list.prefixLength, nullptr);
+}
+
+std::vector<std::string> storedNames(const std::string& archive) {
+    PodArchive reader;
+    std::vector<std::string> names;
+    if (reader.open(archive) != 1 || reader.readDirectory() != 1) return {"(unreadable archive)"};
+    for (const ArchiveEntry& entry : reader.entries()) names.push_back(entry.name);
+    return names;
+}
+
+std::vector<std::string> listTree(const std::string& root, bool filesOnly) {
+    std::vector<std::string> paths;
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root, ignored)) {
+        if (!filesOnly || entry.is_regular_file(ignored))
+            paths.push_back(entry.path().lexically_relative(root).string());
+    }
+    std::sort(paths.begin(), paths.end());
+    return paths;
+}
 
 TempDir::TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "quillomar-test-XXXXXX").string();
