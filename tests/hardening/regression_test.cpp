@@ -57,11 +57,7 @@ TEST(Regression, FileWithAFarFutureTimeOnTmpfsPacksWithNoTime) {
         GTEST_SKIP() << "/dev/shm does not keep such a time";
     }
 
-    SourceList list;
-    list.resetScan(folder + "/src");
-    list.scanFolder(folder + "/src", nullptr);
-    PodArchive writer(folder + "/out.pod", 0, "", "", "");
-    ASSERT_EQ(writer.write(list.files, list.largestSize, list.prefixLength, nullptr), 1);
+    ASSERT_EQ(test::pack(test::scan(folder + "/src"), folder + "/out.pod"), 1);
     const std::string bytes = test::readFile(folder + "/out.pod");
     std::filesystem::remove_all(folder);
     EXPECT_EQ(test::getLe32(bytes, 288 + 3 + 12), kTimestampBias);
@@ -85,12 +81,8 @@ TEST(Regression, HostNameThatReadsAsADriveIsRefusedWhenPacking) {
     TempDir dir;
     writeFile(dir / "src/a.txt", "a");
     writeFile(dir / "src/c:x", "c");
-    SourceList list;
-    list.resetScan(dir / "src");
-    list.scanFolder(dir / "src", nullptr);
     test::RecordingSink sink;
-    PodArchive writer(dir / "out.pod", 0, "", "", "");
-    EXPECT_EQ(writer.write(list.files, list.largestSize, list.prefixLength, nullptr), 0);
+    EXPECT_EQ(test::pack(test::scan(dir / "src"), dir / "out.pod"), 0);
     EXPECT_FALSE(test::exists(dir / "out.pod"));
     EXPECT_EQ(sink.systemErrors, std::vector<std::string>{"Invalid argument\n==> " + dir / "src/c:x"});
 }

@@ -33,17 +33,26 @@ inline void whenModal(std::function<void(QWidget*)> action, QWidget* notThis = n
     timer->start();
 }
 
-// Drops the file on window as a file manager does, and handles the drop: a dropped archive's
-// content window runs, and has been closed, when this returns.
-inline void dropFile(QWidget& window, const std::string& path) {
+// Drops urls on window as the window system delivers a drop, then lets the drop's handling run,
+// and what that handling posted (a dropped archive's content window runs, and has been closed,
+// when this returns). Whether the window took the drop.
+inline bool dropUrls(QWidget& window, const QList<QUrl>& urls) {
     QMimeData mime;
-    mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
+    mime.setUrls(urls);
     const QPoint at(window.width() / 2, window.height() / 2);
     QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(&window, &enter);
+    if (!enter.isAccepted()) return false;
     QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(&window, &drop);
     QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    return drop.isAccepted();
 }
+
+inline QUrl fileUrl(const std::string& path) { return QUrl::fromLocalFile(QString::fromStdString(path)); }
+
+// The same for one local file.
+inline bool dropFile(QWidget& window, const std::string& path) { return dropUrls(window, {fileUrl(path)}); }
 
 }  // namespace quillomar::test

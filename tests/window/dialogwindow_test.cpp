@@ -9,12 +9,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
-#include <QUrl>
 
 #include <sys/stat.h>
 
@@ -30,27 +28,14 @@
 #include "ui/dialogwindow.h"
 #include "ui/messagebox.h"
 #include "ui/qttranslations.h"
+#include "windowdriver.h"
 
 using namespace quillomar;
 using namespace quillomar::packer;
+using quillomar::test::dropUrls;
+using quillomar::test::fileUrl;
 
 namespace {
-
-// Drops urls on the dialog the way the window system delivers a drop, then lets the queued
-// handling run.
-bool dropUrls(DialogWindow& dialog, const QList<QUrl>& urls) {
-    QMimeData mime;
-    mime.setUrls(urls);
-    const QPointF at(dialog.width() / 2.0, dialog.height() / 2.0);
-    QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(&dialog, &enter);
-    if (!enter.isAccepted()) return false;
-    QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(&dialog, &drop);
-    QCoreApplication::processEvents();  // the drop's handling
-    QCoreApplication::processEvents();  // what that handling posted
-    return drop.isAccepted();
-}
 
 // Runs action once a visible top-level widget of type W other than the given ones is on screen.
 template <typename W>
@@ -69,8 +54,6 @@ void whenShown(std::function<void(W*)> action) {
     });
     timer->start();
 }
-
-QUrl fileUrl(const std::string& path) { return QUrl::fromLocalFile(QString::fromStdString(path)); }
 
 QString shown(const DialogWindow& dialog, int id) { return QString::fromStdString(dialog.itemText(id)); }
 
