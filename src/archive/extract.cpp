@@ -1,15 +1,22 @@
 // Extraction below a root folder. The root is taken as the user gave it; below it nothing is
 // trusted: a stored name with "..", a leading separator or a drive designator is refused, every
 // folder is entered with O_NOFOLLOW relative to its parent, and a file is never written through
-// a symbolic link or a hard link that is already there: each file is written under a temporary
-// name and renamed over its target once whole.
+// a symbolic link or a hard link that is already there: each file is written as an unnamed file
+// (or under a hidden temporary name) and takes its name, or replaces its target, only once whole.
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <system_error>
+#include <thread>
 #include <unordered_set>
 
 #include "archive/podarchive.h"
@@ -22,24 +29,39 @@ namespace quillomar {
 
 namespace {
 
+// A folder descriptor shared by the entries written into it, closed when the last is done.
+class Folder {
+public:
+    // owned: closed with this handle (the root's descriptor belongs to the caller).
+    Folder(int fd, bool owned) : fd_(fd), owned_(owned) {}
+    ~Folder() {
+        if (owned_) ::close(fd_);
+    }
+    Folder(const Folder&) = delete;
+    Folder& operator=(const Folder&) = delete;
+    int fd() const { return fd_; }
+
+private:
+    int fd_;
+    bool owned_;
+};
+
 // The folder of the previous entry stays open: entries come grouped by folder.
 class FolderCache {
 public:
     explicit FolderCache(int rootFd) : rootFd_(rootFd) {}
-    ~FolderCache() { reset(); }
-    FolderCache(const FolderCache&) = delete;
-    FolderCache& operator=(const FolderCache&) = delete;
 
-    // The descriptor of folder (relative, '/' separators, "" for the root), created as needed;
-    // -1 with errno set when a component cannot be created or is no real folder.
-    int open(const std::string& folder) {
+    // The folder (relative, '/' separators, "" for the root), created as needed; null with errno
+    // set when a component cannot be created or is no real folder. The root is never closed here.
+    std::shared_ptr<const Folder> open(const std::string& folder) {
         if (folder.empty()) {
             if (!rootSwept_) sweepLeftovers(rootFd_);
             rootSwept_ = true;
-            return rootFd_;
+            return root_;
         }
-        if (fd_ >= 0 && folder == folder_) return fd_;
-        reset();
+        if (current_ && folder == folder_) return current_;
+        current_.reset();
+        folder_.clear();
         int current = rootFd_;
         bool existed = false;
         std::size_t start = 0;
@@ -50,37 +72,33 @@ public:
             existed = ::mkdirat(current, component.c_str(), 0777) != 0;
             if (existed && errno != EEXIST) {
                 closeIfOwned(current);
-                return -1;
+                return nullptr;
             }
             int next = ::openat(current, component.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
             int error = errno;
             closeIfOwned(current);
             if (next < 0) {
                 errno = error;
-                return -1;
+                return nullptr;
             }
             current = next;
             start = end + 1;
         }
-        fd_ = current;
+        current_ = std::make_shared<const Folder>(current, true);
         folder_ = folder;
         // A folder that was there before may hold what a killed run left; a new one holds nothing.
-        if (existed && swept_.insert(folder).second) sweepLeftovers(fd_);
-        return fd_;
+        if (existed && swept_.insert(folder).second) sweepLeftovers(current);
+        return current_;
     }
 
 private:
     void closeIfOwned(int fd) const {
         if (fd != rootFd_) ::close(fd);
     }
-    void reset() {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
-        folder_.clear();
-    }
 
     int rootFd_;
-    int fd_ = -1;
+    std::shared_ptr<const Folder> root_ = std::make_shared<const Folder>(rootFd_, false);
+    std::shared_ptr<const Folder> current_;
     std::string folder_;
     bool rootSwept_ = false;
     std::unordered_set<std::string> swept_;
@@ -88,93 +106,88 @@ private:
 
 // Entries up to this size are read in runs, kReadAheadSize bytes of the archive at a time.
 constexpr std::uint32_t kReadAheadLimit = 1u << 20;
-constexpr std::size_t kReadAheadSize = std::size_t{4} << 20;
+constexpr std::size_t kReadAheadSize = std::size_t{2} << 20;
+// Below this many entries the files are written by the calling thread alone.
+constexpr std::size_t kThreadedMinimum = 32;
+// How many entries the writing thread may be ahead of the naming (open files at most).
+constexpr std::size_t kJobSlots = 32;
 
 std::uint64_t u32(std::int64_t value) { return static_cast<std::uint32_t>(value); }
 
 enum class Outcome { Done, Failed, Stop };
 
-// One extraction run: where entries go and how the bytes get there.
-struct Run {
-    const PodArchive& archive;
-    const File& source;
-    std::string base;  // the root as given, without a trailing separator
-    FolderCache& folders;
-    CopyMethod method;
-    // Set when the run stops: the failure every later entry would meet, and where it happened.
-    int stopError = 0;
-    std::string stopPath;
-    ExtractedNames names = ExtractedNames::AsStored;
-    Failure failure;  // the first entry that failed (shown)
+// One entry on its way to disk. The calling thread places it (name, folder, bytes); the data is
+// written into an unnamed file, by the writing thread when there is one; the calling thread then
+// names it and reports, in the entries' order.
+struct Job {
+    std::size_t position = 0;  // in the run
+    std::string target;        // the path shown in messages
+    std::shared_ptr<const Folder> folder;
+    std::string leaf;
+    const std::byte* data = nullptr;  // the bytes when read ahead, else copied from the archive
+    std::uint64_t offset = 0;
+    std::uint64_t size = 0;
+    FileTime time = kNoEntryTime;
+    int buffer = -1;  // the read-ahead buffer data points into
 
-    Outcome refuse(Failure refused) {
-        report(refused);
-        if (!failure.failed()) failure = std::move(refused);
-        return Outcome::Failed;
-    }
+    // Outcome of the placing or the writing: a refusal to report, or what failed.
+    Failure refused;
+    Failure failure;
+    Failure timesFailed;
+    PendingFile pending;
 };
 
-// Writes one entry: into a temporary name in its folder, its times set on the descriptor, then
-// renamed over the target. data holds the entry's bytes when they were read ahead, else it is
-// copied from the archive. A target that may not be replaced (a link, a folder, a read-only file)
-// is reported and left as it was; so is the old file when anything fails.
-Outcome extractEntry(Run& run, const ArchiveEntry& entry, const std::byte* data) {
-    std::optional<std::string> relative =
-        safeRelativePath(run.names == ExtractedNames::LowerCase ? archiveCodePage().lower(entry.name) : entry.name);
-    if (!relative) return run.refuse(Failure::system(EACCES, run.base + "/" + storedNameForMessage(entry.name)));
-    const std::string target = run.base + "/" + *relative;
-    auto failed = [&](Failure failure) {
-        if (failsEveryLaterWrite(failure) && failure.path == target) {
-            run.stopError = failure.error;
-            run.stopPath = target;
-            return Outcome::Stop;
-        }
-        return run.refuse(std::move(failure));
-    };
-
-    std::size_t slash = relative->rfind('/');
-    std::string folder = slash == std::string::npos ? std::string() : relative->substr(0, slash);
-    std::string leaf = slash == std::string::npos ? *relative : relative->substr(slash + 1);
-    int folderFd = run.folders.open(folder);
-    if (folderFd < 0) return failed(Failure::system(errno, target));
-
-    Result<PendingFile> pending = PendingFile::create(folderFd, leaf, target, false);
-    if (!pending) return failed(pending.failure());
-    File& out = pending->file();
-    const std::uint64_t size = u32(entry.size);
-    if (data != nullptr) {
-        if (!out.writeAll(std::span(data, static_cast<std::size_t>(size)))) return failed(out.failure());
+// Writes a placed entry's data into an unnamed file in its folder (a hidden temporary name where
+// the file system has none) and sets its times on the descriptor.
+void writeJob(Job& job, const File& source, const std::string& archivePath, CopyMethod& method) {
+    if (job.refused.failed() || job.failure.failed()) return;
+    Result<PendingFile> pending = PendingFile::create(job.folder->fd(), job.leaf, job.target, true);
+    if (!pending) {
+        job.failure = pending.failure();
+        return;
+    }
+    job.pending = std::move(*pending);
+    File& out = job.pending.file();
+    if (job.data != nullptr) {
+        if (!out.writeAll(std::span(job.data, static_cast<std::size_t>(job.size)))) job.failure = out.failure();
     } else {
-        CopyResult copied = copyRange(run.source, u32(entry.offset), out, size, &run.method);
-        if (copied.failure.failed())
-            return failed(Failure::system(copied.failure.error, copied.readFailed ? run.archive.path() : target));
-        // The archive became shorter since it was read.
-        if (copied.copied < size) return failed(Failure::system(ENODATA, run.archive.path()));
+        CopyResult copied = copyRange(source, job.offset, out, job.size, &method);
+        if (copied.failure.failed()) {
+            job.failure = Failure::system(copied.failure.error, copied.readFailed ? archivePath : job.target);
+        } else if (copied.copied < job.size) {
+            job.failure = Failure::system(ENODATA, archivePath);  // the archive became shorter since it was read
+        }
     }
+    if (job.failure.failed()) return;
     // The data is whole; a time that cannot be set is reported, and the file stays.
-    Failure timesFailed;
-    if (entry.time != kNoEntryTime) {
-        const struct timespec time = timespecFromFileTime(entry.time);
-        if (!out.setTimes(time, time)) timesFailed = out.failure();
+    if (job.time != kNoEntryTime) {
+        const struct timespec time = timespecFromFileTime(job.time);
+        if (!out.setTimes(time, time)) job.timesFailed = out.failure();
     }
-    if (Failure published = pending->publish(Publish::Replace, false); published.failed()) return failed(published);
-    // The data is whole under its name; a time that could not be set is still reported.
-    if (timesFailed.failed()) return failed(timesFailed);
-    return Outcome::Done;
 }
 
-// The archive bytes of a run of small entries that lie close together, read in one call.
+// The archive bytes of a run of small entries that lie close together, read in one call. Two
+// buffers take turns, so that one can be read while the entries of the other are still written.
 class ReadAhead {
 public:
-    // The bytes of the entry at position at of indices, reading its run when needed; nullptr when
-    // the entry is large or could not be read ahead (it is then copied on its own).
-    const std::byte* bytes(const File& source, const std::vector<ArchiveEntry>& entries,
-                           const std::vector<std::size_t>& indices, std::size_t at) {
+    struct Bytes {
+        const std::byte* data = nullptr;
+        int buffer = -1;
+    };
+
+    // The bytes of the entry at position at of indices, reading its run when needed; no data
+    // when the entry is large or could not be read ahead (it is then copied on its own).
+    // release(buffer) is called before a buffer is read into again.
+    template <typename Release>
+    Bytes bytes(const File& source, const std::vector<ArchiveEntry>& entries, const std::vector<std::size_t>& indices,
+                std::size_t at, Release release) {
         const ArchiveEntry& entry = entries[indices[at]];
-        if (u32(entry.size) > kReadAheadLimit) return nullptr;
+        if (u32(entry.size) > kReadAheadLimit) return {};
         const std::uint64_t offset = u32(entry.offset);
         const std::uint64_t end = offset + u32(entry.size);
-        if (offset >= start_ && end <= start_ + length_) return buffer_.data() + (offset - start_);
+        Window& shown = windows_[current_];
+        if (offset >= shown.start && end <= shown.start + shown.length)
+            return {shown.buffer.data() + (offset - shown.start), current_};
 
         // The run: the following entries while each is small and ends within the window.
         std::uint64_t runEnd = end;
@@ -185,21 +198,100 @@ public:
             if (u32(other.size) > kReadAheadLimit || otherStart < offset || otherEnd > offset + kReadAheadSize) break;
             runEnd = std::max(runEnd, otherEnd);
         }
-        if (runEnd == offset) return buffer_.data();
+        current_ = 1 - current_;
+        release(current_);
+        Window& window = windows_[current_];
+        window.start = window.length = 0;
+        if (runEnd == offset) return {window.buffer.data(), current_};
         const auto want = static_cast<std::size_t>(runEnd - offset);
-        if (buffer_.size() < want) buffer_.resize(std::min(kReadAheadSize, std::max(want, 2 * buffer_.size())));
-        start_ = length_ = 0;
-        std::int64_t got = source.readAt(offset, std::span(buffer_).first(want));
-        if (got < 0 || static_cast<std::uint64_t>(got) < end - offset) return nullptr;
-        start_ = offset;
-        length_ = static_cast<std::uint64_t>(got);
-        return buffer_.data();
+        if (window.buffer.size() < want)
+            window.buffer.resize(std::min(kReadAheadSize, std::max(want, 2 * window.buffer.size())));
+        std::int64_t got = source.readAt(offset, std::span(window.buffer).first(want));
+        if (got < 0 || static_cast<std::uint64_t>(got) < end - offset) return {};
+        window.start = offset;
+        window.length = static_cast<std::uint64_t>(got);
+        return {window.buffer.data(), current_};
     }
 
 private:
-    std::vector<std::byte> buffer_;
-    std::uint64_t start_ = 0;
-    std::uint64_t length_ = 0;
+    struct Window {
+        std::vector<std::byte> buffer;
+        std::uint64_t start = 0;
+        std::uint64_t length = 0;
+    };
+    Window windows_[2];
+    int current_ = 0;
+};
+
+// The second thread: writes the data of placed entries, in order, while the calling thread
+// places the next ones and names the finished ones. Holds at most kJobSlots entries.
+class Writer {
+public:
+    Writer(const File& source, const std::string& archivePath)
+        : source_(::dup(source.fd()), archivePath), archivePath_(archivePath) {
+        thread_ = std::thread([this] { work(); });
+    }
+    ~Writer() {
+        {
+            std::lock_guard lock(mutex_);
+            ending_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+    Writer(const Writer&) = delete;
+    Writer& operator=(const Writer&) = delete;
+
+    // Hands a placed entry over; the caller has taken finished entries so that a slot is free.
+    void submit(Job job) {
+        std::unique_lock lock(mutex_);
+        slots_[submitted_ % kJobSlots] = std::move(job);
+        ++submitted_;
+        lock.unlock();
+        changed_.notify_all();
+    }
+    // The next entry in order once its data is written (wait: until then), or nothing when none
+    // is due.
+    std::optional<Job> next(bool wait) {
+        std::unique_lock lock(mutex_);
+        if (harvested_ == submitted_) return std::nullopt;
+        if (wait) changed_.wait(lock, [this] { return written_ > harvested_; });
+        if (written_ == harvested_) return std::nullopt;
+        std::optional<Job> job(std::move(slots_[harvested_ % kJobSlots]));
+        slots_[harvested_ % kJobSlots] = Job();
+        ++harvested_;
+        return job;
+    }
+    // Whether every slot holds an entry not yet taken back.
+    bool full() const { return submitted_ - harvested_ == kJobSlots; }
+
+private:
+    void work() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            changed_.wait(lock, [this] { return ending_ || written_ < submitted_; });
+            if (written_ == submitted_) return;  // ending, and nothing left
+            Job& job = slots_[written_ % kJobSlots];
+            const bool dropped = ending_;  // the run has stopped: nothing more is written
+            lock.unlock();
+            if (!dropped) writeJob(job, source_, archivePath_, method_);
+            lock.lock();
+            ++written_;
+            changed_.notify_all();
+        }
+    }
+
+    File source_;  // a descriptor of the writing thread's own for copies from the archive
+    const std::string& archivePath_;
+    CopyMethod method_;
+    std::array<Job, kJobSlots> slots_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::size_t submitted_ = 0;
+    std::size_t written_ = 0;
+    std::size_t harvested_ = 0;
+    bool ending_ = false;
+    std::thread thread_;
 };
 
 }  // namespace
@@ -223,32 +315,117 @@ int PodArchive::extractSelected(const std::string& root, const std::vector<std::
     while (base.size() > 1 && base.back() == '/') base.pop_back();
     if (base == "/") base.clear();
 
-    FolderCache folders(rootFolder.fd());
-    Run run{*this, file_, base, folders, {}, 0, {}, names, {}};
-    ReadAhead readAhead;
     std::vector<std::size_t> valid;
     valid.reserve(indices.size());
     for (std::size_t index : indices) {
         if (index < entries_.size()) valid.push_back(index);
     }
+    FolderCache folders(rootFolder.fd());
+    ReadAhead readAhead;
+    CopyMethod method;
+    // A second thread writes the data while this one places and names the files; a few entries
+    // are not worth one. Memory stays bounded: two read-ahead buffers and kJobSlots entries.
+    std::optional<Writer> writer;
+    if (valid.size() >= kThreadedMinimum) {
+        try {
+            writer.emplace(file_, path_);
+        } catch (const std::system_error&) {
+            writer.reset();  // no thread to be had: this one writes everything
+        }
+    }
+    // The position of the last entry placed in each read-ahead buffer, plus one.
+    std::size_t bufferUsers[2] = {0, 0};
+
+    Failure firstFailure;  // the first entry that failed (shown)
+    auto refuse = [&](Failure refused) {
+        report(refused);
+        if (!firstFailure.failed()) firstFailure = std::move(refused);
+        return Outcome::Failed;
+    };
+    // Names a written entry and reports what failed, in the entries' order.
+    auto finish = [&](Job& job) {
+        if (job.refused.failed()) return refuse(std::move(job.refused));
+        if (!job.failure.failed()) job.failure = job.pending.publish(Publish::Replace, false);
+        // The data is whole under its name when only its times failed; otherwise the old file stays.
+        if (!job.failure.failed()) job.failure = std::move(job.timesFailed);
+        if (!job.failure.failed()) return Outcome::Done;
+        if (failsEveryLaterWrite(job.failure) && job.failure.path == job.target) return Outcome::Stop;
+        return refuse(std::move(job.failure));
+    };
+
     int result = 1;
-    for (std::size_t at = 0; at < valid.size(); ++at) {
-        const Outcome outcome = extractEntry(run, entries_[valid[at]], readAhead.bytes(file_, entries_, valid, at));
+    std::size_t finished = 0;
+    std::optional<Job> stopped;
+    // Takes the outcome of one finished entry; false once the run stops.
+    auto take = [&](Job& job) {
+        const Outcome outcome = finish(job);
         if (outcome == Outcome::Stop) {
-            // Every later entry would fail the same way: one report instead of one per entry.
-            const std::size_t left = valid.size() - at;
-            const std::string count = fillIn(messageText(kMsgEntriesNotExtracted, "%1 of %2 entries not extracted"),
-                                             std::to_string(left), std::to_string(valid.size()));
-            Failure stop = Failure::system(run.stopError, run.stopPath + "\n" + count);
-            report(stop);
-            noteFailure(run.failure.failed() ? run.failure : stop);
-            return 0;
+            stopped = std::move(job);
+            return false;
         }
         if (outcome == Outcome::Failed) result = 0;
         if (outcome == Outcome::Done) ++extracted_;
+        ++finished;
         if (progress != nullptr) progress->step();
+        return true;
+    };
+    // Takes every entry the writing thread has finished (all up to position end, waiting for them).
+    auto harvest = [&](std::size_t end) {
+        while (writer && !stopped) {
+            std::optional<Job> job = writer->next(finished < end || writer->full());
+            if (!job || !take(*job)) return;
+        }
+    };
+
+    for (std::size_t at = 0; at < valid.size() && !stopped; ++at) {
+        const ArchiveEntry& entry = entries_[valid[at]];
+        Job job;
+        job.position = at;
+        std::optional<std::string> relative =
+            safeRelativePath(names == ExtractedNames::LowerCase ? archiveCodePage().lower(entry.name) : entry.name);
+        if (!relative) {
+            job.refused = Failure::system(EACCES, base + "/" + storedNameForMessage(entry.name));
+        } else {
+            job.target = base + "/" + *relative;
+            std::size_t slash = relative->rfind('/');
+            std::string folder = slash == std::string::npos ? std::string() : relative->substr(0, slash);
+            job.leaf = slash == std::string::npos ? *relative : relative->substr(slash + 1);
+            job.folder = folders.open(folder);
+            if (!job.folder) job.failure = Failure::system(errno, job.target);
+        }
+        job.offset = u32(entry.offset);
+        job.size = u32(entry.size);
+        job.time = entry.time;
+        if (job.folder) {
+            // A buffer is read into again only once every entry placed in it is written.
+            const ReadAhead::Bytes bytes =
+                readAhead.bytes(file_, entries_, valid, at, [&](int buffer) { harvest(bufferUsers[buffer]); });
+            if (stopped) break;
+            job.data = bytes.data;
+            if (bytes.buffer >= 0) bufferUsers[bytes.buffer] = at + 1;
+        }
+        if (writer) {
+            writer->submit(std::move(job));
+            harvest(0);
+        } else {
+            writeJob(job, file_, path_, method);
+            take(job);
+        }
     }
-    noteFailure(run.failure);
+    harvest(valid.size());
+    writer.reset();  // what it wrote after a stop is dropped unnamed
+
+    if (stopped) {
+        // Every later entry would fail the same way: one report instead of one per entry.
+        const std::size_t left = valid.size() - stopped->position;
+        const std::string count = fillIn(messageText(kMsgEntriesNotExtracted, "%1 of %2 entries not extracted"),
+                                         std::to_string(left), std::to_string(valid.size()));
+        Failure stop = Failure::system(stopped->failure.error, stopped->target + "\n" + count);
+        report(stop);
+        noteFailure(firstFailure.failed() ? firstFailure : stop);
+        return 0;
+    }
+    noteFailure(firstFailure);
     return result;
 }
 

@@ -143,6 +143,21 @@ int replaceError(int folderFd, const char* leaf) {
     return 0;
 }
 
+// Gives the unnamed file fd the name leaf in folderFd (never replacing): 0, or -1 with errno set.
+// By the descriptor itself (AT_EMPTY_PATH) where the kernel lets its opener do that, else through
+// /proc; once the first way has been refused, later files take the second at once.
+int linkUnnamed(int fd, int folderFd, const char* leaf) {
+    static std::atomic<bool> byDescriptor{true};
+    if (byDescriptor.load(std::memory_order_relaxed)) {
+        if (::linkat(fd, "", folderFd, leaf, AT_EMPTY_PATH) == 0) return 0;
+        if (errno != ENOENT && errno != EPERM) return -1;
+        byDescriptor.store(false, std::memory_order_relaxed);
+    }
+    char self[32];
+    std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
+    return ::linkat(AT_FDCWD, self, folderFd, leaf, AT_SYMLINK_FOLLOW);
+}
+
 }  // namespace
 
 void removeRegisteredTemporaries() noexcept {
@@ -275,20 +290,20 @@ Failure PendingFile::publish(Publish how, bool durable) {
     if (durable && ::fsync(file_.fd()) != 0) return fail(errno);
 
     if (unnamed_) {
-        // The unnamed file gets a name through its descriptor; without /proc, by AT_EMPTY_PATH,
-        // which needs a privilege most users lack.
-        char self[32];
-        std::snprintf(self, sizeof self, "/proc/self/fd/%d", file_.fd());
-        const std::string target = how == Publish::NoReplace ? leaf_ : temporaryName();
-        if (how == Publish::Replace) slot_ = registerTemporary(folderFd_, target);
-        int linked = ::linkat(AT_FDCWD, self, folderFd_, target.c_str(), AT_SYMLINK_FOLLOW);
-        if (linked != 0 && errno == ENOENT) linked = ::linkat(file_.fd(), "", folderFd_, target.c_str(), AT_EMPTY_PATH);
+        // Straight to the final name when nothing stands there; a file to be replaced gets a
+        // hidden name first and is renamed over it below, after the replace check.
+        int linked = linkUnnamed(file_.fd(), folderFd_, leaf_.c_str());
+        if (linked != 0 && errno == EEXIST && how == Publish::Replace) {
+            const std::string target = temporaryName();
+            slot_ = registerTemporary(folderFd_, target);
+            linked = linkUnnamed(file_.fd(), folderFd_, target.c_str());
+            if (linked == 0) temporary_ = target;
+        }
         if (linked != 0) {
             int error = errno;
             unregisterTemporary(slot_);
             return fail(error);
         }
-        if (how == Publish::Replace) temporary_ = target;
     }
     if (!file_.close()) return fail(file_.failure().error);
 
