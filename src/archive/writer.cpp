@@ -7,6 +7,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 #include "archive/podarchive.h"
 #include "archive/storedname.h"
@@ -19,48 +23,133 @@ namespace quillomar {
 
 namespace {
 
-// Files up to this size are read into the gathering buffer, which never holds more than
-// kGatherSize bytes; larger ones are copied on their own.
+// Files up to this size are read into a gathering buffer; larger ones are copied on their own.
+// Two buffers of kGatherSize take turns: one is filled while the other is written.
 constexpr std::uint64_t kGatherLimit = std::uint64_t{1} << 20;
-constexpr std::size_t kGatherSize = std::size_t{4} << 20;
+constexpr std::size_t kGatherSize = std::size_t{2} << 20;
+static_assert(kGatherLimit <= kGatherSize);
+// Below this many files the calling thread writes the buffers itself.
+constexpr std::size_t kThreadedMinimum = 32;
 
 // A header text in the code page; checkWrite has refused one the code page cannot hold.
 void convertHeaderText(const std::string& utf8, HeaderText& out) {
     out = makeHeaderText(archiveCodePage().fromUtf8(utf8).value_or(std::string()));
 }
 
-// Pending archive bytes, written in pieces of at most kGatherSize; the first bytes may be skipped
-// (left as a hole for the header, which is written last).
+// Archive bytes gathered in memory and written in large pieces at the archive's current position,
+// by a second thread when there is one, so that reading the next files overlaps the writing.
 class GatherBuffer {
 public:
-    explicit GatherBuffer(File& out) : out_(out) {}
+    GatherBuffer(File& out, bool threaded) : out_(out) {
+        if (!threaded) return;
+        try {
+            thread_ = std::thread([this] { work(); });
+        } catch (const std::system_error&) {
+            // No thread to be had: the calling thread writes.
+        }
+    }
+    ~GatherBuffer() {
+        if (!thread_.joinable()) return;
+        {
+            std::lock_guard lock(mutex_);
+            ending_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+    GatherBuffer(const GatherBuffer&) = delete;
+    GatherBuffer& operator=(const GatherBuffer&) = delete;
 
-    void skip(std::size_t count) { skip_ = count; }
-    // Makes room for count more bytes, writing what is pending when needed; false on a write failure.
+    // Makes room for count more bytes (at most kGatherSize), handing a full buffer over to be
+    // written; false with errno set once a write has failed.
     bool reserve(std::size_t count) {
-        if (used_ + count > kGatherSize && !flush()) return false;
-        if (buffer_.size() < used_ + count)
-            buffer_.resize(std::min<std::size_t>(kGatherSize, std::max(used_ + count, 2 * buffer_.size())));
+        Piece& piece = pieces_[filling_];
+        if (piece.used + count > kGatherSize && !handOver()) return false;
+        Piece& room = pieces_[filling_];
+        if (room.bytes.size() < room.used + count)
+            room.bytes.resize(std::min<std::size_t>(kGatherSize, std::max(room.used + count, 2 * room.bytes.size())));
         return true;
     }
-    std::span<std::byte> tail(std::size_t count) { return std::span(buffer_).subspan(used_, count); }
-    void grow(std::size_t count) { used_ += count; }
+    std::span<std::byte> tail(std::size_t count) {
+        Piece& piece = pieces_[filling_];
+        return std::span(piece.bytes).subspan(piece.used, count);
+    }
+    void grow(std::size_t count) { pieces_[filling_].used += count; }
+
+    // Writes everything gathered and waits until it is written, after which the caller may write
+    // to the archive itself; false with errno set when a write failed.
     bool flush() {
-        if (skip_ != 0) {
-            if (::lseek(out_.fd(), static_cast<off_t>(skip_), SEEK_SET) < 0) return false;
-            skip_ = 0;
-        }
-        if (used_ == 0) return true;
-        bool ok = out_.writeAll(std::span(buffer_).first(used_));
-        used_ = 0;
-        return ok;
+        if (!handOver()) return false;
+        if (!thread_.joinable()) return true;
+        std::unique_lock lock(mutex_);
+        return idle(lock);
     }
 
 private:
+    struct Piece {
+        std::vector<std::byte> bytes;
+        std::size_t used = 0;
+        bool pending = false;  // handed over, not yet written
+    };
+
+    // Hands the buffer being filled over and continues in the other one once that is written.
+    // After a failure it returns only once the writing thread has stopped touching the archive.
+    bool handOver() {
+        Piece& full = pieces_[filling_];
+        if (!thread_.joinable()) {
+            if (full.used != 0 && error_ == 0 && !out_.writeAll(std::span(full.bytes).first(full.used)))
+                error_ = out_.failure().error;
+            full.used = 0;
+            errno = error_;
+            return error_ == 0;
+        }
+        std::unique_lock lock(mutex_);
+        if (full.used != 0) {
+            full.pending = true;
+            filling_ = 1 - filling_;
+            changed_.notify_all();
+        }
+        changed_.wait(lock, [this] { return !pieces_[filling_].pending || error_ != 0; });
+        return error_ == 0 || idle(lock);
+    }
+    // Waits until nothing handed over is left to write: whether every write succeeded (errno set
+    // when not).
+    bool idle(std::unique_lock<std::mutex>& lock) {
+        changed_.wait(lock, [this] { return !pieces_[0].pending && !pieces_[1].pending; });
+        errno = error_;
+        return error_ == 0;
+    }
+
+    // The writing thread: the buffers in the order they were handed over; after a failure the
+    // rest is dropped, as the archive is given up.
+    void work() {
+        std::unique_lock lock(mutex_);
+        int next = 0;
+        for (;;) {
+            changed_.wait(lock, [&] { return ending_ || pieces_[next].pending; });
+            if (!pieces_[next].pending) return;
+            Piece& piece = pieces_[next];
+            const bool write = error_ == 0;
+            lock.unlock();
+            int error = 0;
+            if (write && !out_.writeAll(std::span(piece.bytes).first(piece.used))) error = out_.failure().error;
+            lock.lock();
+            if (error != 0) error_ = error;
+            piece.used = 0;
+            piece.pending = false;
+            next = 1 - next;
+            changed_.notify_all();
+        }
+    }
+
     File& out_;
-    std::vector<std::byte> buffer_;
-    std::size_t used_ = 0;
-    std::size_t skip_ = 0;
+    Piece pieces_[2];
+    int filling_ = 0;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    int error_ = 0;
+    bool ending_ = false;
+    std::thread thread_;
 };
 
 }  // namespace
@@ -110,8 +199,8 @@ int PodArchive::write(std::vector<SourceFile>& files, std::uint32_t bufferSize, 
     // Small files are gathered and written in large pieces; a large one goes straight from its
     // file to the archive, by the kernel where it can. The header goes out last, with the entry
     // count, directory offset and name-table length in place.
-    GatherBuffer gathered(archive);
-    gathered.skip(kPod3HeaderSize);
+    if (::lseek(archive.fd(), kPod3HeaderSize, SEEK_SET) < 0) return writeFailed(errno);
+    GatherBuffer gathered(archive, files.size() >= kThreadedMinimum);
     writeOffset_ = kPod3HeaderSize;
     CopyMethod method;
 
