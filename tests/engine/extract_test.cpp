@@ -181,6 +181,41 @@ TEST_F(ExtractTest, SelectionInAnyOrderAcrossSmallAndLargeEntries) {
     EXPECT_EQ(sink.count(), 0u);
 }
 
+// Enough entries for the files to be written by a second thread: reports, replacements and
+// progress still come in the entries' order, as if one thread did everything.
+TEST_F(ExtractTest, ManyEntriesAreNamedAndReportedInTheirOrder) {
+    ASSERT_EQ(::mkdir((root + "/TAKEN1").c_str(), 0755), 0);
+    ASSERT_EQ(::mkdir((root + "/TAKEN2").c_str(), 0755), 0);
+    writeFile(root + "/LOCKED.TXT", "kept");
+    ASSERT_EQ(::chmod((root + "/LOCKED.TXT").c_str(), 0444), 0);
+    std::vector<RawEntry> entries;
+    for (int i = 0; i < 100; ++i) entries.push_back({"D\\F" + std::to_string(i), std::string(100 + i, 'a'), kNoon2003});
+    entries[10] = {"SAME.TXT", "first", kNoon2003};
+    entries[70] = {"SAME.TXT", "second, later", kNoon2003};
+    entries[20] = {"TAKEN2", "blocked", kNoon2003};
+    entries[40] = {"TAKEN1", "blocked", kNoon2003};
+    entries[60] = {"LOCKED.TXT", "new", kNoon2003};
+    load(entries);
+
+    EXPECT_EQ(archive.extractAll(root, &progress), 0);
+    EXPECT_EQ(sink.systemErrors, (std::vector<std::string>{"Is a directory\n==> " + root + "/TAKEN2",
+                                                           "Is a directory\n==> " + root + "/TAKEN1",
+                                                           "Permission denied\n==> " + root + "/LOCKED.TXT"}));
+    EXPECT_EQ(archive.failure().path, root + "/TAKEN2");  // the first that failed
+    EXPECT_EQ(readFile(root + "/SAME.TXT"), "second, later");
+    EXPECT_EQ(readFile(root + "/LOCKED.TXT"), "kept");
+    for (int i : {0, 11, 50, 99}) EXPECT_EQ(readFile(root + "/D/F" + std::to_string(i)), std::string(100 + i, 'a'));
+    EXPECT_EQ(test::modificationTime(root + "/D/F99"), test::utc(2003, 4, 28, 12, 0, 0));
+    EXPECT_EQ(progress.steps, 100);
+    EXPECT_EQ(archive.extractedCount(), 97u);
+    std::size_t names = 0;
+    for (const auto& item : std::filesystem::directory_iterator(root / std::filesystem::path("D"))) {
+        EXPECT_FALSE(item.path().filename().string().starts_with(".quillomar-")) << item.path();
+        ++names;
+    }
+    EXPECT_EQ(names, 95u);
+}
+
 TEST_F(ExtractTest, TemporaryCopiesArePrivatePerEntryAndRemovedOnClose) {
     TempDir runtime;
     test::ScopedEnv runtimeDir("XDG_RUNTIME_DIR", runtime.path().c_str());
