@@ -411,20 +411,6 @@ TEST_F(PackerWindowTest, SecondGenerateReportsTheExistingArchiveAndKeepsIt) {
     EXPECT_TRUE(inputsAre(true));
 }
 
-TEST_F(PackerWindowTest, GenerateRefusesAFileAndAFolderOfOneStoredNameNamingBoth) {
-    test::writeFile(dir / "clash/a", "file");
-    test::writeFile(dir / "clash/A/b", "below the folder");
-    test::writeFile(dir / "clash/x", "fine");
-    start();
-    drop(dir / "clash");
-    window->onCommand(kGenerate);
-    // One box, as for any refused archive, naming the file and the folder.
-    EXPECT_EQ(sink.systemErrors,
-              std::vector<std::string>{"File exists\n==> " + dir / "clash/a" + "\n==> " + dir / "clash/A"});
-    EXPECT_FALSE(test::exists(dir / "clash/my_pod_name.pod"));
-    EXPECT_TRUE(inputsAre(true));
-}
-
 TEST_F(PackerWindowTest, NothingReachesTheWindowWhileGenerateRuns) {
     const std::string folder = source();
     test::writeFile(dir / "other/x", "x");
