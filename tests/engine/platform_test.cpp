@@ -94,14 +94,6 @@ TEST(FolderOrder, ListsAsTheWindowsFileSystemDoes) {
     EXPECT_EQ(folderOrderKey("a\xFF"), u"A\uFFFD");  // not UTF-8
 }
 
-TEST(Messages, SystemErrorShowsTextThenThePath) {
-    test::RecordingSink sink;
-    showSystemError(ENOENT, "/some/where.pod");
-    ASSERT_EQ(sink.systemErrors.size(), 1u);
-    EXPECT_EQ(sink.systemErrors[0], "No such file or directory\n==> /some/where.pod");
-    EXPECT_EQ(formatString("%s-%0300d", "x", 7).size(), 302u);  // never cut
-}
-
 // The system's text follows the program's language, not LANGUAGE, which the C library would
 // otherwise prefer to the locale. Each row runs in a child process: the choice is process-wide.
 struct SystemTextRow {
@@ -135,19 +127,6 @@ INSTANTIATE_TEST_SUITE_P(
                       SystemTextRow{"EnglishOverGermanLanguage", "", "de", "No such file or directory"}),
     [](const ::testing::TestParamInfo<SystemTextRow>& row) { return std::string(row.param.behaviour); });
 
-TEST(CreateFolders, CreatesMissingAncestorsOrTellsWhyNot) {
-    test::TempDir dir;
-    test::writeFile(dir / "file", "x");
-    EXPECT_EQ(createFolders(dir / "a/b/c").error, 0);
-    EXPECT_TRUE(std::filesystem::is_directory(dir / "a/b/c"));
-    EXPECT_EQ(createFolders(dir / "a/b").error, 0);  // already there
-    EXPECT_EQ(createFolders(dir / "d/e//").error, 0);
-    EXPECT_TRUE(std::filesystem::is_directory(dir / "d/e"));
-    EXPECT_EQ(createFolders(dir / "file").error, ENOTDIR);
-    EXPECT_EQ(createFolders(dir / "file/sub/deeper").error, ENOTDIR);
-    EXPECT_EQ(createFolders("").error, ENOENT);
-}
-
 TEST(Messages, ARecordShowsAsTheWindowShowsItAndIsMarkedReported) {
     test::RecordingSink sink;
     Failure damaged = Failure::message(111, "/a.pod", "the directory is cut short", 400);
@@ -162,6 +141,9 @@ TEST(Messages, ARecordShowsAsTheWindowShowsItAndIsMarkedReported) {
     EXPECT_EQ(sink.ids, std::vector<int>{111});
     EXPECT_EQ(sink.systemErrors, std::vector<std::string>{"No such file or directory\n==> /b.pod"});
     EXPECT_EQ(sink.details, std::vector<std::string>{"/a.pod: the directory is cut short"});
+    showSystemError(EACCES, "/c.pod");  // the same form for a message without a record
+    EXPECT_EQ(sink.systemErrors.back(), "Permission denied\n==> /c.pod");
+    EXPECT_EQ(formatString("%s-%0300d", "x", 7).size(), 302u);  // never cut
 }
 
 // What openRead refuses, and the record it keeps: never a hang on a pipe, always the true reason.
@@ -221,17 +203,20 @@ TEST(WriteFileAtomically, AFailureIsReturnedWithThePathAndLeavesNoTemporaryFile)
     EXPECT_EQ(refused.path, dir / "missing/kept");
 }
 
+// The folders of a path: a new folder told from one already there, a file in the way named.
 TEST(CreateDirectoryPath, TellsCreatedFromAlreadyThereFromFailed) {
     test::TempDir dir;
     Result<FolderCreation> made = createDirectoryPath(dir / "a/b/c");
     ASSERT_TRUE(made);
     EXPECT_EQ(*made, FolderCreation::Created);
-    struct stat st {};
-    EXPECT_EQ(::stat((dir / "a/b/c").c_str(), &st), 0);
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "a/b/c"));
 
     Result<FolderCreation> again = createDirectoryPath(dir / "a/b");
     ASSERT_TRUE(again);
     EXPECT_EQ(*again, FolderCreation::AlreadyThere);
+    EXPECT_FALSE(createFolders(dir / "d/e//").failed());  // separators at the end, as typed
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "d/e"));
+    EXPECT_EQ(createFolders("").error, ENOENT);
 
     // A file where a folder belongs, at the end or on the way, is a failure.
     test::writeFile(dir / "file", "x");
@@ -240,6 +225,7 @@ TEST(CreateDirectoryPath, TellsCreatedFromAlreadyThereFromFailed) {
         ASSERT_FALSE(refused) << path;
         EXPECT_EQ(refused.failure().error, ENOTDIR) << path;
         EXPECT_EQ(refused.failure().path, path);
+        EXPECT_EQ(createFolders(path).error, ENOTDIR) << path;
     }
 }
 
