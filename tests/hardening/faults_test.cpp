@@ -51,6 +51,20 @@ protected:
         writeFile(victim, "untouched");
     }
 
+    // Packs list where a file may not grow past limit bytes: refused with EFBIG, no archive left.
+    void packStoppedAt(const SourceList& list, std::size_t limit) {
+        const std::string path = dir / ("cut" + std::to_string(limit) + ".pod");
+        test::RecordingSink sink;
+        int result = 0;
+        {
+            FileSizeLimit cap(limit);
+            result = pack(list, path);
+        }
+        EXPECT_EQ(result, 0) << "limit " << limit;
+        EXPECT_FALSE(exists(path)) << "limit " << limit;
+        EXPECT_EQ(sink.systemErrors, Strings{message(EFBIG, path)}) << "limit " << limit;
+    }
+
     // A hand-laid POD3 archive, opened and read.
     void load(const std::vector<RawEntry>& entries) {
         writeFile(podPath, test::layOutPod3(entries, "", "", "", 0));
@@ -82,16 +96,7 @@ TEST_F(Faults, WriterStoppedByAFullDiskAtAnyByteLeavesNoArchive) {
     // Every byte of the header, the data, the directory and the names in turn is the first that
     // does not fit.
     for (std::size_t limit = 0; limit < whole.size(); ++limit) {
-        const std::string path = dir / ("cut" + std::to_string(limit) + ".pod");
-        test::RecordingSink sink;
-        int result = 0;
-        {
-            FileSizeLimit cap(limit);
-            result = pack(list, path);
-        }
-        EXPECT_EQ(result, 0) << "limit " << limit;
-        EXPECT_FALSE(exists(path)) << "limit " << limit;
-        EXPECT_EQ(sink.systemErrors, Strings{message(EFBIG, path)}) << "limit " << limit;
+        packStoppedAt(list, limit);
         if (HasFailure()) break;
     }
     int result = 0;
@@ -122,16 +127,7 @@ TEST_F(Faults, WriterWithManyFilesKeepsItsLayoutAndLeavesNoArchiveWhenStopped) {
 
     for (std::size_t limit : {std::size_t{0}, std::size_t{300}, std::size_t{1} << 20, (std::size_t{2} << 20) + 5,
                               std::size_t{5} << 20, whole.size() - 1}) {
-        const std::string path = dir / ("cut" + std::to_string(limit) + ".pod");
-        test::RecordingSink sink;
-        int result = 0;
-        {
-            FileSizeLimit cap(limit);
-            result = pack(list, path);
-        }
-        EXPECT_EQ(result, 0) << "limit " << limit;
-        EXPECT_FALSE(exists(path)) << "limit " << limit;
-        EXPECT_EQ(sink.systemErrors, Strings{message(EFBIG, path)}) << "limit " << limit;
+        packStoppedAt(list, limit);
     }
 }
 
