@@ -2,10 +2,11 @@
 # PRESET=ci (and ASAN_PRESET=ci-asan) build with warnings as errors, as CI does (.ci/run).
 PRESET      ?= default
 ASAN_PRESET ?= asan
+WINDOWS_PRESET ?= windows
 BUILD       := build
 ARGS        ?=
 
-.PHONY: all deps configure build run test test-asan ci bench fuzz clean
+.PHONY: all deps configure build run test test-asan windows test-windows ci bench fuzz clean
 
 all: build
 
@@ -29,6 +30,15 @@ test-asan: deps
 	@cmake --build --preset $(ASAN_PRESET)
 	@ctest --preset $(ASAN_PRESET)
 
+# 64-bit Windows programs, cross-built with mingw-w64 into build-windows/bin (no extra DLLs needed).
+windows: deps
+	@cmake --preset $(WINDOWS_PRESET) >/dev/null
+	@cmake --build --preset $(WINDOWS_PRESET)
+
+# The Windows build's tests, run under Wine (a Wine prefix of its own inside the build folder).
+test-windows: windows
+	@ctest --preset $(WINDOWS_PRESET)
+
 # What CI runs: every test with warnings as errors, then again under the sanitizers.
 ci:
 	@.ci/run
@@ -42,4 +52,4 @@ fuzz: deps
 	fuzz/run.sh $(FUZZ_SECONDS)
 
 clean:
-	rm -rf build build-asan build-ci build-ci-asan build-fuzz
+	rm -rf build build-asan build-ci build-ci-asan build-fuzz build-windows build-ci-windows

@@ -14,6 +14,7 @@ packages=(
   xdg-utils libglib2.0-bin
   groff-base
   icoutils xvfb xdotool x11-utils
+  g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev googletest wine wine64
 )
 
 missing=()

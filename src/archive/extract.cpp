@@ -1,12 +1,8 @@
 // Extraction below a root folder. The root is taken as the user gave it; below it nothing is
 // trusted: a stored name with "..", a leading separator or a drive designator is refused, every
-// folder is entered with O_NOFOLLOW relative to its parent, and a file is never written through
+// folder is entered relative to its parent without following a link, and a file is never written through
 // a symbolic link or a hard link that is already there: each file is written as an unnamed file
 // (or under a hidden temporary name) and takes its name, or replaces its target, only once whole.
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -22,6 +18,7 @@
 #include "archive/podarchive.h"
 #include "archive/storedname.h"
 #include "platform/codepage.h"
+#include "platform/filesystem.h"
 #include "platform/messages.h"
 #include "platform/outputfile.h"
 
@@ -35,7 +32,7 @@ public:
     // owned: closed with this handle (the root's descriptor belongs to the caller).
     Folder(int fd, bool owned) : fd_(fd), owned_(owned) {}
     ~Folder() {
-        if (owned_) ::close(fd_);
+        if (owned_) closeFolder(fd_);
     }
     Folder(const Folder&) = delete;
     Folder& operator=(const Folder&) = delete;
@@ -69,12 +66,7 @@ public:
             std::size_t end = folder.find('/', start);
             if (end == std::string::npos) end = folder.size();
             std::string component = folder.substr(start, end - start);
-            existed = ::mkdirat(current, component.c_str(), 0777) != 0;
-            if (existed && errno != EEXIST) {
-                closeIfOwned(current);
-                return nullptr;
-            }
-            int next = ::openat(current, component.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            int next = openSubfolder(current, component, true, existed);
             int error = errno;
             closeIfOwned(current);
             if (next < 0) {
@@ -93,7 +85,7 @@ public:
 
 private:
     void closeIfOwned(int fd) const {
-        if (fd != rootFd_) ::close(fd);
+        if (fd != rootFd_) closeFolder(fd);
     }
 
     int rootFd_;
@@ -228,7 +220,7 @@ private:
 class Writer {
 public:
     Writer(const File& source, const std::string& archivePath)
-        : source_(::dup(source.fd()), archivePath), archivePath_(archivePath) {
+        : source_(duplicateDescriptor(source.fd()), archivePath), archivePath_(archivePath) {
         thread_ = std::thread([this] { work(); });
     }
     ~Writer() {
@@ -309,7 +301,7 @@ int PodArchive::extractSelected(const std::string& root, const std::vector<std::
     if (indices.empty() || forWriting_) return 1;
     if (progress != nullptr) progress->setRange(0, static_cast<int>(indices.size()));
 
-    File rootFolder(::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC), root);
+    File rootFolder(openFolder(root), root);
     if (!rootFolder.valid()) return fail(rootFolder.failure(), true);
     std::string base = root;
     while (base.size() > 1 && base.back() == '/') base.pop_back();

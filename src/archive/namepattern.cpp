@@ -1,8 +1,5 @@
 #include "archive/namepattern.h"
 
-#include <unicode/uchar.h>
-#include <unicode/utf8.h>
-
 #include <cstdint>
 #include <optional>
 
@@ -18,7 +15,7 @@ constexpr char32_t kInvalidByteBase = 0xDC00;  // lone bytes of invalid UTF-8 be
 char32_t keyCharacter(const CodePage& page, char32_t character) {
     if (character == U'/') return kSeparator;
     if (const std::optional<char> byte = page.byteOf(character)) return page.toUnicode(page.upper(*byte));
-    return static_cast<char32_t>(u_toupper(static_cast<UChar32>(character)));
+    return upperCase(character);
 }
 
 // The components of a key, empty ones (doubled, leading or trailing separators) left out.
@@ -77,15 +74,12 @@ NameKey nameKeyOfUtf8(std::string_view utf8) {
     const CodePage& page = archiveCodePage();
     NameKey key;
     key.reserve(utf8.size());
-    const auto* data = reinterpret_cast<const std::uint8_t*>(utf8.data());
-    const auto length = static_cast<std::int32_t>(utf8.size());
-    std::int32_t i = 0;
-    while (i < length) {
-        const std::int32_t start = i;
-        UChar32 character = 0;
-        U8_NEXT(data, i, length, character);
+    std::size_t i = 0;
+    while (i < utf8.size()) {
+        const std::size_t start = i;
+        const std::int32_t character = nextUtf8(utf8, i);
         if (character < 0) {
-            key.push_back(kInvalidByteBase + data[start]);
+            key.push_back(kInvalidByteBase + static_cast<unsigned char>(utf8[start]));
             i = start + 1;
             continue;
         }

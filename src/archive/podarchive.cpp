@@ -1,8 +1,5 @@
 #include "archive/podarchive.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -15,6 +12,7 @@
 #include "archive/timestamp.h"
 #include "platform/codepage.h"
 #include "platform/failure.h"
+#include "platform/filesystem.h"
 #include "platform/messages.h"
 #include "platform/tempdir.h"
 
@@ -252,7 +250,7 @@ void PodArchive::close() {
     path_.clear();
     header_ = PodHeader{};
     entries_.clear();
-    for (const std::string& copy : tempFiles_) ::unlink(copy.c_str());  // failures are not reported
+    for (const std::string& copy : tempFiles_) removeFile(copy);  // failures are not reported
     tempFiles_.clear();
     removeTemporaryFolder();
 }
@@ -278,9 +276,9 @@ CopyResult PodArchive::copyEntryData(const ArchiveEntry& entry, File& out) const
 Result<std::string> PodArchive::makeArchiveFolder() {
     Result<std::string> base = privateTempFolder();
     if (!base) return base.failure();
-    std::string pattern = *base + "/" + temporaryFolderPrefix() + "XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr) return Failure::system(errno, *base);
-    return pattern;
+    std::optional<std::string> folder = createUniqueFolder(*base + "/" + temporaryFolderPrefix());
+    if (!folder) return Failure::system(errno, *base);
+    return *folder;
 }
 
 std::optional<std::string> PodArchive::writeTemporaryCopy(const ArchiveEntry& entry) {
@@ -305,8 +303,7 @@ std::optional<std::string> PodArchive::writeTemporaryCopy(const ArchiveEntry& en
     if (!relative) return refused(Failure::system(EACCES, tempFolder_ + "/" + storedNameForMessage(entry.name)));
     std::string target = tempFolder_ + "/" + *relative;
     // The same entry opened again reuses its copy, recorded once.
-    if (std::find(tempFiles_.begin(), tempFiles_.end(), target) != tempFiles_.end() &&
-        ::access(target.c_str(), R_OK) == 0) {
+    if (std::find(tempFiles_.begin(), tempFiles_.end(), target) != tempFiles_.end() && isReadable(target)) {
         return target;
     }
 
@@ -319,7 +316,7 @@ std::optional<std::string> PodArchive::writeTemporaryCopy(const ArchiveEntry& en
     CopyResult copied = copyEntryData(entry, out);
     if (copied.failure.failed() || !out.close()) {
         out.abandon();
-        ::unlink(target.c_str());
+        removeFile(target);
         return refused(copied.failure.failed() ? copied.failure : out.failure());
     }
     if (std::find(tempFiles_.begin(), tempFiles_.end(), target) == tempFiles_.end()) tempFiles_.push_back(target);

@@ -1,10 +1,9 @@
 #include "archive/splitpath.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 
 #include "platform/fileio.h"
+#include "platform/filesystem.h"
 
 namespace quillomar {
 
@@ -37,9 +36,8 @@ PathParts splitPath(std::string_view path) {
 
 Result<FolderCreation> createDirectoryPath(const std::string& path) {
     if (path.empty()) return Failure::system(ENOENT, path);
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) {
-        if (S_ISDIR(st.st_mode)) return FolderCreation::AlreadyThere;
+    if (const std::optional<FileStatus> status = fileStatus(path)) {
+        if (status->kind == FileKind::Folder) return FolderCreation::AlreadyThere;
         return Failure::system(ENOTDIR, path);
     }
     if (Failure failure = createFolders(path); failure.failed()) return failure;

@@ -3,8 +3,6 @@
 // the directory offset and the name-table length are known. The archive is built in an unnamed
 // (or hidden) file and takes its name only when complete and flushed to disk.
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <condition_variable>
@@ -199,7 +197,7 @@ int PodArchive::write(std::vector<SourceFile>& files, std::uint32_t bufferSize, 
     // Small files are gathered and written in large pieces; a large one goes straight from its
     // file to the archive, by the kernel where it can. The header goes out last, with the entry
     // count, directory offset and name-table length in place.
-    if (::lseek(archive.fd(), kPod3HeaderSize, SEEK_SET) < 0) return writeFailed(errno);
+    if (!archive.seek(kPod3HeaderSize)) return writeFailed(archive.failure().error);
     GatherBuffer gathered(archive, files.size() >= kThreadedMinimum);
     writeOffset_ = kPod3HeaderSize;
     CopyMethod method;

@@ -1,13 +1,11 @@
 #include "cli/console.h"
 
-#include <sys/ioctl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 
 #include "app/stringtable.h"
+#include "cli/system.h"
 #include "platform/fileio.h"
 
 namespace quillomar::cli {
@@ -19,18 +17,10 @@ constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
 
 // A failure is not reported: there is nowhere left to report it.
 void writeStderr(std::string_view text) {
-    static_cast<void>(writeAllTo(STDERR_FILENO, std::as_bytes(std::span(text.data(), text.size())), {}));
-}
-
-int terminalWidth() {
-    winsize size{};
-    if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
-    return 80;
+    static_cast<void>(writeAllTo(kStandardErrorFd, std::as_bytes(std::span(text.data(), text.size())), {}));
 }
 
 }  // namespace
-
-bool stderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
 void Console::stringMessage(int id) {
     const std::string message = loadString(id);

@@ -1,8 +1,6 @@
 // diff: two archives compared header field by header field, then entry by entry under their
 // names upper-cased in the code page (the case a writer stores them in does not matter).
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <map>
@@ -14,6 +12,7 @@
 #include "cli/commands.h"
 #include "cli/output.h"
 #include "platform/codepage.h"
+#include "platform/fileio.h"
 #include "platform/messages.h"
 
 namespace quillomar::cli {
@@ -149,7 +148,7 @@ int runDiff(const DiffOptions& options, Console& console) {
         ++ib;
     }
 
-    OutputBuffer out(STDOUT_FILENO);
+    OutputBuffer out(kStandardOutputFd);
     if (options.json) {
         Json result = {{"header", Json::array()}, {"entries", Json::array()}, {"same", changes.empty()}};
         for (const HeaderField& field : header) {

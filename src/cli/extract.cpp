@@ -1,7 +1,5 @@
 // extract and cat: entry data out of an archive, to files or to standard output.
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <optional>
@@ -79,7 +77,7 @@ bool runCat(const CatOptions& options, Console& console) {
                 return false;
             }
             const Failure written =
-                writeAllTo(STDOUT_FILENO, std::span<const std::byte>(buffer.data(), static_cast<std::size_t>(got)),
+                writeAllTo(kStandardOutputFd, std::span<const std::byte>(buffer.data(), static_cast<std::size_t>(got)),
                            std::string(kStandardOutput));
             if (written.failed()) {
                 report(written);

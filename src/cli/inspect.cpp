@@ -1,7 +1,5 @@
 // info, list and verify: what an archive holds, read from its header and directory.
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -13,6 +11,7 @@
 #include "cli/commands.h"
 #include "cli/entrymatch.h"
 #include "cli/output.h"
+#include "platform/fileio.h"
 #include "platform/filetime.h"
 #include "platform/messages.h"
 #include "platform/syserror.h"
@@ -79,7 +78,7 @@ bool runInfo(const InfoOptions& options, Console& console) {
     const std::uint64_t totalSize = dataBytes(archive);
     const std::uint64_t fileSize = archive.fileBytes();
 
-    OutputBuffer out(STDOUT_FILENO);
+    OutputBuffer out(kStandardOutputFd);
     if (options.json) {
         Json info = {
             {"version", static_cast<int>(archive.version())},
@@ -133,7 +132,7 @@ bool runList(const ListOptions& options, Console& console) {
         return name;
     };
 
-    OutputBuffer out(STDOUT_FILENO);
+    OutputBuffer out(kStandardOutputFd);
     bool written = true;
     if (options.json) {
         out.append(count == 0 ? "[" : "[\n");
@@ -205,7 +204,7 @@ std::string unreadableVerdict(const PodArchive& archive) {
 bool runVerify(const VerifyOptions& options, Console& console) {
     std::size_t failed = 0;
     for (const std::string& path : options.archives) {
-        OutputBuffer out(STDOUT_FILENO);
+        OutputBuffer out(kStandardOutputFd);
         PodArchive archive;
         if (!openArchive(archive, path, true, console)) {
             out.append(path + ": " + unreadableVerdict(archive) + "\n");

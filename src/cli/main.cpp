@@ -3,12 +3,7 @@
 // Exit status: 0 when everything asked was done, 1 when anything failed (each failure reported
 // on standard error in the words of the window program's message boxes), 2 for a usage error.
 
-#include <malloc.h>
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <cerrno>
-#include <clocale>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -22,6 +17,7 @@
 #include "app/version.h"
 #include "cli/commands.h"
 #include "cli/console.h"
+#include "cli/system.h"
 #include "platform/codepage.h"
 #include "platform/messages.h"
 #include "platform/syserror.h"
@@ -276,30 +272,19 @@ std::string unknownVerb(int argc, char** argv) {
     return {};
 }
 
-// Loading the directory of a large archive makes a few allocations per entry: some tens of
-// megabytes for a hundred thousand entries, and most of the time a listing takes goes to the
-// page faults that first touch them. Growing the heap in large steps backed by transparent huge
-// pages (where the kernel grants them on request) turns thousands of faults into a few.
-void preferLargeHeapPages() {
-    constexpr std::size_t kHugePage = std::size_t{2} << 20;
-    constexpr int kHeapStep = 64 << 20;
-    mallopt(M_MMAP_THRESHOLD, kHeapStep);  // large buffers from the heap too, reused once freed
-    mallopt(M_TRIM_THRESHOLD, 2 * kHeapStep);
-    mallopt(M_TOP_PAD, kHeapStep);
-    void* probe = std::malloc(kHugePage);  // more than the heap has left: it grows by the step
-    const auto begin = (reinterpret_cast<std::uintptr_t>(probe) + kHugePage - 1) & ~(kHugePage - 1);
-    const auto end = reinterpret_cast<std::uintptr_t>(sbrk(0)) & ~(kHugePage - 1);
-    if (probe != nullptr && end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-    std::free(probe);
-}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    // The C library's error texts in the language of the program's own messages.
-    std::setlocale(LC_ALL, "");
+    prepareProcess();
+    // The system's error texts in the language of the program's own messages.
     setSystemErrorLanguage(currentLanguage() == Language::French ? "fr" : "");
-    preferLargeHeapPages();
+    std::vector<std::string> arguments = utf8Arguments(argc, argv);
+    std::vector<char*> pointers;
+    for (std::string& argument : arguments) pointers.push_back(argument.data());
+    pointers.push_back(nullptr);
+    argc = static_cast<int>(arguments.size());
+    argv = pointers.data();
     // Ended by a signal, the tool leaves no temporary file; a file-size limit is a write failure.
     ignoreFileSizeSignal();
     exitCleanlyOnTermination("quillomar-cli");

@@ -1,9 +1,6 @@
 // pack: a folder into a new POD3 archive, with the checks, selections and header presets a
 // modder needs around the writer.
 
-#include <fcntl.h>
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -18,6 +15,7 @@
 #include "packer/sourcelist.h"
 #include "platform/codepage.h"
 #include "platform/fileio.h"
+#include "platform/filesystem.h"
 #include "platform/messages.h"
 #include "platform/outputfile.h"
 
@@ -117,12 +115,12 @@ bool runPack(const PackOptions& options, Console& console) {
     std::string folder = options.folder;
     while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
 
-    struct stat status {};
-    if (::stat(folder.c_str(), &status) != 0) {
+    const std::optional<FileStatus> status = fileStatus(folder);
+    if (!status) {
         showSystemError(errno, folder);
         return false;
     }
-    if (!S_ISDIR(status.st_mode)) {
+    if (status->kind != FileKind::Folder) {
         showSystemError(ENOTDIR, folder);
         return false;
     }
@@ -181,8 +179,7 @@ bool runPack(const PackOptions& options, Console& console) {
     PackPlan plan = archive.checkWrite(list.files, list.prefixLength);
     reportProblems(plan.problems);
     bool refused = !plan.problems.empty();
-    struct stat existing {};
-    if (::lstat(archivePath.c_str(), &existing) == 0) {
+    if (fileStatus(archivePath, false)) {
         if (!options.force) {
             showSystemError(EEXIST, archivePath + "\n    --force replaces it once the new archive is complete");
             refused = true;

@@ -1,6 +1,6 @@
 #include "packer/contentlog.h"
 
-#include <unistd.h>
+#include <cerrno>
 
 #include "platform/fileio.h"
 #include "platform/messages.h"

@@ -1,13 +1,12 @@
 #include "packer/packerwindow.h"
 
-#include <sys/stat.h>
-
 #include <new>
 #include <utility>
 
 #include "packer/contentlog.h"
 #include "platform/asciicase.h"
 #include "platform/codepage.h"
+#include "platform/filesystem.h"
 #include "platform/messages.h"
 
 namespace quillomar {
@@ -35,9 +34,8 @@ bool endsWithPod(std::string_view path) { return endsWithIgnoringAsciiCase(path,
 
 // A path whose attributes cannot be read counts as a folder, as an item with every attribute set.
 bool isFolder(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return true;
-    return S_ISDIR(st.st_mode);
+    const std::optional<FileStatus> status = fileStatus(path);
+    return !status || status->kind == FileKind::Folder;
 }
 
 }  // namespace

@@ -1,12 +1,9 @@
 #include "packer/sourcelist.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <utility>
 
+#include "platform/filesystem.h"
 #include "platform/folderorder.h"
 #include "platform/messages.h"
 
@@ -17,11 +14,9 @@ namespace {
 struct ListedItem {
     std::string name;
     std::u16string key;  // folderOrderKey(name)
-    struct stat st {};
+    FileStatus status;
     bool isFolder = false;
 };
-
-using FolderId = std::pair<dev_t, ino_t>;
 
 class Scanner {
 public:
@@ -30,35 +25,28 @@ public:
 
     void visit(const std::string& path, const std::string& relative) {
         if (progress_ != nullptr) progress_->step();
-        DIR* dir = ::opendir(path.c_str());
-        if (dir == nullptr) {
+        FolderListing listing = listFolder(path);
+        if (listing.error != 0) {
             // The files of a sub-folder that cannot be listed would be missing from the archive
             // without a word; a dropped folder that cannot be listed shows as empty instead.
-            if (depth_ > 0) shown(Failure::system(errno, path));
+            if (depth_ > 0) shown(Failure::system(listing.error, path));
             return;
         }
-        struct stat self {};
-        if (::fstat(::dirfd(dir), &self) == 0) onPath_.emplace_back(self.st_dev, self.st_ino);
+        onPath_.push_back(listing.self);
 
         std::vector<ListedItem> items;
-        int unreachable = 0;  // why an entry could not be examined, reported once for the folder
-        while (const dirent* entry = ::readdir(dir)) {
-            std::string name = entry->d_name;
-            if (name == "." || name == "..") continue;
+        items.reserve(listing.items.size());
+        for (FolderItem& listed : listing.items) {
+            // A dangling link is kept with its own status and fails when it is read.
             ListedItem item;
-            item.name = std::move(name);
-            // Links are followed; a dangling link keeps its own status and fails when it is read.
-            if (::fstatat(::dirfd(dir), item.name.c_str(), &item.st, 0) != 0 &&
-                ::fstatat(::dirfd(dir), item.name.c_str(), &item.st, AT_SYMLINK_NOFOLLOW) != 0) {
-                if (unreachable == 0) unreachable = errno;
-                continue;
-            }
-            item.isFolder = S_ISDIR(item.st.st_mode);
-            item.key = folderOrderKey(item.name);
+            item.isFolder = listed.status.kind == FileKind::Folder;
+            item.key = folderOrderKey(listed.name);
+            item.name = std::move(listed.name);
+            item.status = listed.status;
             items.push_back(std::move(item));
         }
-        ::closedir(dir);
-        if (unreachable != 0) shown(Failure::system(unreachable, path));
+        // Why an entry could not be examined, reported once for the folder.
+        if (listing.unreachable != 0) shown(Failure::system(listing.unreachable, path));
         std::sort(items.begin(), items.end(), [](const ListedItem& a, const ListedItem& b) {
             return a.key != b.key ? a.key < b.key : a.name < b.name;
         });
@@ -71,27 +59,26 @@ public:
             if (skip_ && skip_(childRelative, item.isFolder)) continue;
             if (item.isFolder) {
                 // A link back to a folder on the current path would never end.
-                if (std::find(onPath_.begin(), onPath_.end(), FolderId{item.st.st_dev, item.st.st_ino}) !=
-                    onPath_.end()) {
+                if (std::find(onPath_.begin(), onPath_.end(), item.status.id) != onPath_.end()) {
                     continue;
                 }
                 ++list_.subfolderCount;
                 ++depth_;
                 visit(child, childRelative);
                 --depth_;
-            } else if (S_ISREG(item.st.st_mode) || S_ISLNK(item.st.st_mode)) {
+            } else if (item.status.kind == FileKind::Regular || item.status.kind == FileKind::Link) {
                 // Pipes, sockets and devices hold no file data.
                 SourceFile file;
                 file.name = std::move(child);
-                file.diskSize = S_ISREG(item.st.st_mode) ? static_cast<std::uint64_t>(item.st.st_size) : 0;
+                file.diskSize = item.status.size;
                 file.size = static_cast<std::uint32_t>(file.diskSize);
-                file.time = fileTimeFromTimespec(item.st.st_mtim);
+                file.time = item.status.modified;
                 list_.totalBytes += file.size;
                 list_.largestSize = std::max(list_.largestSize, file.size);
                 list_.files.push_back(std::move(file));
             }
         }
-        if (!onPath_.empty() && onPath_.back() == FolderId{self.st_dev, self.st_ino}) onPath_.pop_back();
+        onPath_.pop_back();
     }
 
 private:
@@ -103,7 +90,7 @@ private:
     SourceList& list_;
     ProgressSink* progress_;
     const ScanFilter& skip_;
-    std::vector<FolderId> onPath_;
+    std::vector<FileId> onPath_;
     int depth_ = 0;
 };
 

@@ -103,56 +103,21 @@ std::optional<std::string> CodePage::fromUtf8(std::string_view utf8) const {
     return out;
 }
 
-std::string CodePage::upper(std::string_view bytes) const {
-    std::string out(bytes);
-    for (char& c : out) c = upper(c);
-    return out;
-}
-
-std::string CodePage::lower(std::string_view bytes) const {
-    std::string out(bytes);
-    for (char& c : out) c = lower(c);
-    return out;
-}
-
-std::optional<char> CodePage::byteOf(char32_t character) const {
-    auto it =
-        std::lower_bound(fromUnicode_.begin(), fromUnicode_.end(), std::pair<char32_t, unsigned char>{character, 0});
-    if (it == fromUnicode_.end() || it->first != character) return std::nullopt;
-    return static_cast<char>(it->second);
-}
-
-namespace {
-
-CodePage& currentPage() {
-    static CodePage page = *CodePage::load(1252);
-    return page;
-}
-
-}  // namespace
-
-const CodePage& archiveCodePage() { return currentPage(); }
-
-bool setArchiveCodePage(int number) {
-    if (number == currentPage().number()) return true;
-    std::optional<CodePage> page = CodePage::load(number);
-    if (!page) return false;
-    currentPage() = std::move(*page);
-    return true;
-}
-
-std::optional<int> codePageFromEnvironment() {
-    const char* value = std::getenv("QUILLOMAR_CODEPAGE");
-    if (value == nullptr || *value == '\0') return 1252;
-    char* end = nullptr;
-    long number = std::strtol(value, &end, 10);
-    if (*end != '\0' || number < 1250 || number > 1258) return std::nullopt;
-    return static_cast<int>(number);
-}
-
 }  // namespace quillomar
 
 namespace quillomar {
+
+char32_t upperCase(char32_t character) { return static_cast<char32_t>(u_toupper(static_cast<UChar32>(character))); }
+
+std::int32_t nextUtf8(std::string_view text, std::size_t& at) {
+    const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+    const auto length = static_cast<int32_t>(text.size());
+    auto i = static_cast<int32_t>(at);
+    UChar32 character = 0;
+    U8_NEXT(bytes, i, length, character);
+    at = static_cast<std::size_t>(i);
+    return character;
+}
 
 std::string displayPath(std::string_view path) {
     std::string shown;

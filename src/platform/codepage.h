@@ -3,6 +3,7 @@
 // Host paths and the user interface are UTF-8; text crosses into the archive only here.
 
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -51,6 +52,12 @@ private:
 // A host path (bytes, usually UTF-8) as text to show: every byte sequence that is no valid UTF-8
 // becomes U+FFFD. For display only: the path itself is kept as its bytes.
 std::string displayPath(std::string_view path);
+
+// The character's simple upper-case mapping (one character to one), itself when it has none.
+char32_t upperCase(char32_t character);
+// Decodes the UTF-8 character at text[at] and moves at past it; -1 for an ill-formed sequence
+// (overlong, surrogate, beyond U+10FFFF, cut short), with at past its longest well-formed part.
+std::int32_t nextUtf8(std::string_view text, std::size_t& at);
 
 // The code page of archive texts for this process: 1252 unless changed.
 const CodePage& archiveCodePage();

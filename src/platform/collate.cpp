@@ -51,30 +51,42 @@ UCollator* openWordSort(const char* locale) {
     return collator;
 }
 
-UCollator* openCollator(const std::string& locale) {
+}  // namespace
+
+struct Collator::System {
+    UCollator* collator = nullptr;
+    ~System() {
+        if (collator != nullptr) ucol_close(collator);
+    }
+};
+
+namespace {
+
+std::unique_ptr<Collator::System> openCollator(const std::string& locale) {
     UCollator* collator = openWordSort(locale == "root" ? "" : locale.c_str());
     if (collator == nullptr) collator = openWordSort("");
     if (collator != nullptr) {
         // Tertiary strength keeps case and accents apart: the comparison is case-sensitive.
         ucol_setStrength(collator, UCOL_TERTIARY);
     }
-    return collator;
+    auto system = std::make_unique<Collator::System>();
+    system->collator = collator;
+    return system;
 }
 
 }  // namespace
 
 Collator::Collator(std::string_view locale) : locale_(icuLocaleName(locale)), collator_(openCollator(locale_)) {}
 
-Collator::~Collator() {
-    if (collator_ != nullptr) ucol_close(collator_);
-}
+Collator::~Collator() = default;
 
 int Collator::compare(std::string_view first, std::string_view second) const {
     if (first.empty() || second.empty()) return first.empty() ? (second.empty() ? 0 : -1) : 1;
-    if (collator_ == nullptr) return first.compare(second) < 0 ? -1 : (first == second ? 0 : 1);
+    if (collator_->collator == nullptr) return first.compare(second) < 0 ? -1 : (first == second ? 0 : 1);
     UErrorCode status = U_ZERO_ERROR;
-    const UCollationResult result = ucol_strcollUTF8(collator_, first.data(), static_cast<int32_t>(first.size()),
-                                                     second.data(), static_cast<int32_t>(second.size()), &status);
+    const UCollationResult result =
+        ucol_strcollUTF8(collator_->collator, first.data(), static_cast<int32_t>(first.size()), second.data(),
+                         static_cast<int32_t>(second.size()), &status);
     if (U_FAILURE(status)) return first.compare(second) < 0 ? -1 : (first == second ? 0 : 1);
     return result == UCOL_LESS ? -1 : (result == UCOL_GREATER ? 1 : 0);
 }
@@ -84,7 +96,7 @@ std::string Collator::sortKey(std::string_view text) const {
     // empty text sorts first even against texts the collation ignores entirely.
     if (text.empty()) return {};
     std::string key(1, '\x01');
-    if (collator_ == nullptr) return key.append(text);
+    if (collator_->collator == nullptr) return key.append(text);
 
     UErrorCode status = U_ZERO_ERROR;
     std::vector<UChar> utf16(text.size() + 1);
@@ -95,10 +107,11 @@ std::string Collator::sortKey(std::string_view text) const {
 
     // ICU's keys end in a zero byte and hold none before it; the terminator is left out here.
     std::vector<uint8_t> bytes(16 + static_cast<std::size_t>(units) * 4);
-    int32_t length = ucol_getSortKey(collator_, utf16.data(), units, bytes.data(), static_cast<int32_t>(bytes.size()));
+    int32_t length =
+        ucol_getSortKey(collator_->collator, utf16.data(), units, bytes.data(), static_cast<int32_t>(bytes.size()));
     if (length > static_cast<int32_t>(bytes.size())) {
         bytes.resize(static_cast<std::size_t>(length));
-        length = ucol_getSortKey(collator_, utf16.data(), units, bytes.data(), length);
+        length = ucol_getSortKey(collator_->collator, utf16.data(), units, bytes.data(), length);
     }
     if (length <= 0) return key.append(text);
     return key.append(reinterpret_cast<const char*>(bytes.data()), static_cast<std::size_t>(length - 1));

@@ -2,13 +2,12 @@
 // Locale collation, in place of the platform's lstrcmpA: texts ordered as the user's locale orders
 // words, letters and accents, case-sensitively (a lower-case letter sorts just before its upper
 // case, and "a" and "A" are never equal), as a word sort: hyphen and apostrophe count only where
-// two words are otherwise equal ("F15", "F-16", "F17"). Backed by an ICU collator.
+// two words are otherwise equal ("F15", "F-16", "F17"). Backed by an ICU collator on Linux and by
+// the system's word sort (CompareStringEx) on Windows.
 
 #include <memory>
 #include <string>
 #include <string_view>
-
-struct UCollator;
 
 namespace quillomar {
 
@@ -30,12 +29,15 @@ public:
     // texts computes each text's key once instead of collating at every comparison.
     std::string sortKey(std::string_view text) const;
 
-    // The ICU locale the collator was opened for ("root" for the root collation).
+    // The locale the collator was opened for, language and territory ("fr_FR"), or "root" for the
+    // root collation.
     const std::string& locale() const { return locale_; }
+
+    struct System;  // the system's collator, defined by each system's implementation
 
 private:
     std::string locale_;
-    UCollator* collator_ = nullptr;
+    std::unique_ptr<System> collator_;
 };
 
 // The locale the user's collation follows: the first non-empty of LC_ALL, LC_COLLATE and LANG, as

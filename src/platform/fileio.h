@@ -52,6 +52,8 @@ public:
     [[nodiscard]] bool writeAll(std::span<const std::byte> data);
     // Writes every byte at offset, leaving the current position alone.
     [[nodiscard]] bool writeAt(std::uint64_t offset, std::span<const std::byte> data);
+    // Moves the current position to offset.
+    [[nodiscard]] bool seek(std::uint64_t offset);
     // Sets the access and modification times.
     [[nodiscard]] bool setTimes(const struct timespec& accessed, const struct timespec& modified);
 
@@ -67,6 +69,10 @@ private:
     std::string path_;
     mutable Failure failure_;
 };
+
+// The standard streams' descriptors, the same on every system.
+inline constexpr int kStandardOutputFd = 1;
+inline constexpr int kStandardErrorFd = 2;
 
 // Writes every byte to the descriptor, going on after short writes and interruptions: an empty
 // record, or the failing call's (EIO when one writes nothing) naming path, which is what the

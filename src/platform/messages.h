@@ -66,8 +66,13 @@ std::string messageText(int id, std::string_view fallback);
 // text with "%1" and "%2" replaced by first and second.
 std::string fillIn(std::string_view text, std::string_view first, std::string_view second);
 
-// printf-style formatting into a string of any length.
-std::string formatString(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string formatStringV(const char* format, va_list args) __attribute__((format(printf, 1, 0)));
+// printf-style formatting into a string of any length (C99 conversions on every system).
+#ifdef _WIN32
+#define QUILLOMAR_PRINTF gnu_printf
+#else
+#define QUILLOMAR_PRINTF printf
+#endif
+std::string formatString(const char* format, ...) __attribute__((format(QUILLOMAR_PRINTF, 1, 2)));
+std::string formatStringV(const char* format, va_list args) __attribute__((format(QUILLOMAR_PRINTF, 1, 0)));
 
 }  // namespace quillomar

@@ -1,13 +1,12 @@
 #include "viewer/contentwindow.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <new>
 #include <numeric>
 #include <utility>
 
 #include "archive/storedname.h"
+#include "platform/filesystem.h"
 #include "platform/messages.h"
 
 namespace quillomar {
@@ -240,8 +239,8 @@ std::vector<std::string> ContentWindow::onDragRows(int listId, const std::vector
         std::optional<std::string> relative = safeRelativePath(entries_[index].name);
         if (!relative) continue;
         std::string path = *folder + "/" + *relative;
-        struct stat status {};
-        if (::lstat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode)) files.push_back(std::move(path));
+        const std::optional<FileStatus> status = fileStatus(path, false);
+        if (status && status->kind == FileKind::Regular) files.push_back(std::move(path));
     }
     return files;
 }

@@ -1,6 +1,5 @@
 #include "viewer/entryrow.h"
 
-#include <locale.h>
 #include <time.h>
 
 #include <cstdint>
@@ -12,12 +11,6 @@
 namespace quillomar {
 
 namespace {
-
-// The "C" locale, whatever locale the process has set: the date keeps one format everywhere.
-locale_t cLocale() {
-    static const locale_t locale = ::newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
-    return locale;
-}
 
 // Whole seconds since 1970, rounded down, of a file time.
 time_t unixSeconds(FileTime time) {
@@ -38,12 +31,17 @@ std::string entryDateText(FileTime time) {
     if (time == kNoEntryTime) return {};
     const time_t seconds = unixSeconds(time);
     struct tm local {};
+#ifdef _WIN32
+    if (::localtime_s(&local, &seconds) != 0) return {};
+#else
     if (::localtime_r(&seconds, &local) == nullptr) return {};
-    const locale_t c = cLocale();
-    if (c == static_cast<locale_t>(nullptr)) return {};
-    char text[128];
-    const std::size_t length = ::strftime_l(text, sizeof text, "%x %X", &local, c);
-    return std::string(text, length);
+#endif
+    // "%x %X" as the "C" locale gives it, whatever locale the process has set: the date keeps one
+    // format everywhere.
+    char text[64];
+    std::snprintf(text, sizeof text, "%02d/%02d/%02d %02d:%02d:%02d", local.tm_mon + 1, local.tm_mday,
+                  ((local.tm_year + 1900) % 100 + 100) % 100, local.tm_hour, local.tm_min, local.tm_sec);
+    return text;
 }
 
 std::string entryColumnText(const ArchiveEntry& entry, int column) {

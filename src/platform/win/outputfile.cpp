@@ -1,0 +1,219 @@
+// Pending output files on Windows: always a hidden name beside the target (Windows has no unnamed
+// files), published with MoveFileExW. Without MOVEFILE_REPLACE_EXISTING the move fails when
+// anything has taken the final name; the replace path checks the target first and then replaces it.
+
+#include "platform/outputfile.h"
+
+#include <io.h>
+
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <charconv>
+#include <cwchar>
+#include <utility>
+
+#include "platform/filesystem.h"
+#include "platform/win/widepath.h"
+
+namespace quillomar {
+
+namespace {
+
+// The registered temporaries, as full wide paths a console handler can delete without locks.
+constexpr std::size_t kSlotCount = 32;
+constexpr std::size_t kSlotPathSize = 1024;
+
+struct Slot {
+    std::atomic<bool> claimed{false};
+    std::atomic<bool> published{false};
+    wchar_t path[kSlotPathSize] = {};
+};
+
+std::array<Slot, kSlotCount> slots;
+std::atomic<std::uint64_t> temporaryCounter{0};
+
+int registerTemporary(const std::wstring& path) {
+    if (path.size() >= kSlotPathSize) return -1;  // left to the next run's sweep
+    for (std::size_t i = 0; i < kSlotCount; ++i) {
+        if (slots[i].claimed.exchange(true, std::memory_order_acquire)) continue;
+        std::wmemcpy(slots[i].path, path.c_str(), path.size() + 1);
+        slots[i].published.store(true, std::memory_order_release);
+        return static_cast<int>(i);
+    }
+    return -1;
+}
+
+void unregisterTemporary(int& slot) {
+    if (slot < 0) return;
+    slots[static_cast<std::size_t>(slot)].published.store(false, std::memory_order_release);
+    slots[static_cast<std::size_t>(slot)].claimed.store(false, std::memory_order_release);
+    slot = -1;
+}
+
+std::string temporaryName() {
+    return std::string(kTemporaryPrefix) + std::to_string(GetCurrentProcessId()) + "-" + win::processMark() + "-" +
+           std::to_string(temporaryCounter.fetch_add(1, std::memory_order_relaxed));
+}
+
+struct TemporaryOwner {
+    unsigned long pid = 0;  // 0: not a temporary name of ours
+    std::string_view mark;
+};
+
+TemporaryOwner ownerOfTemporaryName(std::string_view name) {
+    if (!name.starts_with(kTemporaryPrefix)) return {};
+    name.remove_prefix(kTemporaryPrefix.size());
+    const std::size_t dash = name.find('-');
+    const std::size_t second = dash == std::string_view::npos ? dash : name.find('-', dash + 1);
+    if (second == std::string_view::npos || dash == 0 || second == dash + 1 || second + 1 == name.size()) return {};
+    unsigned long pid = 0;
+    auto [end, error] = std::from_chars(name.data(), name.data() + dash, pid);
+    if (error != std::errc() || end != name.data() + dash || pid == 0) return {};
+    for (char c : name.substr(second + 1)) {
+        if (c < '0' || c > '9') return {};
+    }
+    return {pid, name.substr(dash + 1, second - dash - 1)};
+}
+
+}  // namespace
+
+void removeRegisteredTemporaries() noexcept {
+    for (Slot& slot : slots) {
+        if (slot.published.load(std::memory_order_acquire)) DeleteFileW(slot.path);
+    }
+}
+
+bool failsEveryLaterWrite(int error) { return error == ENOSPC || error == EROFS; }
+
+int checkReplaceable(int folderFd, const char* leaf) {
+    const DWORD attributes = GetFileAttributesW(win::widePathIn(folderFd, leaf).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return win::failFromLastError();
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return ELOOP;
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return EISDIR;
+    if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0) return EEXIST;
+    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) return EACCES;
+    return 0;
+}
+
+std::size_t sweepLeftovers(int folderFd) {
+    const std::wstring folder = win::widePathIn(folderFd, "");
+    std::size_t removed = 0;
+    WIN32_FIND_DATAW found{};
+    HANDLE search = FindFirstFileExW((folder + L".quillomar-*").c_str(), FindExInfoBasic, &found, FindExSearchNameMatch,
+                                     nullptr, 0);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    do {
+        const std::string name = win::toUtf8(found.cFileName);
+        const TemporaryOwner owner = ownerOfTemporaryName(name);
+        if (owner.pid == 0 || (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0)
+            continue;
+        if (!win::processEnded(owner.pid, owner.mark)) continue;
+        if (DeleteFileW((folder + found.cFileName).c_str())) ++removed;
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return removed;
+}
+
+PendingFile::~PendingFile() {
+    discard();
+    if (ownsFolder_) closeFolder(folderFd_);
+}
+
+PendingFile::PendingFile(PendingFile&& other) noexcept { *this = std::move(other); }
+
+PendingFile& PendingFile::operator=(PendingFile&& other) noexcept {
+    if (this == &other) return *this;
+    discard();
+    if (ownsFolder_) closeFolder(folderFd_);
+    folderFd_ = std::exchange(other.folderFd_, -1);
+    ownsFolder_ = std::exchange(other.ownsFolder_, false);
+    unnamed_ = std::exchange(other.unnamed_, false);
+    slot_ = std::exchange(other.slot_, -1);
+    leaf_ = std::move(other.leaf_);
+    temporary_ = std::move(other.temporary_);
+    file_ = std::move(other.file_);
+    return *this;
+}
+
+PendingFile PendingFile::create(int folderFd, std::string_view leaf, bool unnamed) {
+    static_cast<void>(unnamed);  // no unnamed files here: always a hidden name
+    PendingFile pending;
+    pending.folderFd_ = folderFd;
+    pending.leaf_ = leaf;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = temporaryName();
+        const std::wstring path = win::widePathIn(folderFd, name);
+        // Registered before it exists, so that no moment passes in which Ctrl+C would leave it.
+        pending.slot_ = registerTemporary(path);
+        HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                    nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle != INVALID_HANDLE_VALUE) {
+            pending.file_ = File(win::descriptorFor(handle), std::string(leaf));
+            pending.temporary_ = std::move(name);
+            return pending;
+        }
+        const int error = win::failFromLastError();
+        unregisterTemporary(pending.slot_);
+        errno = error;
+        if (error != EEXIST) break;
+    }
+    return PendingFile();
+}
+
+PendingFile PendingFile::create(const std::string& path, bool unnamed) {
+    const std::string folder = parentFolder(path);
+    const std::size_t slash = path.find_last_of("/\\");
+    const std::string leaf = slash == std::string::npos ? path : path.substr(slash + 1);
+    const int folderFd = openFolder(folder);
+    if (folderFd < 0) return PendingFile();
+    PendingFile pending = create(folderFd, leaf, unnamed);
+    if (!pending.valid()) {
+        const int error = errno;
+        closeFolder(folderFd);
+        errno = error;
+        return pending;
+    }
+    pending.ownsFolder_ = true;
+    return pending;
+}
+
+void PendingFile::discard() {
+    file_.abandon();
+    if (!temporary_.empty()) {
+        DeleteFileW(win::widePathIn(folderFd_, temporary_).c_str());
+        temporary_.clear();
+    }
+    unregisterTemporary(slot_);
+}
+
+int PendingFile::publish(Publish how, bool durable) {
+    if (!file_.valid()) return EBADF;
+    auto fail = [this](int error) {
+        discard();
+        return error;
+    };
+    if (durable && !FlushFileBuffers(win::handleOf(file_.fd()))) return fail(win::failFromLastError());
+    if (!file_.close()) return fail(file_.failure().error);
+
+    const std::wstring from = win::widePathIn(folderFd_, temporary_);
+    const std::wstring to = win::widePathIn(folderFd_, leaf_);
+    const DWORD writeThrough = durable ? MOVEFILE_WRITE_THROUGH : 0;
+    // Tried without replacing first: a folder being filled has nothing to replace.
+    if (!MoveFileExW(from.c_str(), to.c_str(), writeThrough)) {
+        const DWORD error = GetLastError();
+        if ((error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS && error != ERROR_ACCESS_DENIED) ||
+            how == Publish::NoReplace) {
+            return fail(win::errnoFromWin32(error));
+        }
+        const int refused = checkReplaceable(folderFd_, leaf_.c_str());
+        if (refused != 0 && refused != ENOENT) return fail(refused);
+        if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | writeThrough))
+            return fail(win::failFromLastError());
+    }
+    temporary_.clear();
+    unregisterTemporary(slot_);
+    return 0;
+}
+
+}  // namespace quillomar

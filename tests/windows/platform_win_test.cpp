@@ -1,0 +1,193 @@
+// The Windows platform layer: the wide API with long paths, publishing without replacing, times,
+// the system's texts, the leftovers of ended processes, links and the shell's "open".
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <string>
+
+#include "platform/fileio.h"
+#include "platform/filesystem.h"
+#include "platform/messages.h"
+#include "platform/outputfile.h"
+#include "platform/shellopen.h"
+#include "platform/syserror.h"
+#include "platform/tempdir.h"
+#include "testutil.h"
+
+namespace quillomar {
+namespace {
+
+std::wstring wide(const std::string& utf8) {
+    std::wstring out(utf8.size() + 1, L'\0');
+    const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(),
+                                           static_cast<int>(out.size()));
+    out.resize(static_cast<std::size_t>(length));
+    return out;
+}
+
+std::size_t leftoversIn(const std::string& folder) {
+    std::size_t count = 0;
+    for (const FolderItem& item : listFolder(folder).items) count += item.name.starts_with(kTemporaryPrefix) ? 1 : 0;
+    return count;
+}
+
+TEST(WidePaths, FilesBeyondTheClassicLengthLimitAreCreatedListedReadAndRemoved) {
+    test::TempDir dir;
+    std::string folder = dir.path();
+    for (int level = 0; level < 6; ++level) folder += "/dossier-é-" + std::string(50, static_cast<char>('a' + level));
+    const std::string path = folder + "/fichier-ü.txt";
+    ASSERT_GT(path.size(), 300u);
+    ASSERT_EQ(createFolders(folder), 0);
+    File file = File::createNew(path);
+    ASSERT_TRUE(file.valid()) << file.failure().error;
+    ASSERT_TRUE(file.writeAll(std::as_bytes(std::span("contenu", 7))));
+    ASSERT_TRUE(file.close());
+
+    EXPECT_EQ(test::readFile(path), "contenu");
+    const std::optional<FileStatus> status = fileStatus(path);
+    ASSERT_TRUE(status.has_value());
+    EXPECT_EQ(status->kind, FileKind::Regular);
+    EXPECT_EQ(status->size, 7u);
+    const FolderListing listing = listFolder(folder);
+    ASSERT_EQ(listing.items.size(), 1u);
+    EXPECT_EQ(listing.items[0].name, "fichier-ü.txt");
+    EXPECT_TRUE(removeFile(path));
+    EXPECT_FALSE(test::exists(path));
+}
+
+TEST(Files, OpeningTellsWhatIsWrongAsAnErrnoValue) {
+    test::TempDir dir;
+    test::writeFile(dir / "there.txt", "x");
+    test::makeFolder(dir / "folder");
+    EXPECT_EQ(File::createNew(dir / "there.txt").failure().error, EEXIST);
+    EXPECT_EQ(File::openRead(dir / "folder").failure().error, EISDIR);
+    EXPECT_EQ(File::openRead(dir / "missing.txt").failure().error, ENOENT);
+    EXPECT_EQ(File::openRead(dir / "missing/deeper.txt").failure().error, ENOENT);
+    const File opened = File::openRead(dir / "there.txt");
+    ASSERT_TRUE(opened.valid());
+    EXPECT_EQ(opened.size(), 1);
+}
+
+TEST(Files, TimesKeepEveryHundredNanoseconds) {
+    test::TempDir dir;
+    File file = File::createNew(dir / "timed.bin");
+    ASSERT_TRUE(file.valid());
+    const FileTime when = test::utc(2003, 4, 28, 14, 5, 9) + 1234567;
+    ASSERT_TRUE(file.setTimes(timespecFromFileTime(when), timespecFromFileTime(when)));
+    ASSERT_TRUE(file.close());
+    EXPECT_EQ(test::modificationTime(dir / "timed.bin"), when);
+}
+
+TEST(PendingFile, TakesItsNameOnlyWhenPublishedAndNeverReplacesUnasked) {
+    test::TempDir dir;
+    test::writeFile(dir / "taken.pod", "old");
+
+    PendingFile refused = PendingFile::create(dir / "taken.pod", true);
+    ASSERT_TRUE(refused.valid());
+    ASSERT_TRUE(refused.file().writeAll(std::as_bytes(std::span("new", 3))));
+    EXPECT_EQ(leftoversIn(dir.path()), 1u);  // a hidden name until published
+    EXPECT_EQ(refused.publish(Publish::NoReplace, true), EEXIST);
+    EXPECT_EQ(test::readFile(dir / "taken.pod"), "old");
+    EXPECT_EQ(leftoversIn(dir.path()), 0u);
+
+    PendingFile replacing = PendingFile::create(dir / "taken.pod", false);
+    ASSERT_TRUE(replacing.file().writeAll(std::as_bytes(std::span("new", 3))));
+    EXPECT_EQ(replacing.publish(Publish::Replace, false), 0);
+    EXPECT_EQ(test::readFile(dir / "taken.pod"), "new");
+
+    PendingFile fresh = PendingFile::create(dir / "fresh.pod", false);
+    EXPECT_EQ(fresh.publish(Publish::NoReplace, true), 0);
+    EXPECT_TRUE(test::exists(dir / "fresh.pod"));
+    EXPECT_EQ(leftoversIn(dir.path()), 0u);
+}
+
+TEST(PendingFile, ReplacesOnlyAWritableRegularFile) {
+    test::TempDir dir;
+    test::writeFile(dir / "readonly.txt", "keep");
+    ASSERT_TRUE(SetFileAttributesW(wide(dir / "readonly.txt").c_str(), FILE_ATTRIBUTE_READONLY));
+    test::makeFolder(dir / "folder.txt");
+    for (const auto& [leaf, error] : {std::pair{"readonly.txt", EACCES}, std::pair{"folder.txt", EISDIR}}) {
+        PendingFile pending = PendingFile::create(dir / leaf, false);
+        ASSERT_TRUE(pending.valid()) << leaf;
+        EXPECT_EQ(pending.publish(Publish::Replace, false), error) << leaf;
+    }
+    EXPECT_EQ(test::readFile(dir / "readonly.txt"), "keep");
+    EXPECT_EQ(leftoversIn(dir.path()), 0u);
+    SetFileAttributesW(wide(dir / "readonly.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST(PendingFile, SweepRemovesWhatEndedProcessesLeftAndKeepsTheLiving) {
+    test::TempDir dir;
+    // No process has an id of 0xFFFFFFF0 (ids are multiples of four); this process's own file
+    // with its own mark belongs to a living process.
+    const std::string dead = std::string(kTemporaryPrefix) + std::to_string(0xFFFFFFF0ul) + "-1d2c3b4a-7";
+    test::writeFile(dir / dead, "cut");
+    PendingFile living = PendingFile::create(dir / "living.pod", false);
+    ASSERT_TRUE(living.valid());
+    const int folder = openFolder(dir.path());
+    ASSERT_GE(folder, 0);
+    EXPECT_EQ(sweepLeftovers(folder), 1u);
+    closeFolder(folder);
+    EXPECT_FALSE(test::exists(dir / dead));
+    EXPECT_EQ(leftoversIn(dir.path()), 1u);
+}
+
+TEST(Folders, ASubfolderIsNeverEnteredThroughALink) {
+    test::TempDir dir;
+    test::TempDir outside;
+    test::makeFolder(dir / "real");
+    // Wine answers success and makes nothing: the shell test plants a link from outside instead.
+    if (!CreateSymbolicLinkW(wide(dir / "linked").c_str(), wide(outside.path()).c_str(),
+                             SYMBOLIC_LINK_FLAG_DIRECTORY) ||
+        !test::exists(dir / "linked"))
+        GTEST_SKIP() << "no symbolic links made here";
+    const int root = openFolder(dir.path());
+    ASSERT_GE(root, 0);
+    bool existed = false;
+    const int real = openSubfolder(root, "real", true, existed);
+    EXPECT_GE(real, 0);
+    EXPECT_TRUE(existed);
+    closeFolder(real);
+    const int created = openSubfolder(root, "new", true, existed);
+    EXPECT_GE(created, 0);
+    EXPECT_FALSE(existed);
+    closeFolder(created);
+    EXPECT_EQ(openSubfolder(root, "linked", true, existed), -1);
+    EXPECT_EQ(errno, ELOOP);
+    closeFolder(root);
+}
+
+TEST(SystemTexts, ComeFromTheSystemWithThePathOnALineOfItsOwn) {
+    for (const int error : {ENOENT, EEXIST, EACCES, ENOSPC, EFBIG, EILSEQ, ENAMETOOLONG, EINVAL}) {
+        const std::string text = systemErrorText(error);
+        EXPECT_FALSE(text.empty()) << error;
+        EXPECT_EQ(text.find("Unknown error"), std::string::npos) << error;
+        EXPECT_NE(text.back(), '\n') << error;
+    }
+    EXPECT_EQ(systemErrorMessage(ENOENT, "C:/a.pod"), systemErrorText(ENOENT) + "\n==> C:/a.pod");
+}
+
+TEST(PrivateTempFolder, LiesInTheUsersTemporaryFolder) {
+    const Result<std::string> folder = privateTempFolder();
+    ASSERT_TRUE(folder.ok());
+    wchar_t temp[MAX_PATH + 1];
+    ASSERT_GT(GetTempPathW(MAX_PATH + 1, temp), 0u);
+    const std::optional<FileStatus> status = fileStatus(*folder, false);
+    ASSERT_TRUE(status.has_value());
+    EXPECT_EQ(status->kind, FileKind::Folder);
+    EXPECT_TRUE(folder->ends_with("quillomar")) << *folder;
+}
+
+TEST(ShellOpen, AFileOfATypeWithoutProgramGivesMessage105) {
+    test::TempDir dir;
+    test::writeFile(dir / "entry.qzxj", "data");
+    const Failure failure = openWithAssociatedProgram(dir / "entry.qzxj");
+    EXPECT_EQ(failure.messageId, kMsgNoAssociation);
+    EXPECT_EQ(openWithAssociatedProgram(dir / "missing.qzxj").error, ENOENT);
+}
+
+}  // namespace
+}  // namespace quillomar

@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# The Linux and the Windows quillomar-cli on one tree with accented names: the same archive bytes,
+# and the same list, verify and extract results.
+# Usage: same_as_linux_test.sh LINUX-CLI WINE-RUN WINDOWS-CLI
+set -euo pipefail
+linux=$1 wine_run=$2 windows=$3
+if [ ! -x "$linux" ]; then
+  echo "no Linux quillomar-cli at $linux: build it first (make build)" >&2
+  exit 1
+fi
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+win() { "$wine_run" "$windows" "$@"; }
+
+# A tree with accented folder and file names, sizes from empty to a few chunks, and set times.
+tree=$work/Arbre-été
+mkdir -p "$tree/Données/Sous-dossier" "$tree/Ñandú" "$tree/zèbre"
+printf 'Bonjour, café !\n' >"$tree/Données/café.txt"
+printf '' >"$tree/Données/Sous-dossier/vide.dat"
+head -c 300000 /dev/zero | tr '\0' 'q' >"$tree/Ñandú/grand.bin"
+printf 'Œuvre\n' >"$tree/zèbre/Œuvre.txt"
+printf 'a\n' >"$tree/a.txt"
+printf 'B\n' >"$tree/B.txt"
+printf 'x\n' >"$tree/x-y.txt"
+printf 'x\n' >"$tree/xy.txt"
+find "$tree" -type f -exec touch -d '2021-03-04 05:06:08 UTC' {} +
+
+status=0
+compare() {  # what, then the two files
+  if ! cmp -s "$2" "$3"; then
+    echo "FAIL: $1 differ:" >&2
+    diff <(od -c "$2" | head -40) <(od -c "$3" | head -40) >&2 || true
+    status=1
+  fi
+}
+
+# Packed from inside the tree's folder, so both see the same relative path.
+(cd "$work" && "$linux" pack Arbre-été -o linux.pod --author "Zoé" --description "Données d'été")
+(cd "$work" && win pack Arbre-été -o windows.pod --author "Zoé" --description "Données d'été")
+compare "archives" "$work/linux.pod" "$work/windows.pod"
+
+for verb in list info verify; do
+  (cd "$work" && "$linux" "$verb" linux.pod >"$verb.linux" 2>&1) || true
+  (cd "$work" && win "$verb" linux.pod >"$verb.windows" 2>&1) || true
+  compare "$verb output" "$work/$verb.linux" "$work/$verb.windows"
+done
+
+(cd "$work" && "$linux" extract linux.pod -C out-linux >/dev/null)
+(cd "$work" && win extract linux.pod -C out-windows >/dev/null)
+(cd "$work/out-linux" && find . -type f -printf '%P %s %TY-%Tm-%Td %TH:%TM:%TS\n' | sort) >"$work/extracted.linux"
+(cd "$work/out-windows" && find . -type f -printf '%P %s %TY-%Tm-%Td %TH:%TM:%TS\n' | sort) >"$work/extracted.windows"
+compare "extracted files" "$work/extracted.linux" "$work/extracted.windows"
+if ! diff -r "$work/out-linux" "$work/out-windows" >&2; then
+  echo "FAIL: extracted contents differ" >&2
+  status=1
+fi
+[ $status -eq 0 ] && echo "same bytes and the same results from both builds"
+exit $status
