@@ -1,5 +1,6 @@
 # Two commands do all set-up on a fresh Debian 12 machine: `make run` and `make test`.
-# PRESET=ci (and ASAN_PRESET=ci-asan) build with warnings as errors, as CI does (.ci/run).
+# PRESET=ci (and ASAN_PRESET=ci-asan, WINDOWS_PRESET=ci-windows) build with warnings as errors, as
+# CI does (.ci/run).
 PRESET      ?= default
 ASAN_PRESET ?= asan
 WINDOWS_PRESET ?= windows
@@ -35,8 +36,9 @@ windows: deps
 	@cmake --preset $(WINDOWS_PRESET) >/dev/null
 	@cmake --build --preset $(WINDOWS_PRESET)
 
-# The Windows build's tests, run under Wine (a Wine prefix of its own inside the build folder).
-test-windows: windows
+# The Windows build's tests, run under Wine (a Wine prefix of its own inside the build folder);
+# the Linux build is compared with it.
+test-windows: build windows
 	@ctest --preset $(WINDOWS_PRESET)
 
 # What CI runs: every test with warnings as errors, then again under the sanitizers.

@@ -272,7 +272,6 @@ std::string unknownVerb(int argc, char** argv) {
     return {};
 }
 
-
 }  // namespace
 
 int main(int argc, char** argv) {

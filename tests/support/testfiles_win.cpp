@@ -55,7 +55,7 @@ ScopedEnv::ScopedEnv(std::string name, const char* value) : name_(std::move(name
 ScopedEnv::~ScopedEnv() { _putenv_s(name_.c_str(), previous_ ? previous_->c_str() : ""); }
 
 void writeFile(const std::string& path, const std::string& bytes, FileTime mtime) {
-    createFolders(parentFolder(path));
+    if (createFolders(parentFolder(path)).failed()) throw std::runtime_error("cannot create the folder of " + path);
     File file = File::createAlways(path);
     if (!file.valid()) throw std::runtime_error("cannot create " + path);
     if (!file.writeAll(std::as_bytes(std::span(bytes.data(), bytes.size()))))
@@ -65,7 +65,9 @@ void writeFile(const std::string& path, const std::string& bytes, FileTime mtime
     if (!file.close()) throw std::runtime_error("cannot close " + path);
 }
 
-void makeFolder(const std::string& path) { createFolders(path); }
+void makeFolder(const std::string& path) {
+    if (createFolders(path).failed()) throw std::runtime_error("cannot create " + path);
+}
 
 std::string readFile(const std::string& path) {
     File file = File::openRead(path);

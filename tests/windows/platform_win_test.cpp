@@ -40,7 +40,7 @@ TEST(WidePaths, FilesBeyondTheClassicLengthLimitAreCreatedListedReadAndRemoved) 
     for (int level = 0; level < 6; ++level) folder += "/dossier-é-" + std::string(50, static_cast<char>('a' + level));
     const std::string path = folder + "/fichier-ü.txt";
     ASSERT_GT(path.size(), 300u);
-    ASSERT_EQ(createFolders(folder), 0);
+    ASSERT_FALSE(createFolders(folder).failed());
     File file = File::createNew(path);
     ASSERT_TRUE(file.valid()) << file.failure().error;
     ASSERT_TRUE(file.writeAll(std::as_bytes(std::span("contenu", 7))));
@@ -85,21 +85,25 @@ TEST(PendingFile, TakesItsNameOnlyWhenPublishedAndNeverReplacesUnasked) {
     test::TempDir dir;
     test::writeFile(dir / "taken.pod", "old");
 
-    PendingFile refused = PendingFile::create(dir / "taken.pod", true);
-    ASSERT_TRUE(refused.valid());
-    ASSERT_TRUE(refused.file().writeAll(std::as_bytes(std::span("new", 3))));
+    Result<PendingFile> refused = PendingFile::create(dir / "taken.pod", true);
+    ASSERT_TRUE(refused.ok());
+    ASSERT_TRUE(refused->file().writeAll(std::as_bytes(std::span("new", 3))));
     EXPECT_EQ(leftoversIn(dir.path()), 1u);  // a hidden name until published
-    EXPECT_EQ(refused.publish(Publish::NoReplace, true), EEXIST);
+    const Failure taken = refused->publish(Publish::NoReplace, true);
+    EXPECT_EQ(taken.error, EEXIST);
+    EXPECT_EQ(taken.path, dir / "taken.pod");
     EXPECT_EQ(test::readFile(dir / "taken.pod"), "old");
     EXPECT_EQ(leftoversIn(dir.path()), 0u);
 
-    PendingFile replacing = PendingFile::create(dir / "taken.pod", false);
-    ASSERT_TRUE(replacing.file().writeAll(std::as_bytes(std::span("new", 3))));
-    EXPECT_EQ(replacing.publish(Publish::Replace, false), 0);
+    Result<PendingFile> replacing = PendingFile::create(dir / "taken.pod", false);
+    ASSERT_TRUE(replacing.ok());
+    ASSERT_TRUE(replacing->file().writeAll(std::as_bytes(std::span("new", 3))));
+    EXPECT_FALSE(replacing->publish(Publish::Replace, false).failed());
     EXPECT_EQ(test::readFile(dir / "taken.pod"), "new");
 
-    PendingFile fresh = PendingFile::create(dir / "fresh.pod", false);
-    EXPECT_EQ(fresh.publish(Publish::NoReplace, true), 0);
+    Result<PendingFile> fresh = PendingFile::create(dir / "fresh.pod", false);
+    ASSERT_TRUE(fresh.ok());
+    EXPECT_FALSE(fresh->publish(Publish::NoReplace, true).failed());
     EXPECT_TRUE(test::exists(dir / "fresh.pod"));
     EXPECT_EQ(leftoversIn(dir.path()), 0u);
 }
@@ -110,10 +114,12 @@ TEST(PendingFile, ReplacesOnlyAWritableRegularFile) {
     ASSERT_TRUE(SetFileAttributesW(wide(dir / "readonly.txt").c_str(), FILE_ATTRIBUTE_READONLY));
     test::makeFolder(dir / "folder.txt");
     for (const auto& [leaf, error] : {std::pair{"readonly.txt", EACCES}, std::pair{"folder.txt", EISDIR}}) {
-        PendingFile pending = PendingFile::create(dir / leaf, false);
-        ASSERT_TRUE(pending.valid()) << leaf;
-        EXPECT_EQ(pending.publish(Publish::Replace, false), error) << leaf;
+        Result<PendingFile> pending = PendingFile::create(dir / leaf, false);
+        ASSERT_TRUE(pending.ok()) << leaf;
+        EXPECT_EQ(pending->publish(Publish::Replace, false).error, error) << leaf;
+        EXPECT_EQ(checkReplaceable(dir / leaf).error, error) << leaf;
     }
+    EXPECT_FALSE(checkReplaceable(dir / "missing.txt").failed());
     EXPECT_EQ(test::readFile(dir / "readonly.txt"), "keep");
     EXPECT_EQ(leftoversIn(dir.path()), 0u);
     SetFileAttributesW(wide(dir / "readonly.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -125,8 +131,8 @@ TEST(PendingFile, SweepRemovesWhatEndedProcessesLeftAndKeepsTheLiving) {
     // with its own mark belongs to a living process.
     const std::string dead = std::string(kTemporaryPrefix) + std::to_string(0xFFFFFFF0ul) + "-1d2c3b4a-7";
     test::writeFile(dir / dead, "cut");
-    PendingFile living = PendingFile::create(dir / "living.pod", false);
-    ASSERT_TRUE(living.valid());
+    Result<PendingFile> living = PendingFile::create(dir / "living.pod", false);
+    ASSERT_TRUE(living.ok());
     const int folder = openFolder(dir.path());
     ASSERT_GE(folder, 0);
     EXPECT_EQ(sweepLeftovers(folder), 1u);

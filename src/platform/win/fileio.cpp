@@ -168,16 +168,18 @@ std::int64_t File::readAt(std::uint64_t offset, std::span<std::byte> buffer) con
     return static_cast<std::int64_t>(done);
 }
 
-bool writeAllTo(int fd, std::span<const std::byte> data) {
+Failure writeAllTo(int fd, std::span<const std::byte> data, std::string path) {
     HANDLE handle = handleOf(fd);
-    if (handle == INVALID_HANDLE_VALUE) {
-        errno = EBADF;
-        return false;
-    }
-    return writeHandle(handle, data, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return Failure::system(EBADF, std::move(path));
+    if (writeHandle(handle, data, nullptr)) return {};
+    return Failure::system(errno, std::move(path));
 }
 
-bool File::writeAll(std::span<const std::byte> data) { return writeAllTo(fd_, data) || fail(errno); }
+bool File::writeAll(std::span<const std::byte> data) {
+    HANDLE handle = handleOf(fd_);
+    if (handle == INVALID_HANDLE_VALUE) return fail(EBADF);
+    return writeHandle(handle, data, nullptr) || fail(errno);
+}
 
 bool File::writeAt(std::uint64_t offset, std::span<const std::byte> data) {
     // A positioned write moves the file pointer on Windows: it is put back afterwards.
@@ -285,19 +287,29 @@ std::string parentFolder(const std::string& path) {
     return slash == 0 ? path.substr(0, 1) : path.substr(0, slash);
 }
 
-int createFolders(const std::string& path, unsigned mode) {
-    static_cast<void>(mode);
+namespace {
+
+// createFolders' steps: 0, or the errno of the step that failed.
+int makeFolders(const std::string& path) {
     if (path.empty()) return ENOENT;
     const DWORD attributes = GetFileAttributesW(win::widePath(path).c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? 0 : ENOTDIR;
     std::size_t end = path.find_last_not_of("/\\");
     const std::size_t slash = end == std::string::npos ? std::string::npos : path.find_last_of("/\\", end);
     if (slash != std::string::npos && slash > 0 && !(slash == 2 && path[1] == ':')) {
-        if (const int error = createFolders(path.substr(0, slash), mode); error != 0) return error;
+        if (const int error = makeFolders(path.substr(0, slash)); error != 0) return error;
     }
     if (!CreateDirectoryW(win::widePath(path).c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
         return win::failFromLastError();
     return 0;
+}
+
+}  // namespace
+
+Failure createFolders(const std::string& path, unsigned mode) {
+    static_cast<void>(mode);  // Windows folders have no mode bits
+    const int error = makeFolders(path);
+    return error == 0 ? Failure() : Failure::system(error, path);
 }
 
 }  // namespace quillomar

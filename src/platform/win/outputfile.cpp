@@ -84,16 +84,27 @@ void removeRegisteredTemporaries() noexcept {
     }
 }
 
-bool failsEveryLaterWrite(int error) { return error == ENOSPC || error == EROFS; }
+bool failsEveryLaterWrite(const Failure& failure) { return failure.error == ENOSPC || failure.error == EROFS; }
 
-int checkReplaceable(int folderFd, const char* leaf) {
-    const DWORD attributes = GetFileAttributesW(win::widePathIn(folderFd, leaf).c_str());
+namespace {
+
+// Why what stands at path may not be replaced (see checkReplaceable), ENOENT when nothing is
+// there, or 0.
+int replaceError(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return win::failFromLastError();
     if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return ELOOP;
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return EISDIR;
     if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0) return EEXIST;
     if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) return EACCES;
     return 0;
+}
+
+}  // namespace
+
+Failure checkReplaceable(const std::string& path) {
+    const int error = replaceError(win::widePath(path));
+    return error == 0 || error == ENOENT ? Failure() : Failure::system(error, path);
 }
 
 std::size_t sweepLeftovers(int folderFd) {
@@ -131,50 +142,51 @@ PendingFile& PendingFile::operator=(PendingFile&& other) noexcept {
     unnamed_ = std::exchange(other.unnamed_, false);
     slot_ = std::exchange(other.slot_, -1);
     leaf_ = std::move(other.leaf_);
+    path_ = std::move(other.path_);
     temporary_ = std::move(other.temporary_);
     file_ = std::move(other.file_);
     return *this;
 }
 
-PendingFile PendingFile::create(int folderFd, std::string_view leaf, bool unnamed) {
+Result<PendingFile> PendingFile::create(int folderFd, std::string_view leaf, std::string path, bool unnamed) {
     static_cast<void>(unnamed);  // no unnamed files here: always a hidden name
     PendingFile pending;
     pending.folderFd_ = folderFd;
     pending.leaf_ = leaf;
-    for (int attempt = 0; attempt < 100; ++attempt) {
+    pending.path_ = std::move(path);
+    int error = EEXIST;
+    for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
         std::string name = temporaryName();
-        const std::wstring path = win::widePathIn(folderFd, name);
+        const std::wstring temporary = win::widePathIn(folderFd, name);
         // Registered before it exists, so that no moment passes in which Ctrl+C would leave it.
-        pending.slot_ = registerTemporary(path);
-        HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                                    nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        pending.slot_ = registerTemporary(temporary);
+        HANDLE handle =
+            CreateFileW(temporary.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                        CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle != INVALID_HANDLE_VALUE) {
-            pending.file_ = File(win::descriptorFor(handle), std::string(leaf));
+            pending.file_ = File(win::descriptorFor(handle), pending.path_);
+            if (!pending.file_.valid()) return pending.file_.failure();
             pending.temporary_ = std::move(name);
-            return pending;
+            return Result<PendingFile>(std::move(pending));
         }
-        const int error = win::failFromLastError();
+        error = win::failFromLastError();
         unregisterTemporary(pending.slot_);
-        errno = error;
-        if (error != EEXIST) break;
     }
-    return PendingFile();
+    return Failure::system(error, pending.path_);
 }
 
-PendingFile PendingFile::create(const std::string& path, bool unnamed) {
+Result<PendingFile> PendingFile::create(const std::string& path, bool unnamed) {
     const std::string folder = parentFolder(path);
     const std::size_t slash = path.find_last_of("/\\");
     const std::string leaf = slash == std::string::npos ? path : path.substr(slash + 1);
     const int folderFd = openFolder(folder);
-    if (folderFd < 0) return PendingFile();
-    PendingFile pending = create(folderFd, leaf, unnamed);
-    if (!pending.valid()) {
-        const int error = errno;
+    if (folderFd < 0) return Failure::system(errno, path);
+    Result<PendingFile> pending = create(folderFd, leaf, path, unnamed);
+    if (!pending) {
         closeFolder(folderFd);
-        errno = error;
         return pending;
     }
-    pending.ownsFolder_ = true;
+    pending->ownsFolder_ = true;
     return pending;
 }
 
@@ -187,11 +199,11 @@ void PendingFile::discard() {
     unregisterTemporary(slot_);
 }
 
-int PendingFile::publish(Publish how, bool durable) {
-    if (!file_.valid()) return EBADF;
+Failure PendingFile::publish(Publish how, bool durable) {
+    if (!file_.valid()) return Failure::system(EBADF, path_);
     auto fail = [this](int error) {
         discard();
-        return error;
+        return Failure::system(error, path_);
     };
     if (durable && !FlushFileBuffers(win::handleOf(file_.fd()))) return fail(win::failFromLastError());
     if (!file_.close()) return fail(file_.failure().error);
@@ -206,14 +218,14 @@ int PendingFile::publish(Publish how, bool durable) {
             how == Publish::NoReplace) {
             return fail(win::errnoFromWin32(error));
         }
-        const int refused = checkReplaceable(folderFd_, leaf_.c_str());
+        const int refused = replaceError(to);
         if (refused != 0 && refused != ENOENT) return fail(refused);
         if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | writeThrough))
             return fail(win::failFromLastError());
     }
     temporary_.clear();
     unregisterTemporary(slot_);
-    return 0;
+    return {};
 }
 
 }  // namespace quillomar

@@ -53,7 +53,7 @@ int notifyTerminationThroughPipe() { return -1; }
 void finishTermination(const char* program, int signal) {
     const char* name = signal == 2 ? "SIGINT" : (signal == 15 ? "SIGTERM" : "SIGHUP");
     const std::string line = std::string(program) + ": stopped by " + name + "\n";
-    static_cast<void>(writeAllTo(kStandardError, std::as_bytes(std::span(line.data(), line.size()))));
+    static_cast<void>(writeAllTo(kStandardErrorFd, std::as_bytes(std::span(line.data(), line.size())), {}));
     std::_Exit(128 + signal);
 }
 
