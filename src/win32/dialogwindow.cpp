@@ -299,6 +299,13 @@ INT_PTR DialogWindow::onNotify(const NMHDR& header) {
             dispatch([&] { handler_.onColumnClick(id, column); });
             break;
         }
+        case LVN_KEYDOWN:
+            // Ctrl+A selects every row.
+            if (reinterpret_cast<const NMLVKEYDOWN*>(&header)->wVKey == 'A' && GetKeyState(VK_CONTROL) < 0 &&
+                (GetWindowLongPtrW(entry->window, GWL_STYLE) & LVS_SINGLESEL) == 0) {
+                ListView_SetItemState(entry->window, -1, LVIS_SELECTED, LVIS_SELECTED);
+            }
+            break;
         case LVN_BEGINDRAG:
         case LVN_BEGINRDRAG: {
             // The logic writes the rows' files first (the bars and the hint show how far it got);
