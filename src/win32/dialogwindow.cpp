@@ -26,6 +26,12 @@ constexpr UINT kProgressPosMessage = WM_APP + 2;
 // Long work that steps a bar lets the windows repaint at most this often.
 constexpr ULONGLONG kPaintIntervalMs = 30;
 
+// The thread's repaints during long work: when the last one was, and how many there were. Work
+// started in one window may step the bar of another (extraction in the content window steps the
+// packer window's bar); what matters to each window is whether its own call let input pile up.
+ULONGLONG lastPaint = 0;
+unsigned long paintCount = 0;
+
 // A COM interface pointer released when it goes.
 template <typename T>
 class ComRef {
@@ -236,10 +242,10 @@ template <typename Call>
 void DialogWindow::dispatch(Call&& call) {
     if (depth_ > 0) return;
     ++depth_;
-    pumped_ = false;
+    const unsigned long paintsBefore = paintCount;
     call();
     publishLists();
-    if (pumped_) dropInputTakenDuringWork();
+    if (paintCount != paintsBefore) dropInputTakenDuringWork();
     --depth_;
     if (!deferred_.empty() && hwnd_ != nullptr) {
         std::vector<int> waiting;
@@ -453,14 +459,14 @@ void DialogWindow::stepProgress(int id) {
 // is dropped when the work has returned).
 void DialogWindow::keepPainted() {
     const ULONGLONG now = GetTickCount64();
-    if (now - lastPaint_ < kPaintIntervalMs) return;
-    lastPaint_ = now;
+    if (now - lastPaint < kPaintIntervalMs) return;
+    lastPaint = now;
     publishLists();
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT | PM_QS_SENDMESSAGE)) {
         DispatchMessageW(&message);
     }
-    pumped_ = true;
+    ++paintCount;
 }
 
 // Clicks, keys and drops made while the work ran are not taken afterwards either.

@@ -123,9 +123,7 @@ private:
     POINT menuAt_{};
     HICON bigIcon_ = nullptr;
     HICON smallIcon_ = nullptr;
-    ULONGLONG lastPaint_ = 0;
     int depth_ = 0;
-    bool pumped_ = false;  // the current call let the windows repaint
 };
 
 }  // namespace quillomar::win32
