@@ -8,6 +8,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <numeric>
 
 #include "platform/messages.h"
@@ -724,14 +725,33 @@ std::optional<std::string> DialogWindow::pickFolder(std::string_view title) {
 }
 
 // The shell's "open" with this window as owner; the started program is shown without taking the
-// focus. No program, or an incomplete association, is the caller's to report; running out of
-// memory is reported here.
+// focus. No program, or an incomplete association, is the caller's to report (message 105); any
+// other failure is reported here, with the file's path.
 bool DialogWindow::openWithDesktop(const std::string& path) {
-    const std::wstring file = toWide(path);
+    std::wstring file = toWide(path);
+    std::replace(file.begin(), file.end(), L'/', L'\\');
     const auto result =
         reinterpret_cast<INT_PTR>(ShellExecuteW(hwnd_, L"open", file.c_str(), nullptr, nullptr, SW_SHOWNA));
-    if (result == SE_ERR_NOASSOC || result == SE_ERR_ASSOCINCOMPLETE) return false;
-    if (result == 0 || result == SE_ERR_OOM) showStringMessage(kMsgOutOfMemory);
+    switch (result) {
+        case SE_ERR_NOASSOC:
+        case SE_ERR_ASSOCINCOMPLETE:
+            return false;
+        case 0:
+        case SE_ERR_OOM:
+            showStringMessage(kMsgOutOfMemory);
+            break;
+        case SE_ERR_FNF:
+        case SE_ERR_PNF:
+            report(Failure::system(ENOENT, path));
+            break;
+        case SE_ERR_ACCESSDENIED:
+        case SE_ERR_SHARE:
+            report(Failure::system(EACCES, path));
+            break;
+        default:
+            if (result <= 32) report(Failure::system(EIO, path));
+            break;
+    }
     return true;
 }
 
