@@ -678,6 +678,13 @@ void DialogWindow::deliverPosted(int message) {
         deferred_.push_back(message);
         return;
     }
+    // The dialog manager shows a modal dialog only once its queue has run dry: a message posted
+    // from the initialisation (the archive named on the command line) would otherwise run its
+    // work, and the content window over it, before this window was ever shown.
+    if (!IsWindowVisible(hwnd_)) {
+        ShowWindow(hwnd_, SW_SHOWNORMAL);
+        UpdateWindow(hwnd_);
+    }
     dispatch([&] { handler_.onPostedMessage(message); });
 }
 

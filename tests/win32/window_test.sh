@@ -50,7 +50,7 @@ export DISPLAY=":$display"
 find_window() {
     local title=$1 id=""
     for _ in $(seq 600); do
-        id=$(xdotool search --name "^${title}\$" 2>/dev/null | head -n 1 || true)
+        id=$(xdotool search --onlyvisible --name "^${title}\$" 2>/dev/null | head -n 1 || true)
         [ -n "$id" ] && break
         sleep 0.1
     done
@@ -75,7 +75,7 @@ printf 'menu' >"$work/tree/café.txt"
 for case in "fr_FR.UTF-8|Quillomar pour Korvane - version 1.0 - 2003|Liste des fichiers POD" \
             "en_US.UTF-8|Quillomar for Korvane - version 1.0 - 2003|POD content"; do
     IFS='|' read -r locale packer content <<<"$case"
-    (cd "$work" && LC_ALL=$locale LANG=$locale exec wine "$exe" game.pod) &
+    (cd "$work" && exec env LC_ALL="$locale" LANG="$locale" wine "$exe" game.pod) &
     pid=$!
     find_window "$packer" >/dev/null
     find_window "$content" >/dev/null
@@ -90,18 +90,38 @@ for case in "fr_FR.UTF-8|Quillomar pour Korvane - version 1.0 - 2003|Liste des f
     wait "$pid" 2>/dev/null || true
 done
 
-# The switch phase runs once the packer window has ended (Enter presses its default button,
-# Quit); its status is the exit code.
+# Clicks at x, y of window id (pixels from its left and top edges) until it is no longer shown;
+# the first click may only activate it.
+click_until_gone() {
+    local id=$1 x=$2 y=$3
+    for _ in $(seq 10); do
+        xwininfo -id "$id" 2>/dev/null | grep -q 'IsViewable' || return 0
+        eval "$(xdotool getwindowgeometry --shell "$id")"
+        xdotool mousemove $((X + x)) $((Y + y)) click 1 2>/dev/null || true
+        sleep 1
+    done
+    fail "window $id stays open"
+}
+
+# A switch as the only argument: the window opens first and takes the argument for a path, which
+# it refuses with message 104; once the box is answered and the window closed (its Quit button, at
+# 271,227 50x16 in the template's 328x250 dialog units), the switch is acted on and its status is
+# the exit code.
 switch() {
     local name=$1
-    (cd "$work" && LC_ALL=en_US.UTF-8 exec wine "$exe" "-$name") &
+    (cd "$work" && exec env LC_ALL=en_US.UTF-8 wine "$exe" "-$name") &
     local pid=$!
-    local id
-    id=$(find_window "Quillomar for Korvane - version 1.0 - 2003")
-    sleep 0.5
-    xdotool windowfocus --sync "$id" key Return
+    local packer box
+    packer=$(find_window "Quillomar for Korvane - version 1.0 - 2003")
+    box=$(find_window "Quillomar")
+    eval "$(xdotool getwindowgeometry --shell "$box")"
+    click_until_gone "$box" $((WIDTH / 2)) $((HEIGHT - 20))
+    eval "$(xdotool getwindowgeometry --shell "$packer")"
+    click_until_gone "$packer" $((WIDTH * 296 / 328)) $((HEIGHT * 235 / 250))
     wait_gone "$pid"
-    wait "$pid" || fail "$name: exit status $?"
+    local status=0
+    wait "$pid" || status=$?
+    [ "$status" -eq 0 ] || fail "$name: exit status $status"
 }
 key='HKCR\AppID\Quillomar.EXE'
 switch RegServer
