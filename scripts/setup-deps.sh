@@ -13,7 +13,7 @@ packages=(
   qt6-translations-l10n libc-l10n
   xdg-utils libglib2.0-bin
   groff-base
-  icoutils xvfb xdotool x11-utils
+  icoutils xvfb xauth xdotool x11-utils
   g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev googletest wine wine64
 )
 
