@@ -5,14 +5,9 @@
 // (or under a hidden temporary name) and takes its name, or replaces its target, only once whole.
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
-#include <condition_variable>
 #include <memory>
-#include <mutex>
 #include <optional>
-#include <system_error>
-#include <thread>
 #include <unordered_set>
 
 #include "archive/podarchive.h"
@@ -98,19 +93,14 @@ private:
 
 // Entries up to this size are read in runs, kReadAheadSize bytes of the archive at a time.
 constexpr std::uint32_t kReadAheadLimit = 1u << 20;
-constexpr std::size_t kReadAheadSize = std::size_t{2} << 20;
-// Below this many entries the files are written by the calling thread alone.
-constexpr std::size_t kThreadedMinimum = 32;
-// How many entries the writing thread may be ahead of the naming (open files at most).
-constexpr std::size_t kJobSlots = 32;
+constexpr std::size_t kReadAheadSize = std::size_t{4} << 20;
 
 std::uint64_t u32(std::int64_t value) { return static_cast<std::uint32_t>(value); }
 
 enum class Outcome { Done, Failed, Stop };
 
-// One entry on its way to disk. The calling thread places it (name, folder, bytes); the data is
-// written into an unnamed file, by the writing thread when there is one; the calling thread then
-// names it and reports, in the entries' order.
+// One entry on its way to disk: placed (name, folder, bytes), its data written into an unnamed
+// file, then named and reported.
 struct Job {
     std::size_t position = 0;  // in the run
     std::string target;        // the path shown in messages
@@ -120,7 +110,6 @@ struct Job {
     std::uint64_t offset = 0;
     std::uint64_t size = 0;
     FileTime time = kNoEntryTime;
-    int buffer = -1;  // the read-ahead buffer data points into
 
     // Outcome of the placing or the writing: a refusal to report, or what failed.
     Failure refused;
@@ -158,28 +147,18 @@ void writeJob(Job& job, const File& source, const std::string& archivePath, Copy
     }
 }
 
-// The archive bytes of a run of small entries that lie close together, read in one call. Two
-// buffers take turns, so that one can be read while the entries of the other are still written.
+// The archive bytes of a run of small entries that lie close together, read in one call.
 class ReadAhead {
 public:
-    struct Bytes {
-        const std::byte* data = nullptr;
-        int buffer = -1;
-    };
-
-    // The bytes of the entry at position at of indices, reading its run when needed; no data
-    // when the entry is large or could not be read ahead (it is then copied on its own).
-    // release(buffer) is called before a buffer is read into again.
-    template <typename Release>
-    Bytes bytes(const File& source, const std::vector<ArchiveEntry>& entries, const std::vector<std::size_t>& indices,
-                std::size_t at, Release release) {
+    // The bytes of the entry at position at of indices, reading its run when needed; nullptr when
+    // the entry is large or could not be read ahead (it is then copied on its own).
+    const std::byte* bytes(const File& source, const std::vector<ArchiveEntry>& entries,
+                           const std::vector<std::size_t>& indices, std::size_t at) {
         const ArchiveEntry& entry = entries[indices[at]];
-        if (u32(entry.size) > kReadAheadLimit) return {};
+        if (u32(entry.size) > kReadAheadLimit) return nullptr;
         const std::uint64_t offset = u32(entry.offset);
         const std::uint64_t end = offset + u32(entry.size);
-        Window& shown = windows_[current_];
-        if (offset >= shown.start && end <= shown.start + shown.length)
-            return {shown.buffer.data() + (offset - shown.start), current_};
+        if (offset >= start_ && end <= start_ + length_) return buffer_.data() + (offset - start_);
 
         // The run: the following entries while each is small and ends within the window.
         std::uint64_t runEnd = end;
@@ -190,100 +169,21 @@ public:
             if (u32(other.size) > kReadAheadLimit || otherStart < offset || otherEnd > offset + kReadAheadSize) break;
             runEnd = std::max(runEnd, otherEnd);
         }
-        current_ = 1 - current_;
-        release(current_);
-        Window& window = windows_[current_];
-        window.start = window.length = 0;
-        if (runEnd == offset) return {window.buffer.data(), current_};
+        if (runEnd == offset) return buffer_.data();
         const auto want = static_cast<std::size_t>(runEnd - offset);
-        if (window.buffer.size() < want)
-            window.buffer.resize(std::min(kReadAheadSize, std::max(want, 2 * window.buffer.size())));
-        std::int64_t got = source.readAt(offset, std::span(window.buffer).first(want));
-        if (got < 0 || static_cast<std::uint64_t>(got) < end - offset) return {};
-        window.start = offset;
-        window.length = static_cast<std::uint64_t>(got);
-        return {window.buffer.data(), current_};
+        if (buffer_.size() < want) buffer_.resize(std::min(kReadAheadSize, std::max(want, 2 * buffer_.size())));
+        start_ = length_ = 0;
+        std::int64_t got = source.readAt(offset, std::span(buffer_).first(want));
+        if (got < 0 || static_cast<std::uint64_t>(got) < end - offset) return nullptr;
+        start_ = offset;
+        length_ = static_cast<std::uint64_t>(got);
+        return buffer_.data();
     }
 
 private:
-    struct Window {
-        std::vector<std::byte> buffer;
-        std::uint64_t start = 0;
-        std::uint64_t length = 0;
-    };
-    Window windows_[2];
-    int current_ = 0;
-};
-
-// The second thread: writes the data of placed entries, in order, while the calling thread
-// places the next ones and names the finished ones. Holds at most kJobSlots entries.
-class Writer {
-public:
-    Writer(const File& source, const std::string& archivePath)
-        : source_(duplicateDescriptor(source.fd()), archivePath), archivePath_(archivePath) {
-        thread_ = std::thread([this] { work(); });
-    }
-    ~Writer() {
-        {
-            std::lock_guard lock(mutex_);
-            ending_ = true;
-        }
-        changed_.notify_all();
-        thread_.join();
-    }
-    Writer(const Writer&) = delete;
-    Writer& operator=(const Writer&) = delete;
-
-    // Hands a placed entry over; the caller has taken finished entries so that a slot is free.
-    void submit(Job job) {
-        std::unique_lock lock(mutex_);
-        slots_[submitted_ % kJobSlots] = std::move(job);
-        ++submitted_;
-        lock.unlock();
-        changed_.notify_all();
-    }
-    // The next entry in order once its data is written (wait: until then), or nothing when none
-    // is due.
-    std::optional<Job> next(bool wait) {
-        std::unique_lock lock(mutex_);
-        if (harvested_ == submitted_) return std::nullopt;
-        if (wait) changed_.wait(lock, [this] { return written_ > harvested_; });
-        if (written_ == harvested_) return std::nullopt;
-        std::optional<Job> job(std::move(slots_[harvested_ % kJobSlots]));
-        slots_[harvested_ % kJobSlots] = Job();
-        ++harvested_;
-        return job;
-    }
-    // Whether every slot holds an entry not yet taken back.
-    bool full() const { return submitted_ - harvested_ == kJobSlots; }
-
-private:
-    void work() {
-        std::unique_lock lock(mutex_);
-        for (;;) {
-            changed_.wait(lock, [this] { return ending_ || written_ < submitted_; });
-            if (written_ == submitted_) return;  // ending, and nothing left
-            Job& job = slots_[written_ % kJobSlots];
-            const bool dropped = ending_;  // the run has stopped: nothing more is written
-            lock.unlock();
-            if (!dropped) writeJob(job, source_, archivePath_, method_);
-            lock.lock();
-            ++written_;
-            changed_.notify_all();
-        }
-    }
-
-    File source_;  // a descriptor of the writing thread's own for copies from the archive
-    const std::string& archivePath_;
-    CopyMethod method_;
-    std::array<Job, kJobSlots> slots_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::size_t submitted_ = 0;
-    std::size_t written_ = 0;
-    std::size_t harvested_ = 0;
-    bool ending_ = false;
-    std::thread thread_;
+    std::vector<std::byte> buffer_;
+    std::uint64_t start_ = 0;
+    std::uint64_t length_ = 0;
 };
 
 }  // namespace
@@ -315,18 +215,6 @@ int PodArchive::extractSelected(const std::string& root, const std::vector<std::
     FolderCache folders(rootFolder.fd());
     ReadAhead readAhead;
     CopyMethod method;
-    // A second thread writes the data while this one places and names the files; a few entries
-    // are not worth one. Memory stays bounded: two read-ahead buffers and kJobSlots entries.
-    std::optional<Writer> writer;
-    if (valid.size() >= kThreadedMinimum) {
-        try {
-            writer.emplace(file_, path_);
-        } catch (const std::system_error&) {
-            writer.reset();  // no thread to be had: this one writes everything
-        }
-    }
-    // The position of the last entry placed in each read-ahead buffer, plus one.
-    std::size_t bufferUsers[2] = {0, 0};
 
     Failure firstFailure;  // the first entry that failed (shown)
     auto refuse = [&](Failure refused) {
@@ -334,7 +222,7 @@ int PodArchive::extractSelected(const std::string& root, const std::vector<std::
         if (!firstFailure.failed()) firstFailure = std::move(refused);
         return Outcome::Failed;
     };
-    // Names a written entry and reports what failed, in the entries' order.
+    // Names a written entry and reports what failed.
     auto finish = [&](Job& job) {
         if (job.refused.failed()) return refuse(std::move(job.refused));
         if (!job.failure.failed()) job.failure = job.pending.publish(Publish::Replace, false);
@@ -346,29 +234,7 @@ int PodArchive::extractSelected(const std::string& root, const std::vector<std::
     };
 
     int result = 1;
-    std::size_t finished = 0;
     std::optional<Job> stopped;
-    // Takes the outcome of one finished entry; false once the run stops.
-    auto take = [&](Job& job) {
-        const Outcome outcome = finish(job);
-        if (outcome == Outcome::Stop) {
-            stopped = std::move(job);
-            return false;
-        }
-        if (outcome == Outcome::Failed) result = 0;
-        if (outcome == Outcome::Done) ++extracted_;
-        ++finished;
-        if (progress != nullptr) progress->step();
-        return true;
-    };
-    // Takes every entry the writing thread has finished (all up to position end, waiting for them).
-    auto harvest = [&](std::size_t end) {
-        while (writer && !stopped) {
-            std::optional<Job> job = writer->next(finished < end || writer->full());
-            if (!job || !take(*job)) return;
-        }
-    };
-
     for (std::size_t at = 0; at < valid.size() && !stopped; ++at) {
         const ArchiveEntry& entry = entries_[valid[at]];
         Job job;
@@ -388,24 +254,17 @@ int PodArchive::extractSelected(const std::string& root, const std::vector<std::
         job.offset = u32(entry.offset);
         job.size = u32(entry.size);
         job.time = entry.time;
-        if (job.folder) {
-            // A buffer is read into again only once every entry placed in it is written.
-            const ReadAhead::Bytes bytes =
-                readAhead.bytes(file_, entries_, valid, at, [&](int buffer) { harvest(bufferUsers[buffer]); });
-            if (stopped) break;
-            job.data = bytes.data;
-            if (bytes.buffer >= 0) bufferUsers[bytes.buffer] = at + 1;
+        if (job.folder) job.data = readAhead.bytes(file_, entries_, valid, at);
+        writeJob(job, file_, path_, method);
+        const Outcome outcome = finish(job);
+        if (outcome == Outcome::Stop) {
+            stopped = std::move(job);
+            break;
         }
-        if (writer) {
-            writer->submit(std::move(job));
-            harvest(0);
-        } else {
-            writeJob(job, file_, path_, method);
-            take(job);
-        }
+        if (outcome == Outcome::Failed) result = 0;
+        if (outcome == Outcome::Done) ++extracted_;
+        if (progress != nullptr) progress->step();
     }
-    harvest(valid.size());
-    writer.reset();  // what it wrote after a stop is dropped unnamed
 
     if (stopped) {
         // Every later entry would fail the same way: one report instead of one per entry.

@@ -181,8 +181,8 @@ TEST_F(ExtractTest, SelectionInAnyOrderAcrossSmallAndLargeEntries) {
     EXPECT_EQ(sink.count(), 0u);
 }
 
-// Enough entries for the files to be written by a second thread: reports, replacements and
-// progress still come in the entries' order, as if one thread did everything.
+// Many entries, read ahead in runs: reports, replacements and progress come in the entries'
+// order, and no temporary name stays.
 TEST_F(ExtractTest, ManyEntriesAreNamedAndReportedInTheirOrder) {
     ASSERT_EQ(::mkdir((root + "/TAKEN1").c_str(), 0755), 0);
     ASSERT_EQ(::mkdir((root + "/TAKEN2").c_str(), 0755), 0);

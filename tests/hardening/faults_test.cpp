@@ -214,8 +214,8 @@ TEST_F(FullFileSystem, ExtractionStopsAtNoSpaceWithOneReportCountingWhatIsLeft) 
               (Strings{"A.TXT", "1 steps", message(ENOSPC, small + "/BIG.BIN\n3 entrées sur 4 non extraites")}));
 }
 
-// The same with enough entries for a second thread to write them: the count starts at the entry
-// that met the full disk, every file before it is whole, and nothing written ahead stays.
+// The same with many entries read ahead in runs: the count starts at the entry that met the full
+// disk, every file before it is whole, and no unnamed or hidden file stays.
 TEST_F(FullFileSystem, ExtractionOfManyEntriesStopsAtNoSpaceCountingFromTheEntryThatMetIt) {
     std::vector<RawEntry> entries;
     for (int i = 0; i < 200; ++i) entries.push_back({"F" + std::to_string(1000 + i), std::string(3000, 'f'), 0});
