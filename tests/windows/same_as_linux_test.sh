@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The Linux and the Windows quillomar-cli on one tree with accented names: the same archive bytes,
-# and the same list, verify and extract results.
+# and the same list, verify and extract results; and the Windows extraction never follows a link
+# planted in its destination.
 # Usage: same_as_linux_test.sh LINUX-CLI WINE-RUN WINDOWS-CLI
 set -euo pipefail
 linux=$1 wine_run=$2 windows=$3
@@ -55,4 +56,20 @@ if ! diff -r "$work/out-linux" "$work/out-windows" >&2; then
   status=1
 fi
 [ $status -eq 0 ] && echo "same bytes and the same results from both builds"
+
+# A folder of the archive planted in the destination as a link to somewhere else: the Windows
+# program refuses to enter it (Wine shows a Unix link as the folder it leads to) and writes
+# nothing there.
+mkdir -p "$work/planted" "$work/elsewhere"
+ln -s "$work/elsewhere" "$work/planted/DONNÉES"
+if (cd "$work" && win extract linux.pod -C planted -q >"$work/planted.out" 2>&1); then
+  echo "FAIL: extraction through a planted link reported success" >&2
+  status=1
+fi
+if [ -n "$(ls -A "$work/elsewhere")" ]; then
+  echo "FAIL: extraction wrote through a planted link:" >&2
+  ls -lR "$work/elsewhere" >&2
+  status=1
+fi
+grep -q 'DONNÉES' "$work/planted.out" || { echo "FAIL: the refusal does not name the folder:" >&2; cat "$work/planted.out" >&2; status=1; }
 exit $status
