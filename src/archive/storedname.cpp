@@ -6,6 +6,7 @@
 
 #include "archive/podformat.h"
 #include "platform/codepage.h"
+#include "platform/filesystem.h"
 
 namespace quillomar {
 
@@ -44,8 +45,11 @@ std::optional<std::string> safeRelativePath(std::string_view stored) {
         std::string_view component = stored.substr(start, end - start);
         if (component == "..") return std::nullopt;
         if (!component.empty() && component != ".") {
+            // A device's name would write to the device, not to a file below the root.
+            const std::string name = page.toUtf8(component);
+            if (isDeviceName(name)) return std::nullopt;
             if (!out.empty()) out.push_back('/');
-            out += page.toUtf8(component);
+            out += name;
         }
         start = end + 1;
     }

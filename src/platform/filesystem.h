@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -59,6 +60,10 @@ void closeFolder(int folderFd);
 
 // A second descriptor of the same open file or folder (for another thread); -1 with errno set.
 int duplicateDescriptor(int fd);
+
+// Whether a file name stands for a device rather than a file on this system: on Windows "CON",
+// "NUL", "COM1" and the like, with any extension ("NUL.TXT"), in any case; never on POSIX systems.
+bool isDeviceName(std::string_view name);
 
 // Removes a file; false with errno set.
 bool removeFile(const std::string& path);

@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <string>
 
+#include "archive/podarchive.h"
+#include "platform/codepage.h"
 #include "platform/fileio.h"
 #include "platform/filesystem.h"
 #include "platform/messages.h"
@@ -164,6 +166,38 @@ TEST(Folders, ASubfolderIsNeverEnteredThroughALink) {
     EXPECT_EQ(openSubfolder(root, "linked", true, existed), -1);
     EXPECT_EQ(errno, ELOOP);
     closeFolder(root);
+}
+
+TEST(Extraction, RecreatesAccentedNamesAndTimesAndKeepsHostileNamesInsideTheRoot) {
+    test::TempDir dir;
+    const std::string pod = dir / "a.pod";
+    const std::uint32_t noon2003 = 0x3EC6C54C;
+    const std::string accented = *archiveCodePage().fromUtf8("ÉTÉ\\CAFÉ.TXT");
+    test::writeFile(pod, test::layOutPod3({{accented, "café", noon2003},
+                                           {"..\\ESCAPE.TXT", "bad", 0},
+                                           {"C:\\DRIVE.TXT", "bad", 0},
+                                           {"\\\\SERVER\\SHARE.TXT", "bad", 0},
+                                           {"DEVICES\\NUL.TXT", "bad", 0},
+                                           {"DEVICES\\con", "bad", 0},
+                                           {"COM1\\X.TXT", "bad", 0},
+                                           {"DEVICES\\CONSOLE.TXT", "a file", 0}},
+                                          "", "", "", 0));
+    const std::string root = dir / "out";
+    test::makeFolder(root);
+    test::RecordingSink sink;
+    PodArchive archive;
+    ASSERT_EQ(archive.open(pod), 1);
+    ASSERT_EQ(archive.readDirectory(), 1);
+    EXPECT_EQ(archive.extractAll(root, nullptr), 0);
+    EXPECT_EQ(archive.extractedCount(), 2u);
+    EXPECT_EQ(test::readFile(root + "/ÉTÉ/CAFÉ.TXT"), "café");
+    EXPECT_EQ(test::modificationTime(root + "/ÉTÉ/CAFÉ.TXT"), test::utc(2003, 4, 28, 12, 0, 0));
+    // A device's name is refused as a name leaving the root is: it would write to the device.
+    EXPECT_EQ(test::readFile(root + "/DEVICES/CONSOLE.TXT"), "a file");
+    EXPECT_EQ(listFolder(root + "/DEVICES").items.size(), 1u);
+    EXPECT_FALSE(test::exists(dir / "ESCAPE.TXT"));
+    EXPECT_EQ(sink.systemErrors.size(), 6u);
+    for (const std::string& shown : sink.systemErrors) EXPECT_TRUE(shown.starts_with(systemErrorText(EACCES))) << shown;
 }
 
 TEST(SystemTexts, ComeFromTheSystemWithThePathOnALineOfItsOwn) {

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <random>
 
+#include "platform/asciicase.h"
 #include "platform/win/widepath.h"
 
 namespace quillomar {
@@ -176,6 +177,19 @@ int duplicateDescriptor(int fd) {
         return -1;
     }
     return win::descriptorFor(copy);
+}
+
+bool isDeviceName(std::string_view name) {
+    // The name up to its first dot, trailing blanks left out, is what the system compares.
+    std::string_view base = name.substr(0, name.find('.'));
+    while (!base.empty() && base.back() == ' ') base.remove_suffix(1);
+    std::string upper(base);
+    for (char& c : upper) c = asciiUpper(c);
+    for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"}) {
+        if (upper == device) return true;
+    }
+    return upper.size() == 4 && (upper.starts_with("COM") || upper.starts_with("LPT")) && upper[3] >= '1' &&
+           upper[3] <= '9';
 }
 
 bool removeFile(const std::string& path) {
