@@ -4,6 +4,9 @@
 // then ends the dialog: nothing waits for a user.
 
 #include <gtest/gtest.h>
+#include <windows.h>
+
+#include <shlobj.h>
 
 #include <functional>
 #include <string>
@@ -30,6 +33,11 @@ public:
         if (atInit) atInit(dialogHost);
     }
     void onCommand(int) override {}
+    std::vector<std::string> drops;
+    void onDrop(const std::string& path) override {
+        drops.push_back(path);
+        host->endDialog(2);
+    }
     void onPostedMessage(int message) override {
         posted.push_back(message);
         if (atPosted) atPosted(*host, message);
@@ -122,6 +130,32 @@ TEST(Win32DialogHost, VirtualListHoldsRowsSortsThemStablyAndAsksTheSourceForCell
         host.endDialog(1);
     };
     EXPECT_EQ(run(kContentDialogId, probe), 1);
+}
+
+// Files dropped as Explorer drops them: a DROPFILES block with wide paths, ending in an empty one.
+HGLOBAL dropOf(const std::vector<std::wstring>& paths) {
+    std::wstring list;
+    for (const std::wstring& path : paths) list += path + L'\0';
+    list += L'\0';
+    const SIZE_T size = sizeof(DROPFILES) + list.size() * sizeof(wchar_t);
+    HGLOBAL memory = GlobalAlloc(GHND, size);
+    auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
+    header->pFiles = sizeof(DROPFILES);
+    header->fWide = TRUE;
+    std::copy(list.begin(), list.end(), reinterpret_cast<wchar_t*>(header + 1));
+    GlobalUnlock(memory);
+    return memory;
+}
+
+TEST(Win32DialogHost, ADropHandsTheFirstDroppedPathToTheLogic) {
+    Probe probe;
+    probe.atInit = [](DialogHost&) {
+        HWND dialog = FindWindowW(nullptr, L"Quillomar for Korvane - version 1.0 - 2003");
+        ASSERT_NE(dialog, nullptr);
+        PostMessageW(dialog, WM_DROPFILES, reinterpret_cast<WPARAM>(dropOf({L"C:\\Jeux\\Caf\u00e9", L"C:\\b.pod"})), 0);
+    };
+    EXPECT_EQ(run(kPackerDialogId, probe), 2);
+    EXPECT_EQ(probe.drops, (std::vector<std::string>{"C:\\Jeux\\Caf\xc3\xa9"}));
 }
 
 TEST(Win32DialogHost, ADialogEndedByItsInitialisationIsNeverShownAndRunsAChildFirst) {
