@@ -45,9 +45,10 @@ std::optional<std::string> safeRelativePath(std::string_view stored) {
         std::string_view component = stored.substr(start, end - start);
         if (component == "..") return std::nullopt;
         if (!component.empty() && component != ".") {
-            // A device's name would write to the device, not to a file below the root.
+            // A device's or a stream's name would write to the device or into another file, not
+            // to a file of that name below the root.
             const std::string name = page.toUtf8(component);
-            if (isDeviceName(name)) return std::nullopt;
+            if (isReservedName(name)) return std::nullopt;
             if (!out.empty()) out.push_back('/');
             out += name;
         }

@@ -77,7 +77,7 @@ void closeFolder(int folderFd) {
 
 int duplicateDescriptor(int fd) { return ::fcntl(fd, F_DUPFD_CLOEXEC, 0); }
 
-bool isDeviceName(std::string_view name) {
+bool isReservedName(std::string_view name) {
     static_cast<void>(name);
     return false;
 }

@@ -61,9 +61,10 @@ void closeFolder(int folderFd);
 // A second descriptor of the same open file or folder (for another thread); -1 with errno set.
 int duplicateDescriptor(int fd);
 
-// Whether a file name stands for a device rather than a file on this system: on Windows "CON",
-// "NUL", "COM1" and the like, with any extension ("NUL.TXT"), in any case; never on POSIX systems.
-bool isDeviceName(std::string_view name);
+// Whether a file name stands for something other than a plain file of that name on this system:
+// on Windows a device ("CON", "NUL", "COM1" and the like, with any extension, in any case) or a
+// stream of another file ("A:B"); never on POSIX systems.
+bool isReservedName(std::string_view name);
 
 // Removes a file; false with errno set.
 bool removeFile(const std::string& path);

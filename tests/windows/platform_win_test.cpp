@@ -180,6 +180,7 @@ TEST(Extraction, RecreatesAccentedNamesAndTimesAndKeepsHostileNamesInsideTheRoot
                                            {"DEVICES\\NUL.TXT", "bad", 0},
                                            {"DEVICES\\con", "bad", 0},
                                            {"COM1\\X.TXT", "bad", 0},
+                                           {"DEVICES\\CONSOLE.TXT:HIDDEN", "bad", 0},
                                            {"DEVICES\\CONSOLE.TXT", "a file", 0}},
                                           "", "", "", 0));
     const std::string root = dir / "out";
@@ -192,11 +193,12 @@ TEST(Extraction, RecreatesAccentedNamesAndTimesAndKeepsHostileNamesInsideTheRoot
     EXPECT_EQ(archive.extractedCount(), 2u);
     EXPECT_EQ(test::readFile(root + "/ÉTÉ/CAFÉ.TXT"), "café");
     EXPECT_EQ(test::modificationTime(root + "/ÉTÉ/CAFÉ.TXT"), test::utc(2003, 4, 28, 12, 0, 0));
-    // A device's name is refused as a name leaving the root is: it would write to the device.
+    // A device's or a stream's name is refused as a name leaving the root is: it would write to
+    // the device, or into the stream of another file.
     EXPECT_EQ(test::readFile(root + "/DEVICES/CONSOLE.TXT"), "a file");
     EXPECT_EQ(listFolder(root + "/DEVICES").items.size(), 1u);
     EXPECT_FALSE(test::exists(dir / "ESCAPE.TXT"));
-    EXPECT_EQ(sink.systemErrors.size(), 6u);
+    EXPECT_EQ(sink.systemErrors.size(), 7u);
     for (const std::string& shown : sink.systemErrors) EXPECT_TRUE(shown.starts_with(systemErrorText(EACCES))) << shown;
 }
 

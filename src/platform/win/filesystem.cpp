@@ -179,7 +179,9 @@ int duplicateDescriptor(int fd) {
     return win::descriptorFor(copy);
 }
 
-bool isDeviceName(std::string_view name) {
+bool isReservedName(std::string_view name) {
+    // "A:B" names the stream B of the file A, wherever A is.
+    if (name.find(':') != std::string_view::npos) return true;
     // The name up to its first dot, trailing blanks left out, is what the system compares.
     std::string_view base = name.substr(0, name.find('.'));
     while (!base.empty() && base.back() == ' ') base.remove_suffix(1);
