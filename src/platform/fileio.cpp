@@ -11,33 +11,6 @@
 
 namespace quillomar {
 
-File::File(int fd, std::string path) : fd_(fd), path_(std::move(path)) {
-    if (fd_ < 0) failure_ = Failure::system(errno, path_);
-}
-
-File::~File() { abandon(); }
-
-File::File(File&& other) noexcept : fd_(other.fd_), path_(std::move(other.path_)), failure_(std::move(other.failure_)) {
-    other.fd_ = -1;
-}
-
-File& File::operator=(File&& other) noexcept {
-    if (this != &other) {
-        abandon();
-        fd_ = other.fd_;
-        path_ = std::move(other.path_);
-        failure_ = std::move(other.failure_);
-        other.fd_ = -1;
-    }
-    return *this;
-}
-
-bool File::fail(int error) const {
-    failure_ = Failure::system(error, path_);
-    errno = error;
-    return false;
-}
-
 namespace {
 
 // Why a file that is no regular file cannot be read as one.

@@ -204,28 +204,6 @@ std::size_t sweepLeftovers(int folderFd) {
     return removed;
 }
 
-PendingFile::~PendingFile() {
-    discard();
-    if (ownsFolder_ && folderFd_ >= 0) ::close(folderFd_);
-}
-
-PendingFile::PendingFile(PendingFile&& other) noexcept { *this = std::move(other); }
-
-PendingFile& PendingFile::operator=(PendingFile&& other) noexcept {
-    if (this == &other) return *this;
-    discard();
-    if (ownsFolder_ && folderFd_ >= 0) ::close(folderFd_);
-    folderFd_ = std::exchange(other.folderFd_, -1);
-    ownsFolder_ = std::exchange(other.ownsFolder_, false);
-    unnamed_ = std::exchange(other.unnamed_, false);
-    slot_ = std::exchange(other.slot_, -1);
-    leaf_ = std::move(other.leaf_);
-    path_ = std::move(other.path_);
-    temporary_ = std::move(other.temporary_);
-    file_ = std::move(other.file_);
-    return *this;
-}
-
 Result<PendingFile> PendingFile::create(int folderFd, std::string_view leaf, std::string path, bool unnamed) {
     PendingFile pending;
     pending.folderFd_ = folderFd;
