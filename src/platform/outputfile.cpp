@@ -11,10 +11,10 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
-#include <charconv>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <span>
 #include <utility>
 
@@ -104,29 +104,8 @@ bool ownerEnded(pid_t pid, std::string_view mark) {
 }
 
 std::string temporaryName() {
-    return std::string(kTemporaryPrefix) + std::to_string(::getpid()) + "-" + processMark() + "-" +
-           std::to_string(temporaryCounter.fetch_add(1, std::memory_order_relaxed));
-}
-
-struct TemporaryOwner {
-    pid_t pid = 0;  // 0: not a temporary name of ours
-    std::string_view mark;
-};
-
-// The process id and mark in a temporary name of ours (".quillomar-PID-MARK-N").
-TemporaryOwner ownerOfTemporaryName(std::string_view name) {
-    if (!name.starts_with(kTemporaryPrefix)) return {};
-    name.remove_prefix(kTemporaryPrefix.size());
-    std::size_t dash = name.find('-');
-    std::size_t second = dash == std::string_view::npos ? dash : name.find('-', dash + 1);
-    if (second == std::string_view::npos || dash == 0 || second == dash + 1 || second + 1 == name.size()) return {};
-    pid_t pid = 0;
-    auto [end, error] = std::from_chars(name.data(), name.data() + dash, pid);
-    if (error != std::errc() || end != name.data() + dash || pid <= 0) return {};
-    for (char c : name.substr(second + 1)) {
-        if (c < '0' || c > '9') return {};
-    }
-    return {pid, name.substr(dash + 1, second - dash - 1)};
+    return temporaryNameFor(static_cast<unsigned long>(::getpid()), processMark(),
+                            temporaryCounter.fetch_add(1, std::memory_order_relaxed));
 }
 
 // Why an existing entry leaf in folderFd may not be replaced (see checkReplaceable), ENOENT when
@@ -192,12 +171,12 @@ std::size_t sweepLeftovers(int folderFd) {
     std::size_t removed = 0;
     while (const dirent* item = ::readdir(folder)) {
         const TemporaryOwner owner = ownerOfTemporaryName(item->d_name);
-        if (owner.pid == 0) continue;
+        if (owner.pid == 0 || owner.pid > static_cast<unsigned long>(std::numeric_limits<pid_t>::max())) continue;
         // Ours only: a regular file of this user whose process is gone.
         struct stat st {};
         if (::fstatat(fd, item->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
         if (!S_ISREG(st.st_mode) || st.st_uid != me) continue;
-        if (!ownerEnded(owner.pid, owner.mark)) continue;
+        if (!ownerEnded(static_cast<pid_t>(owner.pid), owner.mark)) continue;
         if (::unlinkat(fd, item->d_name, 0) == 0) ++removed;
     }
     ::closedir(folder);

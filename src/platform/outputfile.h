@@ -12,6 +12,7 @@
 // dead process's id: sweepLeftovers removes such files once their process is gone.
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -21,6 +22,15 @@
 namespace quillomar {
 
 inline constexpr std::string_view kTemporaryPrefix = ".quillomar-";
+
+// A temporary name of ours is ".quillomar-PID-MARK-N": the process's id, a mark that tells this
+// process from a later one given the same id, and a count of the process's temporaries.
+std::string temporaryNameFor(unsigned long pid, std::string_view mark, std::uint64_t count);
+struct TemporaryOwner {
+    unsigned long pid = 0;  // 0: not a temporary name of ours
+    std::string_view mark;
+};
+TemporaryOwner ownerOfTemporaryName(std::string_view name);
 
 enum class Publish {
     NoReplace,  // fails with EEXIST when anything has taken the final name meanwhile

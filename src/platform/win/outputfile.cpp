@@ -9,7 +9,6 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
-#include <charconv>
 #include <cwchar>
 #include <utility>
 
@@ -52,28 +51,8 @@ void unregisterTemporary(int& slot) {
 }
 
 std::string temporaryName() {
-    return std::string(kTemporaryPrefix) + std::to_string(GetCurrentProcessId()) + "-" + win::processMark() + "-" +
-           std::to_string(temporaryCounter.fetch_add(1, std::memory_order_relaxed));
-}
-
-struct TemporaryOwner {
-    unsigned long pid = 0;  // 0: not a temporary name of ours
-    std::string_view mark;
-};
-
-TemporaryOwner ownerOfTemporaryName(std::string_view name) {
-    if (!name.starts_with(kTemporaryPrefix)) return {};
-    name.remove_prefix(kTemporaryPrefix.size());
-    const std::size_t dash = name.find('-');
-    const std::size_t second = dash == std::string_view::npos ? dash : name.find('-', dash + 1);
-    if (second == std::string_view::npos || dash == 0 || second == dash + 1 || second + 1 == name.size()) return {};
-    unsigned long pid = 0;
-    auto [end, error] = std::from_chars(name.data(), name.data() + dash, pid);
-    if (error != std::errc() || end != name.data() + dash || pid == 0) return {};
-    for (char c : name.substr(second + 1)) {
-        if (c < '0' || c > '9') return {};
-    }
-    return {pid, name.substr(dash + 1, second - dash - 1)};
+    return temporaryNameFor(GetCurrentProcessId(), win::processMark(),
+                            temporaryCounter.fetch_add(1, std::memory_order_relaxed));
 }
 
 }  // namespace
