@@ -16,19 +16,34 @@ namespace {
 
 // Loading the directory of a large archive makes a few allocations per entry: some tens of
 // megabytes for a hundred thousand entries, and most of the time a listing takes goes to the
-// page faults that first touch them. Growing the heap in large steps backed by transparent huge
-// pages (where the kernel grants them on request) turns thousands of faults into a few.
+// page faults that first touch them. Growing the heap in one large step backed by transparent
+// huge pages (where the kernel grants them on request) turns thousands of faults into a few.
+//
+// A huge page is only given to a 2 MiB range that nothing has touched yet, so the advice must
+// come before the allocator writes into the new memory. The allocator only writes the two ends
+// of a block it hands out: the probe below spans the whole step, so its far end lies past the
+// last whole huge page and its near end below the first. Once it is freed, a block that is never
+// freed takes the bytes up to the first huge page, and every later allocation lands in advised
+// memory. If the allocator lays the heap out otherwise, only fewer huge pages are granted.
 void preferLargeHeapPages() {
-    constexpr std::size_t kHugePage = std::size_t{2} << 20;
-    constexpr int kHeapStep = 64 << 20;
+    constexpr std::uintptr_t kHugePage = std::uintptr_t{2} << 20;
+    constexpr int kHeapStep = 32 << 20;  // the most the allocator lets come from the heap at once
+    constexpr std::size_t kBlockHeader = 4 * sizeof(std::size_t);  // generous: one header and the next
     mallopt(M_MMAP_THRESHOLD, kHeapStep);  // large buffers from the heap too, reused once freed
-    mallopt(M_TRIM_THRESHOLD, 2 * kHeapStep);
-    mallopt(M_TOP_PAD, kHeapStep);
-    void* probe = std::malloc(kHugePage);  // more than the heap has left: it grows by the step
-    const auto begin = (reinterpret_cast<std::uintptr_t>(probe) + kHugePage - 1) & ~(kHugePage - 1);
+    mallopt(M_TRIM_THRESHOLD, 4 * kHeapStep);
+    mallopt(M_TOP_PAD, 0);  // the heap ends right after the probe
+    void* probe = std::malloc(kHeapStep - kHugePage);
+    if (probe == nullptr) return;
+    const auto near = reinterpret_cast<std::uintptr_t>(probe);
+    const auto begin = (near + kBlockHeader + kHugePage - 1) & ~(kHugePage - 1);
     const auto end = reinterpret_cast<std::uintptr_t>(sbrk(0)) & ~(kHugePage - 1);
-    if (probe != nullptr && end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+    const bool advised =
+        end > begin && ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE) == 0;
     std::free(probe);
+    mallopt(M_TOP_PAD, kHeapStep);  // later growth in large steps too
+    if (advised) {
+        [[maybe_unused]] void* below = std::malloc(begin - near - kBlockHeader);  // kept for the process's life
+    }
 }
 
 }  // namespace
