@@ -8,7 +8,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <array>
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
@@ -18,44 +17,33 @@
 #include <span>
 #include <utility>
 
+#include "platform/signalsafetable.h"
+
 namespace quillomar {
 
 namespace {
 
-// The registered temporaries: a fixed table a signal handler can read without locks. A slot is
-// claimed, its name written, then its folder descriptor published; the handler reads only slots
-// whose descriptor is set.
-constexpr std::size_t kSlotCount = 32;
+// The registered temporaries, by folder descriptor and name, for a signal handler to remove.
 constexpr std::size_t kSlotNameSize = 64;
 
-struct Slot {
-    std::atomic<bool> claimed{false};
-    std::atomic<int> folderFd{-1};
+struct Temporary {
+    int folderFd = -1;
     char name[kSlotNameSize] = {};
 };
 
-std::array<Slot, kSlotCount> slots;
+SignalSafeTable<Temporary, 32> temporaries;
 std::atomic<std::uint64_t> temporaryCounter{0};
-
-static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free);
 
 int registerTemporary(int folderFd, const std::string& name) {
     if (name.size() >= kSlotNameSize) return -1;
-    for (std::size_t i = 0; i < kSlotCount; ++i) {
-        if (slots[i].claimed.exchange(true, std::memory_order_acquire)) continue;
-        std::memcpy(slots[i].name, name.c_str(), name.size() + 1);
-        slots[i].folderFd.store(folderFd, std::memory_order_release);
-        return static_cast<int>(i);
-    }
-    return -1;  // every slot taken: the name is then left to the next run's sweep
+    // When every slot is taken the name is left to the next run's sweep.
+    return temporaries.add([&](Temporary& slot) {
+        slot.folderFd = folderFd;
+        std::memcpy(slot.name, name.c_str(), name.size() + 1);
+    });
 }
 
-void unregisterTemporary(int& slot) {
-    if (slot < 0) return;
-    slots[static_cast<std::size_t>(slot)].folderFd.store(-1, std::memory_order_release);
-    slots[static_cast<std::size_t>(slot)].claimed.store(false, std::memory_order_release);
-    slot = -1;
-}
+void unregisterTemporary(int& slot) { temporaries.remove(slot); }
 
 // When process pid started, in clock ticks since boot, as hex ("" when it cannot be read: no such
 // process, or no /proc). A process id is reused, its start time with it never.
@@ -140,10 +128,7 @@ int linkUnnamed(int fd, int folderFd, const char* leaf) {
 }  // namespace
 
 void removeRegisteredTemporaries() noexcept {
-    for (Slot& slot : slots) {
-        int folder = slot.folderFd.load(std::memory_order_acquire);
-        if (folder >= 0) ::unlinkat(folder, slot.name, 0);
-    }
+    temporaries.forEachPublished([](const Temporary& temporary) { ::unlinkat(temporary.folderFd, temporary.name, 0); });
 }
 
 bool failsEveryLaterWrite(const Failure& failure) {

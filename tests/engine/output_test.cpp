@@ -12,6 +12,7 @@
 #include <filesystem>
 
 #include "platform/outputfile.h"
+#include "platform/signalsafetable.h"
 #include "platform/tempdir.h"
 #include "platform/termination.h"
 #include "testutil.h"
@@ -129,6 +130,28 @@ TEST_P(ReplaceRule, ReplacesOnlyAWritableRegularFile) {
 
 INSTANTIATE_TEST_SUITE_P(Targets, ReplaceRule, ::testing::ValuesIn(kReplaceCases),
                          [](const auto& row) { return std::string(row.param.name); });
+
+// The handler sees exactly the published entries: a freed slot drops out and is reused, and a
+// full table refuses instead of overwriting.
+TEST(SignalSafeTable, HandlerSeesOnlyLiveEntriesAndAFullTableRefuses) {
+    SignalSafeTable<int, 3> table;
+    auto live = [&] {
+        std::vector<int> seen;
+        table.forEachPublished([&](int value) { seen.push_back(value); });
+        return seen;
+    };
+    EXPECT_EQ(table.add([](int& slot) { slot = 10; }), 0);
+    int b = table.add([](int& slot) { slot = 20; });
+    EXPECT_EQ(table.add([](int& slot) { slot = 30; }), 2);
+    EXPECT_EQ(table.add([](int& slot) { slot = 40; }), -1);
+    EXPECT_EQ(live(), (std::vector<int>{10, 20, 30}));
+    table.remove(b);
+    EXPECT_EQ(b, -1);
+    table.remove(b);  // a second release is harmless
+    EXPECT_EQ(live(), (std::vector<int>{10, 30}));
+    EXPECT_EQ(table.add([](int& slot) { slot = 50; }), 1);
+    EXPECT_EQ(live(), (std::vector<int>{10, 50, 30}));
+}
 
 // A signal ends the program; its hidden temporaries go with it, and it says so once.
 TEST(Termination, SigtermRemovesHiddenTemporariesAndExitsWith143) {

@@ -6,13 +6,13 @@
 
 #include <io.h>
 
-#include <array>
 #include <atomic>
 #include <cerrno>
 #include <cwchar>
 #include <utility>
 
 #include "platform/filesystem.h"
+#include "platform/signalsafetable.h"
 #include "platform/win/widepath.h"
 
 namespace quillomar {
@@ -20,35 +20,21 @@ namespace quillomar {
 namespace {
 
 // The registered temporaries, as full wide paths a console handler can delete without locks.
-constexpr std::size_t kSlotCount = 32;
 constexpr std::size_t kSlotPathSize = 1024;
 
-struct Slot {
-    std::atomic<bool> claimed{false};
-    std::atomic<bool> published{false};
+struct Temporary {
     wchar_t path[kSlotPathSize] = {};
 };
 
-std::array<Slot, kSlotCount> slots;
+SignalSafeTable<Temporary, 32> temporaries;
 std::atomic<std::uint64_t> temporaryCounter{0};
 
 int registerTemporary(const std::wstring& path) {
     if (path.size() >= kSlotPathSize) return -1;  // left to the next run's sweep
-    for (std::size_t i = 0; i < kSlotCount; ++i) {
-        if (slots[i].claimed.exchange(true, std::memory_order_acquire)) continue;
-        std::wmemcpy(slots[i].path, path.c_str(), path.size() + 1);
-        slots[i].published.store(true, std::memory_order_release);
-        return static_cast<int>(i);
-    }
-    return -1;
+    return temporaries.add([&](Temporary& slot) { std::wmemcpy(slot.path, path.c_str(), path.size() + 1); });
 }
 
-void unregisterTemporary(int& slot) {
-    if (slot < 0) return;
-    slots[static_cast<std::size_t>(slot)].published.store(false, std::memory_order_release);
-    slots[static_cast<std::size_t>(slot)].claimed.store(false, std::memory_order_release);
-    slot = -1;
-}
+void unregisterTemporary(int& slot) { temporaries.remove(slot); }
 
 std::string temporaryName() {
     return temporaryNameFor(GetCurrentProcessId(), win::processMark(),
@@ -58,9 +44,7 @@ std::string temporaryName() {
 }  // namespace
 
 void removeRegisteredTemporaries() noexcept {
-    for (Slot& slot : slots) {
-        if (slot.published.load(std::memory_order_acquire)) DeleteFileW(slot.path);
-    }
+    temporaries.forEachPublished([](const Temporary& temporary) { DeleteFileW(temporary.path); });
 }
 
 bool failsEveryLaterWrite(const Failure& failure) { return failure.error == ENOSPC || failure.error == EROFS; }
