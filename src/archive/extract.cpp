@@ -5,9 +5,15 @@
 // (or under a hidden temporary name) and takes its name, or replaces its target, only once whole.
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <thread>
 #include <unordered_set>
 
 #include "archive/podarchive.h"
@@ -43,9 +49,9 @@ class FolderCache {
 public:
     explicit FolderCache(int rootFd) : rootFd_(rootFd) {}
 
-    // The folder (relative, '/' separators, "" for the root), created as needed; null with errno
-    // set when a component cannot be created or is no real folder. The root is never closed here.
-    std::shared_ptr<const Folder> open(const std::string& folder) {
+    // The folder (relative, '/' separators, "" for the root), created as needed; a failure naming
+    // target when a component cannot be created or is no real folder. The root is never closed here.
+    Result<std::shared_ptr<const Folder>> open(const std::string& folder, const std::string& target) {
         if (folder.empty()) {
             if (!rootSwept_) sweepLeftovers(rootFd_);
             rootSwept_ = true;
@@ -60,14 +66,10 @@ public:
         while (start < folder.size()) {
             std::size_t end = folder.find('/', start);
             if (end == std::string::npos) end = folder.size();
-            std::string component = folder.substr(start, end - start);
-            int next = openSubfolder(current, component, true, existed);
-            int error = errno;
-            closeIfOwned(current);
-            if (next < 0) {
-                errno = error;
-                return nullptr;
-            }
+            int next = openSubfolder(current, folder.substr(start, end - start), true, existed);
+            const int error = errno;
+            if (current != rootFd_) closeFolder(current);
+            if (next < 0) return Failure::system(error, target);
             current = next;
             start = end + 1;
         }
@@ -79,10 +81,6 @@ public:
     }
 
 private:
-    void closeIfOwned(int fd) const {
-        if (fd != rootFd_) closeFolder(fd);
-    }
-
     int rootFd_;
     std::shared_ptr<const Folder> root_ = std::make_shared<const Folder>(rootFd_, false);
     std::shared_ptr<const Folder> current_;
@@ -97,12 +95,9 @@ constexpr std::size_t kReadAheadSize = std::size_t{4} << 20;
 
 std::uint64_t u32(std::int64_t value) { return static_cast<std::uint32_t>(value); }
 
-enum class Outcome { Done, Failed, Stop };
-
 // One entry on its way to disk: placed (name, folder, bytes), its data written into an unnamed
 // file, then named and reported.
 struct Job {
-    std::size_t position = 0;  // in the run
     std::string target;        // the path shown in messages
     std::shared_ptr<const Folder> folder;
     std::string leaf;
@@ -186,6 +181,143 @@ private:
     std::uint64_t length_ = 0;
 };
 
+// The entries one thread extracts, and what came of them.
+struct Part {
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    std::size_t extracted = 0;            // written whole
+    std::atomic<std::size_t> handled{0};  // done with, for the progress the caller shows
+    std::vector<Failure> failures;        // kept, in entry order, when another thread reports them
+    std::size_t reported = 0;             // failures shown to the user
+    std::optional<Failure> stop;          // a failure every later write would meet too
+};
+
+// A run of extraction below one root: places each entry, writes it and names it. Two threads may
+// share one, each with a part of the entries and its own folders and read-ahead buffer.
+class Extraction {
+public:
+    Extraction(const std::vector<ArchiveEntry>& entries, const std::vector<std::size_t>& valid, const File& archive,
+               const std::string& archivePath, int rootFd, std::string base, ExtractedNames names)
+        : entries_(entries), valid_(valid), archive_(archive), archivePath_(archivePath), rootFd_(rootFd),
+          base_(std::move(base)), names_(names) {}
+
+    // Extracts part's entries, handing each refusal or failure to failed and calling handled after
+    // each entry. Ends early at a failure that every later write would meet too (kept in
+    // part.stop), or once another thread has met one.
+    template <typename Failed, typename Handled>
+    void run(Part& part, Failed&& failed, Handled&& handled) {
+        FolderCache folders(rootFd_);
+        ReadAhead readAhead;
+        CopyMethod method;
+        for (std::size_t at = part.begin; at < part.end && !stopped_.load(std::memory_order_relaxed); ++at) {
+            Job job = place(at, folders);
+            if (job.folder) job.data = readAhead.bytes(archive_, entries_, valid_, at);
+            writeJob(job, archive_, archivePath_, method);
+            if (job.refused.failed()) {
+                failed(std::move(job.refused));
+            } else {
+                if (!job.failure.failed()) job.failure = job.pending.publish(Publish::Replace, false);
+                // The data is whole under its name when only its times failed; otherwise the old file stays.
+                if (!job.failure.failed()) job.failure = std::move(job.timesFailed);
+                if (!job.failure.failed()) {
+                    ++part.extracted;
+                } else if (failsEveryLaterWrite(job.failure) && job.failure.path == job.target) {
+                    part.stop = Failure::system(job.failure.error, job.target);
+                    stopped_.store(true, std::memory_order_relaxed);
+                    return;
+                } else {
+                    failed(std::move(job.failure));
+                }
+            }
+            part.handled.fetch_add(1, std::memory_order_release);
+            handled();
+        }
+    }
+
+    // Where the entries may be cut in two for a second thread: the end of the first part, or 0 when
+    // one thread must do them all. Two entries that land on one path, or a file where another
+    // entry needs a folder, keep their order only on one thread; names are compared with case
+    // folded, as a case-insensitive file system would.
+    std::size_t splitPoint() const {
+        if (valid_.size() < kParallelEntries || std::thread::hardware_concurrency() < 2) return 0;
+        const CodePage& page = archiveCodePage();
+        std::unordered_set<std::uint64_t> files;
+        std::vector<std::uint64_t> folders;
+        files.reserve(valid_.size());
+        std::uint64_t weight = 0;
+        for (std::size_t index : valid_) {
+            // FNV-1a over the path as extraction builds it: separators and "." skipped, case folded.
+            std::uint64_t hash = 14695981039346656037ull;
+            std::size_t length = 0;
+            auto add = [&](char byte) { hash = (hash ^ static_cast<unsigned char>(byte)) * 1099511628211ull; };
+            for (std::string_view rest = entries_[index].name; !rest.empty();) {
+                const std::size_t cut = std::min(rest.find_first_of("\\/"), rest.size());
+                const std::string_view component = rest.substr(0, cut);
+                rest.remove_prefix(std::min(cut + 1, rest.size()));
+                if (component.empty() || component == ".") continue;
+                if (length++ > 0) {
+                    folders.push_back(hash);
+                    add('/');
+                }
+                for (char byte : component) add(page.lower(byte));
+            }
+            if (!files.insert(hash).second) return 0;
+            weight += u32(entries_[index].size) + kFileWeight;
+        }
+        for (std::uint64_t folder : folders) {
+            if (files.contains(folder)) return 0;
+        }
+        // The cut halves the work: bytes to write and a fixed cost per file.
+        std::uint64_t first = 0;
+        for (std::size_t at = 0; at < valid_.size(); ++at) {
+            first += u32(entries_[valid_[at]].size) + kFileWeight;
+            if (2 * first >= weight) return at + 1 < valid_.size() ? at + 1 : 0;
+        }
+        return 0;
+    }
+
+private:
+    // At least this many entries before a second thread is worth starting.
+    static constexpr std::size_t kParallelEntries = 64;
+    // The cost of creating a file, as bytes written.
+    static constexpr std::uint64_t kFileWeight = 32 * 1024;
+
+    // The entry at position at of the valid entries, with its target path and its folder.
+    Job place(std::size_t at, FolderCache& folders) const {
+        const ArchiveEntry& entry = entries_[valid_[at]];
+        Job job;
+        job.offset = u32(entry.offset);
+        job.size = u32(entry.size);
+        job.time = entry.time;
+        std::optional<std::string> relative =
+            safeRelativePath(names_ == ExtractedNames::LowerCase ? archiveCodePage().lower(entry.name) : entry.name);
+        if (!relative) {
+            job.refused = Failure::system(EACCES, base_ + "/" + storedNameForMessage(entry.name));
+            return job;
+        }
+        job.target = base_ + "/" + *relative;
+        const std::size_t slash = relative->rfind('/');
+        job.leaf = slash == std::string::npos ? *relative : relative->substr(slash + 1);
+        Result<std::shared_ptr<const Folder>> folder =
+            folders.open(slash == std::string::npos ? std::string() : relative->substr(0, slash), job.target);
+        if (folder) {
+            job.folder = std::move(*folder);
+        } else {
+            job.failure = folder.failure();
+        }
+        return job;
+    }
+
+    const std::vector<ArchiveEntry>& entries_;
+    const std::vector<std::size_t>& valid_;
+    const File& archive_;
+    const std::string& archivePath_;
+    int rootFd_;
+    std::string base_;
+    ExtractedNames names_;
+    std::atomic<bool> stopped_{false};
+};
+
 }  // namespace
 
 int PodArchive::extractAll(const std::string& root, ProgressSink* progress) {
@@ -212,72 +344,85 @@ int PodArchive::extractSelected(const std::string& root, const std::vector<std::
     for (std::size_t index : indices) {
         if (index < entries_.size()) valid.push_back(index);
     }
-    FolderCache folders(rootFolder.fd());
-    ReadAhead readAhead;
-    CopyMethod method;
+    Extraction extraction(entries_, valid, file_, path_, rootFolder.fd(), base, names);
+
+    // This thread extracts the first part and reports as it goes; a second thread, where one
+    // helps, extracts the rest and keeps its failures, reported here after the first part's.
+    std::array<Part, 2> parts;
+    parts[0].end = extraction.splitPoint();
+    parts[1].begin = parts[0].end;
+    parts[1].end = valid.size();
+    if (parts[0].end == 0) std::swap(parts[0].end, parts[1].end);
 
     Failure firstFailure;  // the first entry that failed (shown)
-    auto refuse = [&](Failure refused) {
-        report(refused);
-        if (!firstFailure.failed()) firstFailure = std::move(refused);
-        return Outcome::Failed;
+    auto reportFrom = [&firstFailure](Part& part) {
+        return [&firstFailure, counted = &part.reported](Failure failure) {
+            report(failure);
+            ++*counted;
+            if (!firstFailure.failed()) firstFailure = std::move(failure);
+        };
     };
-    // Names a written entry and reports what failed.
-    auto finish = [&](Job& job) {
-        if (job.refused.failed()) return refuse(std::move(job.refused));
-        if (!job.failure.failed()) job.failure = job.pending.publish(Publish::Replace, false);
-        // The data is whole under its name when only its times failed; otherwise the old file stays.
-        if (!job.failure.failed()) job.failure = std::move(job.timesFailed);
-        if (!job.failure.failed()) return Outcome::Done;
-        if (failsEveryLaterWrite(job.failure) && job.failure.path == job.target) return Outcome::Stop;
-        return refuse(std::move(job.failure));
+    std::size_t shown = 0;  // progress steps shown
+    auto showProgress = [&] {
+        if (progress == nullptr) return;
+        const std::size_t handled = parts[0].handled.load(std::memory_order_acquire) +
+                                    parts[1].handled.load(std::memory_order_acquire);
+        for (; shown < handled; ++shown) progress->step();
     };
 
-    int result = 1;
-    std::optional<Job> stopped;
-    for (std::size_t at = 0; at < valid.size() && !stopped; ++at) {
-        const ArchiveEntry& entry = entries_[valid[at]];
-        Job job;
-        job.position = at;
-        std::optional<std::string> relative =
-            safeRelativePath(names == ExtractedNames::LowerCase ? archiveCodePage().lower(entry.name) : entry.name);
-        if (!relative) {
-            job.refused = Failure::system(EACCES, base + "/" + storedNameForMessage(entry.name));
-        } else {
-            job.target = base + "/" + *relative;
-            std::size_t slash = relative->rfind('/');
-            std::string folder = slash == std::string::npos ? std::string() : relative->substr(0, slash);
-            job.leaf = slash == std::string::npos ? *relative : relative->substr(slash + 1);
-            job.folder = folders.open(folder);
-            if (!job.folder) job.failure = Failure::system(errno, job.target);
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool secondDone = parts[1].begin == parts[1].end;
+    std::jthread second;
+    if (!secondDone) {
+        try {
+            second = std::jthread([&] {
+                try {
+                    extraction.run(parts[1], [&](Failure failure) { parts[1].failures.push_back(std::move(failure)); },
+                                   [] {});
+                } catch (const std::bad_alloc&) {
+                    parts[1].stop = Failure::system(ENOMEM, path_);
+                }
+                const std::lock_guard lock(mutex);
+                secondDone = true;
+                finished.notify_one();
+            });
+        } catch (const std::system_error&) {
+            std::swap(parts[0].end, parts[1].end);  // no second thread: this one does it all
+            parts[1].begin = parts[1].end;
+            secondDone = true;
         }
-        job.offset = u32(entry.offset);
-        job.size = u32(entry.size);
-        job.time = entry.time;
-        if (job.folder) job.data = readAhead.bytes(file_, entries_, valid, at);
-        writeJob(job, file_, path_, method);
-        const Outcome outcome = finish(job);
-        if (outcome == Outcome::Stop) {
-            stopped = std::move(job);
-            break;
-        }
-        if (outcome == Outcome::Failed) result = 0;
-        if (outcome == Outcome::Done) ++extracted_;
-        if (progress != nullptr) progress->step();
     }
+    extraction.run(parts[0], reportFrom(parts[0]), showProgress);
+    {
+        std::unique_lock lock(mutex);
+        while (!secondDone) {
+            finished.wait_for(lock, std::chrono::milliseconds(50));
+            showProgress();
+        }
+    }
+    if (second.joinable()) second.join();
+    showProgress();
 
-    if (stopped) {
-        // Every later entry would fail the same way: one report instead of one per entry.
-        const std::size_t left = valid.size() - stopped->position;
+    const Failure* stop = parts[0].stop ? &*parts[0].stop : nullptr;
+    if (stop == nullptr) {
+        for (Failure& failure : parts[1].failures) reportFrom(parts[1])(std::move(failure));
+        if (parts[1].stop) stop = &*parts[1].stop;
+    }
+    extracted_ = parts[0].extracted + parts[1].extracted;
+    if (stop != nullptr) {
+        // Every later entry would fail the same way: one report, counting every entry neither
+        // written nor reported on its own.
+        const std::size_t left = valid.size() - extracted_ - parts[0].reported - parts[1].reported;
         const std::string count = fillIn(messageText(kMsgEntriesNotExtracted, "%1 of %2 entries not extracted"),
                                          std::to_string(left), std::to_string(valid.size()));
-        Failure stop = Failure::system(stopped->failure.error, stopped->target + "\n" + count);
-        report(stop);
-        noteFailure(firstFailure.failed() ? firstFailure : stop);
+        Failure shownStop = Failure::system(stop->error, stop->path + "\n" + count);
+        report(shownStop);
+        noteFailure(firstFailure.failed() ? firstFailure : shownStop);
         return 0;
     }
     noteFailure(firstFailure);
-    return result;
+    return firstFailure.failed() ? 0 : 1;
 }
 
 }  // namespace quillomar

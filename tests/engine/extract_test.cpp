@@ -216,6 +216,38 @@ TEST_F(ExtractTest, ManyEntriesAreNamedAndReportedInTheirOrder) {
     EXPECT_EQ(names, 95u);
 }
 
+// Large extractions are shared between two threads: what each reports still comes in entry order,
+// and names that only keep their meaning in order (a file where a later entry needs a folder,
+// in any case) are extracted in order, on one thread.
+TEST_F(ExtractTest, ManyEntriesOnTwoThreadsReportInEntryOrder) {
+    ASSERT_EQ(::mkdir((root + "/A").c_str(), 0755), 0);
+    ASSERT_EQ(::mkdir((root + "/A/F7").c_str(), 0755), 0);
+    ASSERT_EQ(::mkdir((root + "/B").c_str(), 0755), 0);
+    ASSERT_EQ(::mkdir((root + "/B/F180").c_str(), 0755), 0);
+    std::vector<RawEntry> entries;
+    for (int i = 0; i < 200; ++i) {
+        entries.push_back({std::string(i < 100 ? "A" : "B") + "\\F" + std::to_string(i), std::to_string(1000 + i), kNoon2003});
+    }
+    load(entries);
+    EXPECT_EQ(archive.extractAll(root, &progress), 0);
+    EXPECT_EQ(sink.systemErrors,
+              (std::vector<std::string>{"Is a directory\n==> " + root + "/A/F7", "Is a directory\n==> " + root + "/B/F180"}));
+    EXPECT_EQ(progress.steps, 200);
+    EXPECT_EQ(archive.extractedCount(), 198u);
+    for (int i : {0, 99, 100, 199}) {
+        EXPECT_EQ(readFile(root + (i < 100 ? "/A/F" : "/B/F") + std::to_string(i)), std::to_string(1000 + i));
+    }
+
+    TempDir other;
+    // Equal sizes: the halves meet between these two.
+    entries[99] = {"A\\X", "1099", kNoon2003};
+    entries[100] = {"A\\X\\late", "1100", kNoon2003};
+    load(entries);
+    sink.systemErrors.clear();
+    EXPECT_EQ(archive.extractAll(other.path(), nullptr), 0);
+    EXPECT_EQ(sink.systemErrors, std::vector<std::string>{"Not a directory\n==> " + other / "A/X/late"});
+}
+
 TEST_F(ExtractTest, TemporaryCopiesArePrivatePerEntryAndRemovedOnClose) {
     TempDir runtime;
     test::ScopedEnv runtimeDir("XDG_RUNTIME_DIR", runtime.path().c_str());
