@@ -59,14 +59,16 @@ public:
     GatherBuffer& operator=(const GatherBuffer&) = delete;
 
     // Makes room for count more bytes (at most kGatherSize), handing a full buffer over to be
-    // written; false with errno set once a write has failed.
-    bool reserve(std::size_t count) {
+    // written: an empty record, or the archive's write failure once a write has failed.
+    [[nodiscard]] Failure reserve(std::size_t count) {
         Piece& piece = pieces_[filling_];
-        if (piece.used + count > kGatherSize && !handOver()) return false;
+        if (piece.used + count > kGatherSize) {
+            if (Failure failed = handOver(); failed.failed()) return failed;
+        }
         Piece& room = pieces_[filling_];
         if (room.bytes.size() < room.used + count)
             room.bytes.resize(std::min<std::size_t>(kGatherSize, std::max(room.used + count, 2 * room.bytes.size())));
-        return true;
+        return {};
     }
     std::span<std::byte> tail(std::size_t count) {
         Piece& piece = pieces_[filling_];
@@ -75,10 +77,9 @@ public:
     void grow(std::size_t count) { pieces_[filling_].used += count; }
 
     // Writes everything gathered and waits until it is written, after which the caller may write
-    // to the archive itself; false with errno set when a write failed.
-    bool flush() {
-        if (!handOver()) return false;
-        if (!thread_.joinable()) return true;
+    // to the archive itself: an empty record, or the archive's write failure.
+    [[nodiscard]] Failure flush() {
+        if (Failure failed = handOver(); failed.failed() || !thread_.joinable()) return failed;
         std::unique_lock lock(mutex_);
         return idle(lock);
     }
@@ -92,14 +93,13 @@ private:
 
     // Hands the buffer being filled over and continues in the other one once that is written.
     // After a failure it returns only once the writing thread has stopped touching the archive.
-    bool handOver() {
+    Failure handOver() {
         Piece& full = pieces_[filling_];
         if (!thread_.joinable()) {
-            if (full.used != 0 && error_ == 0 && !out_.writeAll(std::span(full.bytes).first(full.used)))
-                error_ = out_.failure().error;
+            if (full.used != 0 && !failure_.failed() && !out_.writeAll(std::span(full.bytes).first(full.used)))
+                failure_ = out_.failure();
             full.used = 0;
-            errno = error_;
-            return error_ == 0;
+            return failure_;
         }
         std::unique_lock lock(mutex_);
         if (full.used != 0) {
@@ -107,15 +107,14 @@ private:
             filling_ = 1 - filling_;
             changed_.notify_all();
         }
-        changed_.wait(lock, [this] { return !pieces_[filling_].pending || error_ != 0; });
-        return error_ == 0 || idle(lock);
+        changed_.wait(lock, [this] { return !pieces_[filling_].pending || failure_.failed(); });
+        return failure_.failed() ? idle(lock) : Failure();
     }
-    // Waits until nothing handed over is left to write: whether every write succeeded (errno set
-    // when not).
-    bool idle(std::unique_lock<std::mutex>& lock) {
+    // Waits until nothing handed over is left to write: an empty record when every write
+    // succeeded, else the first failure.
+    Failure idle(std::unique_lock<std::mutex>& lock) {
         changed_.wait(lock, [this] { return !pieces_[0].pending && !pieces_[1].pending; });
-        errno = error_;
-        return error_ == 0;
+        return failure_;
     }
 
     // The writing thread: the buffers in the order they were handed over; after a failure the
@@ -127,12 +126,11 @@ private:
             changed_.wait(lock, [&] { return ending_ || pieces_[next].pending; });
             if (!pieces_[next].pending) return;
             Piece& piece = pieces_[next];
-            const bool write = error_ == 0;
+            const bool write = !failure_.failed();
             lock.unlock();
-            int error = 0;
-            if (write && !out_.writeAll(std::span(piece.bytes).first(piece.used))) error = out_.failure().error;
+            const bool written = !write || out_.writeAll(std::span(piece.bytes).first(piece.used));
             lock.lock();
-            if (error != 0) error_ = error;
+            if (!written) failure_ = out_.failure();
             piece.used = 0;
             piece.pending = false;
             next = 1 - next;
@@ -145,7 +143,7 @@ private:
     int filling_ = 0;
     std::mutex mutex_;
     std::condition_variable changed_;
-    int error_ = 0;
+    Failure failure_;  // the first failed write; the rest is then dropped
     bool ending_ = false;
     std::thread thread_;
 };
@@ -189,15 +187,15 @@ int PodArchive::write(std::vector<SourceFile>& files, std::uint32_t bufferSize, 
     PendingFile& pending = *created;
     File& archive = pending.file();
     // A failed write leaves no partial archive behind.
-    auto writeFailed = [&](int error) {
+    auto writeFailed = [&](Failure failure) {
         pending.discard();
-        return fail(Failure::system(error, path_), true);
+        return fail(std::move(failure), true);
     };
 
     // Small files are gathered and written in large pieces; a large one goes straight from its
     // file to the archive, by the kernel where it can. The header goes out last, with the entry
     // count, directory offset and name-table length in place.
-    if (!archive.seek(kPod3HeaderSize)) return writeFailed(archive.failure().error);
+    if (!archive.seek(kPod3HeaderSize)) return writeFailed(archive.failure());
     GatherBuffer gathered(archive, files.size() >= kThreadedMinimum);
     writeOffset_ = kPod3HeaderSize;
     CopyMethod method;
@@ -225,7 +223,7 @@ int PodArchive::write(std::vector<SourceFile>& files, std::uint32_t bufferSize, 
         file.offset = static_cast<std::int64_t>(writeOffset_);
         CopyResult copied;
         if (file.size <= kGatherLimit) {
-            if (!gathered.reserve(file.size)) return writeFailed(errno);
+            if (Failure failed = gathered.reserve(file.size); failed.failed()) return writeFailed(failed);
             std::int64_t got = source.readAt(0, gathered.tail(file.size));
             if (got < 0) {
                 copied.failure = source.failure();
@@ -235,10 +233,10 @@ int PodArchive::write(std::vector<SourceFile>& files, std::uint32_t bufferSize, 
                 gathered.grow(copied.copied);
             }
         } else {
-            if (!gathered.flush()) return writeFailed(errno);
+            if (Failure failed = gathered.flush(); failed.failed()) return writeFailed(failed);
             copied = copyRange(source, 0, archive, file.size, &method);
         }
-        if (copied.failure.failed() && !copied.readFailed) return writeFailed(copied.failure.error);
+        if (copied.failure.failed() && !copied.readFailed) return writeFailed(copied.failure);
         if (copied.failure.failed()) {
             skipped(copied.failure);
         } else if (copied.copied < file.size) {
@@ -261,13 +259,13 @@ int PodArchive::write(std::vector<SourceFile>& files, std::uint32_t bufferSize, 
         ++stored;
         if (progress != nullptr) progress->step();
     }
-    if (!gathered.flush()) return writeFailed(errno);
+    if (Failure failed = gathered.flush(); failed.failed()) return writeFailed(failed);
 
     header_.entryCount = stored;
     header_.directoryOffset = static_cast<std::uint32_t>(writeOffset_);
     header_.namesSize = static_cast<std::uint32_t>(names.size());
-    if (!archive.writeAll(directory) || !archive.writeAll(names)) return writeFailed(archive.failure().error);
-    if (!archive.writeAt(0, encodeHeader(header_))) return writeFailed(archive.failure().error);
+    if (!archive.writeAll(directory) || !archive.writeAll(names) || !archive.writeAt(0, encodeHeader(header_)))
+        return writeFailed(archive.failure());
 
     if (Failure published = pending.publish(replaceExisting_ ? Publish::Replace : Publish::NoReplace, true);
         published.failed()) {
