@@ -241,7 +241,7 @@ public:
     std::size_t splitPoint() const {
         if (valid_.size() < kParallelEntries || std::thread::hardware_concurrency() < 2) return 0;
         const CodePage& page = archiveCodePage();
-        std::unordered_set<std::uint64_t> files;
+        std::vector<std::uint64_t> files;
         std::vector<std::uint64_t> folders;
         files.reserve(valid_.size());
         std::uint64_t weight = 0;
@@ -261,11 +261,13 @@ public:
                 }
                 for (char byte : component) add(page.lower(byte));
             }
-            if (!files.insert(hash).second) return 0;
+            files.push_back(hash);
             weight += u32(entries_[index].size) + kFileWeight;
         }
+        std::sort(files.begin(), files.end());
+        if (std::adjacent_find(files.begin(), files.end()) != files.end()) return 0;
         for (std::uint64_t folder : folders) {
-            if (files.contains(folder)) return 0;
+            if (std::binary_search(files.begin(), files.end(), folder)) return 0;
         }
         // The cut halves the work: bytes to write and a fixed cost per file.
         std::uint64_t first = 0;
