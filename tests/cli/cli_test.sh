@@ -301,30 +301,18 @@ pod2)
 patterns)
     make_pattern_tree "$work/src"
     "$cli" pack -q "$work/src" -o "$work/a.pod" || fail "pack failed"
-    # operands | entries listed (with --slash), or "!" when the operand must match nothing
+    # operands | entries listed (with --slash), or "!" when the operand must match nothing. How a
+    # pattern matches a stored name is the name-pattern tests' matter; these rows cover what the
+    # command line adds: operands in UTF-8 with either separator, a folder operand, a literal name
+    # holding brackets, and an operand that matches nothing.
     rows=(
-        'a.txt|A.TXT'
         'CAFÉ\ÉTÉ.TXT|CAFÉ/ÉTÉ.TXT'
         'café/été.txt|CAFÉ/ÉTÉ.TXT'
-        'sub|SUB/B.TXT SUB/DEEP/C.TXT SUB/DEEP/É.DAT'
         'Sub\|SUB/B.TXT SUB/DEEP/C.TXT SUB/DEEP/É.DAT'
-        'sub\deep/|SUB/DEEP/C.TXT SUB/DEEP/É.DAT'
-        '*.txt|A.TXT'
-        '?.TXT|A.TXT'
-        '[ab].txt|A.TXT'
-        '[!a]*|CAFÉ/MENU[1].TXT CAFÉ/ÉTÉ.TXT README SUB/B.TXT SUB/DEEP/C.TXT SUB/DEEP/É.DAT'
-        'caf?|CAFÉ/MENU[1].TXT CAFÉ/ÉTÉ.TXT'
-        'café/[é]*|CAFÉ/ÉTÉ.TXT'
+        '**/é*|CAFÉ/ÉTÉ.TXT SUB/DEEP/É.DAT'
         'café/menu[1].txt|CAFÉ/MENU[1].TXT'
         'café/menu[0-9].txt|!'
-        '**/*.txt|A.TXT CAFÉ/MENU[1].TXT CAFÉ/ÉTÉ.TXT SUB/B.TXT SUB/DEEP/C.TXT'
-        '**/é*|CAFÉ/ÉTÉ.TXT SUB/DEEP/É.DAT'
-        'sub/**/*.dat|SUB/DEEP/É.DAT'
-        's*\d*|SUB/DEEP/C.TXT SUB/DEEP/É.DAT'
-        '**|A.TXT CAFÉ/MENU[1].TXT CAFÉ/ÉTÉ.TXT README SUB/B.TXT SUB/DEEP/C.TXT SUB/DEEP/É.DAT'
-        '*/é.dat|!'
         'readme/|!'
-        'a.tx|!'
     )
     for row in "${rows[@]}"; do
         operand=${row%%|*}
@@ -379,7 +367,6 @@ lowercase)
     [ "$(cd "$work/low" && find . -type f | sort | tr '\n' ' ')" = "./a.txt ./café/menu[1].txt ./café/été.txt ./readme ./sub/b.txt ./sub/deep/c.txt ./sub/deep/é.dat " ] ||
         fail "extracted: $(cd "$work/low" && find . | sort)"
     # The lower-case tree is the modder's own sources again, byte for byte.
-    (cd "$work/src" && find . -type f | tr 'A-Z' 'a-z' | sort) >"$work/src.list"
     diff -r "$work/low/café" "$work/src/Café" >/dev/null || fail "bytes differ after --lowercase"
     # Names are lowered in the archive code page: 0xC9 is É in 1252 and Й in 1251.
     run 0 --codepage 1251 extract -q --lowercase "$work/a.pod" -C "$work/low1251" 'sub/deep'
@@ -590,18 +577,6 @@ $work/bad.pod: ../ESCAPE: unsafe name (\"..\", a leading separator or a drive), 
 $work/bad.pod: 4 entries cannot be extracted here
 $work/ok.pod: OK, POD3, 3 entries, 3 bytes of data, 361 bytes in all" ] || fail "verify: $(cat "$work/out")"
     expect_stderr "quillomar-cli: 1 of 2 archives failed verification"
-    ;;
-
-trailing_separator)
-    # A folder named with a trailing '/' packs to the very same bytes as without it.
-    make_tree "$work/src"
-    touch -d '2003-04-28 12:00:00 UTC' "$work/src/a.txt"
-    run 0 pack -q "$work/src" -o "$work/plain.pod"
-    run 0 pack -q "$work/src/" -o "$work/slash.pod" --log --name slash
-    cmp -s "$work/slash.pod" "$work/plain.pod" || fail "a trailing '/' changed the archive"
-    run 0 list "$work/slash.pod"
-    grep -qx 'A.TXT' "$work/out" || fail "list gave: $(cat "$work/out")"
-    [ "$(head -n 1 "$work/src/slash.txt")" = "$work/src/.hidden"$'\r' ] || fail "log: $(head -n 1 "$work/src/slash.txt")"
     ;;
 
 root_folder)

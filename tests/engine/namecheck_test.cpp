@@ -116,6 +116,8 @@ TEST(PlanPack, CollectsEveryProblemInFileOrder) {
                                                    {"A/b", 1},
                                                    {"x.txt", 1},
                                                    {"X.TXT", 1},
+                                                   {"Œuvre/é", 1},
+                                                   {"œuvre/É", 1},  // one stored name once upper-cased in the code page
                                                    {"日本", 1},
                                                    {"back\\slash", 1},
                                                    {"C:x", 1},
@@ -132,6 +134,7 @@ TEST(PlanPack, CollectsEveryProblemInFileOrder) {
     const std::vector<Expected> expected = {
         {Kind::FileAndFolder, EEXIST, "/src/a", "/src/A", 0},
         {Kind::SameName, EEXIST, "/src/X.TXT", "/src/x.txt", 0},
+        {Kind::SameName, EEXIST, "/src/œuvre/É", "/src/Œuvre/é", 0},
         {Kind::NotInCodePage, EILSEQ, "/src/日本", "", 0},
         {Kind::BadName, EINVAL, "/src/back\\slash", "", 0},
         {Kind::BadName, EINVAL, "/src/C:x", "", 0},

@@ -257,26 +257,5 @@ TEST(RoundTrip, GeneratedTreesInEveryOtherCodePage) {
     }
 }
 
-// Linux keeps "readme.txt" and "README.TXT" apart; the archive would store both as README.TXT, one
-// hiding the other. Such a folder is refused before anything is written, naming the second file.
-TEST(RoundTrip, NamesThatDifferOnlyInCaseCannotBothBeStored) {
-    struct Case {
-        std::vector<std::string> files;
-        std::string refused;
-        std::string other;  // the path listed first, which the refused one would hide
-    };
-    for (const Case& c :
-         {Case{{"README.TXT", "readme.txt", "z"}, "readme.txt", "README.TXT"},
-          Case{{"CAFÉ/X", "Café/x", "Café/y"}, "Café/x", "CAFÉ/X"}, Case{{"œuvre", "Œuvre"}, "œuvre", "Œuvre"}}) {
-        TempDir dir;
-        for (const std::string& name : c.files) test::writeFile(dir / ("src/" + name), name);
-        test::RecordingSink sink;
-        EXPECT_EQ(test::pack(test::scan(dir / "src"), dir / "out.pod"), 0) << c.refused;
-        EXPECT_FALSE(test::exists(dir / "out.pod")) << c.refused;
-        EXPECT_EQ(sink.systemErrors, std::vector<std::string>{"File exists\n==> " + dir / ("src/" + c.refused) +
-                                                              "\n==> " + dir / ("src/" + c.other)});
-    }
-}
-
 }  // namespace
 }  // namespace quillomar

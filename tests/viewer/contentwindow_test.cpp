@@ -467,25 +467,5 @@ TEST_F(ContentWindowTest, RowsThatCannotBeWrittenAreLeftOutOfTheDrag) {
     EXPECT_EQ(sink.systemErrors.size(), 1u);
 }
 
-// Labels --------------------------------------------------------------------------------------------
-
-TEST(DialogLabels, EditBoxesAndTheListAreNamedByTheTextBesideOrAboveThem) {
-    struct Row {
-        int dialog;
-        int control;
-        const char* label;  // neutral text
-    };
-    for (const Row& row :
-         {Row{kPackerDialogId, packer::kName, "POD name"}, Row{kPackerDialogId, packer::kAuthor, "Author"},
-          Row{kPackerDialogId, packer::kDescription, "Description"},
-          Row{kPackerDialogId, packer::kCopyright, "Copyrights"}, Row{kPackerDialogId, packer::kPriority, "Priority"},
-          Row{kContentDialogId, kList, "Double clic on a file to open it"}}) {
-        const ControlTemplate* label = labelOf(*findDialogTemplate(row.dialog), row.control);
-        ASSERT_NE(label, nullptr) << row.control;
-        EXPECT_EQ(label->text.neutral, row.label) << row.control;
-    }
-    EXPECT_EQ(labelOf(*findDialogTemplate(kContentDialogId), kClose), nullptr);
-}
-
 }  // namespace
 }  // namespace quillomar
