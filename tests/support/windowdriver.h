@@ -1,6 +1,6 @@
 #pragma once
 // Driving the window program's dialogs on the offscreen platform, for its tests and its benchmark:
-// acting on the next modal window once it is shown, and dropping a file on a window.
+// acting on a window (the next modal one, a menu) once it is shown, and dropping a file on a window.
 
 #include <QApplication>
 #include <QDialog>
@@ -15,22 +15,35 @@
 
 namespace quillomar::test {
 
-// Runs action on the next modal window other than notThis, once it is on screen, looking every
-// intervalMs milliseconds. A dialog the action leaves open (a failed check returns early) is
-// ended, so that the run goes on.
-inline void whenModal(std::function<void(QWidget*)> action, QWidget* notThis = nullptr, int intervalMs = 5) {
+// Runs action once on what find returns, as soon as that is a visible widget, looking every
+// intervalMs milliseconds.
+inline void whenFound(std::function<QWidget*()> find, std::function<void(QWidget*)> action, int intervalMs = 5) {
     auto* timer = new QTimer;
     timer->setInterval(intervalMs);
-    QObject::connect(timer, &QTimer::timeout, [timer, action, notThis] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (modal == nullptr || modal == notThis || !modal->isVisible()) return;
+    QObject::connect(timer, &QTimer::timeout, [timer, find, action] {
+        QWidget* found = find();
+        if (found == nullptr || !found->isVisible()) return;
         timer->stop();
         timer->deleteLater();
-        if (QTest::qWaitForWindowExposed(modal)) action(modal);
-        auto* dialog = qobject_cast<QDialog*>(modal);
-        if (dialog != nullptr && dialog->isVisible()) dialog->done(-1);
+        action(found);
     });
     timer->start();
+}
+
+// Runs action on the next modal window other than notThis, once it is on screen. A dialog the
+// action leaves open (a failed check returns early) is ended, so that the run goes on.
+inline void whenModal(std::function<void(QWidget*)> action, QWidget* notThis = nullptr, int intervalMs = 5) {
+    whenFound(
+        [notThis]() -> QWidget* {
+            QWidget* modal = QApplication::activeModalWidget();
+            return modal == notThis ? nullptr : modal;
+        },
+        [action](QWidget* modal) {
+            if (QTest::qWaitForWindowExposed(modal)) action(modal);
+            auto* dialog = qobject_cast<QDialog*>(modal);
+            if (dialog != nullptr && dialog->isVisible()) dialog->done(-1);
+        },
+        intervalMs);
 }
 
 // Drops urls on window as the window system delivers a drop, then lets the drop's handling run,

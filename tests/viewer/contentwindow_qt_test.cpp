@@ -66,17 +66,12 @@ public:
 
 // Runs action on the next popup menu once it is shown; a menu it leaves open is closed.
 void whenMenu(std::function<void(QMenu*)> action) {
-    auto* timer = new QTimer;
-    timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, [timer, action] {
-        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        if (menu == nullptr || !menu->isVisible()) return;
-        timer->stop();
-        timer->deleteLater();
-        action(menu);
-        if (menu->isVisible()) menu->close();
-    });
-    timer->start();
+    test::whenFound([] { return qobject_cast<QMenu*>(QApplication::activePopupWidget()); },
+                    [action](QWidget* shown) {
+                        auto* menu = static_cast<QMenu*>(shown);
+                        action(menu);
+                        if (menu->isVisible()) menu->close();
+                    });
 }
 
 QStringList menuTexts(const QMenu* menu) {

@@ -37,22 +37,19 @@ using quillomar::test::fileUrl;
 
 namespace {
 
-// Runs action once a visible top-level widget of type W other than the given ones is on screen.
+// Runs action once a visible top-level widget of type W is on screen.
 template <typename W>
 void whenShown(std::function<void(W*)> action) {
-    auto* timer = new QTimer;
-    timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, [timer, action] {
-        for (QWidget* widget : QApplication::topLevelWidgets()) {
-            auto* found = qobject_cast<W*>(widget);
-            if (found == nullptr || !found->isVisible()) continue;
-            timer->stop();
-            timer->deleteLater();
-            if (QTest::qWaitForWindowExposed(found)) action(found);
-            return;
-        }
-    });
-    timer->start();
+    test::whenFound(
+        []() -> QWidget* {
+            for (QWidget* widget : QApplication::topLevelWidgets()) {
+                if (auto* found = qobject_cast<W*>(widget); found != nullptr && found->isVisible()) return found;
+            }
+            return nullptr;
+        },
+        [action](QWidget* found) {
+            if (QTest::qWaitForWindowExposed(found)) action(static_cast<W*>(found));
+        });
 }
 
 QString shown(const DialogWindow& dialog, int id) { return QString::fromStdString(dialog.itemText(id)); }
@@ -270,7 +267,12 @@ private slots:
         recorder.duringCommand = [&] { showStringMessage(kMsgNotFolderOrArchive); };
         whenShown<QMessageBox>([&](QMessageBox* box) {
             ++boxesSeen;
+            // An ownerless warning with the program's name as its caption and OK alone.
             QCOMPARE(box->text(), QStringLiteral("Not a directory or a POD file drop !"));
+            QVERIFY(box->parent() == nullptr);
+            QCOMPARE(box->icon(), QMessageBox::Warning);
+            QCOMPARE(box->windowTitle(), QStringLiteral("Quillomar"));
+            QCOMPARE(box->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
             // A click on the window below, delivered as the window system delivers it.
             const QPoint at = quit->mapTo(&window, quit->rect().center());
             QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {}, at);
@@ -385,15 +387,6 @@ private slots:
         if (opened) QTRY_VERIFY_WITH_TIMEOUT(test::exists(marker), 10000);
         QCOMPARE(opened, associated);
         if (associated) QCOMPARE(QString::fromStdString(test::readFile(marker)), QString::fromStdString(copy));
-    }
-
-    void messagesAreOwnerlessWarnings() {
-        const std::unique_ptr<QMessageBox> box = makeWarningBox(QStringLiteral("text\n==> /a/b"));
-        QCOMPARE(box->icon(), QMessageBox::Warning);
-        QVERIFY(box->parent() == nullptr);
-        QCOMPARE(box->windowTitle(), QStringLiteral("Quillomar"));
-        QCOMPARE(box->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
-        QCOMPARE(box->text(), QStringLiteral("text\n==> /a/b"));
     }
 };
 
