@@ -4,11 +4,14 @@
 #   pack     10,000 small files (about 330 MB) and 3,000 game-like files (about 900 MB)  vs  tar -cf
 #   extract  the archives of those trees                                                vs  tar -xf
 #   list     the small tree's archive, and an archive of 100,000 tiny files              vs  tar -tf
+#   info     of the 100,000-entry archive (no tar counterpart; to compare builds)
 # The floor is bench/floorcopy.cpp: the same bytes copied with copy_file_range, no archive format.
 # It also packs and extracts one 1 GiB file, reporting the peak memory of each.
 #
 # Usage: bench/run.sh [ROUNDS]       (default 7; `make bench` runs it)
 # Environment: QUILLOMAR_CLI   the program to time (default build/bin/quillomar-cli)
+#              QUILLOMAR_CLI_BEFORE  another build to time in the same rounds (an earlier one, say):
+#                              each line then shows its time and ratio too
 #              BENCH_WORK      the source trees (default bench/work; about 1.3 GB)
 #              BENCH_OUT       archives and extracted trees, a RAM disk by default (/dev/shm;
 #                              about 2.5 GB at the peak)
@@ -20,11 +23,13 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
 cli=${QUILLOMAR_CLI:-$root/build/bin/quillomar-cli}
+before=${QUILLOMAR_CLI_BEFORE:-}
 work=${BENCH_WORK:-$here/work}
 rounds=${1:-7}
 outBase=${BENCH_OUT:-/dev/shm}
 
 [ -x "$cli" ] || { echo "bench: $cli not built (run make build, or set QUILLOMAR_CLI)" >&2; exit 1; }
+[ -z "$before" ] || [ -x "$before" ] || { echo "bench: $before is not a program" >&2; exit 1; }
 [ -x /usr/bin/time ] || { echo "bench: /usr/bin/time missing (package time; make deps installs it)" >&2; exit 1; }
 command -v tar >/dev/null || { echo "bench: tar missing" >&2; exit 1; }
 
@@ -67,13 +72,17 @@ mib() { awk -v kb="$1" 'BEGIN { printf "%.1f MiB", kb / 1024 }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
 
 report() {  # report LABEL JOB GOAL [FLOOR]: quillomar against tar (and the floor), with the goal
-    local q t f line
+    local q t f b line
     q=$(median "${times[$2.q]}")
     t=$(median "${times[$2.t]}")
     line=$(printf '%-34s quillomar %7.3f s  tar %7.3f s  = %s x tar (goal <= %s)' "$1" "$q" "$t" "$(ratio "$q" "$t")" "$3")
     if [ -n "${4:-}" ]; then
         f=$(median "${times[$2.f]}")
         line+=$(printf '  floor %7.3f s  = %s x floor' "$f" "$(ratio "$q" "$f")")
+    fi
+    if [ -n "$before" ]; then
+        b=$(median "${times[$2.b]}")
+        line+=$(printf '  before %7.3f s  = %s x tar' "$b" "$(ratio "$b" "$t")")
     fi
     printf '%s  spread %s\n' "$line" "$(spread "${times[$2.q]}")"
 }
@@ -95,12 +104,20 @@ for round in $(seq 1 "$rounds"); do
     for tree in small game; do
         rm -f "$out/$tree.pod" "$out/$tree.tar" "$out/$tree.bin"
         measure "pack.$tree.q" "$cli" pack -q "$work/$tree" -o "$out/$tree.pod"
+        if [ -n "$before" ]; then
+            measure "pack.$tree.b" "$before" pack -q "$work/$tree" -o "$out/$tree.before.pod"
+            rm -f "$out/$tree.before.pod"
+        fi
         measure "pack.$tree.t" tar -cf "$out/$tree.tar" -C "$work/$tree" .
         measure "pack.$tree.f" "$floor" pack "$work/$tree" "$out/$tree.bin"
 
         rm -rf "$out/x.q" "$out/x.t" "$out/x.f"
         mkdir -p "$out/x.t"
         measure "extract.$tree.q" "$cli" extract -q "$out/$tree.pod" -C "$out/x.q"
+        if [ -n "$before" ]; then
+            measure "extract.$tree.b" "$before" extract -q "$out/$tree.pod" -C "$out/x.b"
+            rm -rf "$out/x.b"
+        fi
         measure "extract.$tree.t" tar -xf "$out/$tree.tar" -C "$out/x.t"
         measure "extract.$tree.f" "$floor" extract "$work/$tree" "$out/$tree.bin" "$out/x.f"
         rm -rf "$out/x.q" "$out/x.t" "$out/x.f" "$out/$tree.bin"
@@ -112,6 +129,12 @@ for round in $(seq 1 "$rounds"); do
         measure list.small.t tar -tf "$out/small.tar"
         measure list.many.q "$cli" list "$out/many.pod"
         measure list.many.t tar -tf "$out/many.tar"
+        measure info.q "$cli" info "$out/many.pod"
+        if [ -n "$before" ]; then
+            measure list.small.b "$before" list "$out/small.pod"
+            measure list.many.b "$before" list "$out/many.pod"
+            measure info.b "$before" info "$out/many.pod"
+        fi
     done
 done
 rm -rf "$work/small" "$work/game" "$out"/*
@@ -122,9 +145,17 @@ truncate -s 1G "$work/huge/huge.bin"
 printf 'head' | dd of="$work/huge/huge.bin" conv=notrunc status=none
 printf 'tail' | dd of="$work/huge/huge.bin" bs=1 seek=$((1024 * 1024 * 1024 - 4)) conv=notrunc status=none
 measure hugepack "$cli" pack -q "$work/huge" -o "$work/huge.pod"
+if [ -n "$before" ]; then
+    measure hugepack.b "$before" pack -q "$work/huge" -o "$work/huge.before.pod"
+    rm -f "$work/huge.before.pod"
+fi
 rm -rf "$work/huge"
 measure hugeextract "$cli" extract -q "$work/huge.pod" -C "$work/huge.out"
 extracted=$(stat -c %s "$work/huge.out/HUGE.BIN")
+if [ -n "$before" ]; then
+    measure hugeextract.b "$before" extract -q "$work/huge.pod" -C "$work/huge.before"
+    rm -rf "$work/huge.before"
+fi
 rm -rf "$work/huge.out" "$work/huge.pod"
 
 echo
@@ -135,9 +166,14 @@ report "extract the small tree" extract.small "0.60" floor
 report "extract the game tree" extract.game "0.50" floor
 report "list the small tree" list.small "0.15"
 report "list $manyFiles entries" list.many "0.20"
+printf 'info of that archive               quillomar %7.3f s' "$(median "${times[info.q]}")"
+[ -z "$before" ] || printf '  before %7.3f s' "$(median "${times[info.b]}")"
+echo
 for step in hugepack hugeextract; do
-    printf '1 GiB file %-9s %7.3f s   peak RSS %s (goal <= 16 MiB: %s)\n' "${step#huge}" \
+    printf '1 GiB file %-9s %7.3f s   peak RSS %s (goal <= 16 MiB: %s)' "${step#huge}" \
         "$(median "${times[$step]}")" "$(mib "${rss[$step]}")" \
         "$([ "${rss[$step]}" -le $((16 * 1024)) ] && echo PASS || echo FAIL)"
+    [ -z "$before" ] || printf '   before %7.3f s, peak RSS %s' "$(median "${times[$step.b]}")" "$(mib "${rss[$step.b]}")"
+    echo
 done
 [ "$extracted" -eq $((1024 * 1024 * 1024)) ] || echo "1 GiB file: extracted $extracted bytes instead of 1073741824: FAIL"
