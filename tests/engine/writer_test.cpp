@@ -67,14 +67,6 @@ TEST_F(WriterTest, LaysOutTheArchiveByteForByte) {
     EXPECT_EQ(reader.totalSize(), 15);
 }
 
-TEST_F(WriterTest, SameFolderGivesSameBytes) {
-    for (const char* name : {"b.txt", "A.txt", "c/1", "C/2", "a_", "B/x"})
-        writeFile(source + "/" + name, name, utc(2001, 1, 1, 0, 0, 0));
-    ASSERT_EQ(pack(source, archive), 1);
-    ASSERT_EQ(pack(source, dir / "again.pod"), 1);
-    EXPECT_EQ(readFile(archive), readFile(dir / "again.pod"));
-}
-
 // Every kind of problem (names, sizes, an archive over 2 GiB) is planned in namecheck_test; here
 // the writer refuses on the first, and on a header text, before the archive exists.
 TEST_F(WriterTest, RefusesBeforeCreatingAnything) {
