@@ -25,6 +25,10 @@ namespace {
 // last whole huge page and its near end below the first. Once it is freed, a block that is never
 // freed takes the bytes up to the first huge page, and every later allocation lands in advised
 // memory. If the allocator lays the heap out otherwise, only fewer huge pages are granted.
+// The block below the first huge page, kept for the process's life. Stored where the compiler
+// must assume it is used: an allocation whose result is dropped may be left out altogether.
+void* volatile heapBelowHugePages = nullptr;
+
 void preferLargeHeapPages() {
     constexpr std::uintptr_t kHugePage = std::uintptr_t{2} << 20;
     constexpr int kHeapStep = 32 << 20;  // the most the allocator lets come from the heap at once
@@ -41,9 +45,7 @@ void preferLargeHeapPages() {
         end > begin && ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE) == 0;
     std::free(probe);
     mallopt(M_TOP_PAD, kHeapStep);  // later growth in large steps too
-    if (advised) {
-        [[maybe_unused]] void* below = std::malloc(begin - near - kBlockHeader);  // kept for the process's life
-    }
+    if (advised) heapBelowHugePages = std::malloc(begin - near - kBlockHeader);
 }
 
 }  // namespace
