@@ -14,6 +14,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "archive/podarchive.h"
@@ -44,7 +45,9 @@ private:
     bool owned_;
 };
 
-// The folder of the previous entry stays open: entries come grouped by folder.
+// Folders stay open while entries go into them, and so do the folders above them: the entries
+// of an archive usually come grouped by folder, but not always, and reopening a folder path for
+// each entry would cost a system call per component.
 class FolderCache {
 public:
     explicit FolderCache(int rootFd) : rootFd_(rootFd) {}
@@ -57,34 +60,41 @@ public:
             rootSwept_ = true;
             return root_;
         }
-        if (current_ && folder == folder_) return current_;
-        current_.reset();
-        folder_.clear();
-        int current = rootFd_;
-        bool existed = false;
+        if (auto found = open_.find(folder); found != open_.end()) return found->second;
+        if (open_.size() >= kMostOpen) open_.clear();  // a folder still in use closes with its last entry
+        // From the deepest folder above it that is open already, one component at a time.
+        std::shared_ptr<const Folder> parent = root_;
         std::size_t start = 0;
+        for (std::size_t slash = folder.rfind('/'); slash != std::string::npos && slash > 0;
+             slash = folder.rfind('/', slash - 1)) {
+            if (auto above = open_.find(folder.substr(0, slash)); above != open_.end()) {
+                parent = above->second;
+                start = slash + 1;
+                break;
+            }
+        }
         while (start < folder.size()) {
-            std::size_t end = folder.find('/', start);
-            if (end == std::string::npos) end = folder.size();
-            int next = openSubfolder(current, folder.substr(start, end - start), true, existed);
-            const int error = errno;
-            if (current != rootFd_) closeFolder(current);
-            if (next < 0) return Failure::system(error, target);
-            current = next;
+            const std::size_t end = std::min(folder.find('/', start), folder.size());
+            bool existed = false;
+            const int next = openSubfolder(parent->fd(), folder.substr(start, end - start), true, existed);
+            if (next < 0) return Failure::system(errno, target);
+            parent = std::make_shared<const Folder>(next, true);
+            std::string path = folder.substr(0, end);
+            // A folder that was there before may hold what a killed run left; a new one holds nothing.
+            if (existed && swept_.insert(path).second) sweepLeftovers(next);
+            open_.insert_or_assign(std::move(path), parent);
             start = end + 1;
         }
-        current_ = std::make_shared<const Folder>(current, true);
-        folder_ = folder;
-        // A folder that was there before may hold what a killed run left; a new one holds nothing.
-        if (existed && swept_.insert(folder).second) sweepLeftovers(current);
-        return current_;
+        return parent;
     }
 
 private:
+    // Open folders at the most, per thread.
+    static constexpr std::size_t kMostOpen = 64;
+
     int rootFd_;
     std::shared_ptr<const Folder> root_ = std::make_shared<const Folder>(rootFd_, false);
-    std::shared_ptr<const Folder> current_;
-    std::string folder_;
+    std::unordered_map<std::string, std::shared_ptr<const Folder>> open_;
     bool rootSwept_ = false;
     std::unordered_set<std::string> swept_;
 };

@@ -248,6 +248,19 @@ TEST_F(ExtractTest, ManyEntriesOnTwoThreadsReportInEntryOrder) {
     EXPECT_EQ(sink.systemErrors, std::vector<std::string>{"Not a directory\n==> " + other / "A/X/late"});
 }
 
+// Entries that go back and forth between more folders than stay open: each lands in its own.
+TEST_F(ExtractTest, EntriesScatteredOverManyFoldersLandInTheirOwn) {
+    std::vector<RawEntry> entries;
+    for (int i = 0; i < 300; ++i) {
+        entries.push_back({"D" + std::to_string(i % 75) + "\\E\\F" + std::to_string(i), std::to_string(i), kNoon2003});
+    }
+    load(entries);
+    EXPECT_EQ(archive.extractAll(root, nullptr), 1);
+    for (int i = 0; i < 300; ++i) {
+        ASSERT_EQ(readFile(root + "/D" + std::to_string(i % 75) + "/E/F" + std::to_string(i)), std::to_string(i));
+    }
+}
+
 TEST_F(ExtractTest, TemporaryCopiesArePrivatePerEntryAndRemovedOnClose) {
     TempDir runtime;
     test::ScopedEnv runtimeDir("XDG_RUNTIME_DIR", runtime.path().c_str());
