@@ -108,7 +108,7 @@ std::uint64_t u32(std::int64_t value) { return static_cast<std::uint32_t>(value)
 // One entry on its way to disk: placed (name, folder, bytes), its data written into an unnamed
 // file, then named and reported.
 struct Job {
-    std::string target;        // the path shown in messages
+    std::string target;  // the path shown in messages
     std::shared_ptr<const Folder> folder;
     std::string leaf;
     const std::byte* data = nullptr;  // the bytes when read ahead, else copied from the archive
@@ -155,10 +155,11 @@ void writeJob(Job& job, const File& source, const std::string& archivePath, Copy
 // The archive bytes of a run of small entries that lie close together, read in one call.
 class ReadAhead {
 public:
-    // The bytes of the entry at position at of indices, reading its run when needed; nullptr when
-    // the entry is large or could not be read ahead (it is then copied on its own).
+    // The bytes of the entry at position at of indices, reading its run (which ends before
+    // position until) when needed; nullptr when the entry is large or could not be read ahead (it
+    // is then copied on its own).
     const std::byte* bytes(const File& source, const std::vector<ArchiveEntry>& entries,
-                           const std::vector<std::size_t>& indices, std::size_t at) {
+                           const std::vector<std::size_t>& indices, std::size_t at, std::size_t until) {
         const ArchiveEntry& entry = entries[indices[at]];
         if (u32(entry.size) > kReadAheadLimit) return nullptr;
         const std::uint64_t offset = u32(entry.offset);
@@ -167,7 +168,7 @@ public:
 
         // The run: the following entries while each is small and ends within the window.
         std::uint64_t runEnd = end;
-        for (std::size_t next = at + 1; next < indices.size(); ++next) {
+        for (std::size_t next = at + 1; next < until; ++next) {
             const ArchiveEntry& other = entries[indices[next]];
             const std::uint64_t otherStart = u32(other.offset);
             const std::uint64_t otherEnd = otherStart + u32(other.size);
@@ -208,8 +209,13 @@ class Extraction {
 public:
     Extraction(const std::vector<ArchiveEntry>& entries, const std::vector<std::size_t>& valid, const File& archive,
                const std::string& archivePath, int rootFd, std::string base, ExtractedNames names)
-        : entries_(entries), valid_(valid), archive_(archive), archivePath_(archivePath), rootFd_(rootFd),
-          base_(std::move(base)), names_(names) {}
+        : entries_(entries),
+          valid_(valid),
+          archive_(archive),
+          archivePath_(archivePath),
+          rootFd_(rootFd),
+          base_(std::move(base)),
+          names_(names) {}
 
     // Extracts part's entries, handing each refusal or failure to failed and calling handled after
     // each entry. Ends early at a failure that every later write would meet too (kept in
@@ -221,7 +227,7 @@ public:
         CopyMethod method;
         for (std::size_t at = part.begin; at < part.end && !stopped_.load(std::memory_order_relaxed); ++at) {
             Job job = place(at, folders);
-            if (job.folder) job.data = readAhead.bytes(archive_, entries_, valid_, at);
+            if (job.folder) job.data = readAhead.bytes(archive_, entries_, valid_, at, part.end);
             writeJob(job, archive_, archivePath_, method);
             if (job.refused.failed()) {
                 failed(std::move(job.refused));
@@ -361,10 +367,12 @@ int PodArchive::extractSelected(const std::string& root, const std::vector<std::
     // This thread extracts the first part and reports as it goes; a second thread, where one
     // helps, extracts the rest and keeps its failures, reported here after the first part's.
     std::array<Part, 2> parts;
-    parts[0].end = extraction.splitPoint();
-    parts[1].begin = parts[0].end;
-    parts[1].end = valid.size();
-    if (parts[0].end == 0) std::swap(parts[0].end, parts[1].end);
+    auto split = [&](std::size_t at) {
+        parts[0].end = parts[1].begin = at;
+        parts[1].end = valid.size();
+    };
+    const std::size_t half = extraction.splitPoint();
+    split(half == 0 ? valid.size() : half);
 
     Failure firstFailure;  // the first entry that failed (shown)
     auto reportFrom = [&firstFailure](Part& part) {
@@ -377,8 +385,8 @@ int PodArchive::extractSelected(const std::string& root, const std::vector<std::
     std::size_t shown = 0;  // progress steps shown
     auto showProgress = [&] {
         if (progress == nullptr) return;
-        const std::size_t handled = parts[0].handled.load(std::memory_order_acquire) +
-                                    parts[1].handled.load(std::memory_order_acquire);
+        const std::size_t handled =
+            parts[0].handled.load(std::memory_order_acquire) + parts[1].handled.load(std::memory_order_acquire);
         for (; shown < handled; ++shown) progress->step();
     };
 
@@ -390,8 +398,8 @@ int PodArchive::extractSelected(const std::string& root, const std::vector<std::
         try {
             second = std::jthread([&] {
                 try {
-                    extraction.run(parts[1], [&](Failure failure) { parts[1].failures.push_back(std::move(failure)); },
-                                   [] {});
+                    extraction.run(
+                        parts[1], [&](Failure failure) { parts[1].failures.push_back(std::move(failure)); }, [] {});
                 } catch (const std::bad_alloc&) {
                     parts[1].stop = Failure::system(ENOMEM, path_);
                 }
@@ -400,8 +408,7 @@ int PodArchive::extractSelected(const std::string& root, const std::vector<std::
                 finished.notify_one();
             });
         } catch (const std::system_error&) {
-            std::swap(parts[0].end, parts[1].end);  // no second thread: this one does it all
-            parts[1].begin = parts[1].end;
+            split(valid.size());  // no second thread: this one does it all
             secondDone = true;
         }
     }
@@ -418,7 +425,8 @@ int PodArchive::extractSelected(const std::string& root, const std::vector<std::
 
     const Failure* stop = parts[0].stop ? &*parts[0].stop : nullptr;
     if (stop == nullptr) {
-        for (Failure& failure : parts[1].failures) reportFrom(parts[1])(std::move(failure));
+        auto reportSecond = reportFrom(parts[1]);
+        for (Failure& failure : parts[1].failures) reportSecond(std::move(failure));
         if (parts[1].stop) stop = &*parts[1].stop;
     }
     extracted_ = parts[0].extracted + parts[1].extracted;
