@@ -99,6 +99,8 @@ public:
     std::int32_t largestSize() const { return largestSize_; }
     std::int32_t totalSize() const { return totalSize_; }
     const std::vector<std::string>& tempFiles() const { return tempFiles_; }
+    // The opened archive file, for readers that go to the entries' bytes themselves.
+    const File& file() const { return file_; }
     std::uint64_t writeOffset() const { return writeOffset_; }
 
     // Header texts as UTF-8.

@@ -71,6 +71,17 @@ struct VerifyOptions {
     std::vector<std::string> archives;
 };
 
+struct MountOptions {
+    std::string archive;
+    std::string mountPoint;
+    bool foreground = false;
+    bool lowercase = false;  // folders and files shown with lower-case names, as extract --lowercase
+};
+
+struct UnmountOptions {
+    std::string mountPoint;
+};
+
 struct DiffOptions {
     std::string first;
     std::string second;
@@ -86,6 +97,12 @@ bool runVerify(const VerifyOptions& options, Console& console);
 // 0 when both archives hold the same entries with the same bytes and times, 1 when they
 // differ, 2 when either could not be read.
 int runDiff(const DiffOptions& options, Console& console);
+
+// 0 once the archive is mounted and its folder ready (with -f: once it is unmounted again), 1 when
+// it could not be mounted, 2 where mounting is not available.
+int runMount(const MountOptions& options, Console& console);
+// 0 when the folder was unmounted, 1 when not, 2 where mounting is not available.
+int runUnmount(const UnmountOptions& options, Console& console);
 
 // Opens path and, when asked, reads its directory. On failure shows the reader's record: its
 // message where it gives one (with what is wrong in a damaged archive), else the system's text for

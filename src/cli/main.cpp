@@ -79,6 +79,8 @@ struct Options {
     CatOptions cat;
     VerifyOptions verify;
     DiffOptions diff;
+    MountOptions mount;
+    UnmountOptions unmount;
     std::string helpTopic;
 };
 
@@ -161,6 +163,18 @@ void declareDiff(CLI::App& verb, Options& options) {
     verb.add_flag("--json", options.diff.json, "Print one JSON object {header, entries}");
 }
 
+void declareMount(CLI::App& verb, Options& options) {
+    MountOptions& mount = options.mount;
+    archiveOperand(verb, mount.archive);
+    verb.add_option("MOUNTPOINT", mount.mountPoint, "Empty folder to show the archive in")->required();
+    verb.add_flag("-f,--foreground", mount.foreground, "Stay in the foreground; Ctrl+C or SIGTERM unmounts");
+    verb.add_flag("--lowercase", mount.lowercase, "Show the folders and files with lower-case names");
+}
+
+void declareUnmount(CLI::App& verb, Options& options) {
+    verb.add_option("MOUNTPOINT", options.unmount.mountPoint, "Folder an archive is mounted on")->required();
+}
+
 void declareHelp(CLI::App& verb, Options& options) { verb.add_option("VERB", options.helpTopic, "Verb to explain"); }
 
 // Runs a verb: its exit status.
@@ -241,6 +255,26 @@ const Verb kVerbs[] = {
      "  quillomar-cli diff old.pod new.pod\n"
      "  quillomar-cli diff --json old.pod new.pod",
      declareDiff, [](Options& o, const CLI::App&, Console& c) { return runDiff(o.diff, c); }, kExitUsage},
+    {"mount", "Show an archive as a read-only folder (Linux)",
+     "The folder holds what extract would write: the same names (--lowercase as extract\n"
+     "--lowercase), each file's date from its entry, files 0444 and folders 0555 owned by you.\n"
+     "Entries extract refuses are left out, and mount says how many; of two entries on one\n"
+     "path the later is shown. Files are read from the archive as they are read; once the\n"
+     "archive changes on disk, reads fail with an I/O error. Every change fails with\n"
+     "\"Read-only file system\". MOUNTPOINT must be an empty folder. mount returns once the\n"
+     "folder is ready; with -f it stays until Ctrl+C, SIGTERM or unmount.\n"
+     "Needs FUSE 3 (/dev/fuse and fusermount3); on Windows it says that mounting is\n"
+     "available on Linux only (exit status 2).\n"
+     "Examples:\n"
+     "  quillomar-cli mount game.pod ~/game && grep -ri engine ~/game\n"
+     "  quillomar-cli mount game.pod ~/game --lowercase\n"
+     "  quillomar-cli unmount ~/game",
+     declareMount, [](Options& o, const CLI::App&, Console& c) { return runMount(o.mount, c); }, kExitFailure},
+    {"unmount", "Take a mounted archive's folder away again",
+     "The same as 'fusermount3 -u MOUNTPOINT'; the mount's process ends with it.\n"
+     "Example:\n"
+     "  quillomar-cli unmount ~/game",
+     declareUnmount, [](Options& o, const CLI::App&, Console& c) { return runUnmount(o.unmount, c); }, kExitFailure},
     {"help", "Show the help of the tool or of one verb", "Example:\n  quillomar-cli help extract", declareHelp, nullptr,
      kExitFailure},
 };
