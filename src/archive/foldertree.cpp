@@ -19,15 +19,6 @@ struct PathHash {
 };
 using NodesByPath = std::unordered_map<std::string, std::uint32_t, PathHash, std::equal_to<>>;
 
-bool hasComponentOver(std::string_view path, std::size_t limit) {
-    for (std::size_t start = 0; start <= path.size();) {
-        const std::size_t end = std::min(path.find('/', start), path.size());
-        if (end - start > limit) return true;
-        start = end + 1;
-    }
-    return false;
-}
-
 std::uint32_t addNode(FolderTree& tree, NodesByPath& byPath, std::string_view path, std::size_t leafAt,
                       std::uint32_t parent, std::uint32_t entry) {
     const auto index = static_cast<std::uint32_t>(tree.nodes.size());
@@ -98,30 +89,30 @@ FolderTree buildFolderTree(const std::vector<ArchiveEntry>& entries, ExtractedNa
             continue;
         }
         const std::string_view path = *relative;
-        if (hasComponentOver(path, kMaxHostNameBytes)) {
-            ++tree.tooLong;
-            continue;
-        }
         // The folders down to the file, made as extraction makes them: one component at a time,
-        // until a file stands where a folder should be.
+        // until a file stands where a folder should be or a name is too long for the host.
         std::uint32_t folder = FolderTree::kRoot;
         std::size_t leafAt = 0;
-        bool blocked = false;
+        std::size_t* leftOut = nullptr;
         for (std::size_t slash = path.find('/'); slash != std::string_view::npos; slash = path.find('/', slash + 1)) {
             const std::string_view prefix = path.substr(0, slash);
             if (const auto found = byPath.find(prefix); found != byPath.end()) {
                 if (!tree.nodes[found->second].isFolder()) {
-                    blocked = true;
+                    leftOut = &tree.blocked;
                     break;
                 }
                 folder = found->second;
+            } else if (slash - leafAt > kMaxHostNameBytes) {
+                leftOut = &tree.tooLong;
+                break;
             } else {
                 folder = addNode(tree, byPath, prefix, leafAt, folder, TreeNode::kFolder);
             }
             leafAt = slash + 1;
         }
-        if (blocked) {
-            ++tree.blocked;
+        if (leftOut == nullptr && path.size() - leafAt > kMaxHostNameBytes) leftOut = &tree.tooLong;
+        if (leftOut != nullptr) {
+            ++*leftOut;
             continue;
         }
         if (const auto found = byPath.find(path); found != byPath.end()) {
