@@ -1,5 +1,6 @@
 # bash completion for quillomar-cli: verbs, options, folders and *.pod archives, and the
-# entry names of the archive already on the command line for list, extract and cat.
+# entry names of the archive already on the command line for list, extract and cat; mount points
+# complete as folders.
 
 _quillomar_cli_archives()
 {
@@ -49,7 +50,7 @@ _quillomar_cli()
 {
     local cur=${COMP_WORDS[COMP_CWORD]}
     local prev=${COMP_WORDS[COMP_CWORD - 1]}
-    local verbs="pack info list extract cat verify diff help"
+    local verbs="pack info list extract cat verify diff mount unmount help"
     COMPREPLY=()
 
     # The verb, and the operands typed after it.
@@ -109,6 +110,8 @@ _quillomar_cli()
         extract) options="-C --directory --lowercase -q --quiet --help" ;;
         cat | verify) options="--help" ;;
         diff) options="--json --help" ;;
+        mount) options="-f --foreground --lowercase --help" ;;
+        unmount) options="--help" ;;
         help) options="" ;;
         *) return ;;
     esac
@@ -129,6 +132,15 @@ _quillomar_cli()
             ;;
         diff)
             [[ ${#operands[@]} -lt 2 ]] && _quillomar_cli_archives "$cur"
+            ;;
+        mount)
+            case ${#operands[@]} in
+                0) _quillomar_cli_archives "$cur" ;;
+                1) _quillomar_cli_folders "$cur" ;;
+            esac
+            ;;
+        unmount)
+            [[ ${#operands[@]} -eq 0 ]] && _quillomar_cli_folders "$cur"
             ;;
         list | extract | cat)
             if [[ ${#operands[@]} -eq 0 ]]; then

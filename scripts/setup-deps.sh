@@ -12,6 +12,7 @@ packages=(
   desktop-file-utils appstream shared-mime-info librsvg2-bin time
   qt6-translations-l10n libc-l10n
   xdg-utils libglib2.0-bin
+  libfuse3-dev fuse3
   groff-base
   icoutils xvfb xauth xdotool x11-utils
   g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev googletest wine wine64
