@@ -5,6 +5,8 @@
 #   extract  the archives of those trees                                                vs  tar -xf
 #   list     the small tree's archive, and an archive of 100,000 tiny files              vs  tar -tf
 #   info     of the 100,000-entry archive (no tar counterpart; to compare builds)
+#   mount    the 100,000-entry archive until its folder is ready, and cp -r of the game tree out of
+#            a mounted archive against extract of it (where FUSE can be mounted; skipped otherwise)
 # The floor is bench/floorcopy.cpp: the same bytes copied with copy_file_range, no archive format.
 # It also packs and extracts one 1 GiB file three times, reporting the peak memory of each.
 #
@@ -36,7 +38,9 @@ command -v tar >/dev/null || { echo "bench: tar missing" >&2; exit 1; }
 rm -rf "$work"
 mkdir -p "$work"
 out=$(mktemp -d "$outBase/quillomar-bench.XXXXXX")
-trap 'rm -rf "$work" "$out"' EXIT
+mnt=$work/mnt
+unmount_bench() { grep -qF " $mnt fuse.quillomar " /proc/self/mounts && fusermount3 -u -z "$mnt"; true; }
+trap 'unmount_bench; rm -rf "$work" "$out"' EXIT
 floor=$work/floorcopy
 ${CXX:-c++} -O2 -std=c++20 "$here/floorcopy.cpp" -o "$floor"
 
@@ -110,6 +114,15 @@ echo "bench: small tree $smallFiles files, $(mib $((smallBytes / 1024))); game t
 tar -cf "$out/many.tar" -C "$work/many" .
 rm -rf "$work/many"
 
+# Mounting needs /dev/fuse and the right to use it: tried once, the mount jobs run only if it works.
+mkdir -p "$mnt"
+mounting=""
+if "$cli" mount "$out/many.pod" "$mnt" 2>/dev/null && "$cli" unmount "$mnt"; then
+    mounting=1
+else
+    echo "bench: cannot mount FUSE file systems here: the mount jobs are left out"
+fi
+
 for round in $(seq 1 "$rounds"); do
     echo "bench: round $round of $rounds"
     for tree in small game; do
@@ -132,6 +145,13 @@ for round in $(seq 1 "$rounds"); do
         measure "extract.$tree.t" tar -xf "$out/$tree.tar" -C "$out/x.t"
         measure "extract.$tree.f" "$floor" extract "$work/$tree" "$out/$tree.bin" "$out/x.f"
         rm -rf "$out/x.q" "$out/x.t" "$out/x.f" "$out/$tree.bin"
+        if [ -n "$mounting" ] && [ "$tree" = game ]; then
+            # A fresh mount each round: nothing of it in the kernel's cache yet.
+            "$cli" mount "$out/$tree.pod" "$mnt"
+            measure "mountcopy.$tree.q" cp -r "$mnt" "$out/x.m"
+            "$cli" unmount "$mnt"
+            rm -rf "$out/x.m"
+        fi
         [ "$tree" = small ] || rm -f "$out/$tree.pod" "$out/$tree.tar"
     done
     # Listing takes tens of milliseconds: several pairs per round steady the median.
@@ -141,6 +161,10 @@ for round in $(seq 1 "$rounds"); do
         measure list.many.q "$cli" list "$out/many.pod"
         measure list.many.t tar -tf "$out/many.tar"
         measure info.q "$cli" info "$out/many.pod"
+        if [ -n "$mounting" ]; then
+            measure mount.many.q "$cli" mount "$out/many.pod" "$mnt"
+            "$cli" unmount "$mnt"
+        fi
         if [ -n "$before" ]; then
             measure list.small.b "$before" list "$out/small.pod"
             measure list.many.b "$before" list "$out/many.pod"
@@ -188,6 +212,14 @@ report "list $manyFiles entries" list.many "0.20"
 printf 'info of that archive               quillomar %7.3f s' "$(median "${times[info.q]}")"
 [ -z "$before" ] || printf '  before %7.3f s' "$(median "${times[info.b]}")"
 echo
+if [ -n "$mounting" ]; then
+    printf 'mount %s entries, until ready    quillomar %7.3f s  (goal <= 1 s)  spread %s\n' "$manyFiles" \
+        "$(median "${times[mount.many.q]}")" "$(spread "${times[mount.many.q]}")"
+    q=$(median "${times[mountcopy.game.q]}")
+    x=$(median "${times[extract.game.q]}")
+    printf 'cp -r of the game tree from a mount  %7.3f s  extract %7.3f s  = %s x extract (goal <= 1.25: 0.8 x its speed)  spread %s\n' \
+        "$q" "$x" "$(ratio "$q" "$x")" "$(spread "${times[mountcopy.game.q]}")"
+fi
 for step in hugepack hugeextract; do
     printf '1 GiB file %-9s %7.3f s   peak RSS %s (goal <= 16 MiB: %s)' "${step#huge}" \
         "$(median "${times[$step]}")" "$(mib "${rss[$step]}")" \
