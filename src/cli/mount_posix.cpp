@@ -23,6 +23,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -180,6 +181,42 @@ bool childIsReady(int readyFd) {
     return got == 1;
 }
 
+// A field of /proc/self/mounts, whose blanks, tabs, line breaks and backslashes are octal escapes.
+std::string mountField(std::string_view field) {
+    std::string out;
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        if (field[i] == '\\' && i + 3 < field.size() &&
+            field.substr(i + 1, 3).find_first_not_of("01234567") == std::string_view::npos) {
+            out.push_back(
+                static_cast<char>((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 + (field[i + 3] - '0')));
+            i += 3;
+        } else {
+            out.push_back(field[i]);
+        }
+    }
+    return out;
+}
+
+// True when an archive is mounted at path (an absolute path without links).
+bool archiveMountedAt(const std::string& path) {
+    std::FILE* mounts = std::fopen("/proc/self/mounts", "re");
+    if (mounts == nullptr) return true;  // cannot tell: fusermount3 will
+    bool found = false;
+    char* line = nullptr;
+    std::size_t capacity = 0;
+    while (!found && ::getline(&line, &capacity, mounts) > 0) {
+        const std::string_view text(line);
+        const std::size_t pointAt = text.find(' ');
+        const std::size_t typeAt = pointAt == std::string_view::npos ? pointAt : text.find(' ', pointAt + 1);
+        if (typeAt == std::string_view::npos) continue;
+        found = text.substr(typeAt + 1).starts_with("fuse.quillomar ") &&
+                mountField(text.substr(pointAt + 1, typeAt - pointAt - 1)) == path;
+    }
+    std::free(line);
+    std::fclose(mounts);
+    return found;
+}
+
 }  // namespace
 
 int runMount(const MountOptions& options, Console& console) {
@@ -262,6 +299,13 @@ int runMount(const MountOptions& options, Console& console) {
 }
 
 int runUnmount(const UnmountOptions& options, Console& console) {
+    // A folder whose file system has died cannot be resolved ("Transport endpoint is not
+    // connected"): fusermount3 still takes it away.
+    std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(options.mountPoint.c_str(), nullptr), &std::free);
+    if (resolved && !archiveMountedAt(resolved.get())) {
+        console.error(options.mountPoint + ": no archive is mounted there");
+        return kFailed;
+    }
     // fusermount3 takes an option for a path that starts with '-'.
     const std::string path = options.mountPoint.starts_with("-") ? "./" + options.mountPoint : options.mountPoint;
     std::vector<std::string> arguments = {kUnmountProgram, "-u", path};

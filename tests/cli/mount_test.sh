@@ -12,7 +12,7 @@ mounts=()
 cleanup() {
     local point
     for point in "${mounts[@]}"; do
-        grep -qF " $point fuse.quillomar " /proc/self/mounts && fusermount3 -u -z "$point" 2>/dev/null
+        is_mounted "$point" && fusermount3 -u -z "$point" 2>/dev/null
     done
     chmod -R u+rwX "$work" 2>/dev/null
     rm -rf "$work"
@@ -40,7 +40,7 @@ expect_stderr_has() {
     grep -qF -- "$1" "$work/err" || fail "stderr lacks [$1]"
 }
 
-is_mounted() { grep -qF " $1 fuse.quillomar " /proc/self/mounts; }
+is_mounted() { [ "$(findmnt -n -o FSTYPE --mountpoint "$1")" = fuse.quillomar ]; }
 
 # mount_ok ARCHIVE POINT [OPTION...]: mounts, and the folder must be usable at once.
 mount_ok() {
@@ -228,8 +228,14 @@ mount_point)
     run 1 mount "$work/a.pod" "$work/m"
     expect_stderr_has "Directory not empty"
     unmount_ok "$work/m"
+    # Blanks and a comma in both paths, and a relative mount point.
+    cp "$work/a.pod" "$work/an, archive.pod"
+    mount_ok "$work/an, archive.pod" "$work/a folder"
+    [ "$(cat "$work/a folder/A.TXT")" = hello ] || fail "A.TXT unreadable below a folder with a blank"
+    (cd "$work" && "$cli" unmount "a folder") || fail "unmount of a relative path with a blank failed"
+    is_mounted "$work/a folder" && fail "$work/a folder is still mounted"
     run 1 unmount "$work/m"
-    expect_stderr_has "cannot unmount $work/m"
+    expect_stderr_has "$work/m: no archive is mounted there"
     if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null &&
         ! setpriv --reuid=nobody --regid=nogroup --clear-groups test -r /dev/fuse -a -w /dev/fuse; then
         chmod 755 "$work"
