@@ -254,6 +254,7 @@ int runMount(const MountOptions& options, Console& console) {
     fuse_args fuseArguments{static_cast<int>(pointers.size()), pointers.data(), 0};
     fuse_session* session =
         fuse_session_new(&fuseArguments, &mountOperations(), sizeof(fuse_lowlevel_ops), &mountedArchive);
+    fuse_opt_free_args(&fuseArguments);  // the copies the library made, if any
     if (session == nullptr || fuse_session_mount(session, mountPoint.c_str()) != 0) {
         if (session != nullptr) fuse_session_destroy(session);
         console.error("cannot mount " + options.archive + " on " + options.mountPoint);
@@ -277,6 +278,7 @@ int runMount(const MountOptions& options, Console& console) {
     if (::pipe2(ready, O_CLOEXEC) != 0) {
         report(Failure::system(errno, options.mountPoint));
         fuse_session_unmount(session);
+        fuse_session_destroy(session);
         return kFailed;
     }
     std::fflush(nullptr);
@@ -289,13 +291,16 @@ int runMount(const MountOptions& options, Console& console) {
     if (child < 0 || !childIsReady(ready[0])) {
         if (child < 0) report(Failure::system(errno, options.mountPoint));
         fuse_session_unmount(session);
+        fuse_session_destroy(session);
         console.error("cannot mount " + options.archive + " on " + options.mountPoint);
         return kFailed;
     }
-    // The child serves the folder now; this process only leaves (the session stays the child's).
+    // The child serves the folder now, and the session is its own: this process leaves at once,
+    // as a daemon's parent does, without unmounting or freeing what the library keeps for it.
     widenReadAhead(mountPoint);
     reportLeftOut(tree, console);
-    return kDone;
+    std::fflush(nullptr);
+    ::_exit(kDone);
 }
 
 int runUnmount(const UnmountOptions& options, Console& console) {

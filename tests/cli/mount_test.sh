@@ -4,7 +4,7 @@
 # Exits 77 (reported as skipped) where this machine cannot mount FUSE file systems at all.
 set -uo pipefail
 
-cli=$1
+cli=$(realpath "$1")
 case_name=$2
 work=$(mktemp -d)
 mounts=()
