@@ -65,6 +65,7 @@ require_fuse() {
     mkdir -p "$work/probe/src" "$work/probe/mnt"
     printf 'p' >"$work/probe/src/p"
     "$cli" pack -q "$work/probe/src" -o "$work/probe/p.pod" || fail "pack failed"
+    mounts+=("$work/probe/mnt")
     if ! "$cli" mount "$work/probe/p.pod" "$work/probe/mnt" 2>"$work/probe/err"; then
         if grep -qE '/dev/fuse|fusermount|not permitted|Permission denied' "$work/probe/err"; then
             echo "mounting is not permitted here: skipped ($(head -n 2 "$work/probe/err" | tr '\n' ' '))"
