@@ -1,14 +1,93 @@
 #include "preview/preview.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <new>
+
+#include "preview/pcx.h"
+#include "preview/pictureformat.h"
+#include "preview/textdump.h"
+#include "preview/tga.h"
 
 namespace quillomar {
 
-Preview makePreview(const PodArchive&, const ArchiveEntry&) {
+namespace {
+
+Preview unavailable(std::string reason, Failure failure) {
     Preview preview;
-    preview.reason = "not built yet";
-    preview.failure = Failure::system(ENOTSUP, {}, preview.reason);
+    preview.kind = PreviewKind::Unavailable;
+    preview.reason = std::move(reason);
+    preview.failure = std::move(failure);
+    if (preview.failure.detail.empty()) preview.failure.detail = preview.reason;
     return preview;
+}
+
+Preview unreadable(const PodArchive& archive) {
+    Failure failure = archive.failure();
+    if (!failure.failed()) failure = Failure::system(EIO, archive.path());
+    return unavailable("the entry could not be read", std::move(failure));
+}
+
+// Reads bytes [from, buffer's end) of the entry; false when the archive gave less.
+bool readInto(const PodArchive& archive, const ArchiveEntry& entry, std::vector<std::byte>& buffer,
+              std::size_t from) {
+    const std::span<std::byte> rest = std::span(buffer).subspan(from);
+    return archive.readEntryData(entry, from, rest) == static_cast<std::int64_t>(rest.size());
+}
+
+Preview picture(const PodArchive& archive, const ArchiveEntry& entry, PictureFormat format,
+                std::vector<std::byte> bytes) {
+    const std::uint64_t size = static_cast<std::uint32_t>(entry.size);
+    if (size > kMaxPictureEntryBytes)
+        return unavailable("the picture is too large to show", Failure::system(EFBIG, {}, "the picture is too large to show"));
+    const std::size_t head = bytes.size();
+    bytes.resize(static_cast<std::size_t>(size));
+    if (!readInto(archive, entry, bytes, head)) return unreadable(archive);
+
+    Preview preview;
+    preview.format = std::string(pictureFormatName(format));
+    if (!decodedHere(format)) {
+        preview.kind = PreviewKind::ToolkitPicture;
+        preview.bytes = std::move(bytes);
+        return preview;
+    }
+    Result<Image> image = format == PictureFormat::Tga ? decodeTga(bytes) : decodePcx(bytes);
+    if (!image) return unavailable(image.failure().detail, image.failure());
+    preview.kind = PreviewKind::Picture;
+    preview.image = std::move(*image);
+    return preview;
+}
+
+Preview textOrHex(std::span<const std::byte> head, std::uint64_t size) {
+    const CodePage& codePage = archiveCodePage();
+    Preview preview;
+    const Cut cut = size > head.size() ? Cut::Yes : Cut::No;
+    if (std::optional<std::string> text = textFromBytes(head, cut, codePage)) {
+        preview.kind = PreviewKind::Text;
+        preview.text = std::move(*text);
+        preview.partial = cut == Cut::Yes;
+        return preview;
+    }
+    preview.kind = PreviewKind::Hex;
+    preview.text = hexDump(head.first(std::min(head.size(), kPreviewHexBytes)), codePage);
+    preview.partial = size > kPreviewHexBytes;
+    return preview;
+}
+
+}  // namespace
+
+Preview makePreview(const PodArchive& archive, const ArchiveEntry& entry) {
+    try {
+        const std::uint64_t size = static_cast<std::uint32_t>(entry.size);
+        std::vector<std::byte> head(static_cast<std::size_t>(std::min<std::uint64_t>(size, kPreviewTextBytes)));
+        if (!readInto(archive, entry, head, 0)) return unreadable(archive);
+
+        const PictureFormat format = pictureFormat(entry.name, head);
+        if (format != PictureFormat::None) return picture(archive, entry, format, std::move(head));
+        return textOrHex(head, size);
+    } catch (const std::bad_alloc&) {
+        return unavailable("not enough memory to show the entry", Failure::system(ENOMEM, {}));
+    }
 }
 
 }  // namespace quillomar
