@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <new>
 
+#include "preview/imagebytes.h"
 #include "preview/pcx.h"
 #include "preview/pictureformat.h"
 #include "preview/textdump.h"
@@ -47,6 +48,13 @@ Preview picture(const PodArchive& archive, const ArchiveEntry& entry, PictureFor
     Preview preview;
     preview.format = std::string(pictureFormatName(format));
     if (!decodedHere(format)) {
+        // The host's reader gets only pictures within the bounds the decoders here keep.
+        const std::optional<PictureSize> claimed = claimedSize(format, bytes);
+        const bool empty = claimed && (claimed->width == 0 || claimed->height == 0);  // the reader refuses it
+        if (claimed && !empty && !imageSizeAllowed(claimed->width, claimed->height)) {
+            const Failure refused = image::tooLarge(claimed->width, claimed->height);
+            return unavailable(refused.detail, refused);
+        }
         preview.kind = PreviewKind::ToolkitPicture;
         preview.bytes = std::move(bytes);
         return preview;

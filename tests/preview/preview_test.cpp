@@ -67,6 +67,76 @@ INSTANTIATE_TEST_SUITE_P(
     }),
     [](const auto& row) { return test::caseName(row.param.what); });
 
+std::string pngHead(std::uint32_t width, std::uint32_t height) {
+    std::string head = "\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR"s + std::string(8, '\0') + "\x08\x06\0\0\0"s;
+    for (int i = 0; i < 4; ++i) {
+        head[16 + i] = static_cast<char>(width >> (24 - 8 * i));
+        head[20 + i] = static_cast<char>(height >> (24 - 8 * i));
+    }
+    return head;
+}
+
+std::string bmpHead(std::uint32_t infoSize, std::uint32_t width, std::uint32_t height) {
+    std::string head = bmpHead(infoSize) + std::string(12, '\0');
+    if (infoSize == 12) {
+        head[18] = static_cast<char>(width & 0xFF), head[19] = static_cast<char>(width >> 8);
+        head[20] = static_cast<char>(height & 0xFF), head[21] = static_cast<char>(height >> 8);
+    } else {
+        test::putLe32(head, 18, width);
+        test::putLe32(head, 22, height);
+    }
+    return head;
+}
+
+// A JPEG start: an APP0 segment, then a frame header of the given size (marker 0xC0 or 0xC2).
+std::string jpegHead(std::uint32_t width, std::uint32_t height, unsigned frame = 0xC0) {
+    std::string head = "\xFF\xD8\xFF\xE0\0\x10JFIF\0\x01\x01\0\0\x01\0\x01\0\0"s;
+    head += "\xFF\xC4\0\x03\x00"s;  // a table segment, not a frame
+    head += "\xFF"s + static_cast<char>(frame) + "\0\x11\x08"s;
+    head += static_cast<char>(height >> 8), head += static_cast<char>(height & 0xFF);
+    head += static_cast<char>(width >> 8), head += static_cast<char>(width & 0xFF);
+    return head + "\x03"s;
+}
+
+struct SizeCase {
+    std::string what;
+    PictureFormat format;
+    std::string head;
+    std::optional<std::pair<std::uint64_t, std::uint64_t>> size;
+};
+
+void PrintTo(const SizeCase& c, std::ostream* out) { *out << c.what; }
+
+class ClaimedSizeTest : public ::testing::TestWithParam<SizeCase> {};
+
+TEST_P(ClaimedSizeTest, ReadsTheSizeFromTheHeader) {
+    const SizeCase& c = GetParam();
+    const std::optional<PictureSize> size = claimedSize(c.format, bytesOf(c.head));
+    ASSERT_EQ(size.has_value(), c.size.has_value());
+    if (size) {
+        EXPECT_EQ(std::make_pair(size->width, size->height), *c.size);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Headers, ClaimedSizeTest,
+    ::testing::ValuesIn(std::vector<SizeCase>{
+        {"PNG", PictureFormat::Png, pngHead(640, 480), std::pair{640, 480}},
+        {"PNG of 2^31 pixels a side", PictureFormat::Png, pngHead(0x80000000, 1), std::pair{0x80000000, 1}},
+        {"PNG cut before its size", PictureFormat::Png, pngHead(640, 480).substr(0, 20), std::nullopt},
+        {"GIF", PictureFormat::Gif, "GIF89a\x40\x01\xF0\x00"s, std::pair{320, 240}},
+        {"BMP bottom-up", PictureFormat::Bmp, bmpHead(40, 800, 600), std::pair{800, 600}},
+        {"BMP top-down", PictureFormat::Bmp, bmpHead(124, 800, static_cast<std::uint32_t>(-600)), std::pair{800, 600}},
+        {"BMP of the most negative height", PictureFormat::Bmp, bmpHead(40, 1, 0x80000000), std::pair{1, 0x80000000}},
+        {"BMP with an OS/2 header", PictureFormat::Bmp, bmpHead(12, 300, 200), std::pair{300, 200}},
+        {"JPEG baseline", PictureFormat::Jpeg, jpegHead(1024, 768), std::pair{1024, 768}},
+        {"JPEG progressive", PictureFormat::Jpeg, jpegHead(65535, 65535, 0xC2), std::pair{65535, 65535}},
+        {"JPEG cut inside its frame header", PictureFormat::Jpeg, jpegHead(1024, 768).substr(0, 30), std::nullopt},
+        {"JPEG whose segments lose their marks", PictureFormat::Jpeg, "\xFF\xD8\xFF\xE0\0\x02garbage"s, std::nullopt},
+        {"TGA: none claimed", PictureFormat::Tga, "anything"s, std::nullopt},
+    }),
+    [](const auto& row) { return test::caseName(row.param.what); });
+
 struct TextCase {
     std::string what;
     std::string bytes;
@@ -171,11 +241,21 @@ TEST_F(MakePreviewTest, PicturesAreDecodedOrHandedToTheToolkit) {
     ASSERT_EQ(pcx.kind, PreviewKind::Picture) << pcx.reason;
     EXPECT_EQ(pcx.image.pixels, rgb.pixels);
 
-    std::string png = "\x89PNG\r\n\x1A\n"s + std::string(70000, 'p');
+    std::string png = pngHead(64, 32) + std::string(70000, 'p');  // more than is read to choose the kind
     Preview toolkit = makePreview(archive, open({{"ICON.DAT", png}}));
     ASSERT_EQ(toolkit.kind, PreviewKind::ToolkitPicture);
     EXPECT_EQ(toolkit.format, "PNG");
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(toolkit.bytes.data()), toolkit.bytes.size()), png);
+}
+
+TEST_F(MakePreviewTest, AToolkitPictureBeyondTheBoundsIsNotHandedOn) {
+    Preview preview = makePreview(archive, open({{"HUGE.PNG", pngHead(20000, 20000) + "rest"}}));
+    EXPECT_EQ(preview.kind, PreviewKind::Unavailable);
+    EXPECT_EQ(preview.failure.error, EFBIG);
+    EXPECT_TRUE(preview.bytes.empty());
+
+    Preview fits = makePreview(archive, open({{"WIDE.JPG", jpegHead(16384, 4096)}}));
+    EXPECT_EQ(fits.kind, PreviewKind::ToolkitPicture);
 }
 
 TEST_F(MakePreviewTest, ADamagedPictureIsUnavailableWithItsReason) {
