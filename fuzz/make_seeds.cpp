@@ -1,9 +1,10 @@
 // Writes the seed corpus of the fuzz targets into the folder given: small valid POD3 archives
 // made by the writer from a real folder, POD2 and POD3 archives laid out by hand (the same
 // helpers the engine tests use), hostile names among them, texts for the name target, and TGA and
-// PCX pictures of every kind the decoders read (the tests' encoders).
+// PCX pictures of every kind the decoders read (the tests' encoders), and entry starts for the
+// preview's detection.
 //
-//     fuzz_seeds OUT      makes OUT/open, OUT/extract, OUT/names, OUT/tga and OUT/pcx
+//     fuzz_seeds OUT      makes OUT/open, OUT/extract, OUT/names, OUT/tga, OUT/pcx and OUT/preview
 
 #include <sys/stat.h>
 
@@ -98,6 +99,22 @@ void putPictures(const std::string& out) {
          test::encodePcx(rgba, {.bitsPerPixel = 8, .planes = 4, .runsAcrossLines = true, .xMin = 3, .yMin = 2})},
     };
     for (const auto& [name, bytes] : pcxs) put(out + "/pcx", name, bytes);
+
+    // Entry starts for the preview target: picture headers, texts, binary.
+    using namespace std::string_literals;
+    std::string png = "\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR\0\0\x02\0\0\0\x01\0\x08\x06\0\0\0"s;
+    std::string bmp = "BM" + std::string(24, '\0');
+    bmp[14] = 40, bmp[18] = 16, bmp[22] = static_cast<char>(0xF0), bmp[23] = bmp[24] = bmp[25] = static_cast<char>(0xFF);
+    const std::vector<std::pair<std::string, std::string>> starts = {
+        {"png", png},
+        {"bmp", bmp},
+        {"gif", "GIF89a\x40\x01\xF0\x00\xF7\0\0"},
+        {"jpeg", "\xFF\xD8\xFF\xE0\0\x04JF\xFF\xC4\0\x02\xFF\xFF\xC2\0\x0B\x08\x01\xE0\x02\x80\x01"s},
+        {"utf8", "caf\xC3\xA9 \xE2\x82\xAC\r\n\xEF\xBB\xBFtext\xE2\x82"},
+        {"cp1252", "caf\xE9 \x80\x81\x1A\t\f"},
+        {"binary", "\0\x01\x02\x7F\x80\xA0\xAD\xFF"s},
+    };
+    for (const auto& [name, bytes] : starts) put(out + "/preview", name, bytes);
 }
 
 }  // namespace
