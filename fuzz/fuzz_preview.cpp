@@ -42,6 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string dump = hexDump(bytes.first(std::min<std::size_t>(size, 4096)), codePage);
     fuzz::check(validUtf8(dump), "a dump that is not valid UTF-8");
     const auto lines = static_cast<std::size_t>(std::count(dump.begin(), dump.end(), '\n'));
-    fuzz::check(lines == (std::min<std::size_t>(size, 4096) + 15) / 16, "a dump line count that is not one per 16 bytes");
+    fuzz::check(lines == (std::min<std::size_t>(size, 4096) + 15) / 16,
+                "a dump line count that is not one per 16 bytes");
     return 0;
 }

@@ -33,8 +33,7 @@ bool startsWith(std::span<const std::byte> head, std::string_view text) {
 bool isBmp(std::span<const std::byte> head) {
     if (!startsWith(head, "BM") || head.size() < kBmpInfoSizeOffset + 4) return false;
     std::uint32_t infoSize = 0;
-    for (std::size_t i = 0; i < 4; ++i)
-        infoSize |= static_cast<std::uint32_t>(head[kBmpInfoSizeOffset + i]) << (8 * i);
+    for (std::size_t i = 0; i < 4; ++i) infoSize |= static_cast<std::uint32_t>(head[kBmpInfoSizeOffset + i]) << (8 * i);
     return std::find(kBmpInfoSizes.begin(), kBmpInfoSizes.end(), infoSize) != kBmpInfoSizes.end();
 }
 
@@ -51,7 +50,9 @@ std::uint32_t be16(std::span<const std::byte> bytes, std::size_t at) {
     return std::uint32_t{image::u8(bytes, at)} << 8 | image::u8(bytes, at + 1);
 }
 
-std::uint32_t be32(std::span<const std::byte> bytes, std::size_t at) { return be16(bytes, at) << 16 | be16(bytes, at + 2); }
+std::uint32_t be32(std::span<const std::byte> bytes, std::size_t at) {
+    return be16(bytes, at) << 16 | be16(bytes, at + 2);
+}
 
 // PNG: the IHDR chunk comes first, its width and height big-endian at 16 and 20.
 std::optional<PictureSize> pngSize(std::span<const std::byte> file) {
@@ -105,11 +106,16 @@ std::optional<PictureSize> jpegSize(std::span<const std::byte> file) {
 
 std::optional<PictureSize> claimedSize(PictureFormat format, std::span<const std::byte> file) {
     switch (format) {
-    case PictureFormat::Png: return pngSize(file);
-    case PictureFormat::Gif: return gifSize(file);
-    case PictureFormat::Bmp: return bmpSize(file);
-    case PictureFormat::Jpeg: return jpegSize(file);
-    default: return std::nullopt;
+        case PictureFormat::Png:
+            return pngSize(file);
+        case PictureFormat::Gif:
+            return gifSize(file);
+        case PictureFormat::Bmp:
+            return bmpSize(file);
+        case PictureFormat::Jpeg:
+            return jpegSize(file);
+        default:
+            return std::nullopt;
     }
 }
 
@@ -126,13 +132,20 @@ PictureFormat pictureFormat(std::string_view storedName, std::span<const std::by
 
 std::string_view pictureFormatName(PictureFormat format) {
     switch (format) {
-    case PictureFormat::Bmp: return "BMP";
-    case PictureFormat::Png: return "PNG";
-    case PictureFormat::Jpeg: return "JPEG";
-    case PictureFormat::Gif: return "GIF";
-    case PictureFormat::Tga: return "TGA";
-    case PictureFormat::Pcx: return "PCX";
-    case PictureFormat::None: break;
+        case PictureFormat::Bmp:
+            return "BMP";
+        case PictureFormat::Png:
+            return "PNG";
+        case PictureFormat::Jpeg:
+            return "JPEG";
+        case PictureFormat::Gif:
+            return "GIF";
+        case PictureFormat::Tga:
+            return "TGA";
+        case PictureFormat::Pcx:
+            return "PCX";
+        case PictureFormat::None:
+            break;
     }
     return {};
 }

@@ -30,6 +30,8 @@ struct PictureSize {
 std::optional<PictureSize> claimedSize(PictureFormat format, std::span<const std::byte> file);
 
 // True for the formats decoded here rather than by the host's toolkit.
-constexpr bool decodedHere(PictureFormat format) { return format == PictureFormat::Tga || format == PictureFormat::Pcx; }
+constexpr bool decodedHere(PictureFormat format) {
+    return format == PictureFormat::Tga || format == PictureFormat::Pcx;
+}
 
 }  // namespace quillomar

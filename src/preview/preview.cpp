@@ -30,8 +30,7 @@ Preview unreadable(const PodArchive& archive) {
 }
 
 // Reads bytes [from, buffer's end) of the entry; false when the archive gave less.
-bool readInto(const PodArchive& archive, const ArchiveEntry& entry, std::vector<std::byte>& buffer,
-              std::size_t from) {
+bool readInto(const PodArchive& archive, const ArchiveEntry& entry, std::vector<std::byte>& buffer, std::size_t from) {
     const std::span<std::byte> rest = std::span(buffer).subspan(from);
     return archive.readEntryData(entry, from, rest) == static_cast<std::int64_t>(rest.size());
 }
@@ -40,7 +39,8 @@ Preview picture(const PodArchive& archive, const ArchiveEntry& entry, PictureFor
                 std::vector<std::byte> bytes) {
     const std::uint64_t size = static_cast<std::uint32_t>(entry.size);
     if (size > kMaxPictureEntryBytes)
-        return unavailable("the picture is too large to show", Failure::system(EFBIG, {}, "the picture is too large to show"));
+        return unavailable("the picture is too large to show",
+                           Failure::system(EFBIG, {}, "the picture is too large to show"));
     const std::size_t head = bytes.size();
     bytes.resize(static_cast<std::size_t>(size));
     if (!readInto(archive, entry, bytes, head)) return unreadable(archive);

@@ -16,7 +16,9 @@ namespace {
 
 using namespace std::string_literals;
 
-std::span<const std::byte> bytesOf(const std::string& text) { return std::as_bytes(std::span(text.data(), text.size())); }
+std::span<const std::byte> bytesOf(const std::string& text) {
+    return std::as_bytes(std::span(text.data(), text.size()));
+}
 
 const CodePage& cp1252() {
     static const CodePage page = *CodePage::load(1252);
@@ -45,27 +47,27 @@ TEST_P(PictureFormatTest, ChoosesBySignatureThenExtension) {
     EXPECT_EQ(pictureFormat(c.name, bytesOf(c.head)), c.format);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Entries, PictureFormatTest,
-    ::testing::ValuesIn(std::vector<FormatCase>{
-        {"PNG signature", "A.DAT", "\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR"s, PictureFormat::Png},
-        {"PNG signature cut short", "A.DAT", "\x89PNG\r\n"s, PictureFormat::None},
-        {"JPEG signature", "PHOTO", "\xFF\xD8\xFF\xE0\0\x10JFIF"s, PictureFormat::Jpeg},
-        {"GIF87a", "X", "GIF87a\x10\0\x10\0"s, PictureFormat::Gif},
-        {"GIF89a", "X", "GIF89a\x10\0\x10\0"s, PictureFormat::Gif},
-        {"GIF of an unknown version", "X", "GIF90a\x10\0\x10\0"s, PictureFormat::None},
-        {"BMP with an info header", "X", bmpHead(40), PictureFormat::Bmp},
-        {"BMP with a version 5 header", "X", bmpHead(124), PictureFormat::Bmp},
-        {"BMP with an OS/2 header", "X", bmpHead(12), PictureFormat::Bmp},
-        {"text starting with BM", "NOTES.TXT", "BMW and Bugatti were..."s, PictureFormat::None},
-        {"TGA by extension", "ART\\SKY.TGA", "\0\0\x02"s, PictureFormat::Tga},
-        {"TGA extension in lower case", "art/sky.tga", "\0\0\x02"s, PictureFormat::Tga},
-        {"PCX by extension", "ART\\TITLE.Pcx", "\x0A\x05\x01\x08"s, PictureFormat::Pcx},
-        {"signature before extension", "ART\\REALLY_A_PNG.TGA", "\x89PNG\r\n\x1A\n"s, PictureFormat::Png},
-        {"extension of a folder only", "ART.TGA\\README", "text"s, PictureFormat::None},
-        {"no extension", "TGA", "text"s, PictureFormat::None},
-    }),
-    [](const auto& row) { return test::caseName(row.param.what); });
+INSTANTIATE_TEST_SUITE_P(Entries, PictureFormatTest,
+                         ::testing::ValuesIn(std::vector<FormatCase>{
+                             {"PNG signature", "A.DAT", "\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR"s, PictureFormat::Png},
+                             {"PNG signature cut short", "A.DAT", "\x89PNG\r\n"s, PictureFormat::None},
+                             {"JPEG signature", "PHOTO", "\xFF\xD8\xFF\xE0\0\x10JFIF"s, PictureFormat::Jpeg},
+                             {"GIF87a", "X", "GIF87a\x10\0\x10\0"s, PictureFormat::Gif},
+                             {"GIF89a", "X", "GIF89a\x10\0\x10\0"s, PictureFormat::Gif},
+                             {"GIF of an unknown version", "X", "GIF90a\x10\0\x10\0"s, PictureFormat::None},
+                             {"BMP with an info header", "X", bmpHead(40), PictureFormat::Bmp},
+                             {"BMP with a version 5 header", "X", bmpHead(124), PictureFormat::Bmp},
+                             {"BMP with an OS/2 header", "X", bmpHead(12), PictureFormat::Bmp},
+                             {"text starting with BM", "NOTES.TXT", "BMW and Bugatti were..."s, PictureFormat::None},
+                             {"TGA by extension", "ART\\SKY.TGA", "\0\0\x02"s, PictureFormat::Tga},
+                             {"TGA extension in lower case", "art/sky.tga", "\0\0\x02"s, PictureFormat::Tga},
+                             {"PCX by extension", "ART\\TITLE.Pcx", "\x0A\x05\x01\x08"s, PictureFormat::Pcx},
+                             {"signature before extension", "ART\\REALLY_A_PNG.TGA", "\x89PNG\r\n\x1A\n"s,
+                              PictureFormat::Png},
+                             {"extension of a folder only", "ART.TGA\\README", "text"s, PictureFormat::None},
+                             {"no extension", "TGA", "text"s, PictureFormat::None},
+                         }),
+                         [](const auto& row) { return test::caseName(row.param.what); });
 
 std::string pngHead(std::uint32_t width, std::uint32_t height) {
     std::string head = "\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR"s + std::string(8, '\0') + "\x08\x06\0\0\0"s;
@@ -231,13 +233,15 @@ TEST_F(MakePreviewTest, BinaryShowsAHexDumpOfTheFirst4KiB) {
 TEST_F(MakePreviewTest, PicturesAreDecodedOrHandedToTheToolkit) {
     const test::Picture picture = test::patternPicture(12, 9, true);
     Preview tga = makePreview(
-        archive, open({{"ART\\SKY.TGA", test::encodeTga(picture, {.imageType = 10, .pixelBits = 32, .attributeBits = 8})}}));
+        archive,
+        open({{"ART\\SKY.TGA", test::encodeTga(picture, {.imageType = 10, .pixelBits = 32, .attributeBits = 8})}}));
     ASSERT_EQ(tga.kind, PreviewKind::Picture) << tga.reason;
     EXPECT_EQ(tga.format, "TGA");
     EXPECT_EQ(tga.image.pixels, picture.pixels);
 
     const test::Picture rgb = test::patternPicture(80, 70);  // larger than what is read to choose the kind
-    Preview pcx = makePreview(archive, open({{"ART\\TITLE.PCX", test::encodePcx(rgb, {.bitsPerPixel = 8, .planes = 3})}}));
+    Preview pcx =
+        makePreview(archive, open({{"ART\\TITLE.PCX", test::encodePcx(rgb, {.bitsPerPixel = 8, .planes = 3})}}));
     ASSERT_EQ(pcx.kind, PreviewKind::Picture) << pcx.reason;
     EXPECT_EQ(pcx.image.pixels, rgb.pixels);
 
