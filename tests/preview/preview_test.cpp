@@ -260,6 +260,13 @@ TEST_F(MakePreviewTest, AToolkitPictureBeyondTheBoundsIsNotHandedOn) {
 
     Preview fits = makePreview(archive, open({{"WIDE.JPG", jpegHead(16384, 4096)}}));
     EXPECT_EQ(fits.kind, PreviewKind::ToolkitPicture);
+
+    // A frame header beyond the first 64 KiB, after two large metadata segments.
+    const std::string segment = "\xFF\xE1\xFF\xFF"s + std::string(0xFFFD, 'm');
+    const std::string late = jpegHead(30000, 30000).insert(2, segment + segment);
+    Preview far = makePreview(archive, open({{"LATE.JPG", late}}));
+    EXPECT_EQ(far.kind, PreviewKind::Unavailable);
+    EXPECT_EQ(far.failure.error, EFBIG);
 }
 
 TEST_F(MakePreviewTest, ADamagedPictureIsUnavailableWithItsReason) {
