@@ -24,17 +24,18 @@ Preview unavailable(std::string reason, Failure failure) {
     return preview;
 }
 
-Preview unreadable(const PodArchive& archive) {
-    Failure failure = archive.failure();
-    if (!failure.failed()) failure = Failure::system(EIO, archive.path());
-    return unavailable("the entry could not be read", std::move(failure));
+// Reads bytes [from, buffer's end) of the entry: nullopt when read, else why not (the archive's
+// read failure, or ENODATA when the file ended early: it became shorter since it was opened).
+std::optional<Failure> readInto(const PodArchive& archive, const ArchiveEntry& entry, std::vector<std::byte>& buffer,
+                                std::size_t from) {
+    const std::span<std::byte> rest = std::span(buffer).subspan(from);
+    const std::int64_t got = archive.readEntryData(entry, from, rest);
+    if (got == static_cast<std::int64_t>(rest.size())) return std::nullopt;
+    if (got < 0) return archive.failure();
+    return Failure::system(ENODATA, archive.path());
 }
 
-// Reads bytes [from, buffer's end) of the entry; false when the archive gave less.
-bool readInto(const PodArchive& archive, const ArchiveEntry& entry, std::vector<std::byte>& buffer, std::size_t from) {
-    const std::span<std::byte> rest = std::span(buffer).subspan(from);
-    return archive.readEntryData(entry, from, rest) == static_cast<std::int64_t>(rest.size());
-}
+Preview unreadable(Failure failure) { return unavailable("the entry could not be read", std::move(failure)); }
 
 // The refusal of a picture for the host's reader whose header claims a size beyond the bounds
 // the decoders here keep; nullopt when it claims none (the reader then finds out) or a fitting one.
@@ -60,7 +61,7 @@ Preview picture(const PodArchive& archive, const ArchiveEntry& entry, PictureFor
     }
     const std::size_t head = bytes.size();
     bytes.resize(static_cast<std::size_t>(size));
-    if (!readInto(archive, entry, bytes, head)) return unreadable(archive);
+    if (std::optional<Failure> failed = readInto(archive, entry, bytes, head)) return unreadable(*failed);
 
     Preview preview;
     preview.format = std::string(pictureFormatName(format));
@@ -100,7 +101,7 @@ Preview makePreview(const PodArchive& archive, const ArchiveEntry& entry) {
     try {
         const std::uint64_t size = static_cast<std::uint32_t>(entry.size);
         std::vector<std::byte> head(static_cast<std::size_t>(std::min<std::uint64_t>(size, kPreviewTextBytes)));
-        if (!readInto(archive, entry, head, 0)) return unreadable(archive);
+        if (std::optional<Failure> failed = readInto(archive, entry, head, 0)) return unreadable(*failed);
 
         const PictureFormat format = pictureFormat(entry.name, head);
         if (format != PictureFormat::None) return picture(archive, entry, format, std::move(head));

@@ -2,6 +2,7 @@
 // page, the hex dump, and whole previews read from an archive.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <span>
 
 #include "archive/podarchive.h"
@@ -284,7 +285,9 @@ TEST_F(MakePreviewTest, AnEntryThatCannotBeReadIsUnavailable) {
     beyond.offset = static_cast<std::int64_t>(archive.fileBytes()) - 2;  // its data runs past the file's end
     Preview preview = makePreview(archive, beyond);
     EXPECT_EQ(preview.kind, PreviewKind::Unavailable);
-    EXPECT_FALSE(preview.reason.empty());
+    EXPECT_EQ(preview.reason, "the entry could not be read");
+    EXPECT_EQ(preview.failure.error, ENODATA);  // the file ended early
+    EXPECT_EQ(preview.failure.path, archive.path());
     EXPECT_EQ(sink.count(), 0u);
 }
 
