@@ -2,7 +2,8 @@
 # Builds the fuzz targets (clang, libFuzzer, ASan + UBSan) in build-fuzz and runs each for the
 # given number of seconds, then prints per target: executions, corpus size and coverage.
 #
-#     fuzz/run.sh [SECONDS] [TARGET...]      SECONDS defaults to 60; TARGET: open, extract, names
+#     fuzz/run.sh [SECONDS] [TARGET...]      SECONDS defaults to 60; TARGET: open, extract, names,
+#                                            tga, pcx, preview
 #
 # The corpus grows in fuzz/corpus/<target> (kept between runs, not committed) on top of the seeds
 # that fuzz_seeds writes afresh into build-fuzz/seeds. In the summary, "corpus" is the inputs and
@@ -15,7 +16,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(open extract names)
+[ ${#targets[@]} -gt 0 ] || targets=(open extract names tga pcx preview)
 build=${FUZZ_BUILD:-build-fuzz}
 
 cmake -S . -B "$build" -G Ninja \
