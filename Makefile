@@ -10,7 +10,8 @@ ARGS        ?=
 preset_dir   = $(if $(filter default,$(1)),build,build-$(1))
 BUILD       := $(call preset_dir,$(PRESET))
 WINDOWS_BUILD := $(call preset_dir,$(WINDOWS_PRESET))
-VERSION      = $(shell sed -n 's/^project(Quillomar VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+# The project's version, as the configured build folder has it.
+VERSION      = $(shell sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' $(BUILD)/CMakeCache.txt)
 
 .PHONY: all deps configure build run test test-asan windows test-windows package package-windows ci bench fuzz clean
 
