@@ -105,7 +105,7 @@ run_setup() {
 
 # The uninstaller copies itself away and runs the copy, which ends after the call returns: it is
 # done when its own file is gone and no Wine process is left.
-unrun_setup() {
+run_uninstaller() {
     wine "$install_dir/uninstall.exe" /S || fail "uninstall /S: exit status $?"
     for _ in $(seq 600); do [ -e "$install_dir/uninstall.exe" ] || break; sleep 0.1; done
     wineserver -w
