@@ -55,6 +55,8 @@ wineserver -k 2>/dev/null || true
 rm -rf "$WINEPREFIX"
 wineboot -i >"$work/wineboot.log" 2>&1 || { cat "$work/wineboot.log"; fail "wineboot -i"; }
 wineserver -w
+# One Wine server for the whole test, rather than one started (with Wine's services) per command.
+wineserver -p
 
 # The zip, unpacked where nothing else is.
 mkdir "$work/unpacked"
@@ -97,18 +99,17 @@ installed=(quillomar.exe quillomar-cli.exe README.txt LICENSE.txt uninstall.exe)
 
 run_setup() {
     wine "$setup" /S || fail "setup /S: exit status $?"
-    wineserver -w
     for f in "${installed[@]}"; do
         [ -s "$install_dir/$f" ] || fail "not installed: $install_dir/$f"
     done
 }
 
-# The uninstaller copies itself away and runs the copy, which ends after the call returns: it is
-# done when its own file is gone and no Wine process is left.
+# The uninstaller copies itself away and runs the copy, which goes on after the call returns; its
+# last step removes its own key (then the checks allow it a moment for the notice to Explorer).
 run_uninstaller() {
     wine "$install_dir/uninstall.exe" /S || fail "uninstall /S: exit status $?"
-    for _ in $(seq 600); do [ -e "$install_dir/uninstall.exe" ] || break; sleep 0.1; done
-    wineserver -w
+    for _ in $(seq 120); do has_key "$uninstall_key" || break; sleep 0.5; done
+    sleep 1
     [ ! -e "$install_dir" ] || fail "left after uninstalling: $(ls -A "$install_dir")"
     [ ! -e "$shortcut" ] || fail "the Start-menu shortcut is left"
     ! has_key "$classes\\$progid" || fail "$classes\\$progid is left"
@@ -159,9 +160,8 @@ program=${BASH_REMATCH[1]}
 opened=$!
 find_window "POD content"
 echo "ok: the open command on game.pod shows the content window"
-wineserver -k 2>/dev/null || true
+kill "$opened" 2>/dev/null || true
 wait "$opened" 2>/dev/null || true
-wineserver -w
 
 run_uninstaller
 ! has_key "$classes\\.pod" || fail "$classes\\.pod is left, though it named no program before"
