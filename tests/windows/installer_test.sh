@@ -56,7 +56,18 @@ rm -rf "$WINEPREFIX"
 wineboot -i >"$work/wineboot.log" 2>&1 || { cat "$work/wineboot.log"; fail "wineboot -i"; }
 wineserver -w
 # One Wine server for the whole test, rather than one started (with Wine's services) per command.
+# The services it starts keep the first program's standard output open: nothing reads it.
 wineserver -p
+wine cmd /c exit >/dev/null 2>&1 </dev/null
+
+# What a Windows program prints, without carriage returns; its exit status. Its output goes through
+# a file, since a process it leaves behind could hold a pipe open.
+wine_out() {
+    local status=0
+    wine "$@" >"$work/wine.out" 2>&1 </dev/null || status=$?
+    tr -d '\r' <"$work/wine.out"
+    return $status
+}
 
 # The zip, unpacked where nothing else is.
 mkdir "$work/unpacked"
@@ -65,7 +76,7 @@ folder="$work/unpacked/quillomar-$version-win64"
 for f in quillomar.exe quillomar-cli.exe README.txt LICENSE.txt; do
     [ -s "$folder/$f" ] || fail "zip: no $f in quillomar-$version-win64/"
 done
-wine "$folder/quillomar-cli.exe" --version 2>&1 | tr -d '\r' | grep -qF "$version" ||
+wine_out "$folder/quillomar-cli.exe" --version | grep -qF "$version" ||
     fail "zip: quillomar-cli.exe --version does not name $version"
 echo "ok: zip"
 
@@ -73,32 +84,32 @@ echo "ok: zip"
 reg_value() {
     local key=$1 name=$2 out
     if [ -z "$name" ]; then
-        out=$(wine reg query "$key" /ve 2>/dev/null) || return 0
+        out=$(wine_out reg query "$key" /ve) || return 0
     else
-        out=$(wine reg query "$key" /v "$name" 2>/dev/null) || return 0
+        out=$(wine_out reg query "$key" /v "$name") || return 0
     fi
-    tr -d '\r' <<<"$out" | sed -n 's/^    .*    REG_[A-Z_]*    //p' | head -n 1
+    sed -n 's/^    .*    REG_[A-Z_]*    //p' <<<"$out" | head -n 1
 }
-has_key() { wine reg query "$1" >/dev/null 2>&1; }
+has_key() { wine_out reg query "$1" >/dev/null; }
 expect_value() {
     local key=$1 name=$2 want=$3 got
     got=$(reg_value "$key" "$name")
     [ "$got" = "$want" ] || fail "$key ${name:-(default)} is \"$got\", not \"$want\""
 }
 
-windows_env() { wine cmd /c echo "%$1%" 2>/dev/null | tr -d '\r'; }
+windows_env() { wine_out cmd /c echo "%$1%"; }
 local_app_data=$(windows_env LOCALAPPDATA)
 app_data=$(windows_env APPDATA)
 install_win="$local_app_data\\Programs\\Quillomar"
-install_dir=$(winepath -u "$install_win" | tr -d '\r')
-shortcut=$(winepath -u "$app_data\\Microsoft\\Windows\\Start Menu\\Programs\\Quillomar.lnk" | tr -d '\r')
+install_dir=$(winepath -u "$install_win" </dev/null | tr -d '\r')
+shortcut=$(winepath -u "$app_data\\Microsoft\\Windows\\Start Menu\\Programs\\Quillomar.lnk" </dev/null | tr -d '\r')
 classes='HKCU\Software\Classes'
 progid=Quillomar.PodArchive
 uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quillomar'
 installed=(quillomar.exe quillomar-cli.exe README.txt LICENSE.txt uninstall.exe)
 
 run_setup() {
-    wine "$setup" /S || fail "setup /S: exit status $?"
+    wine "$setup" /S >/dev/null 2>&1 </dev/null || fail "setup /S: exit status $?"
     for f in "${installed[@]}"; do
         [ -s "$install_dir/$f" ] || fail "not installed: $install_dir/$f"
     done
@@ -107,7 +118,7 @@ run_setup() {
 # The uninstaller copies itself away and runs the copy, which goes on after the call returns; its
 # last step removes its own key (then the checks allow it a moment for the notice to Explorer).
 run_uninstaller() {
-    wine "$install_dir/uninstall.exe" /S || fail "uninstall /S: exit status $?"
+    wine "$install_dir/uninstall.exe" /S >/dev/null 2>&1 </dev/null || fail "uninstall /S: exit status $?"
     for _ in $(seq 120); do has_key "$uninstall_key" || break; sleep 0.5; done
     sleep 1
     [ ! -e "$install_dir" ] || fail "left after uninstalling: $(ls -A "$install_dir")"
@@ -140,7 +151,7 @@ expect_value "$uninstall_key" DisplayIcon "\"$install_win\\quillomar.exe\",-207"
 expect_value "$uninstall_key" UninstallString "\"$install_win\\uninstall.exe\""
 size=$(reg_value "$uninstall_key" EstimatedSize)
 [[ "$size" =~ ^0x[0-9a-f]+$ ]] && [ $((size)) -gt 100 ] || fail "EstimatedSize is \"$size\", not a size in kB"
-wine "$install_dir/quillomar-cli.exe" --version 2>&1 | tr -d '\r' | grep -qF "$version" ||
+wine_out "$install_dir/quillomar-cli.exe" --version | grep -qF "$version" ||
     fail "the installed quillomar-cli.exe does not run"
 echo "ok: installed"
 
@@ -155,7 +166,7 @@ printf 'P1\n1 1\n1\n' >"$work/tree/art/f1.pbm"
 command=$(reg_value "$classes\\$progid\\shell\\open\\command" "")
 [[ "$command" =~ ^\"([^\"]+)\"\ \"%1\"$ ]] || fail "the open command \"$command\" is not \"PROGRAM\" \"%1\""
 program=${BASH_REMATCH[1]}
-(cd "$work" && exec env LC_ALL=en_US.UTF-8 LANG=en_US.UTF-8 wine "$program" "$(winepath -w "$work/game.pod")") \
+(cd "$work" && exec env LC_ALL=en_US.UTF-8 LANG=en_US.UTF-8 wine "$program" "$(winepath -w "$work/game.pod" </dev/null | tr -d '\r')") \
     >/dev/null 2>&1 &
 opened=$!
 find_window "POD content"
