@@ -1,27 +1,69 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need, and nothing when all are present.
-# Idempotent; used by `make run`, `make test` and CI.
+# Installs the Debian packages that the named groups need, and nothing when all are present.
+# Idempotent, asks nothing; each make target names the groups it uses:
+#
+#   run              build and run the Linux programs (make run, make build, make package)
+#   test             the Linux tests (make test)
+#   asan             the sanitizer build (make test-asan)
+#   fuzz             the libFuzzer targets (make fuzz)
+#   windows          the Windows cross-build and its tests under Wine (make windows, make test-windows)
+#   package          the Debian package and its check (make package)
+#   package-windows  the Windows installer (make package-windows, make test-windows)
+#   bench            the benchmarks (make bench)
+#   all              every group (CI)
+#
+#   setup-deps.sh GROUP...      (no group: run)
 set -euo pipefail
 
-packages=(
-  build-essential cmake ninja-build pkg-config
-  qt6-base-dev libgl-dev
-  libicu-dev libcli11-dev nlohmann-json3-dev
-  libgtest-dev libgmock-dev
-  clang libclang-rt-14-dev
-  desktop-file-utils appstream shared-mime-info librsvg2-bin time
-  qt6-translations-l10n libc-l10n
-  xdg-utils libglib2.0-bin
-  libfuse3-dev fuse3
-  groff-base
-  icoutils xvfb xauth xdotool x11-utils
-  g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev googletest wine wine64
-)
+group_packages() {
+  case $1 in
+    run)
+      # The compiler and build tools, the libraries the programs link, the icon renderer the build
+      # uses; at run time the desktop's "open" (xdg-utils), the French texts of Qt and the C
+      # library, and FUSE for mounting an archive.
+      echo build-essential cmake ninja-build pkg-config \
+        qt6-base-dev libgl-dev libicu-dev libcli11-dev nlohmann-json3-dev librsvg2-bin \
+        libfuse3-dev fuse3 xdg-utils qt6-translations-l10n libc-l10n ;;
+    test)
+      # GoogleTest, the validators and databases of the desktop files, gio, and groff for the
+      # manuals.
+      echo libgtest-dev libgmock-dev desktop-file-utils appstream shared-mime-info libglib2.0-bin \
+        groff-base ;;
+    asan | fuzz)
+      echo clang libclang-rt-14-dev ;;
+    windows)
+      # mingw-w64 and the sources of GoogleTest for the cross-build, icotool for icon 207, Wine and
+      # a virtual display for the tests.
+      echo g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev googletest icoutils \
+        wine wine64 xvfb xauth xdotool x11-utils ;;
+    package)
+      # dpkg-shlibdeps (dpkg-dev, also part of build-essential) and lintian.
+      echo dpkg-dev lintian ;;
+    package-windows)
+      echo nsis ;;
+    bench)
+      echo time ;;
+    all)
+      for g in run test asan windows package package-windows bench; do group_packages "$g"; done ;;
+    *)
+      echo "setup: unknown group \"$1\" (run, test, asan, fuzz, windows, package, package-windows, bench, all)" >&2
+      return 1 ;;
+  esac
+}
+
+groups=("$@")
+[ ${#groups[@]} -gt 0 ] || groups=(run)
+packages=()
+for g in "${groups[@]}"; do
+  list=$(group_packages "$g") || exit 2
+  read -r -a words <<<"$list"
+  packages+=("${words[@]}")
+done
 
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-    missing+=("$p")
+    case " ${missing[*]} " in *" $p "*) ;; *) missing+=("$p") ;; esac
   fi
 done
 
