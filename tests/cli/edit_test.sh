@@ -119,6 +119,7 @@ refusals)
     printf 'x' >"$work/src/A.TXT/inside"
     printf 'x' >"$work/src/a"
     truncate -s 2147483000 "$work/src/huge"
+    truncate -s 4G "$work/src/huge4"
     touch -d '2001-01-01 UTC' "$pod"
     long=$(printf 'n%.0s' {1..260})
     while IFS='|' read -r what setup edit message; do
@@ -142,6 +143,7 @@ mv onto an entry         |:                          |mv "$pod" a.txt b.txt     
 file where a folder is   |:                          |add "$pod" a -C "$work/src"                    |==> A/DEEP/TWO.BIN
 folder where a file is   |:                          |add "$pod" A.TXT -C "$work/src"                |a file and a folder would have one stored name
 over 2 GiB - 1           |:                          |add "$pod" huge -C "$work/src"                 |at most 2147483647 fit
+file of 4 GiB            |:                          |add "$pod" huge4 -C "$work/src"                |an entry holds less than 4 GiB
 read-only archive        |chmod 444 "$pod"           |rm "$pod" a.txt                                |Permission denied
 read-only folder         |chmod 555 "$work/box"      |rm "$pod" a.txt                                |Permission denied
 missing path             |:                          |add "$pod" gone -C "$work/src"                 |No such file or directory
@@ -247,6 +249,14 @@ output)
     [ -L "$work/link.pod" ] || fail "the link was replaced"
     [ "$(stat -c %a "$work/a.pod")" = 640 ] || fail "mode became $(stat -c %a "$work/a.pod")"
     "$cli" list "$work/a.pod" | grep -qx 'B.TXT' && fail "the link's target was not edited"
+    # A write that fails (here at the file-size limit) leaves the archive and nothing else.
+    before=$(state "$work/a.pod")
+    listing=$(ls -A "$work")
+    (ulimit -f 100; "$cli" add "$work/a.pod" tree/a.txt -C "$work" --as c.txt) 2>"$work/err"
+    [ $? -eq 1 ] || fail "a write over the file-size limit did not fail"
+    grep -qF 'File too large' "$work/err" || fail "over the limit: $(cat "$work/err")"
+    [ "$(state "$work/a.pod")" = "$before" ] || fail "the failed write changed the archive"
+    [ "$(ls -A "$work")" = "$listing" ] || fail "the failed write left $(ls -A "$work")"
     # A header set to what it holds changes nothing, not even the time.
     touch -d '2001-01-01 UTC' "$work/a.pod"
     before=$(state "$work/a.pod")
