@@ -480,6 +480,16 @@ private:
             problem(storedNameProblem(to, typedNew, typedNew));
             return;
         }
+        // Moved into a folder that exists, the entries would mix with its own.
+        const std::string target = nameKey(*to.name) + '\\';
+        std::vector<bool> moved(slots_.size(), false);
+        for (std::size_t index : below) moved[index] = true;
+        for (std::size_t index = 0; index < slots_.size(); ++index) {
+            if (slots_[index].removed || moved[index]) continue;
+            if (!nameKey(slots_[index].name).starts_with(target)) continue;
+            failure(Failure::system(EEXIST, typedNew, "a folder of this name exists already"));
+            return;
+        }
         const std::size_t keep = from.name->size() + 1;
         for (std::size_t index : below) {
             std::string name = *to.name + '\\' + slots_[index].name.substr(keep);

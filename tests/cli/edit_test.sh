@@ -139,6 +139,7 @@ name too long            |:                          |add "$pod" a --as "$long" 
 mv to a long name        |:                          |mv "$pod" a.txt "$long"                        |the stored name would be 260 bytes long
 name off the code page   |:                          |mv "$pod" a.txt 'ಠ.txt'                        |code page 1252 cannot hold this name
 backslash in a host name |:                          |add "$pod" 'bad\name' -C "$work/src"           |a name holding '\' or starting with a drive
+mv onto a folder         |:                          |mv "$pod" a sub                                |a folder of this name exists already
 mv onto an entry         |:                          |mv "$pod" a.txt b.txt                          |these two would be one stored name
 file where a folder is   |:                          |add "$pod" a -C "$work/src"                    |==> A/DEEP/TWO.BIN
 folder where a file is   |:                          |add "$pod" A.TXT -C "$work/src"                |a file and a folder would have one stored name
