@@ -165,7 +165,18 @@ void ArchiveEdit::add(const std::string& hostPath, const std::string& relativeNa
         operation.failures.push_back(Failure::system(errno, hostPath));
         return;
     }
+    // The archive is never stored in itself.
+    const std::optional<FileStatus> archive = fileStatus(source_.path());
+    auto isArchive = [&](const std::string& path, std::uint64_t size) {
+        if (!archive || size != archive->size) return false;
+        const std::optional<FileStatus> file = fileStatus(path);
+        return file && file->id == archive->id;
+    };
     if (status->kind == FileKind::Regular) {
+        if (isArchive(hostPath, status->size)) {
+            operation.failures.push_back(Failure::system(EINVAL, hostPath, "an archive cannot hold itself"));
+            return;
+        }
         operation.files.push_back({hostPath, relativeName, status->size, status->modified});
         return;
     }
@@ -179,6 +190,8 @@ void ArchiveEdit::add(const std::string& hostPath, const std::string& relativeNa
     operation.failures = std::move(list.unlisted);
     const auto prefix = static_cast<std::size_t>(list.prefixLength);
     for (SourceFile& file : list.files) {
+        // Passed over, as tar passes over its own archive in the folder it packs.
+        if (isArchive(file.name, file.diskSize)) continue;
         std::string below = file.name.substr(std::min(prefix, file.name.size()));
         std::string relative = relativeName.empty() ? std::move(below) : relativeName + "/" + below;
         operation.files.push_back({std::move(file.name), std::move(relative), file.diskSize, file.time});

@@ -258,6 +258,13 @@ output)
     grep -qF 'File too large' "$work/err" || fail "over the limit: $(cat "$work/err")"
     [ "$(state "$work/a.pod")" = "$before" ] || fail "the failed write changed the archive"
     [ "$(ls -A "$work")" = "$listing" ] || fail "the failed write left $(ls -A "$work")"
+    # The archive is not stored in itself: passed over in a folder, refused by name.
+    cp "$work/a.pod" "$work/tree/self.pod"
+    run 0 add "$work/tree/self.pod" . -C "$work/tree" -v
+    grep -q 'SELF.POD' "$work/out" && fail "the archive was added to itself"
+    run 1 add "$work/tree/self.pod" self.pod -C "$work/tree"
+    grep -qF 'an archive cannot hold itself' "$work/err" || fail "adding the archive by name: $(cat "$work/err")"
+    rm "$work/tree/self.pod"
     # A header set to what it holds changes nothing, not even the time.
     touch -d '2001-01-01 UTC' "$work/a.pod"
     before=$(state "$work/a.pod")
