@@ -52,6 +52,9 @@ public:
     [[nodiscard]] int readDirectory();
     // Closes the file, clears header, path and entries, deletes the temporary copies.
     void close();
+    // Closes only the file, for a caller that replaces it where an open file cannot be replaced:
+    // header, path and entries stay, entry reads fail until open() is called again.
+    void closeFile() { file_.abandon(); }
 
     // Writes the POD3 archive for files (host paths; the first prefixLength bytes of each are the
     // packed folder and its separator). Never replaces an existing file; refuses names and texts

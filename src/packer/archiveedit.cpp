@@ -153,6 +153,8 @@ struct ArchiveEdit::Layout {
 };
 
 ArchiveEdit::ArchiveEdit(const PodArchive& source) : source_(source), state_(std::make_unique<State>()) {}
+ArchiveEdit::ArchiveEdit(PodArchive& source)
+    : source_(source), closable_(&source), state_(std::make_unique<State>()) {}
 ArchiveEdit::~ArchiveEdit() = default;
 
 void ArchiveEdit::setOutput(std::string path) { state_->output = std::move(path); }
@@ -672,7 +674,16 @@ Failure ArchiveEdit::write(ProgressSink* progress) {
     if (layout.destination.inPlace) {
         if (Failure kept = copyPermissions(target, out); kept.failed()) return failed(std::move(kept));
     }
-    return pending.publish(layout.destination.inPlace ? Publish::Replace : Publish::NoReplace, true);
+    if (!layout.destination.inPlace) return pending.publish(Publish::NoReplace, true);
+    // Where an open file cannot be replaced, the source lets go of it for the last step.
+    const bool closing = closable_ != nullptr && replacingNeedsClosedFile();
+    if (closing) closable_->closeFile();
+    Failure published = pending.publish(Publish::Replace, true);
+    if (closing && published.failed()) {
+        const std::string path = closable_->path();
+        if (closable_->open(path) == 1) static_cast<void>(closable_->readDirectory());
+    }
+    return published;
 }
 
 }  // namespace quillomar

@@ -71,6 +71,10 @@ class ArchiveEdit {
 public:
     // source: opened and its directory read, kept open and unchanged until write() returns.
     explicit ArchiveEdit(const PodArchive& source);
+    // The same for a source that write() may close just before the new archive takes its name,
+    // where the system cannot rename over an open file (Windows); when that last step fails, the
+    // source is opened and read again. Either way, open it again after a successful write.
+    explicit ArchiveEdit(PodArchive& source);
     ~ArchiveEdit();
     ArchiveEdit(const ArchiveEdit&) = delete;
     ArchiveEdit& operator=(const ArchiveEdit&) = delete;
@@ -125,6 +129,7 @@ private:
     Layout layout() const;
 
     const PodArchive& source_;
+    PodArchive* closable_ = nullptr;  // the source, when write() may close it
     std::unique_ptr<State> state_;
 };
 

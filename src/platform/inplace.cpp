@@ -28,6 +28,8 @@ Failure checkFolderWritable(const std::string& folder, const std::string& path) 
     return {};
 }
 
+bool replacingNeedsClosedFile() { return false; }
+
 Failure copyPermissions(const std::string& from, File& file) {
     struct stat st {};
     if (::stat(from.c_str(), &st) != 0) return Failure::system(errno, from);

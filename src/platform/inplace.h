@@ -18,6 +18,10 @@ namespace quillomar {
 // a read-only folder either.
 [[nodiscard]] Failure checkFolderWritable(const std::string& folder, const std::string& path);
 
+// Whether a file that this process holds open must be closed before another file is renamed over
+// it (Windows); POSIX systems rename over an open file, which its readers keep reading.
+bool replacingNeedsClosedFile();
+
 // Gives file the permission bits of the file at from (and its owner and group where this user may
 // set them): an empty record, or the failing call's naming from.
 [[nodiscard]] Failure copyPermissions(const std::string& from, File& file);

@@ -14,6 +14,8 @@ Failure checkFolderWritable(const std::string& folder, const std::string& path) 
     return {};
 }
 
+bool replacingNeedsClosedFile() { return true; }
+
 Failure copyPermissions(const std::string& from, File& file) {
     static_cast<void>(from);
     static_cast<void>(file);
