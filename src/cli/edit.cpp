@@ -70,7 +70,8 @@ void reportProblems(const std::vector<Failure>& problems) {
             report(problem);
             continue;
         }
-        showSystemError(problem.error, problem.detail.empty() ? problem.path : problem.path + "\n    " + problem.detail);
+        showSystemError(problem.error,
+                        problem.detail.empty() ? problem.path : problem.path + "\n    " + problem.detail);
     }
 }
 
@@ -104,12 +105,13 @@ bool describeEdit(const EditOptions& options, const PodArchive& archive, Archive
             for (const std::string& path : options.paths) {
                 const std::optional<std::string> relative = relativeName(path);
                 if (!relative) {
-                    showSystemError(EINVAL, path + "\n    a PATH is taken below the folder of -C (default: the "
-                                                   "current one) and may not leave it");
+                    showSystemError(EINVAL, path +
+                                                "\n    a PATH is taken below the folder of -C (default: the "
+                                                "current one) and may not leave it");
                     named = false;
                     continue;
                 }
-                const std::string host = relative->empty() ? directory
+                const std::string host = relative->empty()  ? directory
                                          : directory == "/" ? "/" + *relative
                                                             : directory + "/" + *relative;
                 std::string stored = *relative;

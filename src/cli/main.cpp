@@ -33,7 +33,7 @@
 // What add, rm, mv and set have in common.
 #define EDIT_HELP                                                                                 \
     "The result is written as a new file and takes ARCHIVE's name (or OUT's with -o) only once\n" \
-    "complete; ARCHIVE keeps its mode, and a symbolic link stays a link to the edited file. A\n"   \
+    "complete; ARCHIVE keeps its mode, and a symbolic link stays a link to the edited file. A\n"  \
     "POD2 archive is edited into a new POD3 archive with -o only.\n"
 
 namespace {
@@ -173,8 +173,7 @@ void editOptions(CLI::App& verb, EditOptions& edit) {
     verb.add_option("ARCHIVE", edit.archive, "Archive to change")->required();
 }
 void editFlags(CLI::App& verb, EditOptions& edit) {
-    verb.add_option("-o,--output", edit.output, "Write the result to OUT and leave ARCHIVE as it is")
-        ->type_name("OUT");
+    verb.add_option("-o,--output", edit.output, "Write the result to OUT and leave ARCHIVE as it is")->type_name("OUT");
     verb.add_flag("--dry-run", edit.dryRun, "Check everything, show what would change and the size, write nothing");
     verb.add_flag("-v,--verbose", edit.verbose, "List each entry added, replaced, removed or renamed");
 }
@@ -319,8 +318,7 @@ const Verb kVerbs[] = {
      "Each PATH is taken below DIR and stored under its path there, upper-cased as pack stores\n"
      "names; a folder adds every file below it. A file whose stored name an entry has (in any\n"
      "case) replaces that entry's bytes and date; every problem is reported before anything is\n"
-     "written.\n"
-     EDIT_HELP "Examples:\n"
+     "written.\n" EDIT_HELP "Examples:\n"
      "  quillomar-cli add game.pod art/planes/f1.pbm -C work\n"
      "  quillomar-cli add game.pod readme.txt --as docs/readme.txt -v\n"
      "  quillomar-cli add game.pod sounds -C work --dry-run",
@@ -328,8 +326,8 @@ const Verb kVerbs[] = {
      kExitFailure},
     {"rm", "Remove entries from an archive",
      PATTERN_HELP "Nothing is written when a NAME matches nothing.\n" EDIT_HELP "Examples:\n"
-     "  quillomar-cli rm game.pod readme.txt\n"
-     "  quillomar-cli rm game.pod 'art/**/*.psd' old -v",
+                  "  quillomar-cli rm game.pod readme.txt\n"
+                  "  quillomar-cli rm game.pod 'art/**/*.psd' old -v",
      declareRemove, [](Options& o, const CLI::App& v, Console& c) { return runEditVerb(o, v, c, EditVerb::Remove); },
      kExitFailure},
     {"mv", "Rename an entry, or a folder with every entry below it",

@@ -52,9 +52,9 @@ struct Operation {
 // One entry of the result, or one of the source that is left out.
 struct Slot {
     static constexpr std::size_t kAdded = static_cast<std::size_t>(-1);
-    std::size_t entry = kAdded;  // position in the source's entries
-    std::string name;            // stored name in the result
-    std::string oldName;         // the source's name, when renamed
+    std::size_t entry = kAdded;      // position in the source's entries
+    std::string name;                // stored name in the result
+    std::string oldName;             // the source's name, when renamed
     const HostFile* file = nullptr;  // the data's file, when added or replaced
     bool removed = false;
     bool renamed = false;
@@ -146,15 +146,14 @@ struct ArchiveEdit::State {
 // A plan with the layout write() follows.
 struct ArchiveEdit::Layout {
     EditPlan plan;
-    std::vector<Slot> slots;           // every entry of the source, then the added files
-    std::vector<std::size_t> order;    // the slots of the result, in its order
-    PodHeader header;                  // the result's header, counts and offsets not yet set
+    std::vector<Slot> slots;         // every entry of the source, then the added files
+    std::vector<std::size_t> order;  // the slots of the result, in its order
+    PodHeader header;                // the result's header, counts and offsets not yet set
     Destination destination;
 };
 
 ArchiveEdit::ArchiveEdit(const PodArchive& source) : source_(source), state_(std::make_unique<State>()) {}
-ArchiveEdit::ArchiveEdit(PodArchive& source)
-    : source_(source), closable_(&source), state_(std::make_unique<State>()) {}
+ArchiveEdit::ArchiveEdit(PodArchive& source) : source_(source), closable_(&source), state_(std::make_unique<State>()) {}
 ArchiveEdit::~ArchiveEdit() = default;
 
 void ArchiveEdit::setOutput(std::string path) { state_->output = std::move(path); }

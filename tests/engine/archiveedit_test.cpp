@@ -19,8 +19,8 @@ const FileTime kTime = utc(2004, 5, 6, 7, 8, 10);
 // Names whose pack order is not their byte order, in UTF-8 and upper case: punctuation around
 // letters, a folder and a file of one stem, accents (sorted by their UTF-16 upper case), digits.
 const std::vector<std::string> kTrickyNames = {
-    "a.txt", "a/x", "a-b", "a_b", "a b", "abc", "A[1]", "b", "B~", "é", "ÿ", "z", "Ž/y", "œ", "_", "0", "9/9/9",
-    "ab/c", "ab.d/e", "aa", "a!", "ß", "Æ", "ø/q",
+    "a.txt", "a/x", "a-b", "a_b", "a b",   "abc",  "A[1]",   "b",  "B~", "é", "ÿ", "z",
+    "Ž/y",   "œ",   "_",   "0",   "9/9/9", "ab/c", "ab.d/e", "aa", "a!", "ß", "Æ", "ø/q",
 };
 
 std::string bytesOf(const std::string& path) { return readFile(path); }
@@ -102,8 +102,8 @@ TEST_F(ArchiveEditTest, PlanCountsReplacedEntriesBeforeWriting) {
     EXPECT_EQ(progress.steps, 4);
     ASSERT_EQ(source.open(archive), 1);
     ASSERT_EQ(source.readDirectory(), 1);
-    EXPECT_EQ(storedNames(archive), (std::vector<std::string>{"ART\\ONE.PBM", "ART\\THREE.PBM", "ART\\TWO.PBM",
-                                                              "README.TXT"}));
+    EXPECT_EQ(storedNames(archive),
+              (std::vector<std::string>{"ART\\ONE.PBM", "ART\\THREE.PBM", "ART\\TWO.PBM", "README.TXT"}));
     std::string data(7, '\0');
     ASSERT_EQ(source.readEntryData(source.entries()[0], 0, std::as_writable_bytes(std::span(data))), 7);
     EXPECT_EQ(data, "new one");
@@ -127,8 +127,7 @@ TEST_F(ArchiveEditTest, FileCutAfterPlanningLeavesArchiveWhole) {
     EXPECT_TRUE(failed.failed());
     EXPECT_EQ(failed.path, dir_ / "new.bin");
     EXPECT_EQ(bytesOf(archive), before);
-    EXPECT_EQ(listTree(dir_.path(), true),
-              (std::vector<std::string>{"a.pod", "new.bin", "tree/a.txt", "tree/b.txt"}));
+    EXPECT_EQ(listTree(dir_.path(), true), (std::vector<std::string>{"a.pod", "new.bin", "tree/a.txt", "tree/b.txt"}));
     EXPECT_EQ(shown_.count(), 0u) << "the engine showed a message itself";
 }
 
