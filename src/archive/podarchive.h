@@ -52,6 +52,9 @@ public:
     [[nodiscard]] int readDirectory();
     // Closes the file, clears header, path and entries, deletes the temporary copies.
     void close();
+    // Closes only the file, for a caller that replaces it where an open file cannot be replaced:
+    // header, path and entries stay, entry reads fail until open() is called again.
+    void closeFile() { file_.abandon(); }
 
     // Writes the POD3 archive for files (host paths; the first prefixLength bytes of each are the
     // packed folder and its separator). Never replaces an existing file; refuses names and texts
@@ -118,6 +121,13 @@ public:
                                              std::span<std::byte> buffer) const;
     // Copies an entry's data to the current position of out.
     [[nodiscard]] CopyResult copyEntryData(const ArchiveEntry& entry, File& out) const;
+    // Reads the archive file's bytes [offset, offset + buffer size), whatever they belong to: the
+    // count read (less at the end of the file), or -1.
+    [[nodiscard]] std::int64_t readFileBytes(std::uint64_t offset, std::span<std::byte> buffer) const;
+    // Copies length bytes of the archive file from offset to the current position of out, by the
+    // kernel where it can (see copyRange).
+    [[nodiscard]] CopyResult copyFileBytes(std::uint64_t offset, std::uint64_t length, File& out,
+                                           CopyMethod* method) const;
 
 private:
     bool refuse(std::string detail, std::uint64_t offset);
