@@ -6,11 +6,13 @@
 #include <cstdio>
 #include <optional>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "archive/namepattern.h"
 #include "archive/podarchive.h"
 #include "archive/storedname.h"
 #include "cli/commands.h"
+#include "cli/output.h"
 #include "packer/contentlog.h"
 #include "packer/sourcelist.h"
 #include "platform/codepage.h"
@@ -92,19 +94,37 @@ std::size_t keepChangedFiles(SourceList& list, const PodArchive& base) {
         changed.push_back(std::move(file));
     }
     list.files = std::move(changed);
+    // The counts describe what is packed: the patch's files and the folders that hold them.
     list.totalBytes = 0;
     list.largestSize = 0;
+    std::unordered_set<std::string_view> folders;
     for (const SourceFile& file : list.files) {
         list.totalBytes += file.size;
         list.largestSize = std::max(list.largestSize, file.size);
+        const std::string_view relative = std::string_view(file.name).substr(std::min(prefix, file.name.size()));
+        for (std::size_t slash = relative.find('/'); slash != std::string_view::npos;
+             slash = relative.find('/', slash + 1)) {
+            folders.insert(relative.substr(0, slash));
+        }
     }
+    list.subfolderCount = static_cast<std::int32_t>(folders.size());
     return same;
 }
 
+// "1 file", "2 files".
+std::string counted(std::uint64_t count, std::string_view noun) {
+    return std::to_string(count) + " " + std::string(noun) + (count == 1 ? "" : "s");
+}
+
 // Each problem in the words of the window's system-error box, then what is wrong.
-void reportProblems(const std::vector<PackProblem>& problems) {
+void reportProblems(const std::vector<PackProblem>& problems, Console& console) {
     for (const PackProblem& problem : problems) {
-        showSystemError(problem.error, packProblemPaths(problem) + "\n    " + describePackProblem(problem));
+        const std::string note = describePackProblem(problem);
+        if (problem.otherPath.empty()) {
+            console.systemError(problem.error, {problem.path}, note);
+        } else {
+            console.systemError(problem.error, {problem.path, problem.otherPath}, note);
+        }
     }
 }
 
@@ -159,12 +179,13 @@ bool runPack(const PackOptions& options, Console& console) {
     const std::string archivePath = options.archive.empty() ? folder + "/" + options.name + ".pod" : options.archive;
     if (options.verbose || (options.dryRun && base)) {
         const auto prefix = static_cast<std::size_t>(std::max(list.prefixLength, 0));
-        for (const SourceFile& file : list.files)
-            std::printf("%s\n", file.name.c_str() + std::min(prefix, file.name.size()));
+        for (const SourceFile& file : list.files) {
+            std::printf("%s\n", terminalSafe(std::string_view(file.name).substr(std::min(prefix, file.name.size()))).c_str());
+        }
     }
     if (base && !options.quiet) {
-        std::printf("%zu of %zu files differ from %s, %zu %s the same\n", list.files.size(), scanned,
-                    options.changedFrom.c_str(), same, same == 1 ? "is" : "are");
+        std::printf("%zu of %s differ from %s, %zu %s the same\n", list.files.size(), counted(scanned, "file").c_str(),
+                    terminalSafe(options.changedFrom).c_str(), same, same == 1 ? "is" : "are");
     }
 
     // The window offers no Generate for a folder without files; neither does the tool.
@@ -177,11 +198,11 @@ bool runPack(const PackOptions& options, Console& console) {
     PodArchive archive(archivePath, priority, author, description, copyright);
     archive.setReplaceExisting(options.force);
     PackPlan plan = archive.checkWrite(list.files, list.prefixLength);
-    reportProblems(plan.problems);
+    reportProblems(plan.problems, console);
     bool refused = !plan.problems.empty();
     if (fileStatus(archivePath, false)) {
         if (!options.force) {
-            showSystemError(EEXIST, archivePath + "\n    --force replaces it once the new archive is complete");
+            console.systemError(EEXIST, {archivePath}, "--force replaces it once the new archive is complete");
             refused = true;
         } else if (const Failure kept = checkReplaceable(archivePath); kept.failed()) {
             // Only a regular file that could be written is replaced.
@@ -194,8 +215,8 @@ bool runPack(const PackOptions& options, Console& console) {
         if (!options.quiet) {
             // The packed folder counts as one of the folders.
             const int folders = list.subfolderCount + 1;
-            std::printf("%zu file%s in %d folder%s, %llu bytes: the archive would be %llu bytes\n", list.files.size(),
-                        list.files.size() == 1 ? "" : "s", folders, folders == 1 ? "" : "s",
+            std::printf("%s in %s, %llu bytes: the archive would be %llu bytes\n",
+                        counted(list.files.size(), "file").c_str(), counted(static_cast<std::uint64_t>(folders), "folder").c_str(),
                         static_cast<unsigned long long>(list.totalBytes),
                         static_cast<unsigned long long>(plan.archiveSize));
         }
@@ -215,8 +236,9 @@ bool runPack(const PackOptions& options, Console& console) {
 
     // The window's statistics, once every file is in.
     if (!options.quiet && everyFile) {
-        std::printf("%s: %zu files, %llu kB, %d sub-folders\n", archivePath.c_str(), list.files.size(),
-                    static_cast<unsigned long long>(list.totalBytes / 1024), list.subfolderCount);
+        std::printf("%s: %s, %llu kB, %s\n", terminalSafe(archivePath).c_str(),
+                    counted(list.files.size(), "file").c_str(), static_cast<unsigned long long>(list.totalBytes / 1024),
+                    counted(static_cast<std::uint64_t>(list.subfolderCount), "sub-folder").c_str());
     }
     return everyFile && logged && !list.failure.failed();
 }

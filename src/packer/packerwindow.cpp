@@ -3,6 +3,7 @@
 #include <new>
 #include <utility>
 
+#include "dialog/visibletext.h"
 #include "packer/contentlog.h"
 #include "platform/asciicase.h"
 #include "platform/codepage.h"
@@ -193,14 +194,19 @@ void PackerWindow::showArchive(const std::string& path) {
         archive_.reset(new (std::nothrow) PodArchive());
         if (!archive_) return;
     }
-    if (archive_->open(path) != 1) return;
+    if (archive_->open(path) != 1) {
+        // A file that could not be read at all (missing, a folder, a pipe, a device, no access)
+        // is named with the system's reason; the reader has shown its own messages already.
+        if (!archive_->failure().reported) report(archive_->failure());
+        return;
+    }
 
     host_->enableItem(kShowContent, true);
-    host_->setItemText(kDescription, archive_->description());
+    host_->setItemText(kDescription, visibleText(archive_->description()));
     host_->setItemInt(kFileCount, archive_->header().entryCount);
     if (archive_->version() == ArchiveVersion::Pod3) {
-        host_->setItemText(kAuthor, archive_->author());
-        host_->setItemText(kCopyright, archive_->copyright());
+        host_->setItemText(kAuthor, visibleText(archive_->author()));
+        host_->setItemText(kCopyright, visibleText(archive_->copyright()));
         host_->setItemInt(kPriority, archive_->header().priority);
         host_->setItemInt(kVersion, 3);
     } else {

@@ -56,7 +56,8 @@ declare -A stored_as=(
 )
 
 # make_pod3 FILE NAME...: a POD3 archive holding one byte "x" per stored name (code-page bytes as
-# given), each dated 2003-04-28 12:00:00 UTC, whatever a writer would refuse.
+# given), each dated 2003-04-28 12:00:00 UTC, whatever a writer would refuse. POD_DESCRIPTION and
+# POD_AUTHOR set those header texts.
 make_pod3() {
     perl -e '
         my ($file, @names) = @ARGV;
@@ -68,8 +69,9 @@ make_pod3() {
             $dir .= pack("V V V V V", $offset, 1, 288 + $i, 0x3EC6C54C, 0);
             $offset += length($names[$i]) + 1;
         }
-        my $header = pack("a4 V a80 V V V V a80 a80 V V V V V V", "POD3", 0, "Made by hand", $n, 0, 1000,
-                          1000, "", "", 288 + $n, 0, length($names), 0, 0xFFFFFFFF, 0);
+        my $header = pack("a4 V a80 V V V V a80 a80 V V V V V V", "POD3", 0,
+                          $ENV{POD_DESCRIPTION} // "Made by hand", $n, 0, 1000, 1000, $ENV{POD_AUTHOR} // "", "",
+                          288 + $n, 0, length($names), 0, 0xFFFFFFFF, 0);
         open my $f, ">", $file or die;
         binmode $f;
         print $f $header, "x" x $n, $dir, $names;' "$@"
@@ -619,6 +621,70 @@ not_a_file)
         grep -q 'Input/output error' "$work/err" && fail "$verb on /dev/zero made up an I/O error"
     done
     [ ! -e "$work/dest" ] || fail "extract from a pipe made its destination"
+    ;;
+
+hostile_text)
+    # Names and header texts that would drive a terminal: ESC sequences, CR, BS, a line break, DEL
+    # and the C1 controls code page 1252 leaves at 0x81 and 0x9D. Every line-oriented output shows
+    # them escaped; -0 keeps the bytes, JSON escapes them its own way.
+    no_controls() {  # no_controls FILE: no control character but the line breaks
+        ! LC_ALL=C grep -qP '[\x00-\x09\x0b-\x1f\x7f]|\xc2[\x80-\x9f]' "$1" || fail "raw control in $1: $(od -c "$1" | head)"
+    }
+    POD_DESCRIPTION=$'T\e]0;owned\a' POD_AUTHOR=$'A\rB\x7f\x9d' \
+        make_pod3 "$work/h.pod" $'ESC\e[2J' $'TWO\nLINES' $'C1\x81.TXT' $'BS\b\b' 'OK.TXT' $'..\\\e[31mUP'
+    run 0 info "$work/h.pod"
+    no_controls "$work/out"
+    grep -qxF 'Description: T\033]0;owned\a' "$work/out" && grep -qxF 'Author:      A\rB\177\302\235' "$work/out" ||
+        fail "info: $(cat "$work/out")"
+    run 0 info --json "$work/h.pod"
+    no_controls "$work/out"
+    grep -qF '"A\rB\u007f\u009d"' "$work/out" || fail "info --json: $(cat "$work/out")"
+    json_check "$work/out" '$d->{author} eq "A\rB\x{7f}\x{9d}" && $d->{description} eq "T\e]0;owned\a"'
+    run 0 list "$work/h.pod"
+    no_controls "$work/out"
+    [ "$(cat "$work/out")" = 'ESC\033[2J'$'\n''TWO\nLINES'$'\n''C1\302\201.TXT'$'\n''BS\b\b'$'\n''OK.TXT'$'\n''..\\033[31mUP' ] ||
+        fail "list: $(cat "$work/out")"
+    for flags in "-l" "--slash" "-l --slash"; do
+        # shellcheck disable=SC2086
+        run 0 list $flags "$work/h.pod"
+        no_controls "$work/out"
+        [ "$(wc -l <"$work/out")" -eq 6 ] || fail "list $flags: $(cat "$work/out")"
+    done
+    run 0 list -0 --slash "$work/h.pod"
+    [ "$(tr '\0' '|' <"$work/out")" = $'ESC\e[2J|TWO\nLINES|C1\xc2\x81.TXT|BS\b\b|OK.TXT|../\e[31mUP|' ] ||
+        fail "-0 changed the names: $(od -c "$work/out")"
+    run 0 list --json "$work/h.pod"
+    no_controls "$work/out"
+    json_check "$work/out" '$d->[2]{name} eq "C1\x{81}.TXT" && $d->[1]{name} eq "TWO\nLINES"'
+    # verify names the unsafe entry; the error lines of list and extract do too.
+    run 1 verify "$work/h.pod"
+    no_controls "$work/out"
+    no_controls "$work/err"
+    grep -qF '\033[31mUP' "$work/out" || fail "verify: $(cat "$work/out")"
+    run 1 list "$work/h.pod" $'NONE\e[H'
+    no_controls "$work/err"
+    expect_stderr 'quillomar-cli: no entry matches: NONE\033[H'
+    run 1 extract -q "$work/h.pod" -C "$work/x" '..\*'
+    no_controls "$work/err"
+    expect_stderr_has '\033[31mUP'
+    # diff: the entries only one archive holds.
+    make_pod3 "$work/plain.pod" OK.TXT
+    run 1 diff "$work/plain.pod" "$work/h.pod"
+    no_controls "$work/out"
+    grep -qxF '+ TWO\nLINES' "$work/out" && grep -qF 'description: "Made by hand" -> "T\u001b]0;owned\u0007"' "$work/out" ||
+        fail "diff: $(cat "$work/out")"
+    run 1 diff --json "$work/plain.pod" "$work/h.pod"
+    no_controls "$work/out"
+    json_check "$work/out" '$d->{header}[1]{b} eq "A\rB\x{7f}\x{9d}"'
+    # A host file name with controls: the verbose pack and the problems it reports.
+    mkdir -p "$work/src"
+    printf 'x' >"$work/src/"$'v\e[1mv'
+    printf 'y' >"$work/src/"$'\e]0;x\a\\'
+    run 1 pack -v "$work/src" -o "$work/v.pod"
+    no_controls "$work/out"
+    no_controls "$work/err"
+    grep -qxF 'v\033[1mv' "$work/out" || fail "pack -v: $(cat "$work/out")"
+    expect_stderr "quillomar-cli: Invalid argument"$'\n'"==> $work/src/"'\033]0;x\a\'$'\n'"    a name holding '\\' or starting with a drive (\"C:\") cannot be stored"
     ;;
 
 *)

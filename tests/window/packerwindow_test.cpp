@@ -83,6 +83,7 @@ struct StateRow {
     Boxes boxes;  // what the act puts in the boxes; every other control stays as it was
     std::vector<int> messages = {};
     int contentRuns = 0;
+    const char* systemError = nullptr;  // the one system-error box: "system text\n==> @path"
 };
 void PrintTo(const StateRow& row, std::ostream* out) { *out << row.situation; }
 
@@ -206,18 +207,42 @@ const StateRow kStates[] = {
      false,
      {{kName, "@bad.pod"}, {kTotalKilobytes, "-"}},
      {kMsgNotAnArchive}},
-    {"Archive refused: the file cannot be opened, silently",
+    {"Archive refused: a missing file, with the system's reason",
      From::ArchiveShown,
      [](F& f) { f.window->openArchivePath(f.dir / "missing.pod"); },
      false,
      false,
-     {{kName, "@missing.pod"}, {kTotalKilobytes, "-"}}},
+     {{kName, "@missing.pod"}, {kTotalKilobytes, "-"}},
+     {},
+     0,
+     "No such file or directory\n==> @missing.pod"},
     {"Archive refused: a folder named like an archive on the command line", From::NotStarted,
      [](F& f) {
          test::makeFolder(f.dir / "looks.pod");
          commandLine(f, quoted(f.dir / "looks.pod"));
      },
-     false, false, merged({{kName, "@looks.pod"}, {kTotalKilobytes, "-"}}, kInitial)},
+     false, false, merged({{kName, "@looks.pod"}, {kTotalKilobytes, "-"}}, kInitial), {}, 0,
+     "Is a directory\n==> @looks.pod"},
+    {"Archive refused: a missing file on the command line", From::NotStarted,
+     [](F& f) { commandLine(f, quoted(f.dir / "gone.pod")); }, false, false,
+     merged({{kName, "@gone.pod"}, {kTotalKilobytes, "-"}}, kInitial), {}, 0, "No such file or directory\n==> @gone.pod"},
+    {"Archive shown: control characters in the header texts are made visible", From::Fresh,
+     [](F& f) {
+         test::writeFile(f.dir / "esc.pod", test::layOutPod3({{"A.TXT", "a"}}, "t\x1b]0;x\x07", "a\r\nb", "c\x7f\x81", 1));
+         f.drop(f.dir / "esc.pod");
+     },
+     false, true,
+     {{kName, "@esc.pod"},
+      {kDescription, "t\u241b]0;x\u2407"},
+      {kFileCount, "1"},
+      {kAuthor, "a\u240d\u240ab"},
+      {kCopyright, "c\u2421\ufffd"},
+      {kPriority, "1"},
+      {kVersion, "3"},
+      {kTotalKilobytes, "0"},
+      {kSubfolders, "-"}},
+     {},
+     1},
     {"Path refused: a dropped x.pod.bak",
      From::FolderReady,
      [](F& f) { f.drop(f.pod3("x.pod.bak")); },
@@ -267,7 +292,13 @@ TEST_P(PackerStateTable, ReachesItsSituation) {
         EXPECT_EQ(control.checked, before.at(id).checked) << "control " << id;
     }
     EXPECT_EQ(sink.ids, row.messages);
-    EXPECT_TRUE(sink.systemErrors.empty());
+    if (row.systemError == nullptr) {
+        EXPECT_TRUE(sink.systemErrors.empty());
+    } else {
+        std::string expected = row.systemError;
+        expected.replace(expected.find('@'), 1, dir.path() + "/");
+        EXPECT_EQ(sink.systemErrors, std::vector<std::string>{expected});
+    }
     EXPECT_EQ(contentRuns, row.contentRuns);
 }
 
