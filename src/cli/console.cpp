@@ -25,7 +25,8 @@ void writeStderr(std::string_view text) {
 }  // namespace
 
 void Console::stringMessage(int id) {
-    const std::string message = loadString(id);
+    // In English, as every other message of the tool.
+    const std::string message = loadString(id, Language::Neutral);
     print(subject_.empty() ? message : terminalSafe(subject_) + ": " + message);
 }
 

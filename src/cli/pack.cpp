@@ -10,6 +10,7 @@
 
 #include "archive/namepattern.h"
 #include "archive/podarchive.h"
+#include "archive/podformat.h"
 #include "archive/storedname.h"
 #include "cli/commands.h"
 #include "cli/output.h"
@@ -116,6 +117,62 @@ std::string counted(std::uint64_t count, std::string_view noun) {
     return std::to_string(count) + " " + std::string(noun) + (count == 1 ? "" : "s");
 }
 
+// The archive pack is about to replace is never packed, wherever it lies in the folder (as tar
+// says, "file is the archive; not dumped"): packed again, every repack would nest the old archive
+// in the new one. Only files of its size are looked at twice. True when it was in the list.
+bool leaveOutTheArchive(SourceList& list, const std::string& archivePath) {
+    const std::optional<FileStatus> archive = fileStatus(archivePath);
+    if (!archive || archive->kind != FileKind::Regular) return false;
+    const auto isTheArchive = [&](const SourceFile& file) {
+        if (file.diskSize != archive->size) return false;
+        const std::optional<FileStatus> status = fileStatus(file.name);
+        return status && status->id == archive->id;
+    };
+    const auto from = std::remove_if(list.files.begin(), list.files.end(), isTheArchive);
+    if (from == list.files.end()) return false;
+    list.files.erase(from, list.files.end());
+    list.totalBytes = 0;
+    list.largestSize = 0;
+    for (const SourceFile& file : list.files) {
+        list.totalBytes += file.size;
+        list.largestSize = std::max(list.largestSize, file.size);
+    }
+    return true;
+}
+
+// Header texts longer than their field are refused rather than cut, each named with the limit:
+// true when every one fits. A text the code page cannot hold is left to the writer's checks.
+bool headerTextsFit(const std::string& author, const std::string& description, const std::string& copyright,
+                    Console& console) {
+    constexpr std::size_t kLimit = kHeaderTextSize - 1;  // the field ends with a NUL
+    const CodePage& page = archiveCodePage();
+    bool fit = true;
+    for (const auto& [text, option] : {std::pair{&description, "--description"}, std::pair{&author, "--author"},
+                                       std::pair{&copyright, "--copyright"}}) {
+        const std::optional<std::string> bytes = page.fromUtf8(*text);
+        if (!bytes || bytes->size() <= kLimit) continue;
+        console.error(std::string(option) + ": the text is " + std::to_string(bytes->size()) + " bytes in code page " +
+                      std::to_string(page.number()) + "; the header field holds at most " + std::to_string(kLimit));
+        fit = false;
+    }
+    return fit;
+}
+
+// Opens each file and reports those that cannot be opened: true when every one opens.
+bool openEveryFile(const std::vector<SourceFile>& files) {
+    bool opened = true;
+    for (const SourceFile& file : files) {
+        File source = File::openRead(file.name);
+        if (source.valid()) {
+            source.abandon();
+            continue;
+        }
+        report(source.failure());
+        opened = false;
+    }
+    return opened;
+}
+
 // Each problem in the words of the window's system-error box, then what is wrong.
 void reportProblems(const std::vector<PackProblem>& problems, Console& console) {
     for (const PackProblem& problem : problems) {
@@ -160,6 +217,7 @@ bool runPack(const PackOptions& options, Console& console) {
             if (!options.textsGiven.priority) priority = like.header().priority;
         }
     }
+    if (!headerTextsFit(author, description, copyright, console)) return false;
     std::optional<PodArchive> base;
     if (!options.changedFrom.empty()) {
         base.emplace();
@@ -173,10 +231,13 @@ bool runPack(const PackOptions& options, Console& console) {
     list.resetScan(folder);
     list.scanFolder(folder, bar ? &*bar : nullptr, excludeFilter(options.excludes));
     if (bar) bar->finish();
+    const std::string archivePath = options.archive.empty() ? folder + "/" + options.name + ".pod" : options.archive;
+    if (leaveOutTheArchive(list, archivePath) && options.force && !options.quiet) {
+        console.error(archivePath + ": file is the archive; not packed");
+    }
     const std::size_t scanned = list.files.size();
     const std::size_t same = base ? keepChangedFiles(list, *base) : 0;
 
-    const std::string archivePath = options.archive.empty() ? folder + "/" + options.name + ".pod" : options.archive;
     if (options.verbose || (options.dryRun && base)) {
         const auto prefix = static_cast<std::size_t>(std::max(list.prefixLength, 0));
         for (const SourceFile& file : list.files) {
@@ -212,6 +273,10 @@ bool runPack(const PackOptions& options, Console& console) {
     }
 
     if (options.dryRun) {
+        // Every file pack would read is opened, so that the exit status foretells pack's: a file
+        // that cannot be opened would be left out, and a folder the scan could not list (reported
+        // by the scan) would be missing.
+        refused = !openEveryFile(list.files) || list.failure.failed() || refused;
         if (!options.quiet) {
             // The packed folder counts as one of the folders.
             const int folders = list.subfolderCount + 1;

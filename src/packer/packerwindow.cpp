@@ -1,5 +1,6 @@
 #include "packer/packerwindow.h"
 
+#include <cerrno>
 #include <new>
 #include <utility>
 
@@ -73,6 +74,7 @@ void PackerWindow::showPresets(const ArchivePresets& presets) {
 
 void PackerWindow::onInit(DialogHost& host) {
     host_ = &host;
+    for (const int id : {kAuthor, kDescription, kCopyright}) host.limitText(id, kHeaderTextReadLength);
     showPresets(kInitialPresets);
     host.setProgressStep(kProgress, 1);
     host.setIcon(kIcon);
@@ -166,6 +168,12 @@ void PackerWindow::generateArchive() {
     const std::string author = host_->itemText(kAuthor, kHeaderTextReadLength);
     const std::string description = host_->itemText(kDescription, kHeaderTextReadLength);
     const std::string copyright = host_->itemText(kCopyright, kHeaderTextReadLength);
+    // An existing archive is never replaced: said before anything is read or written (the
+    // writer's own check, when the name is taken meanwhile, still stands).
+    if (fileStatus(path, false)) {
+        showSystemError(EEXIST, path);
+        return;
+    }
 
     setInputsEnabled(false);
     const std::int32_t priority = host_->itemInt(kPriority);

@@ -173,6 +173,7 @@ refuses_existing)
 
 source_failures)
     # A file that cannot be read is reported and left out: the archive is written, the exit is 1.
+    # --dry-run opens every file and lists every folder first, and foretells that exit status.
     mkdir -p "$work/src"
     printf 'one' >"$work/src/one"
     printf 'two' >"$work/src/two"
@@ -184,11 +185,21 @@ source_failures)
         chmod 755 "$work"
         chmod 777 "$work/src"
     fi
+    "${as_user[@]}" "$cli" pack --dry-run -q "$work/src" >"$work/out" 2>"$work/err"
+    [ $? -eq 1 ] || fail "--dry-run with an unreadable file did not exit 1"
+    expect_stderr "quillomar-cli: Permission denied"$'\n'"==> $work/src/two"
     "${as_user[@]}" "$cli" pack -q "$work/src" >"$work/out" 2>"$work/err"
     [ $? -eq 1 ] || fail "pack with an unreadable file did not exit 1"
     expect_stderr "quillomar-cli: Permission denied"$'\n'"==> $work/src/two"
     run 0 list "$work/src/my_pod_name.pod"
     [ "$(cat "$work/out")" = ONE ] || fail "list gave: $(cat "$work/out")"
+    # A folder that cannot be listed.
+    rm "$work/src/two" "$work/src/my_pod_name.pod"
+    mkdir "$work/src/closed"
+    chmod 000 "$work/src/closed"
+    "${as_user[@]}" "$cli" pack --dry-run "$work/src" >"$work/out" 2>"$work/err"
+    [ $? -eq 1 ] || fail "--dry-run with a folder that cannot be listed did not exit 1"
+    expect_stderr "quillomar-cli: Permission denied"$'\n'"==> $work/src/closed"
     ;;
 
 usage)
@@ -263,8 +274,12 @@ verify)
         run 1 "$verb" "$work/zip.pod" "${operand[@]}"
         expect_stderr_has "quillomar-cli: $work/zip.pod: This file is not a POD3 ou POD2 format file !"
     done
-    LC_ALL=fr_FR.UTF-8 run 1 verify "$work/cut.pod"
-    expect_stderr_has "quillomar-cli: $work/cut.pod: Ce fichier POD est endommagé ou incomplet !"
+    # English whatever the locale: the string-table messages and the system's texts alike, never
+    # French system texts among English messages.
+    LC_ALL=fr_FR.UTF-8 run 1 verify "$work/cut.pod" "$work/none.pod"
+    expect_stderr_has "quillomar-cli: $work/cut.pod: This POD file is damaged or incomplete !"
+    expect_stderr_has "quillomar-cli: No such file or directory"$'\n'"==> $work/none.pod"
+    grep -qx "$work/none.pod: cannot be read: No such file or directory" "$work/out" || fail "verdict: $(cat "$work/out")"
 
     # Several archives: one verdict line each, starting with its path; exit 1 when any failed.
     run 1 verify "$work/a.pod" "$work/cut.pod" "$work/zip.pod" "$work/none.pod" "$work/a.pod"
@@ -476,6 +491,25 @@ force)
     run 1 pack -q --force "$work/src" -o "$work/dir.pod"
     [ -d "$work/dir.pod" ] && [ -z "$(ls -A "$work/dir.pod")" ] || fail "the folder was changed"
     [ "$(ls -A "$work" | tr '\n' ' ')" = "a.pod dir.pod err first.pod out src " ] || fail "left behind: $(ls -A "$work")"
+    # The archive being replaced is never packed: a repack of an unchanged folder into its default
+    # archive inside it gives the same bytes, however often it is made.
+    mkdir -p "$work/in/sub"
+    printf 'data' >"$work/in/sub/f"
+    run 0 pack -q "$work/in"
+    cp "$work/in/my_pod_name.pod" "$work/once.pod"
+    for round in 1 2; do
+        run 0 pack --force "$work/in"
+        expect_stderr "quillomar-cli: $work/in/my_pod_name.pod: file is the archive; not packed"
+        cmp -s "$work/in/my_pod_name.pod" "$work/once.pod" || fail "repack $round differs: $(cat "$work/out")"
+    done
+    # Under another name (a link) it is still the archive.
+    mv "$work/in/my_pod_name.pod" "$work/in/sub/real.pod"
+    ln -s sub/real.pod "$work/in/my_pod_name.pod"
+    run 1 pack -q --force "$work/in"
+    expect_stderr_has "==> $work/in/my_pod_name.pod"
+    run 0 pack -q --force "$work/in" -o "$work/in/sub/real.pod"
+    run 0 list "$work/in/sub/real.pod"
+    [ "$(cat "$work/out")" = 'SUB\F' ] || fail "the replaced archive was packed: $(cat "$work/out")"
     ;;
 
 like)
@@ -493,6 +527,18 @@ like)
         && $d->{priority} == 5'
     run 1 pack -q "$work/src" -o "$work/new3.pod" --like "$work/missing.pod"
     [ ! -e "$work/new3.pod" ] || fail "packed without the archive to take the header from"
+    # Header texts: 79 bytes in the code page fit (79 accented letters are 158 bytes of UTF-8);
+    # one byte more is refused with the field and the limit, by --dry-run too.
+    e79=$(printf 'é%.0s' $(seq 1 79))
+    run 0 pack -q "$work/src" -o "$work/full.pod" --author "$e79" --description "$(printf 'd%.0s' $(seq 1 79))"
+    run 0 info --json "$work/full.pod"
+    json_check "$work/out" 'length($d->{author}) == 79 && length($d->{description}) == 79'
+    for dry in "" --dry-run; do
+        # shellcheck disable=SC2086
+        run 1 pack -q $dry "$work/src" -o "$work/long.pod" --copyright "${e79}x" --author "$(printf 'a%.0s' $(seq 1 90))"
+        expect_stderr "quillomar-cli: --author: the text is 90 bytes in code page 1252; the header field holds at most 79"$'\n'"quillomar-cli: --copyright: the text is 80 bytes in code page 1252; the header field holds at most 79"
+        [ ! -e "$work/long.pod" ] || fail "an over-long header text was cut and packed"
+    done
     ;;
 
 changed_from)
