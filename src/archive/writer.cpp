@@ -251,9 +251,10 @@ int PodArchive::write(std::vector<SourceFile>& files, std::uint32_t bufferSize, 
             continue;
         }
         if (copied.copied < file.size) {
-            skipped(Failure::ownWords(file.name, formatString("became shorter while it was packed: stored %llu of %llu bytes",
-                                                              static_cast<unsigned long long>(copied.copied),
-                                                              static_cast<unsigned long long>(file.size))));
+            skipped(Failure::ownWords(file.name,
+                                      formatString("became shorter while it was packed: stored %llu of %llu bytes",
+                                                   static_cast<unsigned long long>(copied.copied),
+                                                   static_cast<unsigned long long>(file.size))));
         }
 
         DirectoryRecord record;
@@ -286,8 +287,8 @@ int PodArchive::write(std::vector<SourceFile>& files, std::uint32_t bufferSize, 
         published.failed()) {
         if (published.detail != kNamedNotDurable) return fail(published, true);
         // The archive stands complete under its name; only the folder's flush failed.
-        Failure shown = Failure::ownWords(path_, "the archive was written but may not be durable: " +
-                                                     systemErrorText(published.error));
+        Failure shown = Failure::ownWords(
+            path_, "the archive was written but may not be durable: " + systemErrorText(published.error));
         shown.error = published.error;
         report(shown);
         noteFailure(shown);

@@ -232,8 +232,8 @@ bool runVerify(const VerifyOptions& options, Console& console) {
             for (const ExtractionProblem& problem : problems) {
                 out.append(terminalSafe(path + ": " + describeExtractionProblem(problem, archive.entries())) + "\n");
             }
-            out.append(terminalSafe(path) + ": " + std::to_string(problems.size()) + (problems.size() == 1 ? " entry" : " entries") +
-                       " cannot be extracted here\n");
+            out.append(terminalSafe(path) + ": " + std::to_string(problems.size()) +
+                       (problems.size() == 1 ? " entry" : " entries") + " cannot be extracted here\n");
             ++failed;
         } else {
             out.append(terminalSafe(path) + ": OK, POD" + std::to_string(static_cast<int>(archive.version())) + ", " +

@@ -241,7 +241,8 @@ bool runPack(const PackOptions& options, Console& console) {
     if (options.verbose || (options.dryRun && base)) {
         const auto prefix = static_cast<std::size_t>(std::max(list.prefixLength, 0));
         for (const SourceFile& file : list.files) {
-            std::printf("%s\n", terminalSafe(std::string_view(file.name).substr(std::min(prefix, file.name.size()))).c_str());
+            std::printf("%s\n",
+                        terminalSafe(std::string_view(file.name).substr(std::min(prefix, file.name.size()))).c_str());
         }
     }
     if (base && !options.quiet) {
@@ -280,10 +281,10 @@ bool runPack(const PackOptions& options, Console& console) {
         if (!options.quiet) {
             // The packed folder counts as one of the folders.
             const int folders = list.subfolderCount + 1;
-            std::printf("%s in %s, %llu bytes: the archive would be %llu bytes\n",
-                        counted(list.files.size(), "file").c_str(), counted(static_cast<std::uint64_t>(folders), "folder").c_str(),
-                        static_cast<unsigned long long>(list.totalBytes),
-                        static_cast<unsigned long long>(plan.archiveSize));
+            std::printf(
+                "%s in %s, %llu bytes: the archive would be %llu bytes\n", counted(list.files.size(), "file").c_str(),
+                counted(static_cast<std::uint64_t>(folders), "folder").c_str(),
+                static_cast<unsigned long long>(list.totalBytes), static_cast<unsigned long long>(plan.archiveSize));
         }
         return !refused;
     }

@@ -130,7 +130,8 @@ TEST_F(WriterTest, FilesThatCannotBeReadAreLeftOutAndShorterOnesRecordedAsStored
     ASSERT_EQ(sink.systemErrors.size(), 3u);
     EXPECT_EQ(sink.systemErrors[0], "No such file or directory\n==> " + source + "/a.txt");
     EXPECT_EQ(sink.systemErrors[1], "Input/output error\n==> " + source + "/mem");
-    EXPECT_EQ(sink.systemErrors[2], "became shorter while it was packed: stored 3 of 10 bytes\n==> " + source + "/b.txt");
+    EXPECT_EQ(sink.systemErrors[2],
+              "became shorter while it was packed: stored 3 of 10 bytes\n==> " + source + "/b.txt");
     EXPECT_EQ(progress.steps, 3);
     // Written, yet not everything: the record keeps the first file left out.
     EXPECT_EQ(writer.failure().error, ENOENT);
@@ -156,9 +157,9 @@ TEST_F(WriterTest, AFolderFlushFailureAfterNamingSaysTheArchiveWasWritten) {
     const int written = writer.write(list.files, list.largestSize, list.prefixLength, nullptr);
     folderFlushFails = false;
     EXPECT_EQ(written, 1);
-    EXPECT_EQ(sink.systemErrors,
-              std::vector<std::string>{"the archive was written but may not be durable: Input/output error\n==> " +
-                                       archive});
+    EXPECT_EQ(
+        sink.systemErrors,
+        std::vector<std::string>{"the archive was written but may not be durable: Input/output error\n==> " + archive});
     EXPECT_EQ(writer.failure().error, EIO);
     EXPECT_EQ(test::storedNames(archive), std::vector<std::string>{"A.TXT"});
 }

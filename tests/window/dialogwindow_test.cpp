@@ -243,7 +243,8 @@ private slots:
     // A click and a key press made by the X server while a command works reach the program then,
     // are held back by the repaints, and must not be acted on once the work has returned.
     void inputMadeWhileWorkRunsIsDroppedNotReplayed() {
-        if (QGuiApplication::platformName() != QLatin1String("xcb")) QSKIP("needs an X server: run under xvfb-run with xcb");
+        if (QGuiApplication::platformName() != QLatin1String("xcb"))
+            QSKIP("needs an X server: run under xvfb-run with xcb");
         RecordingLogic recorder;
         DialogWindow window(*findDialogTemplate(kPackerDialogId), Language::Neutral, recorder);
         window.initialize();
@@ -255,7 +256,7 @@ private slots:
         const QPoint at = generate->mapToGlobal(generate->rect().center());
         recorder.duringCommand = [&] {
             const QStringList input = {QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
-                                       QStringLiteral("click"),     QStringLiteral("1"),    QStringLiteral("key"),
+                                       QStringLiteral("click"),     QStringLiteral("1"),     QStringLiteral("key"),
                                        QStringLiteral("Escape")};
             QCOMPARE(QProcess::execute(QStringLiteral("xdotool"), input), 0);
             // The work goes on and repaints the window.
