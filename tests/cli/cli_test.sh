@@ -567,6 +567,12 @@ changed_from)
         fail "the patch holds: $(cat "$work/out")"
     run 0 cat "$work/patch.pod" data/const.ini
     [ "$(cat "$work/out")" = 'SAME SIZE' ] || fail "wrong bytes"
+    # The summary counts the patch, not the scanned tree: one file, in no sub-folder.
+    cp -r "$work/game" "$work/one"
+    printf 'changed' >"$work/one/readme.txt"
+    run 0 pack "$work/one" -o "$work/one.pod" --changed-from "$work/base.pod"
+    [ "$(cat "$work/out")" = "1 of 9 files differ from $work/base.pod, 8 are the same"$'\n'"$work/one.pod: 1 file, 0 kB, 0 sub-folders" ] ||
+        fail "summary of a one-file patch: $(cat "$work/out")"
     # Nothing changed: nothing to pack.
     run 1 pack -q "$work/game" -o "$work/none.pod" --changed-from "$work/base.pod"
     expect_stderr "quillomar-cli: $work/game: no file differs from $work/base.pod"
