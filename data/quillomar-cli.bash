@@ -19,18 +19,60 @@ _quillomar_cli_folders()
     COMPREPLY+=($(compgen -d -- "$1"))
 }
 
+# _quillomar_cli_dequote VAR WORD: WORD as the shell will read it, in VAR. An opening quote
+# (closed or not) is taken off; a backslash escapes the next character, within double quotes only
+# $ ` " and \.
+_quillomar_cli_dequote()
+{
+    local word=$2 out= quote= c i
+    case $word in
+        \'*) word=${word#\'}; printf -v "$1" '%s' "${word%\'}"; return ;;
+        \"*) quote=\"; word=${word#\"}; word=${word%\"} ;;
+    esac
+    for ((i = 0; i < ${#word}; i++)); do
+        c=${word:i:1}
+        if [[ $c == \\ && i+1 -lt ${#word} ]]; then
+            local next=${word:i+1:1}
+            if [[ -z $quote || $next == [\$\`\"\\] ]]; then
+                c=$next
+                ((i++))
+            fi
+        fi
+        out+=$c
+    done
+    printf -v "$1" '%s' "$out"
+}
+
+# _quillomar_cli_quote VAR TEXT QUOTE: TEXT as one literal argument inside the quote the word was
+# opened with ('' or "), or escaped where there is none. The shell closes an open quote itself.
+_quillomar_cli_quote()
+{
+    local text=$2
+    case $3 in
+        \') text=${text//\'/\'\\\'\'} ;;
+        \") text=${text//\\/\\\\}; text=${text//\$/\\\$}; text=${text//\`/\\\`}; text=${text//\"/\\\"} ;;
+        *) printf -v text '%q' "$text" ;;
+    esac
+    printf -v "$1" '%s' "$text"
+}
+
 _quillomar_cli_entries()
 {
-    local program=$1 archive=$2 cur=$3 IFS=$'\n' name
+    local program=$1 archive=$2 word=$3 name cur quote=
+    _quillomar_cli_dequote archive "$archive"
     archive=${archive/#\~/$HOME}
     [[ -f $archive ]] || return
-    compopt -o nospace 2>/dev/null
+    # Names are taken as the shell will read the word, and offered quoted, so that whatever an
+    # archive's names hold (blanks, quotes, $, ;, *) each completes to exactly one argument.
+    [[ $word == [\'\"]* ]] && quote=${word:0:1}
+    _quillomar_cli_dequote cur "$word"
     # Each folder once (with its separator), and the names at the level being typed. The tool
     # matches in any case: names are offered in lower case to one who types in lower case.
     local lower=
     [[ -n $cur && $cur == "${cur,,}" ]] && lower=1
     local -A seen=()
-    while IFS= read -r name; do
+    local -a found=()
+    while IFS= read -r -d '' name; do
         [[ -n $lower ]] && name=${name,,}
         [[ ${name,,} == "${cur,,}"* ]] || continue
         local rest=${name:${#cur}}
@@ -38,12 +80,18 @@ _quillomar_cli_entries()
         if [[ $rest == */* ]]; then
             name=${cur}${rest%%/*}/
         else
-            name="${cur}${rest} "
+            name=${cur}${rest}
         fi
         [[ -n ${seen[$name]+x} ]] && continue
         seen[$name]=1
+        found+=("$name")
+    done < <("${program/#\~/$HOME}" list --slash -0 -- "$archive" 2>/dev/null)
+    # A folder, or one of several names, is not finished: no blank after it.
+    if [[ ${#found[@]} -ne 1 || ${found[0]} == */ ]]; then compopt -o nospace 2>/dev/null; fi
+    for name in "${found[@]}"; do
+        _quillomar_cli_quote name "$name" "$quote"
         COMPREPLY+=("$name")
-    done < <("${program/#\~/$HOME}" list --slash -- "$archive" 2>/dev/null)
+    done
 }
 
 _quillomar_cli()

@@ -16,6 +16,7 @@
 #include "platform/codepage.h"
 #include "platform/messages.h"
 #include "platform/outputfile.h"
+#include "platform/syserror.h"
 
 namespace quillomar {
 
@@ -200,12 +201,14 @@ int PodArchive::write(std::vector<SourceFile>& files, std::uint32_t bufferSize, 
     writeOffset_ = kPod3HeaderSize;
     CopyMethod method;
 
-    // Data, in list order. A file that cannot be read is left out of the directory; one that
-    // could be read only in part is recorded with the bytes that were stored.
+    // Data, in list order. A file that cannot be opened or read is left out of the directory
+    // (what reached the archive of it is written over); one that ended early because it became
+    // shorter since the scan is recorded with the bytes that were stored.
     std::vector<std::byte> directory;
     std::vector<std::byte> names;
     directory.reserve(files.size() * kDirectoryRecordSize);
     std::int32_t stored = 0;
+    bool rewound = false;  // data of a file left out may stand past the archive's end
     // A source file that could not be copied in full is shown and the run goes on.
     auto skipped = [this](const Failure& failure) {
         Failure shown = failure;
@@ -237,12 +240,22 @@ int PodArchive::write(std::vector<SourceFile>& files, std::uint32_t bufferSize, 
             copied = copyRange(source, 0, archive, file.size, &method);
         }
         if (copied.failure.failed() && !copied.readFailed) return writeFailed(copied.failure);
+        source.abandon();  // only read from
         if (copied.failure.failed()) {
             skipped(copied.failure);
-        } else if (copied.copied < file.size) {
-            skipped(Failure::system(ENODATA, file.name));  // the file became shorter since the scan
+            if (copied.copied > 0) {
+                if (!archive.seek(writeOffset_)) return writeFailed(archive.failure());
+                rewound = true;
+            }
+            if (progress != nullptr) progress->step();
+            continue;
         }
-        source.abandon();  // only read from
+        if (copied.copied < file.size) {
+            skipped(Failure::ownWords(file.name,
+                                      formatString("became shorter while it was packed: stored %llu of %llu bytes",
+                                                   static_cast<unsigned long long>(copied.copied),
+                                                   static_cast<unsigned long long>(file.size))));
+        }
 
         DirectoryRecord record;
         record.nameOffset = static_cast<std::uint32_t>(names.size());
@@ -266,10 +279,19 @@ int PodArchive::write(std::vector<SourceFile>& files, std::uint32_t bufferSize, 
     header_.namesSize = static_cast<std::uint32_t>(names.size());
     if (!archive.writeAll(directory) || !archive.writeAll(names) || !archive.writeAt(0, encodeHeader(header_)))
         return writeFailed(archive.failure());
+    if (rewound && !archive.truncate(writeOffset_ + directory.size() + names.size())) {
+        return writeFailed(archive.failure());
+    }
 
     if (Failure published = pending.publish(replaceExisting_ ? Publish::Replace : Publish::NoReplace, true);
         published.failed()) {
-        return fail(published, true);
+        if (published.detail != kNamedNotDurable) return fail(published, true);
+        // The archive stands complete under its name; only the folder's flush failed.
+        Failure shown = Failure::ownWords(
+            path_, "the archive was written but may not be durable: " + systemErrorText(published.error));
+        shown.error = published.error;
+        report(shown);
+        noteFailure(shown);
     }
     // The archive is written; failure() still holds the first source file that was left out or
     // cut short, if any.

@@ -5,8 +5,10 @@
 #include <cstring>
 
 #include "app/stringtable.h"
+#include "cli/output.h"
 #include "cli/system.h"
 #include "platform/fileio.h"
+#include "platform/syserror.h"
 
 namespace quillomar::cli {
 
@@ -23,15 +25,36 @@ void writeStderr(std::string_view text) {
 }  // namespace
 
 void Console::stringMessage(int id) {
-    const std::string message = loadString(id);
-    print(subject_.empty() ? message : subject_ + ": " + message);
+    // In English, as every other message of the tool.
+    const std::string message = loadString(id, Language::Neutral);
+    print(subject_.empty() ? message : terminalSafe(subject_) + ": " + message);
 }
 
-void Console::systemError(const std::string& message) { print(message); }
+// The system's text comes first, on a line of its own; all that follows is the path concerned.
+void Console::systemError(const std::string& message) {
+    constexpr std::string_view kPathLine = "\n==> ";
+    const std::size_t path = message.find(kPathLine);
+    if (path == std::string::npos) {
+        print(terminalSafe(message));
+        return;
+    }
+    const std::size_t pathStart = path + kPathLine.size();
+    print(terminalSafe(std::string_view(message).substr(0, path)) + std::string(kPathLine) +
+          terminalSafe(std::string_view(message).substr(pathStart)));
+}
 
-void Console::error(std::string_view text) { print(text); }
+void Console::systemError(int error, std::initializer_list<std::string_view> paths, std::string_view note) {
+    std::string message = terminalSafe(systemErrorText(error));
+    for (const std::string_view path : paths) message.append("\n==> ").append(terminalSafe(path));
+    if (!note.empty()) message.append("\n    ").append(terminalSafe(note));
+    print(message);
+}
 
-void Console::detail(const std::string& path, const std::string& text) { print(path + ": " + text); }
+void Console::error(std::string_view text) { print(terminalSafe(text)); }
+
+void Console::detail(const std::string& path, const std::string& text) {
+    print(terminalSafe(path) + ": " + terminalSafe(text));
+}
 
 // The message keeps its own lines (the window shows "system text", a line break and "==> path");
 // only its first line carries the program's name.

@@ -1,8 +1,11 @@
 #pragma once
 // Standard error of quillomar-cli: the message sink through which the engine reports every
-// failure, and the one status line that progress bars redraw in place.
+// failure, and the one status line that progress bars redraw in place. Every path, name and text
+// a message carries is passed through terminalSafe() on its way out: a name from an archive
+// cannot drive the terminal or forge a line.
 
 #include <chrono>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -17,6 +20,8 @@ public:
     void stringMessage(int id) override;
     // "system text\n==> path", as the window's system-error box shows it.
     void systemError(const std::string& message) override;
+    // The same with several paths, each on its own "==> " line, and a note indented below them.
+    void systemError(int error, std::initializer_list<std::string_view> paths, std::string_view note = {});
     // "path: what is wrong", on a line of its own after the message.
     void detail(const std::string& path, const std::string& text) override;
     // A failure the window never meets (a name not in the archive, an empty folder), in the

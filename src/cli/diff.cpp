@@ -101,7 +101,9 @@ std::map<std::string, std::size_t> entriesByKey(const PodArchive& archive) {
 
 std::string headerValueText(const Json& value) {
     if (value.is_null()) return "(none)";
-    return value.dump(-1, ' ', false, Json::error_handler_t::replace);
+    std::string text = value.dump(-1, ' ', false, Json::error_handler_t::replace);
+    escapeJsonControls(text);
+    return text;
 }
 
 }  // namespace
@@ -158,6 +160,7 @@ int runDiff(const DiffOptions& options, Console& console) {
             result["entries"].push_back({{"change", std::string(1, change.change)}, {"name", change.name}});
         }
         out.append(result.dump(2, ' ', false, Json::error_handler_t::replace));
+        escapeJsonControls(out.text());
         out.append('\n');
     } else {
         for (const HeaderField& field : header) {
@@ -166,7 +169,7 @@ int runDiff(const DiffOptions& options, Console& console) {
         for (const EntryChange& change : changes) {
             out.append(change.change);
             out.append(' ');
-            out.append(change.name);
+            appendTerminalSafe(out.text(), change.name);
             out.append('\n');
         }
     }

@@ -23,19 +23,25 @@ namespace {
 using Json = nlohmann::ordered_json;
 
 // A stored name as UTF-8. Code-page bytes below 0x80 are ASCII and stand for themselves, so the
-// common all-ASCII name goes straight into the output without a conversion.
-void appendStoredName(OutputBuffer& out, const std::string& stored) {
+// common all-ASCII name goes straight into the output without a conversion. Control characters
+// are escaped unless the output is raw (names ended by NUL for xargs -0).
+enum class Controls { Escaped, Raw };
+void appendStoredName(OutputBuffer& out, const std::string& stored, Controls controls) {
     const bool ascii =
         std::all_of(stored.begin(), stored.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    if (ascii) {
-        out.append(stored);
+    const std::string converted = ascii ? std::string() : storedNameToUtf8(stored);
+    const std::string& name = ascii ? stored : converted;
+    if (controls == Controls::Raw) {
+        out.append(name);
     } else {
-        out.append(storedNameToUtf8(stored));
+        appendTerminalSafe(out.text(), name);
     }
 }
 
 std::string jsonText(const std::string& utf8) {
-    return Json(utf8).dump(-1, ' ', false, Json::error_handler_t::replace);
+    std::string text = Json(utf8).dump(-1, ' ', false, Json::error_handler_t::replace);
+    escapeJsonControls(text);
+    return text;
 }
 
 // Entry sizes are the format's 32-bit counts; summed in 64 bits they never wrap.
@@ -91,18 +97,19 @@ bool runInfo(const InfoOptions& options, Console& console) {
             {"fileSize", fileSize},
         };
         out.append(info.dump(2, ' ', false, Json::error_handler_t::replace));
+        escapeJsonControls(out.text());
         out.append('\n');
         return finishOutput(out);
     }
 
     std::string& text = out.text();
-    text += "Archive:     " + options.archive + "\n";
+    text += "Archive:     " + terminalSafe(options.archive) + "\n";
     text += pod3 ? "Version:     3 (POD3)\n" : "Version:     2 (POD2)\n";
-    text += "Description: " + archive.description() + "\n";
+    text += "Description: " + terminalSafe(archive.description()) + "\n";
     text += "Entries:     " + std::to_string(header.entryCount) + "\n";
     if (pod3) {
-        text += "Author:      " + archive.author() + "\n";
-        text += "Copyright:   " + archive.copyright() + "\n";
+        text += "Author:      " + terminalSafe(archive.author()) + "\n";
+        text += "Copyright:   " + terminalSafe(archive.copyright()) + "\n";
         text += "Priority:    " + std::to_string(header.priority) + "\n";
     }
     text += "Total size:  " + std::to_string(totalSize) + " bytes (" + std::to_string(totalSize / 1024) + " kB)\n";
@@ -158,6 +165,7 @@ bool runList(const ListOptions& options, Console& console) {
         out.append("]\n");
     } else {
         const char end = options.null ? '\0' : '\n';
+        const Controls controls = options.null ? Controls::Raw : Controls::Escaped;
         for (std::size_t i = 0; i < count && written; ++i) {
             const ArchiveEntry& entry = entryAt(i);
             if (options.longFormat) {
@@ -171,9 +179,14 @@ bool runList(const ListOptions& options, Console& console) {
                 out.append("  ");
             }
             if (options.slash) {
-                out.append(nameOf(entry));
+                const std::string name = nameOf(entry);
+                if (controls == Controls::Raw) {
+                    out.append(name);
+                } else {
+                    appendTerminalSafe(out.text(), name);
+                }
             } else {
-                appendStoredName(out, entry.name);
+                appendStoredName(out, entry.name, controls);
             }
             out.append(end);
             written = out.flushIfFull();
@@ -207,7 +220,7 @@ bool runVerify(const VerifyOptions& options, Console& console) {
         OutputBuffer out(kStandardOutputFd);
         PodArchive archive;
         if (!openArchive(archive, path, true, console)) {
-            out.append(path + ": " + unreadableVerdict(archive) + "\n");
+            out.append(terminalSafe(path + ": " + unreadableVerdict(archive)) + "\n");
             ++failed;
             if (!finishOutput(out)) return false;
             continue;
@@ -217,13 +230,13 @@ bool runVerify(const VerifyOptions& options, Console& console) {
         const std::vector<ExtractionProblem> problems = findExtractionProblems(archive.entries());
         if (!problems.empty()) {
             for (const ExtractionProblem& problem : problems) {
-                out.append(path + ": " + describeExtractionProblem(problem, archive.entries()) + "\n");
+                out.append(terminalSafe(path + ": " + describeExtractionProblem(problem, archive.entries())) + "\n");
             }
-            out.append(path + ": " + std::to_string(problems.size()) + (problems.size() == 1 ? " entry" : " entries") +
-                       " cannot be extracted here\n");
+            out.append(terminalSafe(path) + ": " + std::to_string(problems.size()) +
+                       (problems.size() == 1 ? " entry" : " entries") + " cannot be extracted here\n");
             ++failed;
         } else {
-            out.append(path + ": OK, POD" + std::to_string(static_cast<int>(archive.version())) + ", " +
+            out.append(terminalSafe(path) + ": OK, POD" + std::to_string(static_cast<int>(archive.version())) + ", " +
                        std::to_string(archive.entries().size()) + " entries, " + std::to_string(dataBytes(archive)) +
                        " bytes of data, " + std::to_string(archive.fileBytes()) + " bytes in all\n");
         }

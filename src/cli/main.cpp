@@ -272,10 +272,11 @@ struct Verb {
 // The verbs, in the order the help lists them.
 const Verb kVerbs[] = {
     {"pack", "Pack a folder and all its sub-folders into a new POD3 archive",
-     "Without --force an existing file is never replaced. Header texts are stored as at most\n"
-     "79 bytes. Before anything is written every file is checked: a name the code page cannot\n"
-     "hold, a name over 259 bytes, a '\\' in a name, two files or a file and a folder that would\n"
-     "have one stored name, an archive over 2 GiB - 1 bytes; each problem is reported.\n"
+     "Without --force an existing file is never replaced, and the archive it replaces is never\n"
+     "packed. A header text over 79 bytes in the code page is refused. Before anything is\n"
+     "written every file is checked: a name the code page cannot hold, a name over 259 bytes,\n"
+     "a '\\' in a name, two files or a file and a folder that would have one stored name, an\n"
+     "archive over 2 GiB - 1 bytes; each problem is reported.\n"
      "Examples:\n"
      "  quillomar-cli pack ~/mods/plane\n"
      "      writes ~/mods/plane/my_pod_name.pod\n"
@@ -412,8 +413,9 @@ std::string unknownVerb(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     prepareProcess();
-    // The system's error texts in the language of the program's own messages.
-    setSystemErrorLanguage(currentLanguage() == Language::French ? "fr" : "");
+    // The tool speaks English whatever the locale: its own words, the string-table messages and
+    // the system's error texts alike, never a mix of languages on one line.
+    setSystemErrorLanguage("");
     std::vector<std::string> arguments = utf8Arguments(argc, argv);
     std::vector<char*> pointers;
     for (std::string& argument : arguments) pointers.push_back(argument.data());
@@ -426,6 +428,9 @@ int main(int argc, char** argv) {
 
     CLI::App app{"Packs folders into POD3 archives and reads POD2 and POD3 archives.", "quillomar-cli"};
     app.set_version_flag("--version", versionText(), "Show the version and exit");
+    // The tool has no '/'-options: an operand starting with '/' is a path, on Windows too (CLI11
+    // takes "/x" for an option there by default, and the verbs inherit the setting).
+    app.allow_windows_style_options(false);
     app.require_subcommand(1);
     app.fallthrough();
     app.footer(

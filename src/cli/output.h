@@ -37,6 +37,19 @@ private:
     Failure failure_;
 };
 
+// Text from an archive or from the file system made harmless for a terminal and for any output
+// read line by line: each control character (C0, DEL, and the C1 controls U+0080 to U+009F of
+// UTF-8 text) is shown escaped as `ls -b` and GNU tar show it: "\n", "\r", "\t" and the like by
+// letter, the others as the octal of their bytes ("\033", "\177", "\302\201"). Other bytes,
+// '\' included (it separates a stored name's folders), pass unchanged.
+std::string terminalSafe(std::string_view text);
+void appendTerminalSafe(std::string& out, std::string_view text);
+
+// JSON text as nlohmann writes it escapes C0 controls only; DEL and the C1 controls are escaped
+// here too ("\u007f", "\u0080"...), so that no string in the document can drive a terminal. The
+// bytes concerned only ever occur inside strings.
+void escapeJsonControls(std::string& json);
+
 // How standard output is named in messages.
 inline constexpr std::string_view kStandardOutput = "standard output";
 

@@ -6,11 +6,14 @@
 #include <cstdio>
 #include <optional>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "archive/namepattern.h"
 #include "archive/podarchive.h"
+#include "archive/podformat.h"
 #include "archive/storedname.h"
 #include "cli/commands.h"
+#include "cli/output.h"
 #include "packer/contentlog.h"
 #include "packer/sourcelist.h"
 #include "platform/codepage.h"
@@ -92,19 +95,93 @@ std::size_t keepChangedFiles(SourceList& list, const PodArchive& base) {
         changed.push_back(std::move(file));
     }
     list.files = std::move(changed);
+    // The counts describe what is packed: the patch's files and the folders that hold them.
+    list.totalBytes = 0;
+    list.largestSize = 0;
+    std::unordered_set<std::string_view> folders;
+    for (const SourceFile& file : list.files) {
+        list.totalBytes += file.size;
+        list.largestSize = std::max(list.largestSize, file.size);
+        const std::string_view relative = std::string_view(file.name).substr(std::min(prefix, file.name.size()));
+        for (std::size_t slash = relative.find('/'); slash != std::string_view::npos;
+             slash = relative.find('/', slash + 1)) {
+            folders.insert(relative.substr(0, slash));
+        }
+    }
+    list.subfolderCount = static_cast<std::int32_t>(folders.size());
+    return same;
+}
+
+// "1 file", "2 files".
+std::string counted(std::uint64_t count, std::string_view noun) {
+    return std::to_string(count) + " " + std::string(noun) + (count == 1 ? "" : "s");
+}
+
+// The archive pack is about to replace is never packed, wherever it lies in the folder (as tar
+// says, "file is the archive; not dumped"): packed again, every repack would nest the old archive
+// in the new one. Only files of its size are looked at twice. True when it was in the list.
+bool leaveOutTheArchive(SourceList& list, const std::string& archivePath) {
+    const std::optional<FileStatus> archive = fileStatus(archivePath);
+    if (!archive || archive->kind != FileKind::Regular) return false;
+    const auto isTheArchive = [&](const SourceFile& file) {
+        if (file.diskSize != archive->size) return false;
+        const std::optional<FileStatus> status = fileStatus(file.name);
+        return status && status->id == archive->id;
+    };
+    const auto from = std::remove_if(list.files.begin(), list.files.end(), isTheArchive);
+    if (from == list.files.end()) return false;
+    list.files.erase(from, list.files.end());
     list.totalBytes = 0;
     list.largestSize = 0;
     for (const SourceFile& file : list.files) {
         list.totalBytes += file.size;
         list.largestSize = std::max(list.largestSize, file.size);
     }
-    return same;
+    return true;
+}
+
+// Header texts longer than their field are refused rather than cut, each named with the limit:
+// true when every one fits. A text the code page cannot hold is left to the writer's checks.
+bool headerTextsFit(const std::string& author, const std::string& description, const std::string& copyright,
+                    Console& console) {
+    constexpr std::size_t kLimit = kHeaderTextSize - 1;  // the field ends with a NUL
+    const CodePage& page = archiveCodePage();
+    bool fit = true;
+    for (const auto& [text, option] : {std::pair{&description, "--description"}, std::pair{&author, "--author"},
+                                       std::pair{&copyright, "--copyright"}}) {
+        const std::optional<std::string> bytes = page.fromUtf8(*text);
+        if (!bytes || bytes->size() <= kLimit) continue;
+        console.error(std::string(option) + ": the text is " + std::to_string(bytes->size()) + " bytes in code page " +
+                      std::to_string(page.number()) + "; the header field holds at most " + std::to_string(kLimit));
+        fit = false;
+    }
+    return fit;
+}
+
+// Opens each file and reports those that cannot be opened: true when every one opens.
+bool openEveryFile(const std::vector<SourceFile>& files) {
+    bool opened = true;
+    for (const SourceFile& file : files) {
+        File source = File::openRead(file.name);
+        if (source.valid()) {
+            source.abandon();
+            continue;
+        }
+        report(source.failure());
+        opened = false;
+    }
+    return opened;
 }
 
 // Each problem in the words of the window's system-error box, then what is wrong.
-void reportProblems(const std::vector<PackProblem>& problems) {
+void reportProblems(const std::vector<PackProblem>& problems, Console& console) {
     for (const PackProblem& problem : problems) {
-        showSystemError(problem.error, packProblemPaths(problem) + "\n    " + describePackProblem(problem));
+        const std::string note = describePackProblem(problem);
+        if (problem.otherPath.empty()) {
+            console.systemError(problem.error, {problem.path}, note);
+        } else {
+            console.systemError(problem.error, {problem.path, problem.otherPath}, note);
+        }
     }
 }
 
@@ -140,6 +217,7 @@ bool runPack(const PackOptions& options, Console& console) {
             if (!options.textsGiven.priority) priority = like.header().priority;
         }
     }
+    if (!headerTextsFit(author, description, copyright, console)) return false;
     std::optional<PodArchive> base;
     if (!options.changedFrom.empty()) {
         base.emplace();
@@ -153,18 +231,23 @@ bool runPack(const PackOptions& options, Console& console) {
     list.resetScan(folder);
     list.scanFolder(folder, bar ? &*bar : nullptr, excludeFilter(options.excludes));
     if (bar) bar->finish();
+    const std::string archivePath = options.archive.empty() ? folder + "/" + options.name + ".pod" : options.archive;
+    if (leaveOutTheArchive(list, archivePath) && options.force && !options.quiet) {
+        console.error(archivePath + ": file is the archive; not packed");
+    }
     const std::size_t scanned = list.files.size();
     const std::size_t same = base ? keepChangedFiles(list, *base) : 0;
 
-    const std::string archivePath = options.archive.empty() ? folder + "/" + options.name + ".pod" : options.archive;
     if (options.verbose || (options.dryRun && base)) {
         const auto prefix = static_cast<std::size_t>(std::max(list.prefixLength, 0));
-        for (const SourceFile& file : list.files)
-            std::printf("%s\n", file.name.c_str() + std::min(prefix, file.name.size()));
+        for (const SourceFile& file : list.files) {
+            std::printf("%s\n",
+                        terminalSafe(std::string_view(file.name).substr(std::min(prefix, file.name.size()))).c_str());
+        }
     }
     if (base && !options.quiet) {
-        std::printf("%zu of %zu files differ from %s, %zu %s the same\n", list.files.size(), scanned,
-                    options.changedFrom.c_str(), same, same == 1 ? "is" : "are");
+        std::printf("%zu of %s differ from %s, %zu %s the same\n", list.files.size(), counted(scanned, "file").c_str(),
+                    terminalSafe(options.changedFrom).c_str(), same, same == 1 ? "is" : "are");
     }
 
     // The window offers no Generate for a folder without files; neither does the tool.
@@ -177,11 +260,11 @@ bool runPack(const PackOptions& options, Console& console) {
     PodArchive archive(archivePath, priority, author, description, copyright);
     archive.setReplaceExisting(options.force);
     PackPlan plan = archive.checkWrite(list.files, list.prefixLength);
-    reportProblems(plan.problems);
+    reportProblems(plan.problems, console);
     bool refused = !plan.problems.empty();
     if (fileStatus(archivePath, false)) {
         if (!options.force) {
-            showSystemError(EEXIST, archivePath + "\n    --force replaces it once the new archive is complete");
+            console.systemError(EEXIST, {archivePath}, "--force replaces it once the new archive is complete");
             refused = true;
         } else if (const Failure kept = checkReplaceable(archivePath); kept.failed()) {
             // Only a regular file that could be written is replaced.
@@ -191,13 +274,17 @@ bool runPack(const PackOptions& options, Console& console) {
     }
 
     if (options.dryRun) {
+        // Every file pack would read is opened, so that the exit status foretells pack's: a file
+        // that cannot be opened would be left out, and a folder the scan could not list (reported
+        // by the scan) would be missing.
+        refused = !openEveryFile(list.files) || list.failure.failed() || refused;
         if (!options.quiet) {
             // The packed folder counts as one of the folders.
             const int folders = list.subfolderCount + 1;
-            std::printf("%zu file%s in %d folder%s, %llu bytes: the archive would be %llu bytes\n", list.files.size(),
-                        list.files.size() == 1 ? "" : "s", folders, folders == 1 ? "" : "s",
-                        static_cast<unsigned long long>(list.totalBytes),
-                        static_cast<unsigned long long>(plan.archiveSize));
+            std::printf(
+                "%s in %s, %llu bytes: the archive would be %llu bytes\n", counted(list.files.size(), "file").c_str(),
+                counted(static_cast<std::uint64_t>(folders), "folder").c_str(),
+                static_cast<unsigned long long>(list.totalBytes), static_cast<unsigned long long>(plan.archiveSize));
         }
         return !refused;
     }
@@ -215,8 +302,9 @@ bool runPack(const PackOptions& options, Console& console) {
 
     // The window's statistics, once every file is in.
     if (!options.quiet && everyFile) {
-        std::printf("%s: %zu files, %llu kB, %d sub-folders\n", archivePath.c_str(), list.files.size(),
-                    static_cast<unsigned long long>(list.totalBytes / 1024), list.subfolderCount);
+        std::printf("%s: %s, %llu kB, %s\n", terminalSafe(archivePath).c_str(),
+                    counted(list.files.size(), "file").c_str(), static_cast<unsigned long long>(list.totalBytes / 1024),
+                    counted(static_cast<std::uint64_t>(list.subfolderCount), "sub-folder").c_str());
     }
     return everyFile && logged && !list.failure.failed();
 }

@@ -112,6 +112,10 @@ public:
         return value.value_or(0);
     }
 
+    // An edit box takes no more than maxCharacters characters from the user (EM_LIMITTEXT). The
+    // logic sets no longer text in such a box itself.
+    virtual void limitText(int id, std::size_t maxCharacters) = 0;
+
     virtual void enableItem(int id, bool enabled) = 0;
     virtual bool isChecked(int id) const = 0;
     virtual void setChecked(int id, bool checked) = 0;

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 
+#include "platform/codepage.h"
 #include "platform/fileio.h"
 #include "platform/messages.h"
 #include "platform/outputfile.h"
@@ -26,7 +27,7 @@ Failure writeContentLog(const std::string& logPath, const SourceList& list) {
     };
     bool ok = true;
     for (const SourceFile& file : list.files) {
-        pending += file.name;
+        pending += contentLogLine(file.name);
         pending += "\r\n";
         if (pending.size() >= kFlushAt && !(ok = flush())) break;
     }

@@ -1,8 +1,10 @@
 #include "packer/packerwindow.h"
 
+#include <cerrno>
 #include <new>
 #include <utility>
 
+#include "dialog/visibletext.h"
 #include "packer/contentlog.h"
 #include "platform/asciicase.h"
 #include "platform/codepage.h"
@@ -72,6 +74,7 @@ void PackerWindow::showPresets(const ArchivePresets& presets) {
 
 void PackerWindow::onInit(DialogHost& host) {
     host_ = &host;
+    for (const int id : {kAuthor, kDescription, kCopyright}) host.limitText(id, kHeaderTextReadLength);
     showPresets(kInitialPresets);
     host.setProgressStep(kProgress, 1);
     host.setIcon(kIcon);
@@ -165,6 +168,12 @@ void PackerWindow::generateArchive() {
     const std::string author = host_->itemText(kAuthor, kHeaderTextReadLength);
     const std::string description = host_->itemText(kDescription, kHeaderTextReadLength);
     const std::string copyright = host_->itemText(kCopyright, kHeaderTextReadLength);
+    // An existing archive is never replaced: said before anything is read or written (the
+    // writer's own check, when the name is taken meanwhile, still stands).
+    if (fileStatus(path, false)) {
+        showSystemError(EEXIST, path);
+        return;
+    }
 
     setInputsEnabled(false);
     const std::int32_t priority = host_->itemInt(kPriority);
@@ -193,14 +202,19 @@ void PackerWindow::showArchive(const std::string& path) {
         archive_.reset(new (std::nothrow) PodArchive());
         if (!archive_) return;
     }
-    if (archive_->open(path) != 1) return;
+    if (archive_->open(path) != 1) {
+        // A file that could not be read at all (missing, a folder, a pipe, a device, no access)
+        // is named with the system's reason; the reader has shown its own messages already.
+        if (!archive_->failure().reported) report(archive_->failure());
+        return;
+    }
 
     host_->enableItem(kShowContent, true);
-    host_->setItemText(kDescription, archive_->description());
+    host_->setItemText(kDescription, visibleText(archive_->description()));
     host_->setItemInt(kFileCount, archive_->header().entryCount);
     if (archive_->version() == ArchiveVersion::Pod3) {
-        host_->setItemText(kAuthor, archive_->author());
-        host_->setItemText(kCopyright, archive_->copyright());
+        host_->setItemText(kAuthor, visibleText(archive_->author()));
+        host_->setItemText(kCopyright, visibleText(archive_->copyright()));
         host_->setItemInt(kPriority, archive_->header().priority);
         host_->setItemInt(kVersion, 3);
     } else {

@@ -43,8 +43,9 @@ inline constexpr int kIcon = 207;  // icon resource of the window
 // Posted to itself after initialisation when the command line named a path.
 inline constexpr int kOpenPathMessage = kUserMessage + 1;
 
-// Generate takes at most this many characters of the author, description and copyright.
-inline constexpr std::size_t kHeaderTextReadLength = 78;
+// The author, description and copyright boxes take at most this many characters, and Generate
+// reads no more: the header field's 79 bytes, one byte a character in the archive code pages.
+inline constexpr std::size_t kHeaderTextReadLength = 79;
 
 }  // namespace packer
 

@@ -119,6 +119,8 @@ std::int32_t nextUtf8(std::string_view text, std::size_t& at) {
     return character;
 }
 
+std::string contentLogLine(std::string_view path) { return std::string(path); }
+
 std::string displayPath(std::string_view path) {
     std::string shown;
     shown.reserve(path.size());

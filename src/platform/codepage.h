@@ -53,6 +53,11 @@ private:
 // becomes U+FFFD. For display only: the path itself is kept as its bytes.
 std::string displayPath(std::string_view path);
 
+// A host path as a line of the content log. Linux keeps the path's bytes; Windows writes '\'
+// between folders and the archive code page's bytes, a character the code page cannot hold as '?',
+// as Windows' own programs write such a list.
+std::string contentLogLine(std::string_view path);
+
 // The character's simple upper-case mapping (one character to one), itself when it has none.
 char32_t upperCase(char32_t character);
 // Decodes the UTF-8 character at text[at] and moves at past it; -1 for an ill-formed sequence

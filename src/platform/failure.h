@@ -13,6 +13,10 @@
 namespace quillomar {
 
 struct Failure {
+    // messageId of a failure no system error or string-table message describes: detail holds
+    // the message, shown as a system error's text is ("detail\n==> path").
+    static constexpr int kOwnWords = -1;
+
     int error = 0;             // errno value of the failing call; 0 for a string-table message
     int messageId = 0;         // string-table message shown instead of a system error (101, 103, 111...)
     std::string path;          // the path concerned, shown after "==> "
@@ -33,6 +37,15 @@ struct Failure {
         failure.path = std::move(path);
         failure.detail = std::move(detail);
         failure.offset = offset;
+        return failure;
+    }
+
+    // what happened to path, in the program's own words.
+    static Failure ownWords(std::string path, std::string what) {
+        Failure failure;
+        failure.messageId = kOwnWords;
+        failure.path = std::move(path);
+        failure.detail = std::move(what);
         return failure;
     }
 

@@ -122,6 +122,8 @@ bool File::writeAt(std::uint64_t offset, std::span<const std::byte> data) {
 
 bool File::seek(std::uint64_t offset) { return ::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) >= 0 || fail(errno); }
 
+bool File::truncate(std::uint64_t size) { return ::ftruncate(fd_, static_cast<off_t>(size)) == 0 || fail(errno); }
+
 bool File::setTimes(const struct timespec& accessed, const struct timespec& modified) {
     const struct timespec times[2] = {accessed, modified};
     return ::futimens(fd_, times) == 0 || fail(errno);

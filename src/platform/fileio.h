@@ -54,6 +54,8 @@ public:
     [[nodiscard]] bool writeAt(std::uint64_t offset, std::span<const std::byte> data);
     // Moves the current position to offset.
     [[nodiscard]] bool seek(std::uint64_t offset);
+    // Cuts the file (or extends it with zeros) to size bytes; the current position stays.
+    [[nodiscard]] bool truncate(std::uint64_t size);
     // Sets the access and modification times.
     [[nodiscard]] bool setTimes(const struct timespec& accessed, const struct timespec& modified);
 

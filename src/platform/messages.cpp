@@ -22,6 +22,10 @@ std::string systemErrorMessage(int error, std::string_view path) {
 
 void report(const Failure& failure) {
     if (installedSink == nullptr || !failure.failed()) return;
+    if (failure.messageId == Failure::kOwnWords) {
+        installedSink->systemError(failure.detail + "\n==> " + failure.path);
+        return;
+    }
     if (failure.messageId != 0) {
         installedSink->stringMessage(failure.messageId);
     } else {

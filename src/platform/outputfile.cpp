@@ -45,52 +45,6 @@ int registerTemporary(int folderFd, const std::string& name) {
 
 void unregisterTemporary(int& slot) { temporaries.remove(slot); }
 
-// When process pid started, in clock ticks since boot, as hex ("" when it cannot be read: no such
-// process, or no /proc). A process id is reused, its start time with it never.
-std::string startTimeOf(pid_t pid) {
-    char path[32];
-    std::snprintf(path, sizeof path, "/proc/%d/stat", static_cast<int>(pid));
-    File stat(::open(path, O_RDONLY | O_CLOEXEC), path);
-    char text[1024];
-    std::int64_t got = stat.valid() ? stat.readAt(0, std::as_writable_bytes(std::span(text, sizeof text - 1))) : -1;
-    if (got <= 0) return {};
-    text[got] = '\0';
-    // The command name may hold anything but ends at the last ')'; the start time is the 20th field after it.
-    const char* field = std::strrchr(text, ')');
-    for (int i = 0; field != nullptr && i < 20; ++i) field = std::strchr(field + 1, ' ');
-    if (field == nullptr) return {};
-    unsigned long long ticks = std::strtoull(field + 1, nullptr, 10);
-    char hex[24];
-    std::snprintf(hex, sizeof hex, "%llx", ticks);
-    return hex;
-}
-
-// This process's mark in its temporary names: its start time, so that a file of a killed process
-// whose id has been reused is still known for a dead one's. Random where /proc cannot be read.
-const std::string& processMark() {
-    static const std::string mark = [] {
-        std::string started = startTimeOf(::getpid());
-        if (!started.empty()) return started;
-        std::uint32_t bits = 0;
-        if (const auto* random = reinterpret_cast<const unsigned char*>(::getauxval(AT_RANDOM))) {
-            std::memcpy(&bits, random + 8, sizeof bits);
-        }
-        char text[12];
-        std::snprintf(text, sizeof text, "r%08x", bits);
-        return std::string(text);
-    }();
-    return mark;
-}
-
-// Whether the process that made a temporary has ended: no process has its id, or the one that
-// has it started at another time than the name records.
-bool ownerEnded(pid_t pid, std::string_view mark) {
-    if (pid == ::getpid()) return mark != processMark();
-    std::string started = startTimeOf(pid);
-    if (!started.empty()) return started != mark;
-    return ::kill(pid, 0) != 0 && errno == ESRCH;
-}
-
 std::string temporaryName() {
     return temporaryNameFor(static_cast<unsigned long>(::getpid()), processMark(),
                             temporaryCounter.fetch_add(1, std::memory_order_relaxed));
@@ -127,6 +81,52 @@ int linkUnnamed(int fd, int folderFd, const char* leaf) {
 
 }  // namespace
 
+// When process pid started, in clock ticks since boot, as hex ("" when it cannot be read: no such
+// process, or no /proc). A process id is reused, its start time with it never.
+static std::string startTimeOf(pid_t pid) {
+    char path[32];
+    std::snprintf(path, sizeof path, "/proc/%d/stat", static_cast<int>(pid));
+    File stat(::open(path, O_RDONLY | O_CLOEXEC), path);
+    char text[1024];
+    std::int64_t got = stat.valid() ? stat.readAt(0, std::as_writable_bytes(std::span(text, sizeof text - 1))) : -1;
+    if (got <= 0) return {};
+    text[got] = '\0';
+    // The command name may hold anything but ends at the last ')'; the start time is the 20th field after it.
+    const char* field = std::strrchr(text, ')');
+    for (int i = 0; field != nullptr && i < 20; ++i) field = std::strchr(field + 1, ' ');
+    if (field == nullptr) return {};
+    unsigned long long ticks = std::strtoull(field + 1, nullptr, 10);
+    char hex[24];
+    std::snprintf(hex, sizeof hex, "%llx", ticks);
+    return hex;
+}
+
+// This process's mark in its temporary names: its start time, so that a file of a killed process
+// whose id has been reused is still known for a dead one's. Random where /proc cannot be read.
+const std::string& processMark() {
+    static const std::string mark = [] {
+        std::string started = startTimeOf(::getpid());
+        if (!started.empty()) return started;
+        std::uint32_t bits = 0;
+        if (const auto* random = reinterpret_cast<const unsigned char*>(::getauxval(AT_RANDOM))) {
+            std::memcpy(&bits, random + 8, sizeof bits);
+        }
+        char text[12];
+        std::snprintf(text, sizeof text, "r%08x", bits);
+        return std::string(text);
+    }();
+    return mark;
+}
+
+// Whether the process that made a temporary has ended: no process has its id, or the one that
+// has it started at another time than the name records.
+bool processEnded(unsigned long pid, std::string_view mark) {
+    if (pid == static_cast<unsigned long>(::getpid())) return mark != processMark();
+    std::string started = startTimeOf(static_cast<pid_t>(pid));
+    if (!started.empty()) return started != mark;
+    return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+}
+
 void removeRegisteredTemporaries() noexcept {
     temporaries.forEachPublished([](const Temporary& temporary) { ::unlinkat(temporary.folderFd, temporary.name, 0); });
 }
@@ -161,7 +161,7 @@ std::size_t sweepLeftovers(int folderFd) {
         struct stat st {};
         if (::fstatat(fd, item->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
         if (!S_ISREG(st.st_mode) || st.st_uid != me) continue;
-        if (!ownerEnded(static_cast<pid_t>(owner.pid), owner.mark)) continue;
+        if (!processEnded(owner.pid, owner.mark)) continue;
         if (::unlinkat(fd, item->d_name, 0) == 0) ++removed;
     }
     ::closedir(folder);
@@ -270,7 +270,7 @@ Failure PendingFile::publish(Publish how, bool durable) {
         temporary_.clear();
         unregisterTemporary(slot_);
     }
-    if (durable && ::fsync(folderFd_) != 0) return Failure::system(errno, path_);
+    if (durable && ::fsync(folderFd_) != 0) return Failure::system(errno, path_, std::string(kNamedNotDurable));
     return {};
 }
 

@@ -31,6 +31,18 @@ struct TemporaryOwner {
     std::string_view mark;
 };
 TemporaryOwner ownerOfTemporaryName(std::string_view name);
+// The process that made a temporary-copy folder "archive-PID-MARK-UNIQUE" (see
+// temporaryFolderPrefix); pid 0 for any other name.
+TemporaryOwner ownerOfTemporaryFolder(std::string_view name);
+// This process's mark: its start time where the system tells it (random otherwise).
+const std::string& processMark();
+// Whether the process pid that made a temporary marked mark has ended: no process has that id,
+// or the one that has it started at another time.
+bool processEnded(unsigned long pid, std::string_view mark);
+
+// The detail of publish()'s record when the file has its final name but the folder could not be
+// flushed after the rename: the file is complete and in place, its name may not survive a crash.
+inline constexpr std::string_view kNamedNotDurable = "named, but the folder could not be flushed";
 
 enum class Publish {
     NoReplace,  // fails with EEXIST when anything has taken the final name meanwhile

@@ -32,6 +32,19 @@ TemporaryOwner ownerOfTemporaryName(std::string_view name) {
     return {pid, name.substr(dash + 1, second - dash - 1)};
 }
 
+TemporaryOwner ownerOfTemporaryFolder(std::string_view name) {
+    constexpr std::string_view kFolderPrefix = "archive-";
+    if (!name.starts_with(kFolderPrefix)) return {};
+    name.remove_prefix(kFolderPrefix.size());
+    const std::size_t dash = name.find('-');
+    const std::size_t second = dash == std::string_view::npos ? dash : name.find('-', dash + 1);
+    if (second == std::string_view::npos || dash == 0 || second == dash + 1) return {};
+    unsigned long pid = 0;
+    const auto [end, error] = std::from_chars(name.data(), name.data() + dash, pid);
+    if (error != std::errc() || end != name.data() + dash || pid == 0) return {};
+    return {pid, name.substr(dash + 1, second - dash - 1)};
+}
+
 File::File(int fd, std::string path) : fd_(fd), path_(std::move(path)) {
     if (fd_ < 0) failure_ = Failure::system(errno, path_);
 }

@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/outputfile.h"
+
 namespace quillomar {
 
 namespace {
@@ -48,7 +50,7 @@ Result<std::string> privateTempFolder() {
     return folder;
 }
 
-std::string temporaryFolderPrefix() { return "archive-" + std::to_string(::getpid()) + "-"; }
+std::string temporaryFolderPrefix() { return "archive-" + std::to_string(::getpid()) + "-" + processMark() + "-"; }
 
 void removeTree(const std::string& folder) {
     // Depth first, without following links.
@@ -73,13 +75,10 @@ std::size_t removeTemporaryFolders(bool ownProcess) {
     const pid_t self = ::getpid();
     std::vector<std::string> doomed;
     while (const dirent* item = ::readdir(folder)) {
-        std::string_view name = item->d_name;
-        if (!name.starts_with("archive-")) continue;
-        name.remove_prefix(8);
-        pid_t owner = 0;
-        auto [end, error] = std::from_chars(name.data(), name.data() + name.size(), owner);
-        if (error != std::errc() || end == name.data() || *end != '-' || owner <= 0) continue;
-        if (ownProcess ? owner != self : (owner == self || ::kill(owner, 0) == 0 || errno != ESRCH)) continue;
+        const TemporaryOwner owner = ownerOfTemporaryFolder(item->d_name);
+        if (owner.pid == 0) continue;
+        const bool mine = owner.pid == static_cast<unsigned long>(self) && owner.mark == processMark();
+        if (ownProcess ? !mine : (mine || !processEnded(owner.pid, owner.mark))) continue;
         doomed.push_back(base + "/" + item->d_name);
     }
     ::closedir(folder);

@@ -12,9 +12,9 @@ namespace quillomar {
 // others (EACCES).
 Result<std::string> privateTempFolder();
 
-// The name prefix of a sub-folder of the private folder made by this process: "archive-PID-".
-// Sub-folders carry the process id so that those of a process that no longer exists can be told
-// from those of a running one.
+// The name prefix of a sub-folder of the private folder made by this process: "archive-PID-MARK-",
+// the process's id and start time (processMark), so that those of a process that has ended can be
+// told from those of a running one, even once its id has been given to another.
 std::string temporaryFolderPrefix();
 // Removes the sub-folders of the private folder made by processes of this user that no longer
 // exist (ownProcess: instead, those of this process). Returns how many were removed.

@@ -317,6 +317,14 @@ void DialogWindow::setItemText(int id, std::string_view text) {
     }
 }
 
+// QLineEdit's limit counts UTF-16 units, as the edit control's does.
+void DialogWindow::limitText(int id, std::size_t maxCharacters) {
+    constexpr std::size_t kQtMaximum = 32767;
+    if (auto* edit = qobject_cast<QLineEdit*>(control(id))) {
+        edit->setMaxLength(static_cast<int>(std::min(maxCharacters, kQtMaximum)));
+    }
+}
+
 std::string DialogWindow::itemText(int id) const {
     QWidget* widget = control(id);
     if (auto* edit = qobject_cast<QLineEdit*>(widget)) return utf8(edit->text());
@@ -418,13 +426,46 @@ void DialogWindow::showBars() {
     }
 }
 
+namespace {
+
+// Eats user input on its way to any object of the program.
+class InputEater final : public QObject {
+protected:
+    bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+        switch (event->type()) {
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonRelease:
+            case QEvent::MouseButtonDblClick:
+            case QEvent::KeyPress:
+            case QEvent::KeyRelease:
+            case QEvent::ShortcutOverride:
+            case QEvent::Shortcut:
+            case QEvent::Wheel:
+            case QEvent::ContextMenu:
+            case QEvent::TouchBegin:
+            case QEvent::TouchUpdate:
+            case QEvent::TouchEnd:
+                return true;
+            default:
+                return false;
+        }
+    }
+};
+
+}  // namespace
+
 // Long work steps the bar from inside a call into the logic: let the window repaint meanwhile,
-// without taking any input (user input waits in the queue until the work has returned).
+// and drop the user's input rather than hold it back. Qt would hand held-back input over once
+// the work has returned: a second click on Generate, an Escape or a Quit made during the work
+// would then be acted on. The Win32 host drops such input the same way.
 void DialogWindow::keepPainted() {
     if (sincePaint_.isValid() && sincePaint_.elapsed() < kPaintIntervalMs) return;
     showBars();
     publishLists();
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    InputEater eater;
+    QCoreApplication::instance()->installEventFilter(&eater);
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    QCoreApplication::instance()->removeEventFilter(&eater);
     sincePaint_.restart();
 }
 

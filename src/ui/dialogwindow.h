@@ -46,6 +46,7 @@ public:
 
     // DialogHost
     void setItemText(int id, std::string_view text) override;
+    void limitText(int id, std::size_t maxCharacters) override;
     std::string itemText(int id) const override;
     using DialogHost::itemText;
     void enableItem(int id, bool enabled) override;

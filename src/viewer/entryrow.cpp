@@ -7,6 +7,7 @@
 
 #include "archive/splitpath.h"
 #include "archive/storedname.h"
+#include "dialog/visibletext.h"
 
 namespace quillomar {
 
@@ -74,9 +75,9 @@ EntryRow entryRow(const ArchiveEntry& entry) {
     // Stored names have no drive: the split's drive part is not shown.
     const PathParts parts = splitPath(entry.name);
     EntryRow row;
-    row.name = storedNameToUtf8(parts.name);
-    row.type = storedNameToUtf8(parts.extension);
-    row.folder = storedNameToUtf8(parts.folder);
+    row.name = visibleText(storedNameToUtf8(parts.name));
+    row.type = visibleText(storedNameToUtf8(parts.extension));
+    row.folder = visibleText(storedNameToUtf8(parts.folder));
     row.date = entryDateText(entry.time);
     row.size = sizeText(entry);
     return row;
@@ -89,7 +90,7 @@ std::string entryCellText(const ArchiveEntry& entry, int column) {
         case kColumnSize:
             return sizeText(entry);
         default:
-            return entryColumnText(entry, column);
+            return visibleText(entryColumnText(entry, column));
     }
 }
 

@@ -19,7 +19,7 @@ enum EntryColumn : int {
     kColumnCount = 5,
 };
 
-// The texts of one row, UTF-8.
+// The texts of one row, UTF-8, control characters shown as visible placeholders (visibleText).
 struct EntryRow {
     std::string name;
     std::string type;
@@ -43,7 +43,7 @@ std::string entryDateText(FileTime time);
 // is a consistent order. An unknown column compares every pair equal.
 int compareEntries(const ArchiveEntry& first, const ArchiveEntry& second, int column, const Collator& collator);
 
-// The collation text of an entry's name, type or folder: the stored part as UTF-8.
+// The collation text of an entry's name, type or folder: the stored part as UTF-8, unchanged.
 std::string entryColumnText(const ArchiveEntry& entry, int column);
 
 }  // namespace quillomar

@@ -411,6 +411,10 @@ void DialogWindow::stretchColumns(List& entry) {
 
 void DialogWindow::setItemText(int id, std::string_view text) { SetDlgItemTextW(hwnd_, id, toWide(text).c_str()); }
 
+void DialogWindow::limitText(int id, std::size_t maxCharacters) {
+    SendDlgItemMessageW(hwnd_, id, EM_SETLIMITTEXT, static_cast<WPARAM>(maxCharacters), 0);
+}
+
 std::string DialogWindow::itemText(int id) const {
     HWND window = item(id);
     if (window == nullptr) return {};

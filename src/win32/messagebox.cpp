@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "app/stringtable.h"
 #include "win32/widetext.h"
 
@@ -18,7 +20,14 @@ void showWarningBox(const std::string& text) {
 
 void BoxMessageSink::stringMessage(int id) { showWarningBox(loadString(id, currentLanguage(), kMessageBufferSize)); }
 
-void BoxMessageSink::systemError(const std::string& message) { showWarningBox(message); }
+// The path after "==> " is shown with Windows' separator alone.
+void BoxMessageSink::systemError(const std::string& message) {
+    std::string shown = message;
+    const std::size_t path = shown.find("\n==> ");
+    if (path != std::string::npos)
+        std::replace(shown.begin() + static_cast<std::ptrdiff_t>(path), shown.end(), '/', '\\');
+    showWarningBox(shown);
+}
 
 std::string BoxMessageSink::text(int id) { return loadString(id, currentLanguage()); }
 

@@ -56,7 +56,8 @@ declare -A stored_as=(
 )
 
 # make_pod3 FILE NAME...: a POD3 archive holding one byte "x" per stored name (code-page bytes as
-# given), each dated 2003-04-28 12:00:00 UTC, whatever a writer would refuse.
+# given), each dated 2003-04-28 12:00:00 UTC, whatever a writer would refuse. POD_DESCRIPTION and
+# POD_AUTHOR set those header texts.
 make_pod3() {
     perl -e '
         my ($file, @names) = @ARGV;
@@ -68,8 +69,9 @@ make_pod3() {
             $dir .= pack("V V V V V", $offset, 1, 288 + $i, 0x3EC6C54C, 0);
             $offset += length($names[$i]) + 1;
         }
-        my $header = pack("a4 V a80 V V V V a80 a80 V V V V V V", "POD3", 0, "Made by hand", $n, 0, 1000,
-                          1000, "", "", 288 + $n, 0, length($names), 0, 0xFFFFFFFF, 0);
+        my $header = pack("a4 V a80 V V V V a80 a80 V V V V V V", "POD3", 0,
+                          $ENV{POD_DESCRIPTION} // "Made by hand", $n, 0, 1000, 1000, $ENV{POD_AUTHOR} // "", "",
+                          288 + $n, 0, length($names), 0, 0xFFFFFFFF, 0);
         open my $f, ">", $file or die;
         binmode $f;
         print $f $header, "x" x $n, $dir, $names;' "$@"
@@ -171,6 +173,7 @@ refuses_existing)
 
 source_failures)
     # A file that cannot be read is reported and left out: the archive is written, the exit is 1.
+    # --dry-run opens every file and lists every folder first, and foretells that exit status.
     mkdir -p "$work/src"
     printf 'one' >"$work/src/one"
     printf 'two' >"$work/src/two"
@@ -182,11 +185,21 @@ source_failures)
         chmod 755 "$work"
         chmod 777 "$work/src"
     fi
+    "${as_user[@]}" "$cli" pack --dry-run -q "$work/src" >"$work/out" 2>"$work/err"
+    [ $? -eq 1 ] || fail "--dry-run with an unreadable file did not exit 1"
+    expect_stderr "quillomar-cli: Permission denied"$'\n'"==> $work/src/two"
     "${as_user[@]}" "$cli" pack -q "$work/src" >"$work/out" 2>"$work/err"
     [ $? -eq 1 ] || fail "pack with an unreadable file did not exit 1"
     expect_stderr "quillomar-cli: Permission denied"$'\n'"==> $work/src/two"
     run 0 list "$work/src/my_pod_name.pod"
     [ "$(cat "$work/out")" = ONE ] || fail "list gave: $(cat "$work/out")"
+    # A folder that cannot be listed.
+    rm "$work/src/two" "$work/src/my_pod_name.pod"
+    mkdir "$work/src/closed"
+    chmod 000 "$work/src/closed"
+    "${as_user[@]}" "$cli" pack --dry-run "$work/src" >"$work/out" 2>"$work/err"
+    [ $? -eq 1 ] || fail "--dry-run with a folder that cannot be listed did not exit 1"
+    expect_stderr "quillomar-cli: Permission denied"$'\n'"==> $work/src/closed"
     ;;
 
 usage)
@@ -261,8 +274,12 @@ verify)
         run 1 "$verb" "$work/zip.pod" "${operand[@]}"
         expect_stderr_has "quillomar-cli: $work/zip.pod: This file is not a POD3 ou POD2 format file !"
     done
-    LC_ALL=fr_FR.UTF-8 run 1 verify "$work/cut.pod"
-    expect_stderr_has "quillomar-cli: $work/cut.pod: Ce fichier POD est endommagé ou incomplet !"
+    # English whatever the locale: the string-table messages and the system's texts alike, never
+    # French system texts among English messages.
+    LC_ALL=fr_FR.UTF-8 run 1 verify "$work/cut.pod" "$work/none.pod"
+    expect_stderr_has "quillomar-cli: $work/cut.pod: This POD file is damaged or incomplete !"
+    expect_stderr_has "quillomar-cli: No such file or directory"$'\n'"==> $work/none.pod"
+    grep -qx "$work/none.pod: cannot be read: No such file or directory" "$work/out" || fail "verdict: $(cat "$work/out")"
 
     # Several archives: one verdict line each, starting with its path; exit 1 when any failed.
     run 1 verify "$work/a.pod" "$work/cut.pod" "$work/zip.pod" "$work/none.pod" "$work/a.pod"
@@ -474,6 +491,25 @@ force)
     run 1 pack -q --force "$work/src" -o "$work/dir.pod"
     [ -d "$work/dir.pod" ] && [ -z "$(ls -A "$work/dir.pod")" ] || fail "the folder was changed"
     [ "$(ls -A "$work" | tr '\n' ' ')" = "a.pod dir.pod err first.pod out src " ] || fail "left behind: $(ls -A "$work")"
+    # The archive being replaced is never packed: a repack of an unchanged folder into its default
+    # archive inside it gives the same bytes, however often it is made.
+    mkdir -p "$work/in/sub"
+    printf 'data' >"$work/in/sub/f"
+    run 0 pack -q "$work/in"
+    cp "$work/in/my_pod_name.pod" "$work/once.pod"
+    for round in 1 2; do
+        run 0 pack --force "$work/in"
+        expect_stderr "quillomar-cli: $work/in/my_pod_name.pod: file is the archive; not packed"
+        cmp -s "$work/in/my_pod_name.pod" "$work/once.pod" || fail "repack $round differs: $(cat "$work/out")"
+    done
+    # Under another name (a link) it is still the archive.
+    mv "$work/in/my_pod_name.pod" "$work/in/sub/real.pod"
+    ln -s sub/real.pod "$work/in/my_pod_name.pod"
+    run 1 pack -q --force "$work/in"
+    expect_stderr_has "==> $work/in/my_pod_name.pod"
+    run 0 pack -q --force "$work/in" -o "$work/in/sub/real.pod"
+    run 0 list "$work/in/sub/real.pod"
+    [ "$(cat "$work/out")" = 'SUB\F' ] || fail "the replaced archive was packed: $(cat "$work/out")"
     ;;
 
 like)
@@ -491,6 +527,18 @@ like)
         && $d->{priority} == 5'
     run 1 pack -q "$work/src" -o "$work/new3.pod" --like "$work/missing.pod"
     [ ! -e "$work/new3.pod" ] || fail "packed without the archive to take the header from"
+    # Header texts: 79 bytes in the code page fit (79 accented letters are 158 bytes of UTF-8);
+    # one byte more is refused with the field and the limit, by --dry-run too.
+    e79=$(printf 'é%.0s' $(seq 1 79))
+    run 0 pack -q "$work/src" -o "$work/full.pod" --author "$e79" --description "$(printf 'd%.0s' $(seq 1 79))"
+    run 0 info --json "$work/full.pod"
+    json_check "$work/out" 'length($d->{author}) == 79 && length($d->{description}) == 79'
+    for dry in "" --dry-run; do
+        # shellcheck disable=SC2086
+        run 1 pack -q $dry "$work/src" -o "$work/long.pod" --copyright "${e79}x" --author "$(printf 'a%.0s' $(seq 1 90))"
+        expect_stderr "quillomar-cli: --author: the text is 90 bytes in code page 1252; the header field holds at most 79"$'\n'"quillomar-cli: --copyright: the text is 80 bytes in code page 1252; the header field holds at most 79"
+        [ ! -e "$work/long.pod" ] || fail "an over-long header text was cut and packed"
+    done
     ;;
 
 changed_from)
@@ -519,6 +567,12 @@ changed_from)
         fail "the patch holds: $(cat "$work/out")"
     run 0 cat "$work/patch.pod" data/const.ini
     [ "$(cat "$work/out")" = 'SAME SIZE' ] || fail "wrong bytes"
+    # The summary counts the patch, not the scanned tree: one file, in no sub-folder.
+    cp -r "$work/game" "$work/one"
+    printf 'changed' >"$work/one/readme.txt"
+    run 0 pack "$work/one" -o "$work/one.pod" --changed-from "$work/base.pod"
+    [ "$(cat "$work/out")" = "1 of 8 files differ from $work/base.pod, 7 are the same"$'\n'"$work/one.pod: 1 file, 0 kB, 0 sub-folders" ] ||
+        fail "summary of a one-file patch: $(cat "$work/out")"
     # Nothing changed: nothing to pack.
     run 1 pack -q "$work/game" -o "$work/none.pod" --changed-from "$work/base.pod"
     expect_stderr "quillomar-cli: $work/game: no file differs from $work/base.pod"
@@ -619,6 +673,70 @@ not_a_file)
         grep -q 'Input/output error' "$work/err" && fail "$verb on /dev/zero made up an I/O error"
     done
     [ ! -e "$work/dest" ] || fail "extract from a pipe made its destination"
+    ;;
+
+hostile_text)
+    # Names and header texts that would drive a terminal: ESC sequences, CR, BS, a line break, DEL
+    # and the C1 controls code page 1252 leaves at 0x81 and 0x9D. Every line-oriented output shows
+    # them escaped; -0 keeps the bytes, JSON escapes them its own way.
+    no_controls() {  # no_controls FILE: no control character but the line breaks
+        ! LC_ALL=C grep -qP '[\x00-\x09\x0b-\x1f\x7f]|\xc2[\x80-\x9f]' "$1" || fail "raw control in $1: $(od -c "$1" | head)"
+    }
+    POD_DESCRIPTION=$'T\e]0;owned\a' POD_AUTHOR=$'A\rB\x7f\x9d' \
+        make_pod3 "$work/h.pod" $'ESC\e[2J' $'TWO\nLINES' $'C1\x81.TXT' $'BS\b\b' 'OK.TXT' $'..\\\e[31mUP'
+    run 0 info "$work/h.pod"
+    no_controls "$work/out"
+    grep -qxF 'Description: T\033]0;owned\a' "$work/out" && grep -qxF 'Author:      A\rB\177\302\235' "$work/out" ||
+        fail "info: $(cat "$work/out")"
+    run 0 info --json "$work/h.pod"
+    no_controls "$work/out"
+    grep -qF '"A\rB\u007f\u009d"' "$work/out" || fail "info --json: $(cat "$work/out")"
+    json_check "$work/out" '$d->{author} eq "A\rB\x{7f}\x{9d}" && $d->{description} eq "T\e]0;owned\a"'
+    run 0 list "$work/h.pod"
+    no_controls "$work/out"
+    [ "$(cat "$work/out")" = 'ESC\033[2J'$'\n''TWO\nLINES'$'\n''C1\302\201.TXT'$'\n''BS\b\b'$'\n''OK.TXT'$'\n''..\\033[31mUP' ] ||
+        fail "list: $(cat "$work/out")"
+    for flags in "-l" "--slash" "-l --slash"; do
+        # shellcheck disable=SC2086
+        run 0 list $flags "$work/h.pod"
+        no_controls "$work/out"
+        [ "$(wc -l <"$work/out")" -eq 6 ] || fail "list $flags: $(cat "$work/out")"
+    done
+    run 0 list -0 --slash "$work/h.pod"
+    [ "$(tr '\0' '|' <"$work/out")" = $'ESC\e[2J|TWO\nLINES|C1\xc2\x81.TXT|BS\b\b|OK.TXT|../\e[31mUP|' ] ||
+        fail "-0 changed the names: $(od -c "$work/out")"
+    run 0 list --json "$work/h.pod"
+    no_controls "$work/out"
+    json_check "$work/out" '$d->[2]{name} eq "C1\x{81}.TXT" && $d->[1]{name} eq "TWO\nLINES"'
+    # verify names the unsafe entry; the error lines of list and extract do too.
+    run 1 verify "$work/h.pod"
+    no_controls "$work/out"
+    no_controls "$work/err"
+    grep -qF '\033[31mUP' "$work/out" || fail "verify: $(cat "$work/out")"
+    run 1 list "$work/h.pod" $'NONE\e[H'
+    no_controls "$work/err"
+    expect_stderr 'quillomar-cli: no entry matches: NONE\033[H'
+    run 1 extract -q "$work/h.pod" -C "$work/x" '..\*'
+    no_controls "$work/err"
+    expect_stderr_has '\033[31mUP'
+    # diff: the entries only one archive holds.
+    make_pod3 "$work/plain.pod" OK.TXT
+    run 1 diff "$work/plain.pod" "$work/h.pod"
+    no_controls "$work/out"
+    grep -qxF '+ TWO\nLINES' "$work/out" && grep -qF 'description: "Made by hand" -> "T\u001b]0;owned\u0007"' "$work/out" ||
+        fail "diff: $(cat "$work/out")"
+    run 1 diff --json "$work/plain.pod" "$work/h.pod"
+    no_controls "$work/out"
+    json_check "$work/out" '$d->{header}[1]{b} eq "A\rB\x{7f}\x{9d}"'
+    # A host file name with controls: the verbose pack and the problems it reports.
+    mkdir -p "$work/src"
+    printf 'x' >"$work/src/"$'v\e[1mv'
+    printf 'y' >"$work/src/"$'\e]0;x\a\\'
+    run 1 pack -v "$work/src" -o "$work/v.pod"
+    no_controls "$work/out"
+    no_controls "$work/err"
+    grep -qxF 'v\033[1mv' "$work/out" || fail "pack -v: $(cat "$work/out")"
+    expect_stderr "quillomar-cli: Invalid argument"$'\n'"==> $work/src/"'\033]0;x\a\'$'\n'"    a name holding '\\' or starting with a drive (\"C:\") cannot be stored"
     ;;
 
 *)

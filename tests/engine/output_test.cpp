@@ -206,13 +206,20 @@ TEST(Leftovers, TemporaryCopyFoldersOfEndedProcessesAreSwept) {
     TempDir runtime;
     test::ScopedEnv runtimeDir("XDG_RUNTIME_DIR", runtime.path().c_str());
     const std::string base = *privateTempFolder();
-    const std::string dead = base + "/archive-" + std::to_string(deadProcess()) + "-abc123";
+    const std::string dead = base + "/archive-" + std::to_string(deadProcess()) + "-" + processMark() + "-abc123";
+    // Ids given to another process since: the running parent's, this process's own.
+    const std::string reused = base + "/archive-" + std::to_string(::getppid()) + "-1-abc123";
+    const std::string reusedOwn = base + "/archive-" + std::to_string(::getpid()) + "-1-abc123";
     const std::string mine = base + "/" + temporaryFolderPrefix() + "def456";
     writeFile(dead + "/A/README.TXT", "stale copy");
+    writeFile(reused + "/README.TXT", "stale copy");
+    writeFile(reusedOwn + "/README.TXT", "stale copy");
     writeFile(mine + "/README.TXT", "open copy");
     writeFile(base + "/archive-x", "not ours");
-    EXPECT_EQ(removeTemporaryFolders(false), 1u);
+    EXPECT_EQ(removeTemporaryFolders(false), 3u);
     EXPECT_FALSE(exists(dead));
+    EXPECT_FALSE(exists(reused));
+    EXPECT_FALSE(exists(reusedOwn));
     EXPECT_TRUE(exists(mine + "/README.TXT"));
     EXPECT_EQ(removeTemporaryFolders(true), 1u);
     EXPECT_FALSE(exists(mine));

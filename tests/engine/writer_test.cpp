@@ -1,14 +1,32 @@
 // The POD3 writer: byte layout, round trips through the reader, and refusals that leave nothing.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 
 #include "archive/podarchive.h"
 #include "archive/timestamp.h"
 #include "packer/sourcelist.h"
 #include "testutil.h"
+
+namespace {
+// While set, flushing a folder fails with EIO (the flush after an archive takes its name).
+std::atomic<bool> folderFlushFails{false};
+}  // namespace
+
+// Stands in for the C library's fsync in this test program, which the engine is linked into.
+extern "C" int fsync(int fd) {
+    struct stat status {};
+    if (folderFlushFails && ::fstat(fd, &status) == 0 && S_ISDIR(status.st_mode)) {
+        errno = EIO;
+        return -1;
+    }
+    return static_cast<int>(::syscall(SYS_fsync, fd));
+}
 
 namespace quillomar {
 namespace {
@@ -90,7 +108,7 @@ TEST_F(WriterTest, RefusesBeforeCreatingAnything) {
     }
 }
 
-TEST_F(WriterTest, FilesThatCannotBeCopiedInFullAreReportedAndRecordedAsStored) {
+TEST_F(WriterTest, FilesThatCannotBeReadAreLeftOutAndShorterOnesRecordedAsStored) {
     writeFile(source + "/a.txt", "aaaa");
     writeFile(source + "/b.txt", "bbbbbbbbbb");
     writeFile(source + "/c.txt", "cc");
@@ -99,13 +117,22 @@ TEST_F(WriterTest, FilesThatCannotBeCopiedInFullAreReportedAndRecordedAsStored) 
     list.scanFolder(source, nullptr);
     ::unlink((source + "/a.txt").c_str());  // vanished since the scan
     writeFile(source + "/b.txt", "bbb");    // shorter since the scan
+    // A regular file that opens and then fails to read (EIO at an unmapped address): left out,
+    // not stored as an empty entry.
+    SourceFile unreadable = list.files.back();
+    unreadable.name = source + "/mem";
+    unreadable.size = 100;
+    ASSERT_EQ(::symlink("/proc/self/mem", unreadable.name.c_str()), 0);
+    list.files.insert(list.files.begin() + 1, unreadable);
     test::CountingProgress progress;
     PodArchive writer(archive, 1000, "", "", "");
     EXPECT_EQ(writer.write(list.files, list.largestSize, list.prefixLength, &progress), 1);
-    ASSERT_EQ(sink.systemErrors.size(), 2u);
+    ASSERT_EQ(sink.systemErrors.size(), 3u);
     EXPECT_EQ(sink.systemErrors[0], "No such file or directory\n==> " + source + "/a.txt");
-    EXPECT_EQ(sink.systemErrors[1], "No data available\n==> " + source + "/b.txt");
-    EXPECT_EQ(progress.steps, 2);
+    EXPECT_EQ(sink.systemErrors[1], "Input/output error\n==> " + source + "/mem");
+    EXPECT_EQ(sink.systemErrors[2],
+              "became shorter while it was packed: stored 3 of 10 bytes\n==> " + source + "/b.txt");
+    EXPECT_EQ(progress.steps, 3);
     // Written, yet not everything: the record keeps the first file left out.
     EXPECT_EQ(writer.failure().error, ENOENT);
     EXPECT_EQ(writer.failure().path, source + "/a.txt");
@@ -120,6 +147,21 @@ TEST_F(WriterTest, FilesThatCannotBeCopiedInFullAreReportedAndRecordedAsStored) 
     EXPECT_EQ(reader.entries()[0].size, 3);
     EXPECT_EQ(reader.entries()[1].offset, 288 + 3);
     EXPECT_EQ(readFile(archive).size(), 288u + 5 + 40 + 12);
+}
+
+TEST_F(WriterTest, AFolderFlushFailureAfterNamingSaysTheArchiveWasWritten) {
+    writeFile(source + "/a.txt", "aaaa");
+    SourceList list = test::scan(source);
+    PodArchive writer(archive, 1000, "", "", "");
+    folderFlushFails = true;
+    const int written = writer.write(list.files, list.largestSize, list.prefixLength, nullptr);
+    folderFlushFails = false;
+    EXPECT_EQ(written, 1);
+    EXPECT_EQ(
+        sink.systemErrors,
+        std::vector<std::string>{"the archive was written but may not be durable: Input/output error\n==> " + archive});
+    EXPECT_EQ(writer.failure().error, EIO);
+    EXPECT_EQ(test::storedNames(archive), std::vector<std::string>{"A.TXT"});
 }
 
 TEST_F(WriterTest, AnEmptyListGivesAHeaderOnlyArchive) {

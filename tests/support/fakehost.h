@@ -23,6 +23,7 @@ public:
         std::string text;
         bool enabled = true;
         bool checked = false;
+        std::optional<std::size_t> limit;  // characters the user can type in an edit box
     };
     struct Bar {
         int step = 0;
@@ -39,7 +40,7 @@ public:
     explicit FakeHost(int dialogId, Language language = Language::Neutral) {
         for (const ControlTemplate& c : findDialogTemplate(dialogId)->controls) {
             if (c.id != kNoControlId)
-                controls[c.id] = Control{std::string(c.text.in(language)), !c.has(kStyleDisabled)};
+                controls[c.id] = Control{std::string(c.text.in(language)), !c.has(kStyleDisabled), false, std::nullopt};
         }
     }
 
@@ -81,6 +82,11 @@ public:
     void setItemText(int id, std::string_view value) override { at(id).text = std::string(value); }
     std::string itemText(int id) const override { return controls.count(id) ? controls.at(id).text : std::string(); }
     using DialogHost::itemText;
+    void limitText(int id, std::size_t maxCharacters) override { at(id).limit = maxCharacters; }
+    // Text typed into an edit box: cut where the box's limit stops the keyboard.
+    void type(int id, std::string_view value) {
+        at(id).text = at(id).limit ? firstCharacters(value, *at(id).limit) : std::string(value);
+    }
     void enableItem(int id, bool on) override { at(id).enabled = on; }
     bool isChecked(int id) const override { return controls.count(id) != 0 && controls.at(id).checked; }
     void setChecked(int id, bool on) override { at(id).checked = on; }

@@ -91,6 +91,12 @@ TEST_F(ContentWindowTest, NamesShowInTheArchiveCodePageAndWithoutTimeWithAnEmpty
     EXPECT_EQ(host.cells(0)[kColumnType], "");
 }
 
+TEST_F(ContentWindowTest, ControlCharactersInNamesShowAsVisiblePlaceholders) {
+    // ESC, a line break, DEL and 0x81, which code page 1252 leaves to the C1 control U+0081.
+    show({{"E\x1B[2J\\A\nB.T\x7F\x81", "x", kApril}});
+    EXPECT_EQ(host.cells(0), (Texts{"A\u240aB", ".T\u2421\ufffd", "E\u241b[2J\\", "04/28/03 14:05:08", "1"}));
+}
+
 TEST_F(ContentWindowTest, TitlesAreCutToTheirBufferAndColumnsStopAtTheFirstRefusal) {
     host.columnLimit = 2;
     show(kSample, [](int id) { return id == 106 ? std::string(30, 'N') : std::string("T"); });

@@ -9,9 +9,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 
 #include <sys/stat.h>
@@ -236,6 +238,40 @@ private slots:
 
         QVERIFY(dropUrls(window, {fileUrl(folder)}));
         QCOMPARE(recorder.drops, std::vector<std::string>{folder});
+    }
+
+    // A click and a key press made by the X server while a command works reach the program then,
+    // are held back by the repaints, and must not be acted on once the work has returned.
+    void inputMadeWhileWorkRunsIsDroppedNotReplayed() {
+        if (QGuiApplication::platformName() != QLatin1String("xcb"))
+            QSKIP("needs an X server: run under xvfb-run with xcb");
+        RecordingLogic recorder;
+        DialogWindow window(*findDialogTemplate(kPackerDialogId), Language::Neutral, recorder);
+        window.initialize();
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        window.enableItem(kGenerate, true);
+        auto* generate = qobject_cast<QPushButton*>(window.control(kGenerate));
+        const QPoint at = generate->mapToGlobal(generate->rect().center());
+        recorder.duringCommand = [&] {
+            const QStringList input = {QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
+                                       QStringLiteral("click"),     QStringLiteral("1"),     QStringLiteral("key"),
+                                       QStringLiteral("Escape")};
+            QCOMPARE(QProcess::execute(QStringLiteral("xdotool"), input), 0);
+            // The work goes on and repaints the window.
+            window.setProgressRange(kProgress, 0, 10);
+            for (int i = 0; i < 10; ++i) {
+                QThread::msleep(50);
+                window.stepProgress(kProgress);
+            }
+        };
+        generate->click();
+        QTest::qWait(500);  // what was held back would have been delivered by now
+        QCOMPARE(recorder.commands, std::vector<int>{kGenerate});
+        // Input made after the work still counts.
+        QCOMPARE(QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Escape")}), 0);
+        QTRY_COMPARE(recorder.commands, (std::vector<int>{kGenerate, kIdCancel}));
     }
 
     void progressBarStartsOverPastItsTop() {

@@ -73,6 +73,30 @@ TEST(Win32DialogHost, ControlTextsAndNumbersComeBackAsTheyWent) {
     EXPECT_EQ(run(kPackerDialogId, probe), 7);
 }
 
+TEST(Win32DialogHost, ALimitedEditBoxTakesNoMoreTypedCharacters) {
+    Probe probe;
+    probe.atInit = [](DialogHost& host) {
+        host.limitText(packer::kAuthor, 79);
+        HWND edit = nullptr;
+        EnumThreadWindows(
+            GetCurrentThreadId(),
+            [](HWND window, LPARAM found) -> BOOL {
+                HWND box = GetDlgItem(window, packer::kAuthor);
+                if (box != nullptr) *reinterpret_cast<HWND*>(found) = box;
+                return box == nullptr;
+            },
+            reinterpret_cast<LPARAM>(&edit));
+        ASSERT_NE(edit, nullptr);
+        host.setItemText(packer::kAuthor, "");
+        for (int i = 0; i < 100; ++i) SendMessageW(edit, WM_CHAR, 0xE9, 1);  // typed: e-acute
+        std::string expected;
+        for (int i = 0; i < 79; ++i) expected += "\xc3\xa9";
+        EXPECT_EQ(host.itemText(packer::kAuthor), expected);
+        host.endDialog(1);
+    };
+    EXPECT_EQ(run(kPackerDialogId, probe), 1);
+}
+
 TEST(Win32DialogHost, PostedMessagesArriveOnceTheDialogRunsInTheirOrder) {
     Probe probe;
     probe.atInit = [&](DialogHost& host) {

@@ -61,6 +61,11 @@ TEST(WidePaths, FilesBeyondTheClassicLengthLimitAreCreatedListedReadAndRemoved) 
     EXPECT_FALSE(test::exists(path));
 }
 
+TEST(ContentLog, LinesUseBackslashesAndTheCodePagesBytes) {
+    EXPECT_EQ(contentLogLine("C:/mods/Caf\xc3\xa9/\xc3\xa9t\xc3\xa9.txt"), "C:\\mods\\Caf\xe9\\\xe9t\xe9.txt");
+    EXPECT_EQ(contentLogLine("C:/x/\xe6\x97\xa5.txt"), "C:\\x\\?.txt");  // not in code page 1252
+}
+
 TEST(Files, OpeningTellsWhatIsWrongAsAnErrnoValue) {
     test::TempDir dir;
     test::writeFile(dir / "there.txt", "x");

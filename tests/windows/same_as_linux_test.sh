@@ -72,4 +72,11 @@ if [ -n "$(ls -A "$work/elsewhere")" ]; then
   status=1
 fi
 grep -q 'DONNÉES' "$work/planted.out" || { echo "FAIL: the refusal does not name the folder:" >&2; cat "$work/planted.out" >&2; status=1; }
+
+# Operands starting with '/' are paths, not options: the Unix paths Wine users type.
+if ! win list "$work/linux.pod" >"$work/slash.out" 2>&1 || ! cmp -s "$work/slash.out" "$work/list.linux"; then
+  echo "FAIL: an operand starting with '/' was not taken as a path:" >&2
+  cat "$work/slash.out" >&2
+  status=1
+fi
 exit $status

@@ -80,6 +80,24 @@ std::optional<std::string> CodePage::fromUtf8(std::string_view utf8) const {
     return out;
 }
 
+std::string contentLogLine(std::string_view path) {
+    const CodePage& page = archiveCodePage();
+    std::string line;
+    line.reserve(path.size());
+    for (std::size_t at = 0; at < path.size();) {
+        const std::size_t from = at;
+        const std::int32_t character = nextUtf8(path, at);
+        if (character == '/') {
+            line.push_back('\\');
+            continue;
+        }
+        const std::optional<std::string> bytes =
+            character < 0 ? std::nullopt : page.fromUtf8(path.substr(from, at - from));
+        line += bytes ? *bytes : std::string("?");
+    }
+    return line;
+}
+
 std::string displayPath(std::string_view path) {
     // The system's decoder puts U+FFFD for every ill-formed sequence.
     return win::toUtf8(win::toWide(path));

@@ -170,6 +170,18 @@ bool File::seek(std::uint64_t offset) {
     return SetFilePointerEx(handleOf(fd_), position, nullptr, FILE_BEGIN) || fail(win::failFromLastError());
 }
 
+bool File::truncate(std::uint64_t size) {
+    LARGE_INTEGER here{};
+    LARGE_INTEGER end{};
+    end.QuadPart = static_cast<LONGLONG>(size);
+    if (!SetFilePointerEx(handleOf(fd_), LARGE_INTEGER{}, &here, FILE_CURRENT) ||
+        !SetFilePointerEx(handleOf(fd_), end, nullptr, FILE_BEGIN) || !SetEndOfFile(handleOf(fd_)) ||
+        !SetFilePointerEx(handleOf(fd_), here, nullptr, FILE_BEGIN)) {
+        return fail(win::failFromLastError());
+    }
+    return true;
+}
+
 namespace {
 
 FILETIME toFiletime(const struct timespec& time) {

@@ -140,6 +140,10 @@ void PendingFile::discard() {
     unregisterTemporary(slot_);
 }
 
+const std::string& processMark() { return win::processMark(); }
+
+bool processEnded(unsigned long pid, std::string_view mark) { return win::processEnded(pid, mark); }
+
 Failure PendingFile::publish(Publish how, bool durable) {
     if (!file_.valid()) return Failure::system(EBADF, path_);
     auto fail = [this](int error) {

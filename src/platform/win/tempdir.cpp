@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/filesystem.h"
+#include "platform/outputfile.h"
 #include "platform/win/widepath.h"
 
 namespace quillomar {
@@ -37,7 +38,9 @@ Result<std::string> privateTempFolder() {
     return folder;
 }
 
-std::string temporaryFolderPrefix() { return "archive-" + std::to_string(GetCurrentProcessId()) + "-"; }
+std::string temporaryFolderPrefix() {
+    return "archive-" + std::to_string(GetCurrentProcessId()) + "-" + processMark() + "-";
+}
 
 void removeTree(const std::string& folder) {
     const std::wstring path = win::widePath(folder);
@@ -62,21 +65,10 @@ std::size_t removeTemporaryFolders(bool ownProcess) {
     const unsigned long self = GetCurrentProcessId();
     std::vector<std::string> doomed;
     for (const FolderItem& item : listFolder(base).items) {
-        std::string_view name = item.name;
-        if (!name.starts_with("archive-")) continue;
-        name.remove_prefix(8);
-        unsigned long owner = 0;
-        auto [end, error] = std::from_chars(name.data(), name.data() + name.size(), owner);
-        if (error != std::errc() || end == name.data() || *end != '-' || owner == 0) continue;
-        bool gone = false;
-        if (!ownProcess && owner != self) {
-            HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, owner);
-            DWORD code = 0;
-            gone = process == nullptr ? GetLastError() == ERROR_INVALID_PARAMETER
-                                      : GetExitCodeProcess(process, &code) && code != STILL_ACTIVE;
-            if (process != nullptr) CloseHandle(process);
-        }
-        if (ownProcess ? owner != self : !gone) continue;
+        const TemporaryOwner owner = ownerOfTemporaryFolder(item.name);
+        if (owner.pid == 0) continue;
+        const bool mine = owner.pid == self && owner.mark == processMark();
+        if (ownProcess ? !mine : (mine || !processEnded(owner.pid, owner.mark))) continue;
         doomed.push_back(base + "\\" + item.name);
     }
     for (const std::string& path : doomed) removeTree(path);
