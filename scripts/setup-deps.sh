@@ -25,10 +25,11 @@ group_packages() {
         qt6-base-dev libgl-dev libicu-dev libcli11-dev nlohmann-json3-dev librsvg2-bin \
         libfuse3-dev fuse3 xdg-utils qt6-translations-l10n libc-l10n ;;
     test)
-      # GoogleTest, the validators and databases of the desktop files, gio, and groff for the
-      # manuals.
+      # GoogleTest, the validators and databases of the desktop files, gio, groff for the manuals,
+      # a virtual display and xdotool for the window's real-input test, tmux for the completion's
+      # interactive bash.
       echo libgtest-dev libgmock-dev desktop-file-utils appstream shared-mime-info libglib2.0-bin \
-        groff-base ;;
+        groff-base xvfb xauth xdotool tmux ;;
     asan | fuzz)
       echo clang libclang-rt-14-dev ;;
     windows)
