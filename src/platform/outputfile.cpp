@@ -129,7 +129,6 @@ int linkUnnamed(int fd, int folderFd, const char* leaf) {
 }  // namespace
 
 void removeRegisteredTemporaries() noexcept {
-    TemporaryCreation::stopAndWait();
     temporaries.forEachPublished([](const Temporary& temporary) { ::unlinkat(temporary.folderFd, temporary.name, 0); });
 }
 

@@ -137,7 +137,7 @@ ReadResult File::readAt(std::uint64_t offset, std::span<std::byte> buffer) const
         if (got == 0) break;
         done += got;
     }
-    return static_cast<std::int64_t>(done);
+    return {static_cast<std::int64_t>(done), {}};
 }
 
 Failure writeAllTo(int fd, std::span<const std::byte> data, std::string path) {
@@ -214,6 +214,7 @@ CopyResult copyRange(const File& from, std::uint64_t fromOffset, File& to, std::
             result.readFailed = true;
             return result;
         }
+        const std::int64_t got = read.count;
         if (!to.writeAll(std::span(buffer.data(), static_cast<std::size_t>(got)))) {
             result.failure = to.failure();
             return result;

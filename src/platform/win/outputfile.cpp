@@ -45,7 +45,6 @@ std::string temporaryName() {
 }  // namespace
 
 void removeRegisteredTemporaries() noexcept {
-    TemporaryCreation::stopAndWait();
     temporaries.forEachPublished([](const Temporary& temporary) { DeleteFileW(temporary.path); });
 }
 
