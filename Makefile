@@ -1,9 +1,10 @@
 # Two commands do all set-up on a fresh Debian 12 machine: `make run` and `make test`. Each target
 # installs the Debian packages it needs, and only those (scripts/setup-deps.sh, by group).
-# PRESET=ci (and ASAN_PRESET=ci-asan, WINDOWS_PRESET=ci-windows) build with warnings as errors, as
+# PRESET=ci (and ASAN_PRESET=ci-asan, TSAN_PRESET=ci-tsan, WINDOWS_PRESET=ci-windows) build with warnings as errors, as
 # CI does (.ci/run).
 PRESET      ?= default
 ASAN_PRESET ?= asan
+TSAN_PRESET ?= tsan
 WINDOWS_PRESET ?= windows
 ARGS        ?=
 # The build folder of a preset: build for default, build-NAME for the others.
@@ -13,7 +14,7 @@ WINDOWS_BUILD := $(call preset_dir,$(WINDOWS_PRESET))
 # The project's version, as the configured build folder has it.
 VERSION      = $(shell sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' $(BUILD)/CMakeCache.txt)
 
-.PHONY: all deps configure build run test test-asan windows test-windows package package-windows ci bench fuzz clean
+.PHONY: all deps configure build run test test-asan test-tsan windows test-windows package package-windows ci bench fuzz clean
 
 all: build
 
@@ -42,6 +43,14 @@ test-asan:
 	@cmake --preset $(ASAN_PRESET) >/dev/null
 	@cmake --build --preset $(ASAN_PRESET)
 	@ctest --preset $(ASAN_PRESET)
+
+# The engine and command-line tests under ThreadSanitizer: extraction shares its work between
+# two threads. Only what those tests need is built.
+test-tsan:
+	@scripts/setup-deps.sh run test asan
+	@cmake --preset $(TSAN_PRESET) >/dev/null
+	@cmake --build --preset $(TSAN_PRESET)
+	@ctest --preset $(TSAN_PRESET)
 
 # 64-bit Windows programs, cross-built with mingw-w64 into build-windows/bin (no extra DLLs needed).
 windows:
@@ -82,4 +91,4 @@ fuzz:
 	fuzz/run.sh $(FUZZ_SECONDS)
 
 clean:
-	rm -rf build build-asan build-ci build-ci-asan build-fuzz build-windows build-ci-windows
+	rm -rf build build-asan build-tsan build-ci build-ci-asan build-ci-tsan build-fuzz build-windows build-ci-windows

@@ -40,6 +40,15 @@ constexpr std::array kStrings{
     StringEntry{116, "%1 fichiers extraits vers %2", "%1 files extracted to %2"},
     StringEntry{117, "%1 fichier extrait vers %2", "%1 file extracted to %2"},
     StringEntry{118, "%1 entrées sur %2 non extraites", "%1 of %2 entries not extracted"},
+    StringEntry{140, "%1 entrées n'ont pas été extraites :", "%1 entries were not extracted:"},
+    StringEntry{141, "%1 entrées ont été remplacées par une entrée suivante du même nom :",
+                "%1 entries were written over by a later entry of the same name:"},
+    StringEntry{142, "... et %1 autres", "... and %1 more"},
+    StringEntry{143,
+                "Ces entrées partagent leurs données : l'extraction écrit %1 octets, plus de 100 fois la taille "
+                "de l'archive (%2 octets).",
+                "These entries share their data: extraction writes %1 bytes, more than 100 times the size of the "
+                "archive (%2 bytes)."},
 };
 
 std::optional<Language> overridden;

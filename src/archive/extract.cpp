@@ -17,8 +17,11 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "archive/dataoverlap.h"
+#include "archive/extractcheck.h"
 #include "archive/podarchive.h"
 #include "archive/storedname.h"
+#include "archive/windowsname.h"
 #include "platform/codepage.h"
 #include "platform/filesystem.h"
 #include "platform/messages.h"
@@ -179,7 +182,7 @@ public:
         const auto want = static_cast<std::size_t>(runEnd - offset);
         if (buffer_.size() < want) buffer_.resize(std::min(kReadAheadSize, std::max(want, 2 * buffer_.size())));
         start_ = length_ = 0;
-        std::int64_t got = source.readAt(offset, std::span(buffer_).first(want));
+        std::int64_t got = source.readAt(offset, std::span(buffer_).first(want)).count;
         if (got < 0 || static_cast<std::uint64_t>(got) < end - offset) return nullptr;
         start_ = offset;
         length_ = static_cast<std::uint64_t>(got);
@@ -218,7 +221,7 @@ public:
           names_(names) {}
 
     // Extracts part's entries, handing each refusal or failure to failed and calling handled after
-    // each entry. Ends early at a failure that every later write would meet too (kept in
+    // each entry; marks each entry written whole in written(). Ends early at a failure that every later write would meet too (kept in
     // part.stop), or once another thread has met one.
     template <typename Failed, typename Handled>
     void run(Part& part, Failed&& failed, Handled&& handled) {
@@ -237,6 +240,7 @@ public:
                 if (!job.failure.failed()) job.failure = std::move(job.timesFailed);
                 if (!job.failure.failed()) {
                     ++part.extracted;
+                    written_[at] = 1;
                 } else if (failsEveryLaterWrite(job.failure) && job.failure.path == job.target) {
                     part.stop = Failure::system(job.failure.error, job.target);
                     stopped_.store(true, std::memory_order_relaxed);
@@ -294,6 +298,10 @@ public:
         return 0;
     }
 
+    // Per position of the valid entries: 1 when it was written whole. Each thread sets only the
+    // positions of its own part; read once both have finished.
+    const std::vector<char>& written() const { return written_; }
+
 private:
     // At least this many entries before a second thread is worth starting.
     static constexpr std::size_t kParallelEntries = 64;
@@ -307,6 +315,14 @@ private:
         job.offset = u32(entry.offset);
         job.size = u32(entry.size);
         job.time = entry.time;
+        // A name the system cannot keep is refused before any of its folders is created.
+        if constexpr (kHostHasWindowsNames) {
+            if (std::optional<WindowsNameProblem> problem = findWindowsNameProblem(entry.name)) {
+                job.refused = Failure::system(EINVAL, base_ + "/" + storedNameForMessage(entry.name),
+                                              describeWindowsNameProblem(*problem));
+                return job;
+            }
+        }
         std::optional<std::string> relative =
             safeRelativePath(names_ == ExtractedNames::LowerCase ? archiveCodePage().lower(entry.name) : entry.name);
         if (!relative) {
@@ -334,21 +350,48 @@ private:
     std::string base_;
     ExtractedNames names_;
     std::atomic<bool> stopped_{false};
+    std::vector<char> written_ = std::vector<char>(valid_.size(), 0);
+};
+
+// Without an observer of the caller's, each failure is a message of its own.
+class ReportingObserver final : public ExtractionObserver {
+public:
+    explicit ReportingObserver(const std::vector<ArchiveEntry>& entries) : entries_(entries) {}
+    void largeOutput(std::uint64_t, std::uint64_t) override {}
+    void failed(const Failure& failure) override { report(failure); }
+    void overwritten(std::size_t entry) override {
+        report(Failure::system(EEXIST, storedNameForMessage(entries_[entry].name),
+                               std::string(kWrittenOverText) + storedNameForMessage(entries_[entry].name)));
+    }
+    void stopped(const Failure& failure, std::size_t notExtracted, std::size_t total) override {
+        report(Failure::system(failure.error, failure.path + "\n" + notExtractedText(notExtracted, total)));
+    }
+
+private:
+    const std::vector<ArchiveEntry>& entries_;
 };
 
 }  // namespace
 
-int PodArchive::extractAll(const std::string& root, ProgressSink* progress) {
+std::string notExtractedText(std::size_t notExtracted, std::size_t total) {
+    return fillIn(messageText(kMsgEntriesNotExtracted, "%1 of %2 entries not extracted"), std::to_string(notExtracted),
+                  std::to_string(total));
+}
+
+int PodArchive::extractAll(const std::string& root, ProgressSink* progress, ExtractionObserver* observer) {
     std::vector<std::size_t> all(entries_.size());
     for (std::size_t i = 0; i < all.size(); ++i) all[i] = i;
-    return extractSelected(root, all, progress);
+    return extractSelected(root, all, progress, ExtractedNames::AsStored, observer);
 }
 
 int PodArchive::extractSelected(const std::string& root, const std::vector<std::size_t>& indices,
-                                ProgressSink* progress, ExtractedNames names) {
+                                ProgressSink* progress, ExtractedNames names, ExtractionObserver* observer) {
     extracted_ = 0;
+    overwritten_ = 0;
     failure_ = {};
     if (indices.empty() || forWriting_) return 1;
+    ReportingObserver reporting(entries_);
+    ExtractionObserver& tell = observer != nullptr ? *observer : reporting;
     if (progress != nullptr) progress->setRange(0, static_cast<int>(indices.size()));
 
     File rootFolder(openFolder(root), root);
@@ -362,6 +405,8 @@ int PodArchive::extractSelected(const std::string& root, const std::vector<std::
     for (std::size_t index : indices) {
         if (index < entries_.size()) valid.push_back(index);
     }
+    const std::uint64_t total = bytesToWrite(entries_, valid);
+    if (isLargeOutput(total, fileSize_)) tell.largeOutput(total, fileSize_);
     Extraction extraction(entries_, valid, file_, path_, rootFolder.fd(), base, names);
 
     // This thread extracts the first part and reports as it goes; a second thread, where one
@@ -375,9 +420,10 @@ int PodArchive::extractSelected(const std::string& root, const std::vector<std::
     split(half == 0 ? valid.size() : half);
 
     Failure firstFailure;  // the first entry that failed (shown)
-    auto reportFrom = [&firstFailure](Part& part) {
-        return [&firstFailure, counted = &part.reported](Failure failure) {
-            report(failure);
+    auto reportFrom = [&firstFailure, &tell](Part& part) {
+        return [&firstFailure, &tell, counted = &part.reported](Failure failure) {
+            tell.failed(failure);
+            failure.reported = true;
             ++*counted;
             if (!firstFailure.failed()) firstFailure = std::move(failure);
         };
@@ -430,14 +476,28 @@ int PodArchive::extractSelected(const std::string& root, const std::vector<std::
         if (parts[1].stop) stop = &*parts[1].stop;
     }
     extracted_ = parts[0].extracted + parts[1].extracted;
+
+    // An entry written whole that a later one, also written whole, replaced on disk. Entries that
+    // land on one path keep their order on one thread, so the later one was written last.
+    const std::vector<std::size_t> next = nextOnSamePath(entries_, valid, names);
+    const std::vector<char>& written = extraction.written();
+    std::vector<char> laterWritten(valid.size(), 0);
+    for (std::size_t at = valid.size(); at-- > 0;) {
+        if (next[at] != kNoLater) laterWritten[at] = written[next[at]] != 0 || laterWritten[next[at]] != 0;
+    }
+    for (std::size_t at = 0; at < valid.size(); ++at) {
+        if (written[at] == 0 || laterWritten[at] == 0) continue;
+        ++overwritten_;
+        tell.overwritten(valid[at]);
+    }
+
     if (stop != nullptr) {
         // Every later entry would fail the same way: one report, counting every entry neither
         // written nor reported on its own.
         const std::size_t left = valid.size() - extracted_ - parts[0].reported - parts[1].reported;
-        const std::string count = fillIn(messageText(kMsgEntriesNotExtracted, "%1 of %2 entries not extracted"),
-                                         std::to_string(left), std::to_string(valid.size()));
-        Failure shownStop = Failure::system(stop->error, stop->path + "\n" + count);
-        report(shownStop);
+        tell.stopped(*stop, left, valid.size());
+        Failure shownStop = Failure::system(stop->error, stop->path + "\n" + notExtractedText(left, valid.size()));
+        shownStop.reported = true;
         noteFailure(firstFailure.failed() ? firstFailure : shownStop);
         return 0;
     }

@@ -10,6 +10,8 @@
 #include "archive/splitpath.h"
 #include "archive/storedname.h"
 #include "archive/timestamp.h"
+#include "archive/windowsname.h"
+#include "platform/asciicase.h"
 #include "platform/codepage.h"
 #include "platform/failure.h"
 #include "platform/filesystem.h"
@@ -83,11 +85,13 @@ int PodArchive::open(const std::string& path) {
 
     // A file shorter than the header reads as if the missing bytes were 0.
     std::array<std::byte, kPod3HeaderSize> image{};
-    if (file_.readAt(0, std::span(image).first(kPod2HeaderSize)) < 0) return fail(file_.failure(), false);
+    if (ReadResult read = file_.readAt(0, std::span(image).first(kPod2HeaderSize)); !read.ok()) {
+        return fail(std::move(read.failure), false);
+    }
     std::string_view magic(reinterpret_cast<const char*>(image.data()), 4);
     if (magic == kMagicPod3) {
-        if (file_.readAt(kPod2HeaderSize, std::span(image).subspan(kPod2HeaderSize)) < 0) {
-            return fail(file_.failure(), false);
+        if (ReadResult read = file_.readAt(kPod2HeaderSize, std::span(image).subspan(kPod2HeaderSize)); !read.ok()) {
+            return fail(std::move(read.failure), false);
         }
         header_ = decodeHeader(image);
         version_ = ArchiveVersion::Pod3;
@@ -158,8 +162,9 @@ int PodArchive::readDirectory() {
         const std::size_t directoryBytes = count * kDirectoryRecordSize;
         std::unique_ptr<std::byte[]> directory(new std::byte[directoryBytes]);
         const std::span<const std::byte> records(directory.get(), directoryBytes);
-        std::int64_t got = file_.readAt(directoryStart, std::span(directory.get(), directoryBytes));
-        if (got < 0) return fail(file_.failure(), false);
+        ReadResult read = file_.readAt(directoryStart, std::span(directory.get(), directoryBytes));
+        if (!read.ok()) return fail(std::move(read.failure), false);
+        std::int64_t got = read.count;
         if (static_cast<std::uint64_t>(got) != directoryBytes) {
             return refuse("the directory is cut short", directoryStart + static_cast<std::uint64_t>(got));
         }
@@ -196,8 +201,9 @@ int PodArchive::readDirectory() {
         std::unique_ptr<std::byte[]> table;
         if (wholeTable && needed > 0) {
             table.reset(new std::byte[needed]);
-            got = file_.readAt(tableStart, std::span(table.get(), static_cast<std::size_t>(needed)));
-            if (got < 0) return fail(file_.failure(), false);
+            read = file_.readAt(tableStart, std::span(table.get(), static_cast<std::size_t>(needed)));
+            if (!read.ok()) return fail(std::move(read.failure), false);
+            got = read.count;
             if (static_cast<std::uint64_t>(got) != needed) {
                 return refuse("the name table is cut short", tableStart + static_cast<std::uint64_t>(got));
             }
@@ -214,8 +220,9 @@ int PodArchive::readDirectory() {
             if (wholeTable) {
                 window = std::span<const std::byte>(table.get() + offset, available);
             } else {
-                got = file_.readAt(tableStart + offset, std::span(one).first(available));
-                if (got < 0) return fail(file_.failure(), false);
+                read = file_.readAt(tableStart + offset, std::span(one).first(available));
+                if (!read.ok()) return fail(std::move(read.failure), false);
+                got = read.count;
                 window = std::span<const std::byte>(one).first(static_cast<std::size_t>(got));
             }
             auto nul = std::find(window.begin(), window.end(), std::byte{0});
@@ -255,14 +262,11 @@ void PodArchive::close() {
     removeTemporaryFolder();
 }
 
-std::int64_t PodArchive::readEntryData(const ArchiveEntry& entry, std::uint64_t from,
-                                       std::span<std::byte> buffer) const {
+ReadResult PodArchive::readEntryData(const ArchiveEntry& entry, std::uint64_t from, std::span<std::byte> buffer) const {
     const std::uint64_t size = u32(entry.size);
-    if (from >= size) return 0;
+    if (from >= size) return {};
     std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), size - from));
-    std::int64_t got = file_.readAt(u32(entry.offset) + from, buffer.first(want));
-    if (got < 0) failure_ = file_.failure();
-    return got;
+    return file_.readAt(u32(entry.offset) + from, buffer.first(want));
 }
 
 CopyResult PodArchive::copyEntryData(const ArchiveEntry& entry, File& out) const {
@@ -309,9 +313,15 @@ std::optional<std::string> PodArchive::writeTemporaryCopy(const ArchiveEntry& en
         tempFolder_ = *folder;
     }
 
+    if constexpr (kHostHasWindowsNames) {
+        if (std::optional<WindowsNameProblem> problem = findWindowsNameProblem(entry.name)) {
+            return refused(Failure::system(EINVAL, tempFolder_ + "/" + storedNameForMessage(entry.name),
+                                           describeWindowsNameProblem(*problem)));
+        }
+    }
     std::optional<std::string> relative = safeRelativePath(entry.name);
     if (!relative) return refused(Failure::system(EACCES, tempFolder_ + "/" + storedNameForMessage(entry.name)));
-    std::string target = tempFolder_ + "/" + *relative;
+    std::string target = kHostHasWindowsNames ? shortCopyPath(entry, *relative) : tempFolder_ + "/" + *relative;
     // The same entry opened again reuses its copy, recorded once.
     if (std::find(tempFiles_.begin(), tempFiles_.end(), target) != tempFiles_.end() && isReadable(target)) {
         return target;
@@ -331,6 +341,28 @@ std::optional<std::string> PodArchive::writeTemporaryCopy(const ArchiveEntry& en
     }
     if (std::find(tempFiles_.begin(), tempFiles_.end(), target) == tempFiles_.end()) tempFiles_.push_back(target);
     return target;
+}
+
+std::string PodArchive::shortCopyPath(const ArchiveEntry& entry, const std::string& relative) {
+    const bool listed = !entries_.empty() && &entry >= entries_.data() && &entry < entries_.data() + entries_.size();
+    const std::size_t position = listed ? static_cast<std::size_t>(&entry - entries_.data()) : entries_.size();
+    if (const auto found = copyPaths_.find(position); listed && found != copyPaths_.end()) return found->second;
+    const std::string leaf = relative.substr(relative.rfind('/') + 1);  // the whole path when it has no '/'
+    std::string key = leaf;
+    for (char& c : key) c = asciiUpper(c);  // names equal but for case are one file there
+    std::string path = tempFolder_ + "/" + leaf;
+    if (leafUses_[key]++ > 0) {
+        // A numbered folder of its own, named as no copy is; a later copy of that name then goes
+        // into a numbered folder too.
+        std::string folder;
+        do {
+            folder = std::to_string(++numberedFolders_);
+        } while (leafUses_.contains(folder));
+        leafUses_[folder] = 1;
+        path = tempFolder_ + "/" + folder + "/" + leaf;
+    }
+    if (listed) copyPaths_.emplace(position, path);
+    return path;
 }
 
 std::optional<std::string> PodArchive::newTemporaryFolder() {
@@ -355,6 +387,9 @@ void PodArchive::removeTemporaryFolder() {
     // Only what this archive put there is inside.
     removeTree(tempFolder_);
     tempFolder_.clear();
+    copyPaths_.clear();
+    leafUses_.clear();
+    numberedFolders_ = 0;
 }
 
 }  // namespace quillomar

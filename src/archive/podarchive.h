@@ -15,6 +15,8 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "archive/entry.h"
@@ -30,6 +32,30 @@ enum class ArchiveVersion : std::int32_t { None = -1, Pod2 = 2, Pod3 = 3 };
 // The names extraction gives the folders and files it creates: as stored, or lower-cased in the
 // archive code page (CAFÉ.TXT -> café.txt).
 enum class ExtractedNames { AsStored, LowerCase };
+
+// What an extraction tells its caller, who decides what the user sees. Every call comes on the
+// thread that called the extraction, in entry order for each kind.
+// How an entry replaced by a later one is named to the user, before the entry's name.
+inline constexpr std::string_view kWrittenOverText = "written over by a later entry: ";
+
+// "N of M entries not extracted", in the user's language.
+std::string notExtractedText(std::size_t notExtracted, std::size_t total);
+
+class ExtractionObserver {
+public:
+    virtual ~ExtractionObserver() = default;
+    // Before anything is written: the entries write total bytes, more than kLargeOutputFactor
+    // times the archive's archiveBytes (entries that share their data). The extraction goes on.
+    virtual void largeOutput(std::uint64_t total, std::uint64_t archiveBytes) = 0;
+    // An entry refused or not written: the record names its path and says why.
+    virtual void failed(const Failure& failure) = 0;
+    // The entry at this position of entries() was written whole, then replaced on disk by a
+    // later entry landing on the same path (the later one wins, as it always has).
+    virtual void overwritten(std::size_t entry) = 0;
+    // A failure every later write would meet too stopped the extraction; notExtracted of total
+    // entries were neither written nor reported on their own.
+    virtual void stopped(const Failure& failure, std::size_t notExtracted, std::size_t total) = 0;
+};
 
 class PodArchive {
 public:
@@ -73,17 +99,25 @@ public:
     void setReplaceExisting(bool replace) { replaceExisting_ = replace; }
 
     // Extracts every entry below root (an existing folder), with folders and times. Unsafe names
-    // are refused and nothing is written outside root; no symbolic link inside root is followed.
-    // 0 when any entry failed (each reported), else 1.
-    [[nodiscard]] int extractAll(const std::string& root, ProgressSink* progress);
+    // (and on Windows the names it cannot keep) are refused and nothing is written outside root;
+    // no symbolic link inside root is followed. 0 when any entry failed, else 1. Failures,
+    // entries written over by later ones and a warning about the size go to observer; without
+    // one, each failure and each entry written over is reported as a message.
+    [[nodiscard]] int extractAll(const std::string& root, ProgressSink* progress,
+                                 ExtractionObserver* observer = nullptr);
     // The same for the entries at the given positions of entries(), in that order.
     [[nodiscard]] int extractSelected(const std::string& root, const std::vector<std::size_t>& indices,
-                                      ProgressSink* progress, ExtractedNames names = ExtractedNames::AsStored);
-    // How many files the last extractAll or extractSelected wrote whole.
+                                      ProgressSink* progress, ExtractedNames names = ExtractedNames::AsStored,
+                                      ExtractionObserver* observer = nullptr);
+    // How many files the last extractAll or extractSelected wrote whole, and how many of those a
+    // later entry then wrote over.
     std::size_t extractedCount() const { return extracted_; }
+    std::size_t overwrittenCount() const { return overwritten_; }
 
     // The file half of opening one entry: writes the entry into this archive's private temporary
-    // folder (its stored folders kept) and records it in tempFiles once. Returns the copy's path,
+    // folder (its stored folders kept; on Windows, whose paths must stay short, by its leaf name,
+    // in a numbered sub-folder when another entry has taken that name) and records it in
+    // tempFiles once. Returns the copy's path,
     // or nullopt after reporting why no copy could be made (kept in failure()).
     [[nodiscard]] std::optional<std::string> writeTemporaryCopy(const ArchiveEntry& entry);
     // A new empty folder of this user's, private to this archive and apart from its temporary
@@ -116,9 +150,9 @@ public:
     // wrong and where. Operations that go on after a failure (write, extraction) keep the first.
     const Failure& failure() const { return failure_; }
 
-    // Reads an entry's bytes [from, from + buffer size) into buffer: the count read, or -1.
-    [[nodiscard]] std::int64_t readEntryData(const ArchiveEntry& entry, std::uint64_t from,
-                                             std::span<std::byte> buffer) const;
+    // Reads an entry's bytes [from, from + buffer size) into buffer: the count read, or -1 and why.
+    [[nodiscard]] ReadResult readEntryData(const ArchiveEntry& entry, std::uint64_t from,
+                                           std::span<std::byte> buffer) const;
     // Copies an entry's data to the current position of out.
     [[nodiscard]] CopyResult copyEntryData(const ArchiveEntry& entry, File& out) const;
     // Reads the archive file's bytes [offset, offset + buffer size), whatever they belong to: the
@@ -136,6 +170,7 @@ private:
     bool checkHeader();
     void removeTemporaryFolder();
     static Result<std::string> makeArchiveFolder();
+    std::string shortCopyPath(const ArchiveEntry& entry, const std::string& relative);
 
     PodHeader header_{};
     std::uint64_t writeOffset_ = 0;
@@ -151,11 +186,16 @@ private:
 
     // Writing only: the header texts as given, converted by write().
     std::string author_, description_, copyright_;
-    mutable Failure failure_;  // entry reads, though const, record their failure too
+    Failure failure_;
     bool replaceExisting_ = false;
     std::string tempFolder_;                     // this archive's private temporary sub-folder, once made
     std::vector<std::string> otherTempFolders_;  // the folders newTemporaryFolder made
+    // Short copy paths: each entry's (by position), and how many entries took each leaf name.
+    std::unordered_map<std::size_t, std::string> copyPaths_;
+    std::unordered_map<std::string, std::size_t> leafUses_;
+    std::size_t numberedFolders_ = 0;
     std::size_t extracted_ = 0;
+    std::size_t overwritten_ = 0;
 };
 
 }  // namespace quillomar

@@ -227,9 +227,10 @@ int PodArchive::write(std::vector<SourceFile>& files, std::uint32_t bufferSize, 
         CopyResult copied;
         if (file.size <= kGatherLimit) {
             if (Failure failed = gathered.reserve(file.size); failed.failed()) return writeFailed(failed);
-            std::int64_t got = source.readAt(0, gathered.tail(file.size));
-            if (got < 0) {
-                copied.failure = source.failure();
+            ReadResult read = source.readAt(0, gathered.tail(file.size));
+            const std::int64_t got = read.count;
+            if (!read.ok()) {
+                copied.failure = std::move(read.failure);
                 copied.readFailed = true;
             } else {
                 copied.copied = static_cast<std::uint64_t>(got);

@@ -65,14 +65,16 @@ std::optional<bool> sameBytes(const PodArchive& a, const ArchiveEntry& x, const 
     std::vector<std::byte> right(left.size());
     for (std::uint64_t from = 0; from < size;) {
         const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(size - from, left.size()));
-        const std::int64_t gotLeft = a.readEntryData(x, from, std::span(left.data(), want));
-        if (gotLeft < 0) {
-            report(a.failure());
+        const ReadResult readLeft = a.readEntryData(x, from, std::span(left.data(), want));
+        const std::int64_t gotLeft = readLeft.count;
+        if (!readLeft.ok()) {
+            report(readLeft.failure);
             return std::nullopt;
         }
-        const std::int64_t gotRight = b.readEntryData(y, from, std::span(right.data(), want));
-        if (gotRight < 0) {
-            report(b.failure());
+        const ReadResult readRight = b.readEntryData(y, from, std::span(right.data(), want));
+        const std::int64_t gotRight = readRight.count;
+        if (!readRight.ok()) {
+            report(readRight.failure);
             return std::nullopt;
         }
         if (gotLeft != static_cast<std::int64_t>(want) || gotRight != static_cast<std::int64_t>(want)) {
@@ -86,15 +88,15 @@ std::optional<bool> sameBytes(const PodArchive& a, const ArchiveEntry& x, const 
     return true;
 }
 
-// Comparison key of each entry; of several entries with one key the last counts, as it is the
-// one extraction leaves in place.
-std::map<std::string, std::size_t> entriesByKey(const PodArchive& archive) {
-    std::map<std::string, std::size_t> byKey;
+// The entries under each comparison key, in directory order. Every entry counts, duplicates too:
+// an archive with one more entry under a name is a different archive.
+std::map<std::string, std::vector<std::size_t>> entriesByKey(const PodArchive& archive) {
+    std::map<std::string, std::vector<std::size_t>> byKey;
     const CodePage& page = archiveCodePage();
     for (std::size_t i = 0; i < archive.entries().size(); ++i) {
         std::string key = page.upper(archive.entries()[i].name);
         std::replace(key.begin(), key.end(), '/', '\\');
-        byKey[key] = i;
+        byKey[key].push_back(i);
     }
     return byKey;
 }
@@ -116,38 +118,40 @@ int runDiff(const DiffOptions& options, Console& console) {
     }
 
     const std::vector<HeaderField> header = headerDifferences(a, b);
-    const std::map<std::string, std::size_t> inA = entriesByKey(a);
-    const std::map<std::string, std::size_t> inB = entriesByKey(b);
+    const std::map<std::string, std::vector<std::size_t>> inA = entriesByKey(a);
+    const std::map<std::string, std::vector<std::size_t>> inB = entriesByKey(b);
+    static const std::vector<std::size_t> kNone;
 
     std::vector<EntryChange> changes;
     auto ia = inA.begin();
     auto ib = inB.begin();
     while (ia != inA.end() || ib != inB.end()) {
-        if (ib == inB.end() || (ia != inA.end() && ia->first < ib->first)) {
-            changes.push_back({'-', storedNameToUtf8(a.entries()[ia->second].name)});
-            ++ia;
-            continue;
+        const bool takeA = ib == inB.end() || (ia != inA.end() && ia->first <= ib->first);
+        const bool takeB = ia == inA.end() || (ib != inB.end() && ib->first <= ia->first);
+        const std::vector<std::size_t>& xs = takeA ? ia->second : kNone;
+        const std::vector<std::size_t>& ys = takeB ? ib->second : kNone;
+        // The last entries of a name are the ones extraction leaves in place: they are compared,
+        // and the entries before them pair up from the end; what is left over was added or removed.
+        const std::size_t paired = std::min(xs.size(), ys.size());
+        for (std::size_t i = 0; i + paired < xs.size(); ++i) changes.push_back({'-', storedNameToUtf8(a.entries()[xs[i]].name)});
+        for (std::size_t i = 0; i + paired < ys.size(); ++i) changes.push_back({'+', storedNameToUtf8(b.entries()[ys[i]].name)});
+        for (std::size_t k = 0; k < paired; ++k) {
+            const ArchiveEntry& x = a.entries()[xs[xs.size() - paired + k]];
+            const ArchiveEntry& y = b.entries()[ys[ys.size() - paired + k]];
+            bool bytesDiffer = x.size != y.size;
+            if (!bytesDiffer) {
+                const std::optional<bool> same = sameBytes(a, x, b, y);
+                if (!same) return kTrouble;
+                bytesDiffer = !*same;
+            }
+            if (bytesDiffer) {
+                changes.push_back({'M', storedNameToUtf8(y.name)});
+            } else if (x.time != y.time) {
+                changes.push_back({'T', storedNameToUtf8(y.name)});
+            }
         }
-        if (ia == inA.end() || ib->first < ia->first) {
-            changes.push_back({'+', storedNameToUtf8(b.entries()[ib->second].name)});
-            ++ib;
-            continue;
-        }
-        const ArchiveEntry& x = a.entries()[ia->second];
-        const ArchiveEntry& y = b.entries()[ib->second];
-        bool bytesDiffer = x.size != y.size;
-        if (!bytesDiffer) {
-            const std::optional<bool> same = sameBytes(a, x, b, y);
-            if (!same) return kTrouble;
-            bytesDiffer = !*same;
-        }
-        if (bytesDiffer) {
-            changes.push_back({'M', storedNameToUtf8(y.name)});
-        } else if (x.time != y.time) {
-            changes.push_back({'T', storedNameToUtf8(y.name)});
-        }
-        ++ia;
-        ++ib;
+        if (takeA) ++ia;
+        if (takeB) ++ib;
     }
 
     OutputBuffer out(kStandardOutputFd);

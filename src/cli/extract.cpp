@@ -4,8 +4,10 @@
 #include <cerrno>
 #include <optional>
 
+#include "archive/dataoverlap.h"
 #include "archive/podarchive.h"
 #include "archive/splitpath.h"
+#include "archive/storedname.h"
 #include "cli/commands.h"
 #include "cli/entrymatch.h"
 #include "cli/output.h"
@@ -24,6 +26,30 @@ bool prepareDestination(const std::string& directory) {
     if (!folder) report(Failure::system(folder.failure().error, directory));
     return folder.ok();
 }
+
+// Each failure as it comes, each entry written over by name, and a warning before a run that
+// writes far more than the archive holds.
+class ConsoleObserver final : public ExtractionObserver {
+public:
+    ConsoleObserver(const PodArchive& archive, Console& console) : archive_(archive), console_(console) {}
+
+    void largeOutput(std::uint64_t total, std::uint64_t archiveBytes) override {
+        console_.error("warning: the entries share their data: extraction writes " + std::to_string(total) +
+                       " bytes, more than " + std::to_string(kLargeOutputFactor) + " times the archive's " +
+                       std::to_string(archiveBytes));
+    }
+    void failed(const Failure& failure) override { report(failure); }
+    void overwritten(std::size_t entry) override {
+        console_.error(std::string(kWrittenOverText) + storedNameForMessage(archive_.entries()[entry].name));
+    }
+    void stopped(const Failure& failure, std::size_t notExtracted, std::size_t total) override {
+        report(Failure::system(failure.error, failure.path + "\n" + notExtractedText(notExtracted, total)));
+    }
+
+private:
+    const PodArchive& archive_;
+    Console& console_;
+};
 
 }  // namespace
 
@@ -47,8 +73,12 @@ bool runExtract(const ExtractOptions& options, Console& console) {
         std::optional<TerminalProgress> bar;
         if (!options.quiet && stderrIsTerminal()) bar.emplace(console, "Extracting");
         const ExtractedNames names = options.lowercase ? ExtractedNames::LowerCase : ExtractedNames::AsStored;
-        extracted = archive.extractSelected(options.directory, selection.indices, bar ? &*bar : nullptr, names) == 1;
+        ConsoleObserver observer(archive, console);
+        extracted =
+            archive.extractSelected(options.directory, selection.indices, bar ? &*bar : nullptr, names, &observer) == 1;
         if (bar) bar->finish();
+        // The later entry wins on disk, but the earlier one's data is gone: the run did not do all it was asked.
+        if (archive.overwrittenCount() > 0) extracted = false;
     }
     return reportUnmatched(selection.unmatched, console) && extracted;
 }
@@ -66,9 +96,10 @@ bool runCat(const CatOptions& options, Console& console) {
             std::min<std::uint64_t>(std::max<std::uint64_t>(size, buffer.size()), kCatChunkSize)));
         for (std::uint64_t from = 0; from < size;) {
             const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(size - from, buffer.size()));
-            const std::int64_t got = archive.readEntryData(entry, from, std::span(buffer.data(), want));
-            if (got < 0) {
-                report(archive.failure());
+            const ReadResult read = archive.readEntryData(entry, from, std::span(buffer.data(), want));
+            const std::int64_t got = read.count;
+            if (!read.ok()) {
+                report(read.failure);
                 return false;
             }
             if (got == 0) {

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
+#include "archive/dataoverlap.h"
 #include "archive/extractcheck.h"
 #include "archive/podarchive.h"
 #include "archive/storedname.h"
@@ -239,6 +240,14 @@ bool runVerify(const VerifyOptions& options, Console& console) {
             out.append(terminalSafe(path) + ": OK, POD" + std::to_string(static_cast<int>(archive.version())) + ", " +
                        std::to_string(archive.entries().size()) + " entries, " + std::to_string(dataBytes(archive)) +
                        " bytes of data, " + std::to_string(archive.fileBytes()) + " bytes in all\n");
+        }
+        // Shared data is allowed, but the user should know before extracting.
+        if (const DataOverlap overlap = findDataOverlap(archive.entries()); overlap.entries > 0) {
+            out.append(path + ": warning: " + std::to_string(overlap.entries) +
+                       (overlap.entries == 1 ? " entry shares" : " entries share") +
+                       " data with another entry (first " + storedNameForMessage(archive.entries()[overlap.first].name) +
+                       " with " + storedNameForMessage(archive.entries()[overlap.firstWith].name) +
+                       "): extraction writes " + std::to_string(dataBytes(archive)) + " bytes\n");
         }
         if (!finishOutput(out)) return false;
     }

@@ -12,6 +12,7 @@
 #include "archive/podarchive.h"
 #include "archive/podformat.h"
 #include "archive/storedname.h"
+#include "archive/windowsname.h"
 #include "cli/commands.h"
 #include "cli/output.h"
 #include "packer/contentlog.h"
@@ -52,8 +53,8 @@ bool sameBytes(const std::string& path, const PodArchive& base, const ArchiveEnt
     std::vector<std::byte> theirs(mine.size());
     for (std::uint64_t from = 0; from < size;) {
         const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(size - from, mine.size()));
-        if (file.readAt(from, std::span(mine.data(), want)) != static_cast<std::int64_t>(want)) return false;
-        if (base.readEntryData(entry, from, std::span(theirs.data(), want)) != static_cast<std::int64_t>(want)) {
+        if (file.readAt(from, std::span(mine.data(), want)).count != static_cast<std::int64_t>(want)) return false;
+        if (base.readEntryData(entry, from, std::span(theirs.data(), want)).count != static_cast<std::int64_t>(want)) {
             return false;
         }
         if (!std::equal(mine.begin(), mine.begin() + static_cast<std::ptrdiff_t>(want), theirs.begin())) return false;
@@ -61,7 +62,7 @@ bool sameBytes(const std::string& path, const PodArchive& base, const ArchiveEnt
     }
     // The file may have grown past the entry since the scan.
     std::byte extra{};
-    return file.readAt(size, std::span(&extra, 1)) == 0;
+    return file.readAt(size, std::span(&extra, 1)).count == 0;
 }
 
 // --changed-from: leaves in files only those BASE lacks or holds with other bytes. Returns the
@@ -261,6 +262,10 @@ bool runPack(const PackOptions& options, Console& console) {
     archive.setReplaceExisting(options.force);
     PackPlan plan = archive.checkWrite(list.files, list.prefixLength);
     reportProblems(plan.problems, console);
+    // Names a Windows user could not extract are packed all the same, with a warning.
+    for (const WindowsNameWarning& warning : findWindowsNameWarnings(list.files, list.prefixLength)) {
+        console.error("warning: " + warning.path + ": " + warning.why);
+    }
     bool refused = !plan.problems.empty();
     if (fileStatus(archivePath, false)) {
         if (!options.force) {

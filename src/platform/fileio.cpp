@@ -63,19 +63,18 @@ std::int64_t File::size() const {
     return st.st_size;
 }
 
-std::int64_t File::readAt(std::uint64_t offset, std::span<std::byte> buffer) const {
+ReadResult File::readAt(std::uint64_t offset, std::span<std::byte> buffer) const {
     std::size_t done = 0;
     while (done < buffer.size()) {
         ssize_t n = ::pread(fd_, buffer.data() + done, buffer.size() - done, static_cast<off_t>(offset + done));
         if (n < 0) {
             if (errno == EINTR) continue;
-            fail(errno);
-            return -1;
+            return {-1, Failure::system(errno, path_)};
         }
         if (n == 0) break;
         done += static_cast<std::size_t>(n);
     }
-    return static_cast<std::int64_t>(done);
+    return {static_cast<std::int64_t>(done), {}};
 }
 
 namespace {
@@ -153,12 +152,13 @@ void copyThroughBuffer(const File& from, std::uint64_t fromOffset, File& to, std
     std::uint64_t done = 0;
     while (done < length) {
         std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(length - done, chunk));
-        std::int64_t got = from.readAt(fromOffset + done, std::span(buffer.data(), want));
-        if (got < 0) {
-            result.failure = from.failure();
+        ReadResult read = from.readAt(fromOffset + done, std::span(buffer.data(), want));
+        if (!read.ok()) {
+            result.failure = std::move(read.failure);
             result.readFailed = true;
             return;
         }
+        const std::int64_t got = read.count;
         if (!to.writeAll(std::span(buffer.data(), static_cast<std::size_t>(got)))) {
             result.failure = to.failure();
             return;

@@ -14,6 +14,14 @@
 
 namespace quillomar {
 
+// What a read gave: the count of bytes read (fewer than asked only where the file ended), or -1
+// and the failing call's record, naming the file's path.
+struct ReadResult {
+    std::int64_t count = 0;
+    Failure failure;
+    bool ok() const { return count >= 0; }
+};
+
 class File {
 public:
     File() = default;
@@ -43,11 +51,12 @@ public:
     // Why the last failing call failed (error number and this file's path).
     const Failure& failure() const { return failure_; }
 
-    // Size in bytes, or -1.
+    // Size in bytes, or -1 (kept in failure(): not to be asked of a File other threads use).
     [[nodiscard]] std::int64_t size() const;
 
-    // Reads at offset until the buffer is full or the file ends: the count read, or -1.
-    [[nodiscard]] std::int64_t readAt(std::uint64_t offset, std::span<std::byte> buffer) const;
+    // Reads at offset until the buffer is full or the file ends. The failure comes back with the
+    // count and is not kept here, so that threads may read through one File at once.
+    [[nodiscard]] ReadResult readAt(std::uint64_t offset, std::span<std::byte> buffer) const;
     // Writes every byte at the current position: false on any failure (ENOSPC, EIO, ...).
     [[nodiscard]] bool writeAll(std::span<const std::byte> data);
     // Writes every byte at offset, leaving the current position alone.
@@ -69,7 +78,7 @@ private:
 
     int fd_ = -1;
     std::string path_;
-    mutable Failure failure_;
+    mutable Failure failure_;  // size(), though const, records its failure too
 };
 
 // The standard streams' descriptors, the same on every system.

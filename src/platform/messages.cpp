@@ -41,6 +41,10 @@ void report(Failure& failure) {
 
 void showStringMessage(int id) { report(Failure::message(id)); }
 
+void showComposedMessage(const std::string& text) {
+    if (installedSink != nullptr && !text.empty()) installedSink->systemError(text);
+}
+
 void showSystemError(int error, std::string_view text) { report(Failure::system(error, std::string(text))); }
 
 std::string messageText(int id, std::string_view fallback) {

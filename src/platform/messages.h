@@ -58,6 +58,8 @@ std::string systemErrorMessage(int error, std::string_view path);
 
 // A string-table message by id.
 void showStringMessage(int id);
+// A message composed by the caller (several failures gathered into one), shown as it is.
+void showComposedMessage(const std::string& text);
 // The system text for error, a line "==> " and text.
 void showSystemError(int error, std::string_view text);
 

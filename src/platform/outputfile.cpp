@@ -18,6 +18,7 @@
 #include <utility>
 
 #include "platform/signalsafetable.h"
+#include "platform/temporarycreation.h"
 
 namespace quillomar {
 
@@ -88,7 +89,7 @@ static std::string startTimeOf(pid_t pid) {
     std::snprintf(path, sizeof path, "/proc/%d/stat", static_cast<int>(pid));
     File stat(::open(path, O_RDONLY | O_CLOEXEC), path);
     char text[1024];
-    std::int64_t got = stat.valid() ? stat.readAt(0, std::as_writable_bytes(std::span(text, sizeof text - 1))) : -1;
+    std::int64_t got = stat.valid() ? stat.readAt(0, std::as_writable_bytes(std::span(text, sizeof text - 1))).count : -1;
     if (got <= 0) return {};
     text[got] = '\0';
     // The command name may hold anything but ends at the last ')'; the start time is the 20th field after it.
@@ -186,6 +187,7 @@ Result<PendingFile> PendingFile::create(int folderFd, std::string_view leaf, std
     for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
         std::string name = temporaryName();
         // Registered before it exists, so that no moment passes in which a signal would leave it.
+        const TemporaryCreation section;
         pending.slot_ = registerTemporary(folderFd, name);
         pending.file_ =
             File(::openat(folderFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666),
@@ -237,6 +239,7 @@ Failure PendingFile::publish(Publish how, bool durable) {
         int linked = linkUnnamed(file_.fd(), folderFd_, leaf_.c_str());
         if (linked != 0 && errno == EEXIST && how == Publish::Replace) {
             const std::string target = temporaryName();
+            const TemporaryCreation section;
             slot_ = registerTemporary(folderFd_, target);
             linked = linkUnnamed(file_.fd(), folderFd_, target.c_str());
             if (linked == 0) temporary_ = target;

@@ -161,8 +161,9 @@ Failure RegistryStore::load(const std::string& path) {
     if (size < 0) return file.failure();
     if (size > (1 << 20)) return Failure::system(EBADMSG, path);
     std::string text(static_cast<std::size_t>(size), '\0');
-    const std::int64_t got = file.readAt(0, std::as_writable_bytes(std::span(text)));
-    if (got < 0) return file.failure();
+    const ReadResult read = file.readAt(0, std::as_writable_bytes(std::span(text)));
+    if (!read.ok()) return read.failure;
+    const std::int64_t got = read.count;
     return got == size && parse(text) ? Failure() : Failure::system(got == size ? EBADMSG : EIO, path);
 }
 

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "platform/outputfile.h"
+#include "platform/temporarycreation.h"
 
 namespace quillomar {
 
@@ -39,6 +40,8 @@ void writeLine(const char* program, int signal) {
 }
 
 extern "C" void exitOnSignal(int signal) {
+    // The other threads start no temporary any more, and finish the ones they are making first.
+    TemporaryCreation::stopAndWait();
     removeRegisteredTemporaries();
     writeLine(programName, signal);
     ::_exit(128 + signal);
@@ -87,6 +90,7 @@ int notifyTerminationThroughPipe() {
 }
 
 void finishTermination(const char* program, int signal) {
+    TemporaryCreation::stopAndWait();
     removeRegisteredTemporaries();
     writeLine(program, signal);
     ::_exit(128 + signal);

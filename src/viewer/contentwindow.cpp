@@ -8,6 +8,7 @@
 #include "archive/storedname.h"
 #include "platform/filesystem.h"
 #include "platform/messages.h"
+#include "viewer/extractionreport.h"
 
 namespace quillomar {
 
@@ -130,15 +131,17 @@ void ContentWindow::extract(bool all, const std::vector<std::size_t>& indices) {
     const std::string title = text(kPickerTitle);
     host_->enableItem(kExtractAll, false);
     host_->enableItem(kClose, false);
-    // Cancelling the picker extracts nothing. Each failure has been reported by the time the
-    // extraction returns; the hint then tells how many files were written, and where.
+    // Cancelling the picker extracts nothing. What failed is told in one message once the
+    // extraction has returned; the hint then tells how many files were written, and where.
     if (std::optional<std::string> root = host_->pickFolder(title)) {
         ExtractionProgress progress(*this, progress_);
+        ExtractionReport report(entries_, texts_);
         if (all) {
-            (void)archive_.extractAll(*root, &progress);
+            (void)archive_.extractAll(*root, &progress, &report);
         } else {
-            (void)archive_.extractSelected(*root, indices, &progress);
+            (void)archive_.extractSelected(*root, indices, &progress, ExtractedNames::AsStored, &report);
         }
+        report.show();
         const std::size_t count = archive_.extractedCount();
         const std::string end = text(count == 1 ? kExtractedOneText : kExtractedText);
         host_->setItemText(kHint, fillIn(end, std::to_string(count), *root));
@@ -230,7 +233,9 @@ std::vector<std::string> ContentWindow::onDragRows(int listId, const std::vector
     if (!folder) return {};
     {
         ExtractionProgress progress(*this, progress_);
-        (void)archive_.extractSelected(*folder, indices, &progress);
+        ExtractionReport report(entries_, texts_);
+        (void)archive_.extractSelected(*folder, indices, &progress, ExtractedNames::AsStored, &report);
+        report.show();
     }
     restoreHint();
     // What could not be written has been reported and is left out of the drag.

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "app/stringtable.h"
+#include "win32/messagewrap.h"
 #include "win32/widetext.h"
 
 namespace quillomar::win32 {
@@ -13,7 +14,7 @@ namespace {
 
 void showWarningBox(const std::string& text) {
     const std::wstring caption = toWide(loadString(kMsgProgramName));
-    MessageBoxW(nullptr, toWide(text).c_str(), caption.c_str(), MB_OK | MB_ICONWARNING);
+    MessageBoxW(nullptr, toWide(wrapMessageText(text)).c_str(), caption.c_str(), MB_OK | MB_ICONWARNING);
 }
 
 }  // namespace

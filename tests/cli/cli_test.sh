@@ -610,6 +610,13 @@ T TIME' ] || fail "diff: $(cat "$work/out")"
     [ ! -s "$work/out" ] || fail "case or separators made a difference: $(cat "$work/out")"
     run 0 diff --json "$work/a.pod" "$work/a.pod"
     json_check "$work/out" '$d->{same} && !@{$d->{entries}} && !@{$d->{header}}'
+    # Every entry counts, a second one under a name too.
+    make_pod3 "$work/twice.pod" 'ok.txt' 'OK.TXT'
+    make_pod3 "$work/once.pod" 'OK.TXT'
+    run 1 diff "$work/twice.pod" "$work/once.pod"
+    [ "$(cat "$work/out")" = '- ok.txt' ] || fail "diff with a duplicate: $(cat "$work/out")"
+    run 1 diff --json "$work/once.pod" "$work/twice.pod"
+    json_check "$work/out" '!$d->{same} && @{$d->{entries}} == 1 && $d->{entries}[0]{change} eq "+"'
     # Trouble is 2, as for diff(1).
     run 2 diff "$work/a.pod" "$work/missing.pod"
     expect_stderr "quillomar-cli: No such file or directory"$'\n'"==> $work/missing.pod"
@@ -630,6 +637,70 @@ $work/bad.pod: ../ESCAPE: unsafe name (\"..\", a leading separator or a drive), 
 $work/bad.pod: 4 entries cannot be extracted here
 $work/ok.pod: OK, POD3, 3 entries, 3 bytes of data, 361 bytes in all" ] || fail "verify: $(cat "$work/out")"
     expect_stderr "quillomar-cli: 1 of 2 archives failed verification"
+    ;;
+
+overwrites)
+    # Entries landing on one path: the later wins on disk, each one it replaced is named, exit 1.
+    make_pod3 "$work/dup.pod" 'ok.txt' 'A\B.TXT' 'OK.TXT' 'A\.\B.TXT' 'Ok.Txt' 'C.TXT'
+    run 1 extract "$work/dup.pod" -C "$work/dest"
+    expect_stderr "quillomar-cli: written over by a later entry: A/B.TXT"
+    [ -f "$work/dest/ok.txt" ] && [ -f "$work/dest/OK.TXT" ] && [ -f "$work/dest/C.TXT" ] || fail "entries missing"
+    # Lower-cased, the three spellings are one path.
+    run 1 extract --lowercase "$work/dup.pod" -C "$work/low"
+    expect_stderr "quillomar-cli: written over by a later entry: ok.txt
+quillomar-cli: written over by a later entry: A/B.TXT
+quillomar-cli: written over by a later entry: OK.TXT"
+    [ "$(ls "$work/low" | tr '\n' ' ')" = 'a c.txt ok.txt ' ] || fail "lowercase gave: $(ls "$work/low")"
+    # Distinct names only: exit 0 and not a word.
+    run 0 extract "$work/dup.pod" -C "$work/some" C.TXT OK.TXT
+    expect_stderr ""
+    ;;
+
+shared_data)
+    # 300 entries over one range of 4 KiB: verify warns and passes, extract warns and goes on.
+    make_pod3 "$work/one.pod" DATA
+    perl -e '
+        my ($file) = @ARGV;
+        my $n = 300;
+        my $names = join("", map { "E$_\0" } 0 .. $n - 1);
+        my ($dir, $offset) = ("", 0);
+        for my $i (0 .. $n - 1) {
+            $dir .= pack("V V V V V", $offset, 4096, 288, 0x3EC6C54C, 0);
+            $offset += length("E$i") + 1;
+        }
+        my $header = pack("a4 V a80 V V V V a80 a80 V V V V V V", "POD3", 0, "Shared", $n, 0, 1000,
+                          1000, "", "", 288 + 4096, 0, length($names), 0, 0xFFFFFFFF, 0);
+        open my $f, ">", $file or die;
+        binmode $f;
+        print $f $header, "d" x 4096, $dir, $names;' "$work/shared.pod"
+    size=$(stat -c %s "$work/shared.pod")
+    run 0 verify "$work/shared.pod"
+    [ "$(sed -n 2p "$work/out")" = "$work/shared.pod: warning: 299 entries share data with another entry (first E1 with E0): extraction writes 1228800 bytes" ] ||
+        fail "verify: $(cat "$work/out")"
+    run 0 verify "$work/one.pod"
+    [ "$(wc -l <"$work/out")" -eq 1 ] || fail "verify warned about an archive without shared data"
+    run 0 extract "$work/shared.pod" -C "$work/dest"
+    expect_stderr "quillomar-cli: warning: the entries share their data: extraction writes 1228800 bytes, more than 100 times the archive's $size"
+    [ "$(ls "$work/dest" | wc -l)" -eq 300 ] || fail "not every entry was extracted"
+    ;;
+
+windows_names)
+    # Names Windows cannot keep: this system extracts them, pack warns that a Windows user could not.
+    mkdir -p "$work/src/F " "$work/src/H."
+    for name in 'DOT.' 'SPACE ' 'Q"<>|.TXT' 'STAR*.TXT' 'QM?.TXT' 'F /G.TXT' 'H./I.TXT' 'nul.txt' 'fine.txt'; do
+        printf x >"$work/src/$name"
+    done
+    for mode in --dry-run ''; do
+        run 0 pack $mode -q "$work/src" -o "$work/win.pod"
+        [ "$(grep -c '^quillomar-cli: warning: .*a Windows user could not extract it$' "$work/err")" -eq 8 ] ||
+            fail "pack $mode warned: $(cat "$work/err")"
+        expect_stderr_has 'quillomar-cli: warning: F /G.TXT: "F " ends in a dot or a blank, which Windows drops: a Windows user could not extract it'
+        expect_stderr_has 'quillomar-cli: warning: nul.txt: "NUL.TXT" is a device name on Windows'
+    done
+    [ -f "$work/win.pod" ] || fail "pack left the archive out"
+    run 0 verify "$work/win.pod"
+    run 0 extract "$work/win.pod" -C "$work/dest"
+    [ -f "$work/dest/H./I.TXT" ] || fail "not extracted here"
     ;;
 
 root_folder)

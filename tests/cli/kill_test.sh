@@ -167,6 +167,18 @@ signals)
     status=$?
     [ "$status" -eq 130 ] || [ "$status" -eq 0 ] || fail "SIGINT during extract: exit $status"
     [ "$(temporaries "$work/dest")" -eq 0 ] || fail "SIGINT left temporaries"
+    # SIGTERM while both threads replace existing files: the handler stops new temporaries and waits
+    # for those being made before it removes them, so none is left, run after run (QUILLOMAR_KILL_RUNS).
+    "$cli" extract -q "$work/reference.pod" -C "$work/dest" || fail "extract into a fresh folder failed"
+    runs=${QUILLOMAR_KILL_RUNS:-40}
+    for ((run = 0; run < runs; ++run)); do
+        delay=$(perl -e 'printf "%.3f", 0.02 + ($ARGV[0] * 7919 % 250) / 1000' "$run")
+        timeout --preserve-status -s TERM "$delay" "$cli" extract -q "$work/reference.pod" -C "$work/dest" 2>/dev/null
+        status=$?
+        [ "$status" -eq 143 ] || [ "$status" -eq 0 ] || fail "SIGTERM during a replacing extract: exit $status"
+        left=$(temporaries "$work/dest")
+        [ "$left" -eq 0 ] || fail "SIGTERM at ${delay}s while replacing files left $left temporaries (run $run)"
+    done
 
     # A file-size limit: "File too large", reported like a full disk, and nothing cut left behind.
     (ulimit -f 2048; "$cli" pack -q "$work/tree" -o "$work/out/a.pod") 2>"$work/err"
@@ -185,7 +197,8 @@ signals)
     [ "$(temporaries "$work/dest")" -eq 0 ] || fail "the limit left temporaries"
     echo "SIGTERM during pack: $points points over ${total} ms: $terms stopped with the line, $early before start-up" \
          "(exit 143, no file left), the rest complete;" \
-         "SIGINT during extract and SIGXFSZ during pack and extract: nothing cut, no temporary"
+         "SIGINT during extract, $runs SIGTERMs during extracts that replace files," \
+         "SIGXFSZ during pack and extract: nothing cut, no temporary"
     ;;
 *)
     fail "unknown mode $mode"

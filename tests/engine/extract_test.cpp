@@ -200,7 +200,9 @@ TEST_F(ExtractTest, ManyEntriesAreNamedAndReportedInTheirOrder) {
     EXPECT_EQ(archive.extractAll(root, &progress), 0);
     EXPECT_EQ(sink.systemErrors, (std::vector<std::string>{"Is a directory\n==> " + root + "/TAKEN2",
                                                            "Is a directory\n==> " + root + "/TAKEN1",
-                                                           "Permission denied\n==> " + root + "/LOCKED.TXT"}));
+                                                           "Permission denied\n==> " + root + "/LOCKED.TXT",
+                                                           "File exists\n==> SAME.TXT"}));
+    EXPECT_EQ(sink.details, (std::vector<std::string>{"SAME.TXT: written over by a later entry: SAME.TXT"}));
     EXPECT_EQ(archive.failure().path, root + "/TAKEN2");  // the first that failed
     EXPECT_EQ(readFile(root + "/SAME.TXT"), "second, later");
     EXPECT_EQ(readFile(root + "/LOCKED.TXT"), "kept");
@@ -283,6 +285,97 @@ TEST_F(ExtractTest, TemporaryCopiesArePrivatePerEntryAndRemovedOnClose) {
     EXPECT_FALSE(exists(*b));
     // Only the user's private folder itself stays.
     EXPECT_EQ(::rmdir((runtime.path() + "/quillomar-" + std::to_string(::getuid())).c_str()), 0);
+}
+
+}  // namespace
+}  // namespace quillomar
+
+namespace quillomar {
+namespace {
+
+// What an extraction told its caller.
+struct RecordingObserver : ExtractionObserver {
+    void largeOutput(std::uint64_t total, std::uint64_t archiveBytes) override {
+        large.emplace_back(total, archiveBytes);
+    }
+    void failed(const Failure& failure) override { failures.push_back(failure.path); }
+    void overwritten(std::size_t entry) override { replaced.push_back(entry); }
+    void stopped(const Failure&, std::size_t, std::size_t) override { ++stops; }
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> large;
+    std::vector<std::string> failures;
+    std::vector<std::size_t> replaced;
+    int stops = 0;
+};
+
+class ExtractOverwriteTest : public ExtractTest {};
+
+TEST_F(ExtractOverwriteTest, EachEntryALaterOneReplacedIsToldAndTheLaterWins) {
+    load({{"ok.txt", "one", kNoon2003},
+          {"A\\B.TXT", "first", kNoon2003},
+          {"OK.TXT", "two", kNoon2003},
+          {"A\\.\\B.TXT", "second", kNoon2003},
+          {"Ok.Txt", "three", kNoon2003},
+          {"..\\X", "refused", kNoon2003},
+          {"..\\X", "refused", kNoon2003}});
+    const std::vector<std::size_t> all{0, 1, 2, 3, 4, 5, 6};
+
+    RecordingObserver asStored;
+    EXPECT_EQ(archive.extractSelected(root, all, nullptr, ExtractedNames::AsStored, &asStored), 0);
+    EXPECT_EQ(asStored.replaced, (std::vector<std::size_t>{1}));  // names equal but for case stay apart here
+    EXPECT_EQ(asStored.failures.size(), 2u);                       // the refused ones replace nothing
+    EXPECT_EQ(readFile(root + "/A/B.TXT"), "second");
+    EXPECT_EQ(archive.overwrittenCount(), 1u);
+    EXPECT_EQ(sink.count(), 0u);  // the observer decides what the user sees
+
+    // Lower-cased, the three spellings are one path: the last wins, the two before are told.
+    RecordingObserver lowered;
+    const std::string low = dir / "low";
+    ASSERT_EQ(::mkdir(low.c_str(), 0755), 0);
+    EXPECT_EQ(archive.extractSelected(low, all, nullptr, ExtractedNames::LowerCase, &lowered), 0);
+    EXPECT_EQ(lowered.replaced, (std::vector<std::size_t>{0, 1, 2}));
+    EXPECT_EQ(readFile(low + "/ok.txt"), "three");
+
+    // An entry whose later namesake failed is still there on disk, and is not told.
+    RecordingObserver blocked;
+    const std::string third = dir / "third";
+    test::makeFolder(third + "/A/B.TXT");
+    EXPECT_EQ(archive.extractSelected(third, {1, 3}, nullptr, ExtractedNames::AsStored, &blocked), 0);
+    EXPECT_TRUE(blocked.replaced.empty());
+    EXPECT_EQ(blocked.failures.size(), 2u);
+
+    // Without an observer, each is a message of its own, naming the entry.
+    const std::string fourth = dir / "fourth";
+    ASSERT_EQ(::mkdir(fourth.c_str(), 0755), 0);
+    EXPECT_EQ(archive.extractSelected(fourth, {1, 3}, nullptr), 1);
+    ASSERT_EQ(sink.details.size(), 1u);
+    EXPECT_NE(sink.details[0].find("written over by a later entry: A/B.TXT"), std::string::npos);
+}
+
+TEST_F(ExtractOverwriteTest, SharedDataWarnsBeforeWritingMoreThanAHundredTimesTheArchive) {
+    // 600 entries all pointing at one 4 KiB range: the archive is small, the output is not.
+    std::vector<RawEntry> entries{{"DATA", std::string(4096, 'd'), kNoon2003}};
+    for (int i = 0; i < 599; ++i) entries.push_back({"COPY" + std::to_string(i), "", kNoon2003});
+    std::string bytes = test::layOutPod3(entries, "", "", "", 0);
+    const std::uint32_t directory = test::getLe32(bytes, 264);
+    for (std::size_t i = 1; i < entries.size(); ++i) {
+        test::putLe32(bytes, directory + 20 * i + 4, 4096);                                   // size
+        test::putLe32(bytes, directory + 20 * i + 8, test::getLe32(bytes, directory + 8));  // DATA's offset
+    }
+    writeFile(dir / "shared.pod", bytes);
+    ASSERT_EQ(archive.open(dir / "shared.pod"), 1);
+    ASSERT_EQ(archive.readDirectory(), 1);
+
+    RecordingObserver observer;
+    EXPECT_EQ(archive.extractAll(root, nullptr, &observer), 1);
+    ASSERT_EQ(observer.large.size(), 1u);
+    EXPECT_EQ(observer.large[0].first, 600u * 4096u);
+    EXPECT_EQ(observer.large[0].second, bytes.size());
+    EXPECT_EQ(readFile(root + "/COPY598"), std::string(4096, 'd'));  // a warning: the extraction goes on
+
+    // A selection small enough is no warning.
+    RecordingObserver few;
+    EXPECT_EQ(archive.extractSelected(root, {0, 1}, nullptr, ExtractedNames::AsStored, &few), 1);
+    EXPECT_TRUE(few.large.empty());
 }
 
 }  // namespace

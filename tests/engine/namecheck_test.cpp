@@ -4,9 +4,11 @@
 
 #include <cerrno>
 
+#include "archive/dataoverlap.h"
 #include "archive/extractcheck.h"
 #include "archive/namepattern.h"
 #include "archive/packcheck.h"
+#include "archive/windowsname.h"
 #include "platform/codepage.h"
 
 namespace quillomar {
@@ -176,7 +178,8 @@ TEST(ExtractionProblems, NamesEveryEntryThatCannotBeExtractedHere) {
         entry.name = name;
         entries.push_back(entry);
     }
-    const std::vector<ExtractionProblem> problems = findExtractionProblems(entries);
+    const std::vector<ExtractionProblem> problems = findExtractionProblems(entries, ExtractedNames::AsStored,
+                                                                           NameRules::Posix);
     const std::vector<std::pair<Kind, std::size_t>> expected = {
         {Kind::FileAndFolder, 0}, {Kind::SamePath, 3},   {Kind::SamePath, 4},   {Kind::ComponentTooLong, 5},
         {Kind::UnsafeName, 6},    {Kind::UnsafeName, 7}, {Kind::UnsafeName, 8},
@@ -191,9 +194,166 @@ TEST(ExtractionProblems, NamesEveryEntryThatCannotBeExtractedHere) {
     EXPECT_EQ(describeExtractionProblem(problems[0], entries), "A: is a file and also the folder of A/B");
 
     // Lower-casing makes K and k one path.
-    const std::vector<ExtractionProblem> lowered = findExtractionProblems(entries, ExtractedNames::LowerCase);
+    const std::vector<ExtractionProblem> lowered =
+        findExtractionProblems(entries, ExtractedNames::LowerCase, NameRules::Posix);
     EXPECT_TRUE(std::any_of(lowered.begin(), lowered.end(),
                             [](const ExtractionProblem& p) { return p.kind == Kind::SamePath && p.entry == 10; }));
+}
+
+}  // namespace
+}  // namespace quillomar
+
+namespace quillomar {
+namespace {
+
+struct WindowsNameRow {
+    const char* stored;
+    std::optional<WindowsNameFault> fault;
+    const char* component;  // the name at fault
+};
+
+class WindowsNames : public ::testing::TestWithParam<WindowsNameRow> {};
+
+TEST_P(WindowsNames, FindsTheFirstNameWindowsCannotKeep) {
+    ASSERT_TRUE(setArchiveCodePage(1252));
+    const WindowsNameRow& row = GetParam();
+    const std::optional<WindowsNameProblem> problem = findWindowsNameProblem(row.stored);
+    ASSERT_EQ(problem.has_value(), row.fault.has_value()) << row.stored;
+    if (!problem) return;
+    EXPECT_EQ(problem->fault, *row.fault) << row.stored;
+    EXPECT_EQ(problem->component, row.component) << row.stored;
+}
+
+using Fault = WindowsNameFault;
+INSTANTIATE_TEST_SUITE_P(
+    Rows, WindowsNames,
+    ::testing::Values(
+        // Kept: dots inside, "." and ".." (no names; traversal is refused elsewhere), names near devices.
+        WindowsNameRow{"A.B.TXT", std::nullopt, ""}, WindowsNameRow{"A\\.\\B", std::nullopt, ""},
+        WindowsNameRow{"..\\X", std::nullopt, ""}, WindowsNameRow{"CONSOLE.TXT", std::nullopt, ""},
+        WindowsNameRow{"COM0", std::nullopt, ""}, WindowsNameRow{"C:\\X", std::nullopt, ""},
+        WindowsNameRow{"CAF\xC9.", Fault::EndsInDotOrBlank, "CAFÉ."},
+        // Trailing dot or blank, in the file or a folder.
+        WindowsNameRow{"DOT.", Fault::EndsInDotOrBlank, "DOT."},
+        WindowsNameRow{"SPACE ", Fault::EndsInDotOrBlank, "SPACE "},
+        WindowsNameRow{"F \\G.TXT", Fault::EndsInDotOrBlank, "F "},
+        WindowsNameRow{"H./I.TXT", Fault::EndsInDotOrBlank, "H."},
+        // Characters Windows forbids, anywhere.
+        WindowsNameRow{"Q\"<>|.TXT", Fault::ForbiddenCharacter, "Q\"<>|.TXT"},
+        WindowsNameRow{"STAR*.TXT", Fault::ForbiddenCharacter, "STAR*.TXT"},
+        WindowsNameRow{"D\\QM?.TXT", Fault::ForbiddenCharacter, "QM?.TXT"},
+        WindowsNameRow{"TAB\t", Fault::ForbiddenCharacter, "TAB\t"},
+        // Devices in any case and with any extension, and streams.
+        WindowsNameRow{"nul.txt", Fault::Device, "nul.txt"}, WindowsNameRow{"A\\COM9", Fault::Device, "COM9"},
+        WindowsNameRow{"LPT1 .X", Fault::Device, "LPT1 .X"}, WindowsNameRow{"AB:C", Fault::Stream, "AB:C"},
+        WindowsNameRow{"D\\A:B", Fault::Stream, "A:B"}));
+
+TEST(WindowsNames, EachFaultHasItsOwnReason) {
+    const std::string dot = describeWindowsNameProblem({Fault::EndsInDotOrBlank, "F "});
+    const std::string character = describeWindowsNameProblem({Fault::ForbiddenCharacter, "Q?"});
+    const std::string device = describeWindowsNameProblem({Fault::Device, "NUL"});
+    const std::string stream = describeWindowsNameProblem({Fault::Stream, "A:B"});
+    EXPECT_EQ(dot, "\"F \" ends in a dot or a blank, which Windows drops");
+    EXPECT_NE(character, device);
+    EXPECT_NE(device, stream);
+    for (const std::string& reason : {dot, character, device, stream}) EXPECT_EQ(reason.find("unsafe"), std::string::npos);
+}
+
+TEST(ExtractionProblems, UnderWindowsRulesNamesItCannotKeepAndCaseClashes) {
+    ASSERT_TRUE(setArchiveCodePage(1252));
+    using Kind = ExtractionProblem::Kind;
+    std::vector<ArchiveEntry> entries;
+    for (const char* name : {"AAA.TXT", "aaa.txt", "DOT.", "F \\G.TXT", "NUL", "..\\UP", "SUB\\X", "sub"}) {
+        ArchiveEntry entry;
+        entry.name = name;
+        entries.push_back(entry);
+    }
+    // A POSIX system tells case apart and keeps every name but the unsafe one (where this is
+    // Windows, the device name is unsafe all the same).
+    const std::vector<ExtractionProblem> posix = findExtractionProblems(entries, ExtractedNames::AsStored,
+                                                                         NameRules::Posix);
+    ASSERT_EQ(posix.size(), kHostHasWindowsNames ? 2u : 1u);
+    EXPECT_EQ(posix.back().kind, Kind::UnsafeName);
+
+    const std::vector<ExtractionProblem> windows =
+        findExtractionProblems(entries, ExtractedNames::AsStored, NameRules::Windows);
+    const std::vector<std::pair<Kind, std::size_t>> expected = {
+        {Kind::SamePath, 1}, {Kind::WindowsName, 2}, {Kind::WindowsName, 3},
+        {Kind::WindowsName, 4}, {Kind::UnsafeName, 5}, {Kind::FileAndFolder, 7},
+    };
+    ASSERT_EQ(windows.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(windows[i].kind, expected[i].first) << i;
+        EXPECT_EQ(windows[i].entry, expected[i].second) << i;
+    }
+    EXPECT_EQ(describeExtractionProblem(windows[0], entries), "aaa.txt: lands on the same path as AAA.TXT (aaa.txt)");
+    EXPECT_EQ(describeExtractionProblem(windows[2], entries),
+              "F /G.TXT: \"F \" ends in a dot or a blank, which Windows drops, refused by extraction");
+    EXPECT_EQ(windows[3].windowsName->fault, WindowsNameFault::Device);
+}
+
+TEST(NextOnSamePath, ChainsEveryEntryToTheNextLandingOnItsPath) {
+    ASSERT_TRUE(setArchiveCodePage(1252));
+    std::vector<ArchiveEntry> entries;
+    for (const char* name : {"ok.txt", "A\\B.TXT", "OK.TXT", "A\\.\\B.TXT", "Ok.Txt", "..\\X", "..\\X"}) {
+        ArchiveEntry entry;
+        entry.name = name;
+        entries.push_back(entry);
+    }
+    const std::vector<std::size_t> all{0, 1, 2, 3, 4, 5, 6};
+    const std::size_t none = kNoLater;
+    EXPECT_EQ(nextOnSamePath(entries, all, ExtractedNames::AsStored, NameRules::Posix),
+              (std::vector<std::size_t>{none, 3, none, none, none, none, none}));
+    EXPECT_EQ(nextOnSamePath(entries, all, ExtractedNames::LowerCase, NameRules::Posix),
+              (std::vector<std::size_t>{2, 3, 4, none, none, none, none}));
+    EXPECT_EQ(nextOnSamePath(entries, all, ExtractedNames::AsStored, NameRules::Windows),
+              (std::vector<std::size_t>{2, 3, 4, none, none, none, none}));
+    // Positions are those of the selection.
+    EXPECT_EQ(nextOnSamePath(entries, {4, 0}, ExtractedNames::LowerCase, NameRules::Posix),
+              (std::vector<std::size_t>{1, none}));
+}
+
+struct OverlapRow {
+    const char* what;
+    std::vector<std::pair<std::int64_t, std::int32_t>> ranges;  // offset, size
+    std::size_t overlapping;
+    std::size_t first;
+    std::size_t firstWith;
+};
+
+class DataOverlapTest : public ::testing::TestWithParam<OverlapRow> {};
+
+TEST_P(DataOverlapTest, CountsEntriesSharingBytes) {
+    const OverlapRow& row = GetParam();
+    std::vector<ArchiveEntry> entries;
+    for (const auto& [offset, size] : row.ranges) {
+        ArchiveEntry entry;
+        entry.offset = offset;
+        entry.size = size;
+        entries.push_back(entry);
+    }
+    const DataOverlap overlap = findDataOverlap(entries);
+    EXPECT_EQ(overlap.entries, row.overlapping) << row.what;
+    if (row.overlapping == 0) return;
+    EXPECT_EQ(overlap.first, row.first) << row.what;
+    EXPECT_EQ(overlap.firstWith, row.firstWith) << row.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, DataOverlapTest,
+    ::testing::Values(OverlapRow{"adjacent ranges", {{288, 10}, {298, 5}, {303, 1}}, 0, 0, 0},
+                      OverlapRow{"empty entries at one offset", {{288, 0}, {288, 0}, {288, 4}}, 0, 0, 0},
+                      OverlapRow{"one range shared by all", {{288, 100}, {288, 100}, {288, 100}}, 2, 1, 0},
+                      OverlapRow{"a range inside a longer one, listed first", {{300, 5}, {288, 100}}, 1, 0, 1},
+                      OverlapRow{"one byte in common", {{288, 10}, {297, 10}, {400, 1}}, 1, 1, 0},
+                      OverlapRow{"offsets past 2 GiB read unsigned",
+                                 {{static_cast<std::int32_t>(0x80000000u), 16}, {static_cast<std::int32_t>(0x80000008u), 16}},
+                                 1, 1, 0}));
+
+TEST(DataOverlap, LargeOutputIsMoreThanAHundredTimesTheArchive) {
+    EXPECT_FALSE(isLargeOutput(100 * 1000, 1000));
+    EXPECT_TRUE(isLargeOutput(100 * 1000 + 1, 1000));
+    EXPECT_TRUE(isLargeOutput(5000ull * 1048576, 1200000));
 }
 
 }  // namespace

@@ -40,7 +40,7 @@ TEST_F(ReaderTest, ReadsAHandBuiltPod2) {
     EXPECT_EQ(archive.entries()[0].time, test::utc(2003, 4, 28, 12, 0, 0));
     EXPECT_EQ(archive.entries()[1].time, kNoEntryTime);
     std::string data(5, '\0');
-    EXPECT_EQ(archive.readEntryData(archive.entries()[0], 0, std::as_writable_bytes(std::span(data))), 5);
+    EXPECT_EQ(archive.readEntryData(archive.entries()[0], 0, std::as_writable_bytes(std::span(data))).count, 5);
     EXPECT_EQ(data, "alpha");
     EXPECT_EQ(sink.count(), 0u);
 }
@@ -175,7 +175,7 @@ TEST_F(ReaderTest, LargeSizesWrapTheTotalAndHighOffsetsReadBack) {
     EXPECT_LT(archive.totalSize(), 0);
     EXPECT_LT(archive.entries()[2].offset, 0);
     std::string data(4, '\0');
-    EXPECT_EQ(archive.readEntryData(archive.entries()[2], 0, std::as_writable_bytes(std::span(data))), 4);
+    EXPECT_EQ(archive.readEntryData(archive.entries()[2], 0, std::as_writable_bytes(std::span(data))).count, 4);
     EXPECT_EQ(data, "HIGH");
 }
 

@@ -151,7 +151,7 @@ public:
 
 std::string entryData(const PodArchive& archive, const ArchiveEntry& entry) {
     std::string bytes(static_cast<std::uint32_t>(entry.size), '\0');
-    EXPECT_EQ(archive.readEntryData(entry, 0, std::as_writable_bytes(std::span(bytes))),
+    EXPECT_EQ(archive.readEntryData(entry, 0, std::as_writable_bytes(std::span(bytes))).count,
               static_cast<std::int64_t>(bytes.size()));
     return bytes;
 }

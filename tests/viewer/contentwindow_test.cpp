@@ -475,3 +475,79 @@ TEST_F(ContentWindowTest, RowsThatCannotBeWrittenAreLeftOutOfTheDrag) {
 
 }  // namespace
 }  // namespace quillomar
+
+namespace quillomar {
+namespace {
+
+class ContentWindowReportTest : public ContentWindowTest {};
+
+TEST_F(ContentWindowReportTest, FailuresOfOneExtractionAreOneMessageWithTheCountAndTheFirstPaths) {
+    std::vector<TimedEntry> entries;
+    for (int i = 0; i < 40; ++i) entries.push_back({"..\\EVIL" + std::to_string(i), "e", kApril});
+    entries.push_back({"GOOD.TXT", "g", kApril});
+    show(entries);
+    const std::string root = dir / "out";
+    test::makeFolder(root);
+    host.pickerAnswer = root;
+    window->onCommand(kExtractAll);
+
+    ASSERT_EQ(sink.count(), 1u);
+    const std::string& message = sink.systemErrors[0];
+    EXPECT_TRUE(message.starts_with("40 entries were not extracted:\n" + root + "/../EVIL0 (Permission denied)\n"))
+        << message;
+    EXPECT_NE(message.find("/../EVIL4 "), std::string::npos);
+    EXPECT_EQ(message.find("/../EVIL5 "), std::string::npos);
+    EXPECT_TRUE(message.ends_with("\n... and 35 more")) << message;
+    EXPECT_EQ(host.text(kHint), "1 file extracted to " + root);
+}
+
+TEST_F(ContentWindowReportTest, EntriesWrittenOverAreToldOnceAtTheEndAndASingleFailureKeepsItsOwnBox) {
+    show({{"A.TXT", "first", kApril}, {"A.TXT", "second", kApril}, {".\\A.TXT", "third", kApril},
+          {"..\\EVIL", "e", kApril}},
+         [](int id) { return loadString(id, Language::French); });
+    const std::string root = dir / "out";
+    test::makeFolder(root);
+    host.pickerAnswer = root;
+    window->onCommand(kExtractAll);
+    ASSERT_EQ(sink.count(), 1u);
+    EXPECT_EQ(sink.systemErrors[0], "1 entrées n'ont pas été extraites :\n" + root +
+                                        "/../EVIL (Permission denied)\n\n"
+                                        "2 entrées ont été remplacées par une entrée suivante du même nom :\nA.TXT\nA.TXT");
+    EXPECT_EQ(test::readFile(root + "/A.TXT"), "third");
+
+    // One failure alone is the box it always was.
+    sink.systemErrors.clear();
+    host.select({rowOf("..\\EVIL")});
+    window->onExtractSelected();
+    EXPECT_EQ(sink.systemErrors, (Texts{"Permission denied\n==> " + root + "/../EVIL"}));
+}
+
+TEST_F(ContentWindowReportTest, EntriesSharingTheirDataAreToldBeforeTheExtraction) {
+    // 200 entries over one 16 KiB range make an archive of about 21 KiB that extracts to 3.2 MB.
+    std::vector<TimedEntry> entries{{"DATA", std::string(16384, 'd'), kApril}};
+    for (int i = 0; i < 199; ++i) entries.push_back({"C" + std::to_string(i), "", kApril});
+    std::string bytes = test::layOutTimed(entries);
+    const std::uint32_t directory = test::getLe32(bytes, 264);
+    for (std::size_t i = 1; i < entries.size(); ++i) {
+        test::putLe32(bytes, directory + 20 * i + 4, 16384);
+        test::putLe32(bytes, directory + 20 * i + 8, test::getLe32(bytes, directory + 8));
+    }
+    test::writeFile(dir / "shared.pod", bytes);
+    ASSERT_EQ(archive.open(dir / "shared.pod"), 1);
+    ASSERT_EQ(archive.readDirectory(), 1);
+    window = std::make_unique<ContentWindow>(
+        archive, owner, progress, [](int id) { return loadString(id, Language::Neutral); }, collator);
+    host.start(*window);
+    const std::string root = dir / "out";
+    test::makeFolder(root);
+    host.pickerAnswer = root;
+    window->onCommand(kExtractAll);
+    ASSERT_EQ(sink.systemErrors.size(), 1u);
+    EXPECT_EQ(sink.systemErrors[0], "These entries share their data: extraction writes 3276800 bytes, more than 100 "
+                                    "times the size of the archive (" +
+                                        std::to_string(bytes.size()) + " bytes).");
+    EXPECT_EQ(test::readFile(root + "/C198"), std::string(16384, 'd'));
+}
+
+}  // namespace
+}  // namespace quillomar

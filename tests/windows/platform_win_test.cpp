@@ -174,13 +174,18 @@ TEST(Extraction, RecreatesAccentedNamesAndTimesAndKeepsHostileNamesInsideTheRoot
     EXPECT_EQ(archive.extractedCount(), 2u);
     EXPECT_EQ(test::readFile(root + "/ÉTÉ/CAFÉ.TXT"), "café");
     EXPECT_EQ(test::modificationTime(root + "/ÉTÉ/CAFÉ.TXT"), test::utc(2003, 4, 28, 12, 0, 0));
-    // A device's or a stream's name is refused as a name leaving the root is: it would write to
-    // the device, or into the stream of another file.
+    // A device's or a stream's name is refused too, with its own reason: it would write to the
+    // device, or into the stream of another file. No folder of a refused name is created.
     EXPECT_EQ(test::readFile(root + "/DEVICES/CONSOLE.TXT"), "a file");
     EXPECT_EQ(listFolder(root + "/DEVICES").items.size(), 1u);
+    EXPECT_FALSE(test::exists(root + "/COM1"));
     EXPECT_FALSE(test::exists(dir / "ESCAPE.TXT"));
-    EXPECT_EQ(sink.systemErrors.size(), 7u);
-    for (const std::string& shown : sink.systemErrors) EXPECT_TRUE(shown.starts_with(systemErrorText(EACCES))) << shown;
+    ASSERT_EQ(sink.systemErrors.size(), 7u);
+    for (std::size_t i = 0; i < 3; ++i) EXPECT_TRUE(sink.systemErrors[i].starts_with(systemErrorText(EACCES)));
+    for (std::size_t i = 3; i < 7; ++i) EXPECT_TRUE(sink.systemErrors[i].starts_with(systemErrorText(EINVAL)));
+    ASSERT_EQ(sink.details.size(), 4u);
+    EXPECT_NE(sink.details[0].find("\"NUL.TXT\" is a device name on Windows"), std::string::npos) << sink.details[0];
+    EXPECT_NE(sink.details[3].find("holds ':'"), std::string::npos) << sink.details[3];
 }
 
 TEST(SystemTexts, ComeFromTheSystemWithThePathOnALineOfItsOwn) {

@@ -79,4 +79,45 @@ if ! win list "$work/linux.pod" >"$work/slash.out" 2>&1 || ! cmp -s "$work/slash
   cat "$work/slash.out" >&2
   status=1
 fi
+
+# Names Windows cannot keep, packed on Linux: verify names each with its own reason, extraction
+# refuses them before creating any of their folders and writes the rest.
+hostile=$work/hostile
+mkdir -p "$hostile/F " "$hostile/H."
+for name in 'DOT.' 'SPACE ' 'STAR*.TXT' 'F /G.TXT' 'H./I.TXT' 'good.txt'; do printf x >"$hostile/$name"; done
+"$linux" pack -q "$hostile" -o "$work/hostile.pod" 2>/dev/null
+if (cd "$work" && win verify hostile.pod >"$work/hostile.verify" 2>&1); then
+  echo "FAIL: verify passed names Windows cannot keep" >&2
+  status=1
+fi
+for line in 'DOT.: "DOT." ends in a dot or a blank' 'F /G.TXT: "F " ends in a dot or a blank' \
+            'STAR*.TXT: "STAR*.TXT" holds a character Windows forbids'; do
+  grep -qF "$line" "$work/hostile.verify" || { echo "FAIL: verify lacks [$line]:" >&2; cat "$work/hostile.verify" >&2; status=1; }
+done
+if (cd "$work" && win extract hostile.pod -C out-hostile -q >"$work/hostile.out" 2>&1); then
+  echo "FAIL: extraction of names Windows cannot keep reported success" >&2
+  status=1
+fi
+[ "$(ls -A "$work/out-hostile")" = "GOOD.TXT" ] || { echo "FAIL: extraction left: $(ls -A "$work/out-hostile")" >&2; status=1; }
+# Names equal but for case land on one file there: verify says so, extraction names the one written over.
+perl -e '
+  my ($file, @names) = @ARGV;
+  my $n = @names;
+  my $names = join("", map { "$_\0" } @names);
+  my ($dir, $offset) = ("", 0);
+  for my $i (0 .. $n - 1) {
+    $dir .= pack("V V V V V", $offset, 1, 288 + $i, 0x3EC6C54C, 0);
+    $offset += length($names[$i]) + 1;
+  }
+  my $header = pack("a4 V a80 V V V V a80 a80 V V V V V V", "POD3", 0, "Case", $n, 0, 1000, 1000, "", "",
+                    288 + $n, 0, length($names), 0, 0xFFFFFFFF, 0);
+  open my $f, ">", $file or die;
+  binmode $f;
+  print $f $header, "ab", $dir, $names;' "$work/case.pod" AAA.TXT aaa.txt
+(cd "$work" && win verify case.pod >"$work/case.verify" 2>&1) && { echo "FAIL: verify passed a case clash" >&2; status=1; }
+grep -qF 'aaa.txt: lands on the same path as AAA.TXT' "$work/case.verify" ||
+  { echo "FAIL: verify said: $(cat "$work/case.verify")" >&2; status=1; }
+(cd "$work" && win extract case.pod -C out-case -q >"$work/case.out" 2>&1) && { echo "FAIL: a case clash extracted with exit 0" >&2; status=1; }
+grep -qF 'written over by a later entry: AAA.TXT' "$work/case.out" ||
+  { echo "FAIL: extract said: $(cat "$work/case.out")" >&2; status=1; }
 exit $status

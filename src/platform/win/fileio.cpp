@@ -123,7 +123,7 @@ bool writeHandle(HANDLE handle, std::span<const std::byte> data, const std::uint
 
 }  // namespace
 
-std::int64_t File::readAt(std::uint64_t offset, std::span<std::byte> buffer) const {
+ReadResult File::readAt(std::uint64_t offset, std::span<std::byte> buffer) const {
     HANDLE handle = handleOf(fd_);
     std::size_t done = 0;
     while (done < buffer.size()) {
@@ -132,13 +132,12 @@ std::int64_t File::readAt(std::uint64_t offset, std::span<std::byte> buffer) con
         OVERLAPPED position = at(offset + done);
         if (!ReadFile(handle, buffer.data() + done, want, &got, &position)) {
             if (GetLastError() == ERROR_HANDLE_EOF) break;
-            fail(win::failFromLastError());
-            return -1;
+            return {-1, Failure::system(win::failFromLastError(), path_)};
         }
         if (got == 0) break;
         done += got;
     }
-    return static_cast<std::int64_t>(done);
+    return {static_cast<std::int64_t>(done), {}};
 }
 
 Failure writeAllTo(int fd, std::span<const std::byte> data, std::string path) {
@@ -221,12 +220,13 @@ CopyResult copyRange(const File& from, std::uint64_t fromOffset, File& to, std::
     if (buffer.size() < chunk) buffer.resize(chunk);
     while (result.copied < length) {
         const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(length - result.copied, chunk));
-        const std::int64_t got = from.readAt(fromOffset + result.copied, std::span(buffer.data(), want));
-        if (got < 0) {
-            result.failure = from.failure();
+        ReadResult read = from.readAt(fromOffset + result.copied, std::span(buffer.data(), want));
+        if (!read.ok()) {
+            result.failure = std::move(read.failure);
             result.readFailed = true;
             return result;
         }
+        const std::int64_t got = read.count;
         if (!to.writeAll(std::span(buffer.data(), static_cast<std::size_t>(got)))) {
             result.failure = to.failure();
             return result;

@@ -13,6 +13,7 @@
 
 #include "platform/filesystem.h"
 #include "platform/signalsafetable.h"
+#include "platform/temporarycreation.h"
 #include "platform/win/widepath.h"
 
 namespace quillomar {
@@ -100,6 +101,7 @@ Result<PendingFile> PendingFile::create(int folderFd, std::string_view leaf, std
         std::string name = temporaryName();
         const std::wstring temporary = win::widePathIn(folderFd, name);
         // Registered before it exists, so that no moment passes in which Ctrl+C would leave it.
+        const TemporaryCreation section;
         pending.slot_ = registerTemporary(temporary);
         HANDLE handle =
             CreateFileW(temporary.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,

@@ -10,6 +10,7 @@
 
 #include "platform/fileio.h"
 #include "platform/outputfile.h"
+#include "platform/temporarycreation.h"
 #include "platform/win/widepath.h"
 
 namespace quillomar {
@@ -35,7 +36,6 @@ BOOL WINAPI onConsoleEvent(DWORD event) {
         default:
             return FALSE;
     }
-    removeRegisteredTemporaries();
     finishTermination(programName, signal);
 }
 
@@ -51,6 +51,9 @@ void exitCleanlyOnTermination(const char* program) {
 int notifyTerminationThroughPipe() { return -1; }
 
 void finishTermination(const char* program, int signal) {
+    // The other threads start no temporary any more, and finish the ones they are making first.
+    TemporaryCreation::stopAndWait();
+    removeRegisteredTemporaries();
     const char* name = signal == 2 ? "SIGINT" : (signal == 15 ? "SIGTERM" : "SIGHUP");
     const std::string line = std::string(program) + ": stopped by " + name + "\n";
     static_cast<void>(writeAllTo(kStandardErrorFd, std::as_bytes(std::span(line.data(), line.size())), {}));
