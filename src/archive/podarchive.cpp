@@ -273,10 +273,8 @@ CopyResult PodArchive::copyEntryData(const ArchiveEntry& entry, File& out) const
     return copyRange(file_, u32(entry.offset), out, u32(entry.size));
 }
 
-std::int64_t PodArchive::readFileBytes(std::uint64_t offset, std::span<std::byte> buffer) const {
-    std::int64_t got = file_.readAt(offset, buffer);
-    if (got < 0) failure_ = file_.failure();
-    return got;
+ReadResult PodArchive::readFileBytes(std::uint64_t offset, std::span<std::byte> buffer) const {
+    return file_.readAt(offset, buffer);
 }
 
 CopyResult PodArchive::copyFileBytes(std::uint64_t offset, std::uint64_t length, File& out, CopyMethod* method) const {

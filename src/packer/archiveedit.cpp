@@ -573,8 +573,9 @@ Failure ArchiveEdit::write(ProgressSink* progress) {
     const std::uint64_t directoryStart =
         source_.version() == ArchiveVersion::Pod3 ? std::uint64_t{source_.header().directoryOffset} : kPod2HeaderSize;
     std::vector<std::byte> records(entries.size() * kDirectoryRecordSize);
-    if (source_.readFileBytes(directoryStart, records) != static_cast<std::int64_t>(records.size())) {
-        return source_.failure().failed() ? source_.failure() : Failure::message(kMsgDamagedArchive, source_.path());
+    const ReadResult read = source_.readFileBytes(directoryStart, records);
+    if (read.count != static_cast<std::int64_t>(records.size())) {
+        return read.failure.failed() ? read.failure : Failure::message(kMsgDamagedArchive, source_.path());
     }
     auto sourceRecord = [&](std::size_t entry) {
         return decodeDirectoryRecord(

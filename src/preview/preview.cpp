@@ -29,9 +29,9 @@ Preview unavailable(std::string reason, Failure failure) {
 std::optional<Failure> readInto(const PodArchive& archive, const ArchiveEntry& entry, std::vector<std::byte>& buffer,
                                 std::size_t from) {
     const std::span<std::byte> rest = std::span(buffer).subspan(from);
-    const std::int64_t got = archive.readEntryData(entry, from, rest);
-    if (got == static_cast<std::int64_t>(rest.size())) return std::nullopt;
-    if (got < 0) return archive.failure();
+    const ReadResult read = archive.readEntryData(entry, from, rest);
+    if (read.count == static_cast<std::int64_t>(rest.size())) return std::nullopt;
+    if (read.count < 0) return read.failure;
     return Failure::system(ENODATA, archive.path());
 }
 

@@ -105,7 +105,7 @@ TEST_F(ArchiveEditTest, PlanCountsReplacedEntriesBeforeWriting) {
     EXPECT_EQ(storedNames(archive),
               (std::vector<std::string>{"ART\\ONE.PBM", "ART\\THREE.PBM", "ART\\TWO.PBM", "README.TXT"}));
     std::string data(7, '\0');
-    ASSERT_EQ(source.readEntryData(source.entries()[0], 0, std::as_writable_bytes(std::span(data))), 7);
+    ASSERT_EQ(source.readEntryData(source.entries()[0], 0, std::as_writable_bytes(std::span(data))).count, 7);
     EXPECT_EQ(data, "new one");
 }
 
