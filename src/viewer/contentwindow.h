@@ -134,6 +134,8 @@ private:
     // Escape in a filter box holding text empties it; true when it did.
     bool clearFilter();
     void fillRows(std::string_view filterText);
+    // Directory positions ordered as the last sort orders rows; unchanged before any sort.
+    void orderByLastSort(std::vector<std::uint32_t>& indices);
     void showPreview(int row);
 
     PodArchive& archive_;
