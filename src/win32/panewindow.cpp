@@ -39,7 +39,6 @@ struct Pane {
     PaneContent::Kind kind = PaneContent::Kind::Empty;
     std::wstring message;
     std::wstring caption;
-    std::string shownText;
     int width = 0;
     int height = 0;
     std::vector<std::uint32_t> pixels;  // alpha already blended over the window's colour
@@ -172,6 +171,8 @@ LRESULT CALLBACK paneProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     Pane* pane = paneOf(window);
     switch (message) {
         case WM_CREATE: {
+            // The pane paints its own background: the text control above it is left alone.
+            SetWindowLongPtrW(window, GWL_STYLE, GetWindowLongPtrW(window, GWL_STYLE) | WS_CLIPCHILDREN);
             auto* made = new Pane;
             made->window = window;
             made->text = CreateWindowExW(
@@ -239,7 +240,6 @@ void setPaneContent(HWND window, const PaneContent& content) {
     pane->kind = content.kind;
     pane->message.clear();
     pane->caption.clear();
-    pane->shownText.clear();
     pane->pixels.clear();
     pane->pixels.shrink_to_fit();
     pane->width = pane->height = 0;
@@ -254,7 +254,6 @@ void setPaneContent(HWND window, const PaneContent& content) {
                                     : reinterpret_cast<WPARAM>(GetPropW(window, L"QuillomarFont"));
             SendMessageW(pane->text, WM_SETFONT, font, FALSE);
             SetWindowTextW(pane->text, withCrLf(content.text).c_str());
-            pane->shownText = content.text;
             break;
         }
         case PaneContent::Kind::Pixels:
@@ -289,7 +288,15 @@ PaneState paneState(HWND window) {
     const Pane* pane = paneOf(window);
     if (pane == nullptr) return state;
     state.kind = pane->kind;
-    state.text = pane->kind == PaneContent::Kind::Message ? toUtf8(pane->message) : pane->shownText;
+    if (pane->kind == PaneContent::Kind::Message) {
+        state.text = toUtf8(pane->message);
+    } else {
+        // What the text control holds, its lines back to LF.
+        std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(pane->text)) + 1, L'\0');
+        text.resize(static_cast<std::size_t>(GetWindowTextW(pane->text, text.data(), static_cast<int>(text.size()))));
+        text.erase(std::remove(text.begin(), text.end(), L'\r'), text.end());
+        state.text = toUtf8(text);
+    }
     state.caption = toUtf8(pane->caption);
     state.pictureWidth = pane->width;
     state.pictureHeight = pane->height;
