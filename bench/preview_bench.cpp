@@ -39,11 +39,16 @@ double processorMilliseconds() {
 
 const char* kindName(PreviewKind kind) {
     switch (kind) {
-    case PreviewKind::Text: return "text";
-    case PreviewKind::Picture: return "picture";
-    case PreviewKind::ToolkitPicture: return "toolkit picture";
-    case PreviewKind::Hex: return "hex";
-    case PreviewKind::Unavailable: return "unavailable";
+        case PreviewKind::Text:
+            return "text";
+        case PreviewKind::Picture:
+            return "picture";
+        case PreviewKind::ToolkitPicture:
+            return "toolkit picture";
+        case PreviewKind::Hex:
+            return "hex";
+        case PreviewKind::Unavailable:
+            return "unavailable";
     }
     return "?";
 }
@@ -55,7 +60,8 @@ test::Picture photo(std::uint32_t width, std::uint32_t height, std::mt19937& ran
     for (std::uint32_t y = 0; y < height; ++y) {
         for (std::uint32_t x = 0; x < width; ++x) {
             const std::uint32_t noise = random() & 0x07;
-            picture.pixels.push_back(0xFF000000 | ((x / 4 + noise) & 0xFF) << 16 | ((y / 4) & 0xFF) << 8 | ((x + y) / 8 & 0xFF));
+            picture.pixels.push_back(0xFF000000 | ((x / 4 + noise) & 0xFF) << 16 | ((y / 4) & 0xFF) << 8 |
+                                     ((x + y) / 8 & 0xFF));
         }
     }
     return picture;
@@ -64,7 +70,8 @@ test::Picture photo(std::uint32_t width, std::uint32_t height, std::mt19937& ran
 std::vector<std::pair<std::string, std::string>> entries() {
     std::mt19937 random(22);
     std::string text;
-    while (text.size() < kEntryBytes) text += "Line " + std::to_string(text.size()) + ": the quick brown fox, caf\xE9.\r\n";
+    while (text.size() < kEntryBytes)
+        text += "Line " + std::to_string(text.size()) + ": the quick brown fox, caf\xE9.\r\n";
     std::string binary(kEntryBytes, '\0');
     for (char& c : binary) c = static_cast<char>(random());
 
@@ -76,7 +83,8 @@ std::vector<std::pair<std::string, std::string>> entries() {
     return {
         {"text.txt", text},
         {"binary.bin", binary},
-        {"raw32.tga", test::encodeTga(photo(1024, 1024, random), {.imageType = 2, .pixelBits = 32, .attributeBits = 8})},
+        {"raw32.tga",
+         test::encodeTga(photo(1024, 1024, random), {.imageType = 2, .pixelBits = 32, .attributeBits = 8})},
         {"rle24.tga", test::encodeTga(photo(1200, 1200, random), {.imageType = 10, .pixelBits = 24})},
         {"indexed8.pcx", test::encodePcx(indexed, {.bitsPerPixel = 8, .planes = 1, .palette = palette})},
         {"rgb24.pcx", test::encodePcx(photo(1700, 1700, random), {.bitsPerPixel = 8, .planes = 3})},
@@ -124,8 +132,8 @@ int main(int argc, char** argv) {
         }
         std::sort(times.begin(), times.end());
         std::sort(processor.begin(), processor.end());
-        std::printf("%-14s %10d  %-8s %9.2f %9.2f %9.2f\n", entry.name.c_str(), entry.size, kindName(kind), times.front(),
-                    times[times.size() / 2], processor[processor.size() / 2]);
+        std::printf("%-14s %10d  %-8s %9.2f %9.2f %9.2f\n", entry.name.c_str(), entry.size, kindName(kind),
+                    times.front(), times[times.size() / 2], processor[processor.size() / 2]);
     }
     std::filesystem::remove_all(folder);
     return 0;

@@ -1,9 +1,10 @@
 // Writes the seed corpus of the fuzz targets into the folder given: small valid POD3 archives
 // made by the writer from a real folder, POD2 and POD3 archives laid out by hand (the same
 // helpers the engine tests use), hostile names among them, texts for the name target, and TGA and
-// PCX pictures of every kind the decoders read (the tests' encoders).
+// PCX pictures of every kind the decoders read (the tests' encoders), and entry starts for the
+// preview's detection.
 //
-//     fuzz_seeds OUT      makes OUT/open, OUT/extract, OUT/names, OUT/tga and OUT/pcx
+//     fuzz_seeds OUT      makes OUT/open, OUT/extract, OUT/names, OUT/tga, OUT/pcx and OUT/preview
 
 #include <sys/stat.h>
 
@@ -59,16 +60,21 @@ void putPictures(const std::string& out) {
 
     const std::vector<std::pair<std::string, std::string>> tgas = {
         {"true24.tga", test::encodeTga(rgba, {.imageType = 2, .pixelBits = 24})},
-        {"true32-topdown.tga", test::encodeTga(rgba, {.imageType = 2, .pixelBits = 32, .attributeBits = 8, .topDown = true})},
+        {"true32-topdown.tga",
+         test::encodeTga(rgba, {.imageType = 2, .pixelBits = 32, .attributeBits = 8, .topDown = true})},
         {"true16.tga", test::encodeTga(rgba, {.imageType = 2, .pixelBits = 16, .attributeBits = 1})},
         {"true15-rle.tga", test::encodeTga(rgba, {.imageType = 10, .pixelBits = 15, .rightToLeft = true})},
         {"true32-rle-footer.tga",
-         test::encodeTga(rgba, {.imageType = 10, .pixelBits = 32, .attributeBits = 8, .footer = true, .attributesType = 4})},
-        {"mapped24.tga", test::encodeTga(mapped, {.imageType = 1, .pixelBits = 8, .mapEntryBits = 24, .colourMap = map})},
+         test::encodeTga(rgba,
+                         {.imageType = 10, .pixelBits = 32, .attributeBits = 8, .footer = true, .attributesType = 4})},
+        {"mapped24.tga",
+         test::encodeTga(mapped, {.imageType = 1, .pixelBits = 8, .mapEntryBits = 24, .colourMap = map})},
         {"mapped32-rle.tga",
-         test::encodeTga(mapped, {.imageType = 9, .pixelBits = 8, .mapEntryBits = 32, .mapFirst = 2, .colourMap = map})},
+         test::encodeTga(mapped,
+                         {.imageType = 9, .pixelBits = 8, .mapEntryBits = 32, .mapFirst = 2, .colourMap = map})},
         {"mapped16-index.tga",
-         test::encodeTga(mapped, {.imageType = 1, .pixelBits = 16, .mapEntryBits = 16, .mapFirst = 300, .colourMap = map})},
+         test::encodeTga(mapped,
+                         {.imageType = 1, .pixelBits = 16, .mapEntryBits = 16, .mapFirst = 300, .colourMap = map})},
         {"grey8-id.tga", test::encodeTga(grey, {.imageType = 3, .pixelBits = 8, .imageId = "picture"})},
         {"grey16-rle.tga", test::encodeTga(grey, {.imageType = 11, .pixelBits = 16, .footer = true})},
     };
@@ -79,13 +85,15 @@ void putPictures(const std::string& out) {
     all.insert(all.begin(), sixteen.begin(), sixteen.end());
     auto paletted = [](const std::vector<std::uint32_t>& palette, std::uint32_t width, std::uint32_t height) {
         test::Picture picture{width, height, {}};
-        for (std::uint32_t i = 0; i < width * height; ++i) picture.pixels.push_back(palette[(i * 5 + i / width) % palette.size()]);
+        for (std::uint32_t i = 0; i < width * height; ++i)
+            picture.pixels.push_back(palette[(i * 5 + i / width) % palette.size()]);
         return picture;
     };
     const std::vector<std::uint32_t> two = {0xFF000000, 0xFFFFFFFF};
     const std::vector<std::pair<std::string, std::string>> pcxs = {
         {"mono.pcx", test::encodePcx(paletted(two, 13, 5), {.bitsPerPixel = 1, .planes = 1, .palette = two})},
-        {"planes4.pcx", test::encodePcx(paletted(sixteen, 13, 5), {.bitsPerPixel = 1, .planes = 4, .palette = sixteen})},
+        {"planes4.pcx",
+         test::encodePcx(paletted(sixteen, 13, 5), {.bitsPerPixel = 1, .planes = 4, .palette = sixteen})},
         {"planes4-v3.pcx",
          test::encodePcx(paletted(sixteen, 7, 3), {.version = 3, .bitsPerPixel = 1, .planes = 4, .palette = sixteen})},
         {"nibbles.pcx", test::encodePcx(paletted(sixteen, 7, 4), {.bitsPerPixel = 4, .planes = 1, .palette = sixteen})},
@@ -93,11 +101,29 @@ void putPictures(const std::string& out) {
         {"indexed8.pcx", test::encodePcx(paletted(all, 17, 9), {.bitsPerPixel = 8, .planes = 1, .palette = all})},
         {"indexed8-raw.pcx",
          test::encodePcx(paletted(all, 5, 5), {.bitsPerPixel = 8, .planes = 1, .runLength = false, .palette = all})},
-        {"rgb24.pcx", test::encodePcx(test::patternPicture(11, 6), {.bitsPerPixel = 8, .planes = 3, .extraLineBytes = 2})},
+        {"rgb24.pcx",
+         test::encodePcx(test::patternPicture(11, 6), {.bitsPerPixel = 8, .planes = 3, .extraLineBytes = 2})},
         {"rgba32-stream.pcx",
          test::encodePcx(rgba, {.bitsPerPixel = 8, .planes = 4, .runsAcrossLines = true, .xMin = 3, .yMin = 2})},
     };
     for (const auto& [name, bytes] : pcxs) put(out + "/pcx", name, bytes);
+
+    // Entry starts for the preview target: picture headers, texts, binary.
+    using namespace std::string_literals;
+    std::string png = "\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR\0\0\x02\0\0\0\x01\0\x08\x06\0\0\0"s;
+    std::string bmp = "BM" + std::string(24, '\0');
+    bmp[14] = 40, bmp[18] = 16, bmp[22] = static_cast<char>(0xF0),
+    bmp[23] = bmp[24] = bmp[25] = static_cast<char>(0xFF);
+    const std::vector<std::pair<std::string, std::string>> starts = {
+        {"png", png},
+        {"bmp", bmp},
+        {"gif", "GIF89a\x40\x01\xF0\x00\xF7\0\0"},
+        {"jpeg", "\xFF\xD8\xFF\xE0\0\x04JF\xFF\xC4\0\x02\xFF\xFF\xC2\0\x0B\x08\x01\xE0\x02\x80\x01"s},
+        {"utf8", "caf\xC3\xA9 \xE2\x82\xAC\r\n\xEF\xBB\xBFtext\xE2\x82"},
+        {"cp1252", "caf\xE9 \x80\x81\x1A\t\f"},
+        {"binary", "\0\x01\x02\x7F\x80\xA0\xAD\xFF"s},
+    };
+    for (const auto& [name, bytes] : starts) put(out + "/preview", name, bytes);
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 # given number of seconds, then prints per target: executions, corpus size and coverage.
 #
 #     fuzz/run.sh [SECONDS] [TARGET...]      SECONDS defaults to 60; TARGET: open, extract, names,
-#                                            tga, pcx
+#                                            tga, pcx, preview
 #
 # The corpus grows in fuzz/corpus/<target> (kept between runs, not committed) on top of the seeds
 # that fuzz_seeds writes afresh into build-fuzz/seeds. In the summary, "corpus" is the inputs and
@@ -16,7 +16,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(open extract names tga pcx)
+[ ${#targets[@]} -gt 0 ] || targets=(open extract names tga pcx preview)
 build=${FUZZ_BUILD:-build-fuzz}
 
 cmake -S . -B "$build" -G Ninja \

@@ -23,7 +23,9 @@ inline std::uint32_t le32(std::span<const std::byte> bytes, std::size_t at) {
     return static_cast<std::uint32_t>(le16(bytes, at)) | static_cast<std::uint32_t>(le16(bytes, at + 2)) << 16;
 }
 
-inline std::uint8_t u8(std::span<const std::byte> bytes, std::size_t at) { return static_cast<std::uint8_t>(bytes[at]); }
+inline std::uint8_t u8(std::span<const std::byte> bytes, std::size_t at) {
+    return static_cast<std::uint8_t>(bytes[at]);
+}
 
 // A refusal: EINVAL for damaged data, EFBIG for a picture beyond the bounds, ENOTSUP for a variant
 // not decoded; offset is where in the file the problem lies.

@@ -103,23 +103,27 @@ Header readHeader(std::span<const std::byte> file) {
 // plane (index), three (R, G, B) or four (R, G, B, A).
 bool layoutKnown(const Header& h) {
     switch (h.bitsPerPixel) {
-    case 1: return h.planes >= 1 && h.planes <= 4;
-    case 2:
-    case 4: return h.planes == 1;
-    case 8: return h.planes == 1 || h.planes == 3 || h.planes == 4;
-    default: return false;
+        case 1:
+            return h.planes >= 1 && h.planes <= 4;
+        case 2:
+        case 4:
+            return h.planes == 1;
+        case 8:
+            return h.planes == 1 || h.planes == 3 || h.planes == 4;
+        default:
+            return false;
     }
 }
 
 std::optional<Failure> checkHeader(std::span<const std::byte> file, const Header& h) {
-    if (u8(file, kManufacturerOffset) != kManufacturer) return refusal(EINVAL, "this is no PCX file", kManufacturerOffset);
+    if (u8(file, kManufacturerOffset) != kManufacturer)
+        return refusal(EINVAL, "this is no PCX file", kManufacturerOffset);
     if (h.encoding != kEncodingRunLength && h.encoding != kEncodingNone)
         return refusal(ENOTSUP, "encoding " + std::to_string(h.encoding) + " is not shown", kEncodingOffset);
     if (!layoutKnown(h))
-        return refusal(ENOTSUP,
-                       std::to_string(h.planes) + " planes of " + std::to_string(h.bitsPerPixel) +
-                           " bits are not shown",
-                       kBitsPerPixelOffset);
+        return refusal(
+            ENOTSUP, std::to_string(h.planes) + " planes of " + std::to_string(h.bitsPerPixel) + " bits are not shown",
+            kBitsPerPixelOffset);
     if (h.xMax < h.xMin || h.yMax < h.yMin) return refusal(EINVAL, "the picture has no pixels", kXMinOffset);
     if (!imageSizeAllowed(h.width(), h.height())) return tooLarge(h.width(), h.height());
     if (std::uint64_t{h.bytesPerLine} * 8 < std::uint64_t{h.width()} * h.bitsPerPixel)
@@ -148,7 +152,8 @@ Palette headerPalette(std::span<const std::byte> file, const Header& h) {
 }
 
 bool endsInLongPalette(std::span<const std::byte> file) {
-    return file.size() >= kHeaderSize + kLongPaletteSize && u8(file, file.size() - kLongPaletteSize) == kLongPaletteMark;
+    return file.size() >= kHeaderSize + kLongPaletteSize &&
+           u8(file, file.size() - kLongPaletteSize) == kLongPaletteMark;
 }
 
 // The 256 colours at the end of the file; a greyscale picture without them is shown in greys.
@@ -226,8 +231,7 @@ void convertLine(const Header& h, std::span<const std::uint8_t> line, const Pale
         const std::size_t bit = x * bits;
         const unsigned shift = 8 - bits - static_cast<unsigned>(bit % 8);
         unsigned index = 0;
-        for (std::size_t p = 0; p < h.planes; ++p)
-            index |= ((plane(p)[bit / 8] >> shift) & mask) << (p * bits);
+        for (std::size_t p = 0; p < h.planes; ++p) index |= ((plane(p)[bit / 8] >> shift) & mask) << (p * bits);
         row[x] = palette[index];
     }
 }

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <new>
+#include <optional>
 
+#include "preview/imagebytes.h"
 #include "preview/pcx.h"
 #include "preview/pictureformat.h"
 #include "preview/textdump.h"
@@ -29,17 +31,33 @@ Preview unreadable(const PodArchive& archive) {
 }
 
 // Reads bytes [from, buffer's end) of the entry; false when the archive gave less.
-bool readInto(const PodArchive& archive, const ArchiveEntry& entry, std::vector<std::byte>& buffer,
-              std::size_t from) {
+bool readInto(const PodArchive& archive, const ArchiveEntry& entry, std::vector<std::byte>& buffer, std::size_t from) {
     const std::span<std::byte> rest = std::span(buffer).subspan(from);
     return archive.readEntryData(entry, from, rest) == static_cast<std::int64_t>(rest.size());
+}
+
+// The refusal of a picture for the host's reader whose header claims a size beyond the bounds
+// the decoders here keep; nullopt when it claims none (the reader then finds out) or a fitting one.
+std::optional<Failure> claimsTooMuch(PictureFormat format, std::span<const std::byte> bytes) {
+    const std::optional<PictureSize> claimed = claimedSize(format, bytes);
+    if (!claimed || claimed->width == 0 || claimed->height == 0)
+        return std::nullopt;  // no size, or the reader refuses it
+    if (imageSizeAllowed(claimed->width, claimed->height)) return std::nullopt;
+    return image::tooLarge(claimed->width, claimed->height);
 }
 
 Preview picture(const PodArchive& archive, const ArchiveEntry& entry, PictureFormat format,
                 std::vector<std::byte> bytes) {
     const std::uint64_t size = static_cast<std::uint32_t>(entry.size);
     if (size > kMaxPictureEntryBytes)
-        return unavailable("the picture is too large to show", Failure::system(EFBIG, {}, "the picture is too large to show"));
+        return unavailable("the picture is too large to show",
+                           Failure::system(EFBIG, {}, "the picture is too large to show"));
+    // A size claimed in the bytes read so far is refused before the rest is read, and again in the
+    // whole (a JPEG's frame may lie further on).
+    if (!decodedHere(format)) {
+        if (std::optional<Failure> refused = claimsTooMuch(format, bytes))
+            return unavailable(refused->detail, *refused);
+    }
     const std::size_t head = bytes.size();
     bytes.resize(static_cast<std::size_t>(size));
     if (!readInto(archive, entry, bytes, head)) return unreadable(archive);
@@ -47,6 +65,8 @@ Preview picture(const PodArchive& archive, const ArchiveEntry& entry, PictureFor
     Preview preview;
     preview.format = std::string(pictureFormatName(format));
     if (!decodedHere(format)) {
+        if (std::optional<Failure> refused = claimsTooMuch(format, bytes))
+            return unavailable(refused->detail, *refused);
         preview.kind = PreviewKind::ToolkitPicture;
         preview.bytes = std::move(bytes);
         return preview;

@@ -44,8 +44,9 @@ struct Preview {
     Image image;
     // Picture and ToolkitPicture: "TGA", "PCX", "BMP", "PNG", "JPEG" or "GIF".
     std::string format;
-    // ToolkitPicture: the entry's bytes. When the host's reader cannot read them the window shows
-    // the picture as one that cannot be shown.
+    // ToolkitPicture: the entry's bytes, of a picture whose header claims no size beyond the
+    // bounds of image.h (a larger one is Unavailable, EFBIG). When the host's reader cannot read
+    // them the window shows the picture as one that cannot be shown.
     std::vector<std::byte> bytes;
     // Unavailable: what is wrong in a few English words ("the image is cut short"), for a detail
     // line; the window shows its own "cannot be shown" text. failure holds the record: the archive's
@@ -57,7 +58,8 @@ struct Preview {
 
 // Reads what it needs of entry (one of archive's entries, archive open) with readEntryData:
 // 64 KiB at most to choose the kind and show text or hex, the whole entry for a picture. Never
-// throws for bad data; Unavailable when the entry cannot be read or the picture not decoded.
+// throws for bad data; Unavailable when the entry cannot be read, the picture not decoded, or its
+// size is beyond the bounds.
 Preview makePreview(const PodArchive& archive, const ArchiveEntry& entry);
 
 }  // namespace quillomar

@@ -46,11 +46,16 @@ std::size_t sequenceLength(std::uint8_t lead) {
 // U+10FFFF excluded); the bytes after that lie in 0x80-0xBF.
 std::pair<std::uint8_t, std::uint8_t> secondByteRange(std::uint8_t lead) {
     switch (lead) {
-    case 0xE0: return {0xA0, 0xBF};
-    case 0xED: return {0x80, 0x9F};
-    case 0xF0: return {0x90, 0xBF};
-    case 0xF4: return {0x80, 0x8F};
-    default: return {0x80, 0xBF};
+        case 0xE0:
+            return {0xA0, 0xBF};
+        case 0xED:
+            return {0x80, 0x9F};
+        case 0xF0:
+            return {0x90, 0xBF};
+        case 0xF4:
+            return {0x80, 0x8F};
+        default:
+            return {0x80, 0xBF};
     }
 }
 

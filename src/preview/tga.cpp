@@ -86,9 +86,12 @@ struct Header {
     bool runLength() const { return imageType >= 9; }
     ColourKind kind() const {
         switch (imageType & 3) {
-        case 1: return ColourKind::Mapped;
-        case 2: return ColourKind::TrueColour;
-        default: return ColourKind::Grey;
+            case 1:
+                return ColourKind::Mapped;
+            case 2:
+                return ColourKind::TrueColour;
+            default:
+                return ColourKind::Grey;
         }
     }
     std::size_t pixelBytes() const { return (pixelBits + 7u) / 8; }
@@ -115,14 +118,16 @@ Header readHeader(std::span<const std::byte> file) {
 // where the value holds it (hasAlpha), opaque otherwise.
 std::uint32_t colourOf(std::uint32_t value, unsigned bits, bool hasAlpha) {
     switch (bits) {
-    case 15:
-    case 16: {
-        const std::uint32_t colour = expand5((value >> 10) & 0x1F) << 16 | expand5((value >> 5) & 0x1F) << 8 |
-                                     expand5(value & 0x1F);
-        return colour | (!hasAlpha || (value & 0x8000) != 0 ? kOpaque : 0);
-    }
-    case 24: return value | kOpaque;
-    default: return hasAlpha ? value : value | kOpaque;
+        case 15:
+        case 16: {
+            const std::uint32_t colour =
+                expand5((value >> 10) & 0x1F) << 16 | expand5((value >> 5) & 0x1F) << 8 | expand5(value & 0x1F);
+            return colour | (!hasAlpha || (value & 0x8000) != 0 ? kOpaque : 0);
+        }
+        case 24:
+            return value | kOpaque;
+        default:
+            return hasAlpha ? value : value | kOpaque;
     }
 }
 
@@ -152,12 +157,13 @@ public:
     // The colour of one stored pixel; nullopt for a colour index outside the map.
     std::optional<std::uint32_t> operator()(std::uint32_t value) const {
         switch (header_.kind()) {
-        case ColourKind::Mapped:
-            if (value < header_.mapFirst || value - header_.mapFirst >= map_.size()) return std::nullopt;
-            return map_[value - header_.mapFirst];
-        case ColourKind::TrueColour:
-            return colourOf(value, header_.pixelBits, valueHasAlpha(header_.pixelBits, header_.attributeBits()));
-        case ColourKind::Grey: break;
+            case ColourKind::Mapped:
+                if (value < header_.mapFirst || value - header_.mapFirst >= map_.size()) return std::nullopt;
+                return map_[value - header_.mapFirst];
+            case ColourKind::TrueColour:
+                return colourOf(value, header_.pixelBits, valueHasAlpha(header_.pixelBits, header_.attributeBits()));
+            case ColourKind::Grey:
+                break;
         }
         const std::uint32_t grey = value & 0xFF;
         const std::uint32_t alpha = header_.pixelBits == 16 ? (value >> 8) & 0xFF : 0xFF;
@@ -179,7 +185,7 @@ Failure badIndex(std::size_t at) { return refusal(EINVAL, "a colour index lies o
 
 // The pixels in stored order, from data at offset `at`.
 Result<std::vector<std::uint32_t>> readRawPixels(std::span<const std::byte> file, std::size_t at, const Header& h,
-                                                  const Converter& convert) {
+                                                 const Converter& convert) {
     const std::size_t count = std::size_t{h.width} * h.height;
     const std::size_t bytes = h.pixelBytes();
     if ((file.size() - at) / bytes < count) return cutShort(file.size());
@@ -192,8 +198,8 @@ Result<std::vector<std::uint32_t>> readRawPixels(std::span<const std::byte> file
     return pixels;
 }
 
-Result<std::vector<std::uint32_t>> readRunLengthPixels(std::span<const std::byte> file, std::size_t at,
-                                                        const Header& h, const Converter& convert) {
+Result<std::vector<std::uint32_t>> readRunLengthPixels(std::span<const std::byte> file, std::size_t at, const Header& h,
+                                                       const Converter& convert) {
     const std::size_t count = std::size_t{h.width} * h.height;
     const std::size_t bytes = h.pixelBytes();
     // Each packet costs a byte and a pixel value at least and gives at most 128 pixels: data too
@@ -231,9 +237,17 @@ Result<std::vector<std::uint32_t>> readRunLengthPixels(std::span<const std::byte
 // The header's refusals: what cannot be decoded, or no picture at all.
 std::optional<Failure> checkHeader(const Header& h) {
     switch (h.imageType) {
-    case 1: case 2: case 3: case 9: case 10: case 11: break;
-    case 0: return refusal(EINVAL, "the file holds no picture", kImageTypeOffset);
-    default: return refusal(ENOTSUP, "image type " + std::to_string(h.imageType) + " is not shown", kImageTypeOffset);
+        case 1:
+        case 2:
+        case 3:
+        case 9:
+        case 10:
+        case 11:
+            break;
+        case 0:
+            return refusal(EINVAL, "the file holds no picture", kImageTypeOffset);
+        default:
+            return refusal(ENOTSUP, "image type " + std::to_string(h.imageType) + " is not shown", kImageTypeOffset);
     }
     if (h.colorMapType > 1) return refusal(EINVAL, "unknown colour map type", kColorMapTypeOffset);
     if ((h.descriptor & kDescriptorInterleave) != 0)
@@ -241,17 +255,21 @@ std::optional<Failure> checkHeader(const Header& h) {
 
     bool depthKnown = false;
     switch (h.kind()) {
-    case ColourKind::Mapped:
-        if (h.colorMapType != 1) return refusal(EINVAL, "a colour-mapped picture has no colour map", kColorMapTypeOffset);
-        if (h.mapEntryBits != 15 && h.mapEntryBits != 16 && h.mapEntryBits != 24 && h.mapEntryBits != 32)
-            return refusal(ENOTSUP, "colour map entries of " + std::to_string(h.mapEntryBits) + " bits are not shown",
-                           kMapEntryBitsOffset);
-        depthKnown = h.pixelBits == 8 || h.pixelBits == 16;
-        break;
-    case ColourKind::TrueColour:
-        depthKnown = h.pixelBits == 15 || h.pixelBits == 16 || h.pixelBits == 24 || h.pixelBits == 32;
-        break;
-    case ColourKind::Grey: depthKnown = h.pixelBits == 8 || h.pixelBits == 16; break;
+        case ColourKind::Mapped:
+            if (h.colorMapType != 1)
+                return refusal(EINVAL, "a colour-mapped picture has no colour map", kColorMapTypeOffset);
+            if (h.mapEntryBits != 15 && h.mapEntryBits != 16 && h.mapEntryBits != 24 && h.mapEntryBits != 32)
+                return refusal(ENOTSUP,
+                               "colour map entries of " + std::to_string(h.mapEntryBits) + " bits are not shown",
+                               kMapEntryBitsOffset);
+            depthKnown = h.pixelBits == 8 || h.pixelBits == 16;
+            break;
+        case ColourKind::TrueColour:
+            depthKnown = h.pixelBits == 15 || h.pixelBits == 16 || h.pixelBits == 24 || h.pixelBits == 32;
+            break;
+        case ColourKind::Grey:
+            depthKnown = h.pixelBits == 8 || h.pixelBits == 16;
+            break;
     }
     if (!depthKnown)
         return refusal(ENOTSUP, std::to_string(h.pixelBits) + " bits per pixel are not shown", kPixelBitsOffset);
@@ -269,15 +287,15 @@ void orient(Image& picture, std::uint8_t descriptor) {
             std::swap_ranges(row(top), row(top) + static_cast<std::ptrdiff_t>(width), row(bottom));
     }
     if ((descriptor & kDescriptorRightToLeft) != 0) {
-        for (std::size_t y = 0; y < picture.height; ++y) std::reverse(row(y), row(y) + static_cast<std::ptrdiff_t>(width));
+        for (std::size_t y = 0; y < picture.height; ++y)
+            std::reverse(row(y), row(y) + static_cast<std::ptrdiff_t>(width));
     }
 }
 
 // Applies what the alpha means. An alpha that is zero everywhere is taken for attribute bits
 // nobody filled in, and shown opaque rather than as an empty picture.
 void settleAlpha(std::vector<std::uint32_t>& pixels, Alpha alpha) {
-    const bool allClear =
-        std::all_of(pixels.begin(), pixels.end(), [](std::uint32_t p) { return (p & kOpaque) == 0; });
+    const bool allClear = std::all_of(pixels.begin(), pixels.end(), [](std::uint32_t p) { return (p & kOpaque) == 0; });
     if (alpha == Alpha::None || allClear) {
         for (std::uint32_t& p : pixels) p |= kOpaque;
         return;
@@ -295,9 +313,15 @@ void settleAlpha(std::vector<std::uint32_t>& pixels, Alpha alpha) {
 Alpha alphaOf(const Header& h, std::span<const std::byte> file) {
     bool stored = false;
     switch (h.kind()) {
-    case ColourKind::Mapped: stored = valueHasAlpha(h.mapEntryBits, h.attributeBits()); break;
-    case ColourKind::TrueColour: stored = valueHasAlpha(h.pixelBits, h.attributeBits()); break;
-    case ColourKind::Grey: stored = h.pixelBits == 16; break;
+        case ColourKind::Mapped:
+            stored = valueHasAlpha(h.mapEntryBits, h.attributeBits());
+            break;
+        case ColourKind::TrueColour:
+            stored = valueHasAlpha(h.pixelBits, h.attributeBits());
+            break;
+        case ColourKind::Grey:
+            stored = h.pixelBits == 16;
+            break;
     }
     if (!stored) return Alpha::None;
     const std::optional<std::uint8_t> type = attributesType(file);

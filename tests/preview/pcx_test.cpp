@@ -8,8 +8,8 @@
 #include <span>
 
 #include "imagefiles.h"
-#include "testutil.h"
 #include "preview/pcx.h"
+#include "testutil.h"
 
 namespace quillomar {
 namespace {
@@ -17,7 +17,9 @@ namespace {
 using test::PcxLayout;
 using test::Picture;
 
-std::span<const std::byte> bytesOf(const std::string& file) { return std::as_bytes(std::span(file.data(), file.size())); }
+std::span<const std::byte> bytesOf(const std::string& file) {
+    return std::as_bytes(std::span(file.data(), file.size()));
+}
 
 // A picture of the palette's colours, in an order that shows flips and shifts.
 Picture paletted(const std::vector<std::uint32_t>& palette, std::uint32_t width, std::uint32_t height) {
@@ -68,28 +70,41 @@ std::vector<DecodeCase> decodeCases() {
     Picture flat{70, 3, std::vector<std::uint32_t>(210, 0xFFC8C8C8)};  // runs longer than 63 and across lines
 
     return {
-        {"1 bit, black and white", paletted(kBlackWhite, 13, 5), {.bitsPerPixel = 1, .planes = 1, .palette = kBlackWhite}},
-        {"1 bit, version 3: black and white", paletted(kTwo, 9, 3),
-         {.version = 3, .bitsPerPixel = 1, .planes = 1, .palette = kTwo}, recoloured(paletted(kTwo, 9, 3), kTwo, kBlackWhite)},
+        {"1 bit, black and white",
+         paletted(kBlackWhite, 13, 5),
+         {.bitsPerPixel = 1, .planes = 1, .palette = kBlackWhite}},
+        {"1 bit, version 3: black and white",
+         paletted(kTwo, 9, 3),
+         {.version = 3, .bitsPerPixel = 1, .planes = 1, .palette = kTwo},
+         recoloured(paletted(kTwo, 9, 3), kTwo, kBlackWhite)},
         {"1 bit, two header colours", paletted(kTwo, 17, 4), {.bitsPerPixel = 1, .planes = 1, .palette = kTwo}},
-        {"1 bit in 4 planes, 16 colours", paletted(sixteen, 13, 7), {.bitsPerPixel = 1, .planes = 4, .palette = sixteen}},
-        {"1 bit in 4 planes, version 3 default palette", paletted(sixteen, 10, 3),
-         {.version = 3, .bitsPerPixel = 1, .planes = 4, .palette = sixteen}, recoloured(paletted(sixteen, 10, 3), sixteen, kDefault16)},
+        {"1 bit in 4 planes, 16 colours",
+         paletted(sixteen, 13, 7),
+         {.bitsPerPixel = 1, .planes = 4, .palette = sixteen}},
+        {"1 bit in 4 planes, version 3 default palette",
+         paletted(sixteen, 10, 3),
+         {.version = 3, .bitsPerPixel = 1, .planes = 4, .palette = sixteen},
+         recoloured(paletted(sixteen, 10, 3), sixteen, kDefault16)},
         {"1 bit in 3 planes, 8 colours", paletted(eight, 9, 4), {.bitsPerPixel = 1, .planes = 3, .palette = eight}},
         {"1 bit in 2 planes, 4 colours", paletted(four, 9, 4), {.bitsPerPixel = 1, .planes = 2, .palette = four}},
         {"2 bits in one plane", paletted(four, 7, 3), {.bitsPerPixel = 2, .planes = 1, .palette = four}},
         {"4 bits in one plane", paletted(sixteen, 7, 5), {.bitsPerPixel = 4, .planes = 1, .palette = sixteen}},
         {"8 bits, 256 colours", paletted(all, 19, 17), {.bitsPerPixel = 8, .planes = 1, .palette = all}},
-        {"8 bits, uncompressed", paletted(all, 5, 5), {.bitsPerPixel = 8, .planes = 1, .runLength = false, .palette = all}},
-        {"8 bits, greyscale without palette", paletted(ramp(256, 0x010101), 8, 8),
+        {"8 bits, uncompressed",
+         paletted(all, 5, 5),
+         {.bitsPerPixel = 8, .planes = 1, .runLength = false, .palette = all}},
+        {"8 bits, greyscale without palette",
+         paletted(ramp(256, 0x010101), 8, 8),
          {.bitsPerPixel = 8, .planes = 1, .paletteInfo = 2, .longPalette = false, .palette = ramp(256, 0x010101)}},
         {"24 bits in 3 planes", opaqueRgb, {.bitsPerPixel = 8, .planes = 3}},
         {"32 bits in 4 planes", rgba, {.bitsPerPixel = 8, .planes = 4}},
         {"runs across lines", flat, {.bitsPerPixel = 8, .planes = 3, .runsAcrossLines = true}},
         {"lines padded beyond their pixels", opaqueRgb, {.bitsPerPixel = 8, .planes = 3, .extraLineBytes = 6}},
-        {"4 planes padded", paletted(sixteen, 5, 4),
+        {"4 planes padded",
+         paletted(sixteen, 5, 4),
          {.bitsPerPixel = 1, .planes = 4, .extraLineBytes = 3, .palette = sixteen}},
-        {"window not at the origin", paletted(all, 6, 4),
+        {"window not at the origin",
+         paletted(all, 6, 4),
          {.bitsPerPixel = 8, .planes = 1, .xMin = 100, .yMin = 40, .palette = all}},
     };
 }
@@ -137,7 +152,8 @@ std::vector<RefusalCase> refusalCases() {
     const std::string indexed = test::encodePcx(paletted(all, 9, 6), {.bitsPerPixel = 8, .planes = 1, .palette = all});
     const std::string rgb = test::encodePcx(test::patternPicture(9, 6), {.bitsPerPixel = 8, .planes = 3});
     // Two black lines, each one run of six zeros; the second's run mark left without its byte.
-    const std::string black = test::encodePcx(Picture{1, 2, {0xFF000000, 0xFF000000}}, {.bitsPerPixel = 8, .planes = 3});
+    const std::string black =
+        test::encodePcx(Picture{1, 2, {0xFF000000, 0xFF000000}}, {.bitsPerPixel = 8, .planes = 3});
     const std::string runCut = black.substr(0, 128 + 2) + "\xC6";
 
     return {

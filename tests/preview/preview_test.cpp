@@ -16,7 +16,9 @@ namespace {
 
 using namespace std::string_literals;
 
-std::span<const std::byte> bytesOf(const std::string& text) { return std::as_bytes(std::span(text.data(), text.size())); }
+std::span<const std::byte> bytesOf(const std::string& text) {
+    return std::as_bytes(std::span(text.data(), text.size()));
+}
 
 const CodePage& cp1252() {
     static const CodePage page = *CodePage::load(1252);
@@ -45,25 +47,95 @@ TEST_P(PictureFormatTest, ChoosesBySignatureThenExtension) {
     EXPECT_EQ(pictureFormat(c.name, bytesOf(c.head)), c.format);
 }
 
+INSTANTIATE_TEST_SUITE_P(Entries, PictureFormatTest,
+                         ::testing::ValuesIn(std::vector<FormatCase>{
+                             {"PNG signature", "A.DAT", "\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR"s, PictureFormat::Png},
+                             {"PNG signature cut short", "A.DAT", "\x89PNG\r\n"s, PictureFormat::None},
+                             {"JPEG signature", "PHOTO", "\xFF\xD8\xFF\xE0\0\x10JFIF"s, PictureFormat::Jpeg},
+                             {"GIF87a", "X", "GIF87a\x10\0\x10\0"s, PictureFormat::Gif},
+                             {"GIF89a", "X", "GIF89a\x10\0\x10\0"s, PictureFormat::Gif},
+                             {"GIF of an unknown version", "X", "GIF90a\x10\0\x10\0"s, PictureFormat::None},
+                             {"BMP with an info header", "X", bmpHead(40), PictureFormat::Bmp},
+                             {"BMP with a version 5 header", "X", bmpHead(124), PictureFormat::Bmp},
+                             {"BMP with an OS/2 header", "X", bmpHead(12), PictureFormat::Bmp},
+                             {"text starting with BM", "NOTES.TXT", "BMW and Bugatti were..."s, PictureFormat::None},
+                             {"TGA by extension", "ART\\SKY.TGA", "\0\0\x02"s, PictureFormat::Tga},
+                             {"TGA extension in lower case", "art/sky.tga", "\0\0\x02"s, PictureFormat::Tga},
+                             {"PCX by extension", "ART\\TITLE.Pcx", "\x0A\x05\x01\x08"s, PictureFormat::Pcx},
+                             {"signature before extension", "ART\\REALLY_A_PNG.TGA", "\x89PNG\r\n\x1A\n"s,
+                              PictureFormat::Png},
+                             {"extension of a folder only", "ART.TGA\\README", "text"s, PictureFormat::None},
+                             {"no extension", "TGA", "text"s, PictureFormat::None},
+                         }),
+                         [](const auto& row) { return test::caseName(row.param.what); });
+
+std::string pngHead(std::uint32_t width, std::uint32_t height) {
+    std::string head = "\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR"s + std::string(8, '\0') + "\x08\x06\0\0\0"s;
+    for (int i = 0; i < 4; ++i) {
+        head[16 + i] = static_cast<char>(width >> (24 - 8 * i));
+        head[20 + i] = static_cast<char>(height >> (24 - 8 * i));
+    }
+    return head;
+}
+
+std::string bmpHead(std::uint32_t infoSize, std::uint32_t width, std::uint32_t height) {
+    std::string head = bmpHead(infoSize) + std::string(12, '\0');
+    if (infoSize == 12) {
+        head[18] = static_cast<char>(width & 0xFF), head[19] = static_cast<char>(width >> 8);
+        head[20] = static_cast<char>(height & 0xFF), head[21] = static_cast<char>(height >> 8);
+    } else {
+        test::putLe32(head, 18, width);
+        test::putLe32(head, 22, height);
+    }
+    return head;
+}
+
+// A JPEG start: an APP0 segment, then a frame header of the given size (marker 0xC0 or 0xC2).
+std::string jpegHead(std::uint32_t width, std::uint32_t height, unsigned frame = 0xC0) {
+    std::string head = "\xFF\xD8\xFF\xE0\0\x10JFIF\0\x01\x01\0\0\x01\0\x01\0\0"s;
+    head += "\xFF\xC4\0\x03\x00"s;  // a table segment, not a frame
+    head += "\xFF"s + static_cast<char>(frame) + "\0\x11\x08"s;
+    head += static_cast<char>(height >> 8), head += static_cast<char>(height & 0xFF);
+    head += static_cast<char>(width >> 8), head += static_cast<char>(width & 0xFF);
+    return head + "\x03"s;
+}
+
+struct SizeCase {
+    std::string what;
+    PictureFormat format;
+    std::string head;
+    std::optional<std::pair<std::uint64_t, std::uint64_t>> size;
+};
+
+void PrintTo(const SizeCase& c, std::ostream* out) { *out << c.what; }
+
+class ClaimedSizeTest : public ::testing::TestWithParam<SizeCase> {};
+
+TEST_P(ClaimedSizeTest, ReadsTheSizeFromTheHeader) {
+    const SizeCase& c = GetParam();
+    const std::optional<PictureSize> size = claimedSize(c.format, bytesOf(c.head));
+    ASSERT_EQ(size.has_value(), c.size.has_value());
+    if (size) {
+        EXPECT_EQ(std::make_pair(size->width, size->height), *c.size);
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(
-    Entries, PictureFormatTest,
-    ::testing::ValuesIn(std::vector<FormatCase>{
-        {"PNG signature", "A.DAT", "\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR"s, PictureFormat::Png},
-        {"PNG signature cut short", "A.DAT", "\x89PNG\r\n"s, PictureFormat::None},
-        {"JPEG signature", "PHOTO", "\xFF\xD8\xFF\xE0\0\x10JFIF"s, PictureFormat::Jpeg},
-        {"GIF87a", "X", "GIF87a\x10\0\x10\0"s, PictureFormat::Gif},
-        {"GIF89a", "X", "GIF89a\x10\0\x10\0"s, PictureFormat::Gif},
-        {"GIF of an unknown version", "X", "GIF90a\x10\0\x10\0"s, PictureFormat::None},
-        {"BMP with an info header", "X", bmpHead(40), PictureFormat::Bmp},
-        {"BMP with a version 5 header", "X", bmpHead(124), PictureFormat::Bmp},
-        {"BMP with an OS/2 header", "X", bmpHead(12), PictureFormat::Bmp},
-        {"text starting with BM", "NOTES.TXT", "BMW and Bugatti were..."s, PictureFormat::None},
-        {"TGA by extension", "ART\\SKY.TGA", "\0\0\x02"s, PictureFormat::Tga},
-        {"TGA extension in lower case", "art/sky.tga", "\0\0\x02"s, PictureFormat::Tga},
-        {"PCX by extension", "ART\\TITLE.Pcx", "\x0A\x05\x01\x08"s, PictureFormat::Pcx},
-        {"signature before extension", "ART\\REALLY_A_PNG.TGA", "\x89PNG\r\n\x1A\n"s, PictureFormat::Png},
-        {"extension of a folder only", "ART.TGA\\README", "text"s, PictureFormat::None},
-        {"no extension", "TGA", "text"s, PictureFormat::None},
+    Headers, ClaimedSizeTest,
+    ::testing::ValuesIn(std::vector<SizeCase>{
+        {"PNG", PictureFormat::Png, pngHead(640, 480), std::pair{640, 480}},
+        {"PNG of 2^31 pixels a side", PictureFormat::Png, pngHead(0x80000000, 1), std::pair{0x80000000, 1}},
+        {"PNG cut before its size", PictureFormat::Png, pngHead(640, 480).substr(0, 20), std::nullopt},
+        {"GIF", PictureFormat::Gif, "GIF89a\x40\x01\xF0\x00"s, std::pair{320, 240}},
+        {"BMP bottom-up", PictureFormat::Bmp, bmpHead(40, 800, 600), std::pair{800, 600}},
+        {"BMP top-down", PictureFormat::Bmp, bmpHead(124, 800, static_cast<std::uint32_t>(-600)), std::pair{800, 600}},
+        {"BMP of the most negative height", PictureFormat::Bmp, bmpHead(40, 1, 0x80000000), std::pair{1, 0x80000000}},
+        {"BMP with an OS/2 header", PictureFormat::Bmp, bmpHead(12, 300, 200), std::pair{300, 200}},
+        {"JPEG baseline", PictureFormat::Jpeg, jpegHead(1024, 768), std::pair{1024, 768}},
+        {"JPEG progressive", PictureFormat::Jpeg, jpegHead(65535, 65535, 0xC2), std::pair{65535, 65535}},
+        {"JPEG cut inside its frame header", PictureFormat::Jpeg, jpegHead(1024, 768).substr(0, 30), std::nullopt},
+        {"JPEG whose segments lose their marks", PictureFormat::Jpeg, "\xFF\xD8\xFF\xE0\0\x02garbage"s, std::nullopt},
+        {"TGA: none claimed", PictureFormat::Tga, "anything"s, std::nullopt},
     }),
     [](const auto& row) { return test::caseName(row.param.what); });
 
@@ -161,21 +233,40 @@ TEST_F(MakePreviewTest, BinaryShowsAHexDumpOfTheFirst4KiB) {
 TEST_F(MakePreviewTest, PicturesAreDecodedOrHandedToTheToolkit) {
     const test::Picture picture = test::patternPicture(12, 9, true);
     Preview tga = makePreview(
-        archive, open({{"ART\\SKY.TGA", test::encodeTga(picture, {.imageType = 10, .pixelBits = 32, .attributeBits = 8})}}));
+        archive,
+        open({{"ART\\SKY.TGA", test::encodeTga(picture, {.imageType = 10, .pixelBits = 32, .attributeBits = 8})}}));
     ASSERT_EQ(tga.kind, PreviewKind::Picture) << tga.reason;
     EXPECT_EQ(tga.format, "TGA");
     EXPECT_EQ(tga.image.pixels, picture.pixels);
 
     const test::Picture rgb = test::patternPicture(80, 70);  // larger than what is read to choose the kind
-    Preview pcx = makePreview(archive, open({{"ART\\TITLE.PCX", test::encodePcx(rgb, {.bitsPerPixel = 8, .planes = 3})}}));
+    Preview pcx =
+        makePreview(archive, open({{"ART\\TITLE.PCX", test::encodePcx(rgb, {.bitsPerPixel = 8, .planes = 3})}}));
     ASSERT_EQ(pcx.kind, PreviewKind::Picture) << pcx.reason;
     EXPECT_EQ(pcx.image.pixels, rgb.pixels);
 
-    std::string png = "\x89PNG\r\n\x1A\n"s + std::string(70000, 'p');
+    std::string png = pngHead(64, 32) + std::string(70000, 'p');  // more than is read to choose the kind
     Preview toolkit = makePreview(archive, open({{"ICON.DAT", png}}));
     ASSERT_EQ(toolkit.kind, PreviewKind::ToolkitPicture);
     EXPECT_EQ(toolkit.format, "PNG");
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(toolkit.bytes.data()), toolkit.bytes.size()), png);
+}
+
+TEST_F(MakePreviewTest, AToolkitPictureBeyondTheBoundsIsNotHandedOn) {
+    Preview preview = makePreview(archive, open({{"HUGE.PNG", pngHead(20000, 20000) + "rest"}}));
+    EXPECT_EQ(preview.kind, PreviewKind::Unavailable);
+    EXPECT_EQ(preview.failure.error, EFBIG);
+    EXPECT_TRUE(preview.bytes.empty());
+
+    Preview fits = makePreview(archive, open({{"WIDE.JPG", jpegHead(16384, 4096)}}));
+    EXPECT_EQ(fits.kind, PreviewKind::ToolkitPicture);
+
+    // A frame header beyond the first 64 KiB, after two large metadata segments.
+    const std::string segment = "\xFF\xE1\xFF\xFF"s + std::string(0xFFFD, 'm');
+    const std::string late = jpegHead(30000, 30000).insert(2, segment + segment);
+    Preview far = makePreview(archive, open({{"LATE.JPG", late}}));
+    EXPECT_EQ(far.kind, PreviewKind::Unavailable);
+    EXPECT_EQ(far.failure.error, EFBIG);
 }
 
 TEST_F(MakePreviewTest, ADamagedPictureIsUnavailableWithItsReason) {

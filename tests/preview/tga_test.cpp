@@ -7,8 +7,8 @@
 #include <span>
 
 #include "imagefiles.h"
-#include "testutil.h"
 #include "preview/tga.h"
+#include "testutil.h"
 
 namespace quillomar {
 namespace {
@@ -16,7 +16,9 @@ namespace {
 using test::Picture;
 using test::TgaLayout;
 
-std::span<const std::byte> bytesOf(const std::string& file) { return std::as_bytes(std::span(file.data(), file.size())); }
+std::span<const std::byte> bytesOf(const std::string& file) {
+    return std::as_bytes(std::span(file.data(), file.size()));
+}
 
 // The colour a channel keeps when stored in 5 bits.
 std::uint32_t fiveBits(std::uint32_t channel) {
@@ -37,7 +39,8 @@ Picture opaque(Picture picture) {
 // A picture of few colours, for the colour-mapped types.
 Picture fewColours(const std::vector<std::uint32_t>& colours, std::uint32_t width, std::uint32_t height) {
     Picture picture{width, height, {}};
-    for (std::uint32_t i = 0; i < width * height; ++i) picture.pixels.push_back(colours[(i * 7 + i / width) % colours.size()]);
+    for (std::uint32_t i = 0; i < width * height; ++i)
+        picture.pixels.push_back(colours[(i * 7 + i / width) % colours.size()]);
     return picture;
 }
 
@@ -74,7 +77,8 @@ std::vector<DecodeCase> decodeCases() {
     for (std::size_t i = 0; i < argb1555.pixels.size(); ++i) argb1555.pixels[i] &= i % 3 == 0 ? 0x00FFFFFF : 0xFFFFFFFF;
     // Runs of one colour, some passing from one line into the next.
     Picture runs{9, 4, {}};
-    for (std::uint32_t i = 0; i < 36; ++i) runs.pixels.push_back(i < 13 ? 0xFF112233 : i < 14 ? 0xFF445566 : 0xFF778899);
+    for (std::uint32_t i = 0; i < 36; ++i)
+        runs.pixels.push_back(i < 13 ? 0xFF112233 : i < 14 ? 0xFF445566 : 0xFF778899);
     Picture runs555 = runs;
     for (std::uint32_t& p : runs555.pixels) p = quantise555(p);
 
@@ -82,7 +86,8 @@ std::vector<DecodeCase> decodeCases() {
         {"true colour 24 bits, bottom-up", rgb, {.imageType = 2, .pixelBits = 24}},
         {"true colour 24 bits, top-down", rgb, {.imageType = 2, .pixelBits = 24, .topDown = true}},
         {"true colour 24 bits, right to left", rgb, {.imageType = 2, .pixelBits = 24, .rightToLeft = true}},
-        {"true colour 24 bits, top right origin", rgb,
+        {"true colour 24 bits, top right origin",
+         rgb,
          {.imageType = 2, .pixelBits = 24, .topDown = true, .rightToLeft = true}},
         {"true colour 32 bits with alpha", rgba, {.imageType = 2, .pixelBits = 32, .attributeBits = 8}},
         {"true colour 15 bits", rgb555, {.imageType = 2, .pixelBits = 15}},
@@ -90,40 +95,55 @@ std::vector<DecodeCase> decodeCases() {
         {"true colour 16 bits with an alpha bit", argb1555, {.imageType = 2, .pixelBits = 16, .attributeBits = 1}},
         {"run-length 24 bits", rgb, {.imageType = 10, .pixelBits = 24}},
         {"run-length 24 bits, runs across lines", runs, {.imageType = 10, .pixelBits = 24}},
-        {"run-length 32 bits, top-down, right to left", rgba,
+        {"run-length 32 bits, top-down, right to left",
+         rgba,
          {.imageType = 10, .pixelBits = 32, .attributeBits = 8, .topDown = true, .rightToLeft = true}},
         {"run-length 16 bits", runs555, {.imageType = 10, .pixelBits = 16}},
-        {"colour map of 24-bit entries", fewColours(kMap, 6, 4),
+        {"colour map of 24-bit entries",
+         fewColours(kMap, 6, 4),
          {.imageType = 1, .pixelBits = 8, .mapEntryBits = 24, .colourMap = kMap}},
-        {"colour map starting at entry 3", fewColours(kMap, 6, 4),
+        {"colour map starting at entry 3",
+         fewColours(kMap, 6, 4),
          {.imageType = 1, .pixelBits = 8, .mapEntryBits = 24, .mapFirst = 3, .colourMap = kMap}},
-        {"colour map of 32-bit entries with alpha", fewColours(kMapWithAlpha, 5, 3),
+        {"colour map of 32-bit entries with alpha",
+         fewColours(kMapWithAlpha, 5, 3),
          {.imageType = 1, .pixelBits = 8, .mapEntryBits = 32, .attributeBits = 8, .colourMap = kMapWithAlpha}},
-        {"colour map of 15-bit entries", fewColours(kMap555, 5, 3),
+        {"colour map of 15-bit entries",
+         fewColours(kMap555, 5, 3),
          {.imageType = 1, .pixelBits = 8, .mapEntryBits = 15, .colourMap = kMap555}},
-        {"colour map of 16-bit entries", fewColours(kMap555, 5, 3),
+        {"colour map of 16-bit entries",
+         fewColours(kMap555, 5, 3),
          {.imageType = 1, .pixelBits = 8, .mapEntryBits = 16, .colourMap = kMap555}},
-        {"colour map with 16-bit indices", fewColours(kMap, 6, 4),
+        {"colour map with 16-bit indices",
+         fewColours(kMap, 6, 4),
          {.imageType = 1, .pixelBits = 16, .mapEntryBits = 24, .mapFirst = 300, .colourMap = kMap}},
-        {"run-length colour map", fewColours(kMap, 8, 8),
+        {"run-length colour map",
+         fewColours(kMap, 8, 8),
          {.imageType = 9, .pixelBits = 8, .mapEntryBits = 24, .topDown = true, .colourMap = kMap}},
         {"greyscale 8 bits", greys(6, 5, false), {.imageType = 3, .pixelBits = 8}},
         {"greyscale 16 bits with alpha", greys(6, 5, true), {.imageType = 3, .pixelBits = 16, .attributeBits = 8}},
         {"run-length greyscale", greys(6, 5, false), {.imageType = 11, .pixelBits = 8, .topDown = true}},
         {"image ID field skipped", rgb, {.imageType = 2, .pixelBits = 24, .imageId = std::string(255, 'I')}},
-        {"footer without extension area", rgba,
-         {.imageType = 2, .pixelBits = 32, .attributeBits = 8, .footer = true}},
-        {"extension area: useful alpha", rgba,
+        {"footer without extension area", rgba, {.imageType = 2, .pixelBits = 32, .attributeBits = 8, .footer = true}},
+        {"extension area: useful alpha",
+         rgba,
          {.imageType = 2, .pixelBits = 32, .attributeBits = 8, .footer = true, .attributesType = 3}},
-        {"extension area: no alpha, shown opaque", rgba,
-         {.imageType = 2, .pixelBits = 32, .attributeBits = 8, .footer = true, .attributesType = 0}, true},
-        {"extension area: undefined alpha, shown opaque", rgba,
-         {.imageType = 10, .pixelBits = 32, .attributeBits = 8, .footer = true, .attributesType = 2}, true},
-        {"alpha zero everywhere shown opaque", [&] {
+        {"extension area: no alpha, shown opaque",
+         rgba,
+         {.imageType = 2, .pixelBits = 32, .attributeBits = 8, .footer = true, .attributesType = 0},
+         true},
+        {"extension area: undefined alpha, shown opaque",
+         rgba,
+         {.imageType = 10, .pixelBits = 32, .attributeBits = 8, .footer = true, .attributesType = 2},
+         true},
+        {"alpha zero everywhere shown opaque",
+         [&] {
              Picture clear = rgb;
              for (std::uint32_t& p : clear.pixels) p &= 0x00FFFFFF;
              return clear;
-         }(), {.imageType = 2, .pixelBits = 32}, true},
+         }(),
+         {.imageType = 2, .pixelBits = 32},
+         true},
     };
 }
 
@@ -152,7 +172,8 @@ TEST(TgaDecode, UnpremultipliesPremultipliedAlpha) {
     // A half-transparent pixel stored premultiplied: R 0x40 at alpha 0x80 is R 0x80 straight.
     const Picture stored{2, 1, {0x80402010, 0xFF123456}};
     Result<Image> image = decodeTga(bytesOf(test::encodeTga(
-        stored, {.imageType = 2, .pixelBits = 32, .attributeBits = 8, .topDown = true, .footer = true, .attributesType = 4})));
+        stored,
+        {.imageType = 2, .pixelBits = 32, .attributeBits = 8, .topDown = true, .footer = true, .attributesType = 4})));
     ASSERT_TRUE(image.ok()) << image.failure().detail;
     EXPECT_EQ(image->pixels, (std::vector<std::uint32_t>{0x80804020, 0xFF123456}));
 }
@@ -181,8 +202,8 @@ std::vector<RefusalCase> refusalCases() {
     const Picture rgb = test::patternPicture(7, 5);
     const std::string raw = test::encodeTga(rgb, {.imageType = 2, .pixelBits = 24});
     const std::string rle = test::encodeTga(rgb, {.imageType = 10, .pixelBits = 24});
-    const std::string mapped =
-        test::encodeTga(fewColours(kMap, 6, 4), {.imageType = 1, .pixelBits = 8, .mapEntryBits = 24, .colourMap = kMap});
+    const std::string mapped = test::encodeTga(fewColours(kMap, 6, 4),
+                                               {.imageType = 1, .pixelBits = 8, .mapEntryBits = 24, .colourMap = kMap});
     const std::size_t mappedPixels = mapped.size() - 24;
     // Three pixels in one raw packet, made a run of 128.
     std::string overrun = test::encodeTga(Picture{3, 1, {1, 2, 3}}, {.imageType = 10, .pixelBits = 32});
@@ -230,8 +251,8 @@ INSTANTIATE_TEST_SUITE_P(Damaged, TgaRefusalTest, ::testing::ValuesIn(refusalCas
 TEST(TgaDecode, EveryCutOfAFileIsRefusedOrWhole) {
     // Any prefix of a run-length file either decodes to the whole picture (the footer cut off) or is refused.
     const Picture rgba = test::patternPicture(6, 4, true);
-    const std::string file =
-        test::encodeTga(rgba, {.imageType = 10, .pixelBits = 32, .attributeBits = 8, .footer = true, .attributesType = 3});
+    const std::string file = test::encodeTga(
+        rgba, {.imageType = 10, .pixelBits = 32, .attributeBits = 8, .footer = true, .attributesType = 3});
     for (std::size_t length = 0; length < file.size(); ++length) {
         Result<Image> image = decodeTga(bytesOf(file).first(length));
         if (image.ok()) {

@@ -25,11 +25,13 @@ std::uint32_t channel5(std::uint32_t colour, int shift) { return ((colour >> shi
 // A colour as a stored value of bits bits (true colour or a map entry).
 std::uint32_t storedColour(std::uint32_t colour, int bits) {
     switch (bits) {
-    case 15:
-    case 16:
-        return ((colour >> 31) << 15) | channel5(colour, 16) << 10 | channel5(colour, 8) << 5 | channel5(colour, 0);
-    case 24: return colour & 0xFFFFFF;
-    default: return colour;
+        case 15:
+        case 16:
+            return ((colour >> 31) << 15) | channel5(colour, 16) << 10 | channel5(colour, 8) << 5 | channel5(colour, 0);
+        case 24:
+            return colour & 0xFFFFFF;
+        default:
+            return colour;
     }
 }
 
@@ -46,7 +48,8 @@ Picture patternPicture(std::uint32_t width, std::uint32_t height, bool withAlpha
     for (std::uint32_t y = 0; y < height; ++y) {
         for (std::uint32_t x = 0; x < width; ++x) {
             const std::uint32_t alpha = withAlpha ? (x * 37 + y * 11 + 5) & 0xFF : 0xFF;
-            picture.pixels.push_back(alpha << 24 | ((x * 29) & 0xFF) << 16 | ((y * 53) & 0xFF) << 8 | ((x ^ y) * 7 & 0xFF));
+            picture.pixels.push_back(alpha << 24 | ((x * 29) & 0xFF) << 16 | ((y * 53) & 0xFF) << 8 |
+                                     ((x ^ y) * 7 & 0xFF));
         }
     }
     return picture;
@@ -67,10 +70,12 @@ std::string encodeTga(const Picture& picture, const TgaLayout& layout) {
     put16(out, picture.width);
     put16(out, picture.height);
     put8(out, static_cast<unsigned>(layout.pixelBits));
-    put8(out, static_cast<unsigned>(layout.attributeBits) | (layout.rightToLeft ? 0x10 : 0) | (layout.topDown ? 0x20 : 0));
+    put8(out,
+         static_cast<unsigned>(layout.attributeBits) | (layout.rightToLeft ? 0x10 : 0) | (layout.topDown ? 0x20 : 0));
     out += layout.imageId;
     if (mapped) {
-        for (std::uint32_t colour : layout.colourMap) putValue(out, storedColour(colour, layout.mapEntryBits), layout.mapEntryBits);
+        for (std::uint32_t colour : layout.colourMap)
+            putValue(out, storedColour(colour, layout.mapEntryBits), layout.mapEntryBits);
     }
 
     // The stored values in file order.
@@ -138,7 +143,8 @@ std::string planeBytes(const Picture& picture, const PcxLayout& layout, const st
         const std::uint32_t colour = picture.pixels[y * picture.width + x];
         if (layout.bitsPerPixel == 8) {
             static constexpr int kShift[] = {16, 8, 0, 24};
-            bytes[x] = static_cast<char>(layout.planes == 1 ? indices[y * picture.width + x] : (colour >> kShift[plane]) & 0xFF);
+            bytes[x] = static_cast<char>(layout.planes == 1 ? indices[y * picture.width + x]
+                                                            : (colour >> kShift[plane]) & 0xFF);
             continue;
         }
         const unsigned bits = static_cast<unsigned>(layout.bitsPerPixel);
@@ -195,12 +201,14 @@ std::string encodePcx(const Picture& picture, const PcxLayout& layout) {
     const bool indexed = layout.bitsPerPixel * layout.planes <= 8;
     std::vector<std::uint32_t> indices;
     if (indexed) {
-        for (std::uint32_t colour : picture.pixels) indices.push_back(static_cast<std::uint32_t>(indexOf(layout.palette, colour)));
+        for (std::uint32_t colour : picture.pixels)
+            indices.push_back(static_cast<std::uint32_t>(indexOf(layout.palette, colour)));
     }
     std::string stream;
     for (std::uint32_t y = 0; y < picture.height; ++y) {
         std::string line;
-        for (int plane = 0; plane < layout.planes; ++plane) line += planeBytes(picture, layout, indices, y, plane, bytesPerLine);
+        for (int plane = 0; plane < layout.planes; ++plane)
+            line += planeBytes(picture, layout, indices, y, plane, bytesPerLine);
         if (!layout.runLength) {
             out += line;
         } else if (layout.runsAcrossLines) {

@@ -20,16 +20,16 @@ struct Picture {
 Picture patternPicture(std::uint32_t width, std::uint32_t height, bool withAlpha = false);
 
 struct TgaLayout {
-    int imageType = 2;             // 1, 2, 3, 9, 10, 11
-    int pixelBits = 24;            // bits of a stored pixel (an index for types 1 and 9)
-    int mapEntryBits = 24;         // types 1 and 9: bits of a colour map entry
-    int mapFirst = 0;              // types 1 and 9: the index of the first map entry
-    int attributeBits = 0;         // the descriptor's low four bits
-    bool topDown = false;          // descriptor bit 5
-    bool rightToLeft = false;      // descriptor bit 4
-    std::string imageId{};         // the image ID field
-    bool footer = false;           // ends in the 2.0 footer
-    int attributesType = -1;       // with footer: an extension area saying this (0-4); -1 none
+    int imageType = 2;                       // 1, 2, 3, 9, 10, 11
+    int pixelBits = 24;                      // bits of a stored pixel (an index for types 1 and 9)
+    int mapEntryBits = 24;                   // types 1 and 9: bits of a colour map entry
+    int mapFirst = 0;                        // types 1 and 9: the index of the first map entry
+    int attributeBits = 0;                   // the descriptor's low four bits
+    bool topDown = false;                    // descriptor bit 5
+    bool rightToLeft = false;                // descriptor bit 4
+    std::string imageId{};                   // the image ID field
+    bool footer = false;                     // ends in the 2.0 footer
+    int attributesType = -1;                 // with footer: an extension area saying this (0-4); -1 none
     std::vector<std::uint32_t> colourMap{};  // types 1 and 9: the map; pixels must be among its colours
 };
 
@@ -47,8 +47,8 @@ struct PcxLayout {
     int extraLineBytes = 0;        // padding past the even bytesPerLine each plane needs
     int xMin = 0, yMin = 0;
     int paletteInfo = 1;
-    bool longPalette = true;                // 8 bits in one plane: the 256 colours at the end
-    std::vector<std::uint32_t> palette{};   // up to 16 colours in the header, or 256 at the end
+    bool longPalette = true;               // 8 bits in one plane: the 256 colours at the end
+    std::vector<std::uint32_t> palette{};  // up to 16 colours in the header, or 256 at the end
 };
 
 // A PCX file of picture: indexed layouts store the index of each pixel's colour in palette (which
