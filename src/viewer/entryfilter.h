@@ -29,11 +29,17 @@ private:
     bool containsText(std::string_view stored) const;
     // The stored name's key in key_, which is reused from entry to entry.
     void makeKey(std::string_view stored) const;
+    // What every path the pattern takes has, checked without allocating: its first component
+    // matches the pattern's first, and one of its components the pattern's last ("**" aside).
+    bool mayMatchPath() const;
 
     Mode mode_ = Mode::All;
     std::string text_;  // Text: code-page bytes, upper-cased, '\' separators
     NameKey name_;      // Name: the pattern of one component
     std::optional<NamePattern> path_;
+    NameKey first_;  // Path: the pattern's first and last components
+    NameKey last_;
+    bool anyComponent_ = false;  // Path: "**" and one component, decided by mayMatchPath alone
     mutable NameKey key_;
 };
 

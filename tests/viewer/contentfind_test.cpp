@@ -99,6 +99,9 @@ TEST_F(ContentFindTest, TypedTextOrPatternLeavesTheRowsItMatches) {
         {"art\\*.tga", {"ART\\SKY.TGA"}},
         {"**/*.pbm", {"ART\\PLANES\\F16.PBM"}},
         {"*/planes", {"ART\\PLANES\\F16.PBM"}},
+        {"**/plan?s", {"ART\\PLANES\\F16.PBM"}},
+        {"**/art/", {"ART\\SKY.TGA", "ART\\PLANES\\F16.PBM"}},  // a folder only
+        {"art/**/f*", {"ART\\PLANES\\F16.PBM"}},
         {"[", {}},
     };
     show(kTree);
