@@ -114,6 +114,11 @@ void ContentWindow::onCommand(int id) {
     if (host_ == nullptr) return;
     switch (id) {
         case kClose:
+            // Enter in the filter box goes on to the rows it left, rather than closing the window.
+            if (host_->focusedItem() == kFilter) {
+                host_->setFocusItem(kList);
+                break;
+            }
             onClose();
             break;
         case kExtractAll:

@@ -128,6 +128,15 @@ private slots:
         list().setFocus();
         QTest::keyClick(&list(), Qt::Key_Escape);
         QCOMPARE(pickers, 1);
+
+        // Enter in the box goes on to the list; the window stays.
+        dialog->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(dialog.get()));
+        filter().setFocus();
+        QTest::keyClicks(&filter(), "art");
+        QTest::keyClick(&filter(), Qt::Key_Return);
+        QCOMPARE(dialog->focusWidget(), &list());
+        QVERIFY(dialog->isVisible());
     }
 
     void f3ShowsThePaneBesideTheListWithTheCurrentRowAndRemembersIt() {

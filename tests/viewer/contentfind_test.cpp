@@ -190,12 +190,17 @@ TEST_F(ContentFindTest, SelectionMenuAndExtractionWorkOnTheRowsShownAndExtractAl
     EXPECT_EQ(archive.extractedCount(), 6u);
 }
 
-TEST_F(ContentFindTest, CtrlFPutsTheFocusInTheBox) {
+TEST_F(ContentFindTest, CtrlFPutsTheFocusInTheBoxAndEnterThereGoesOnToTheList) {
     show(kTree);
     host.setFocusItem(kList);
     EXPECT_TRUE(host.press('F', true));
     EXPECT_EQ(host.focusedItem(), kFilter);
     EXPECT_FALSE(host.press('F')) << "F alone is typing";
+    window->onCommand(kClose);  // Enter, through the default button
+    EXPECT_EQ(host.focusedItem(), kList);
+    EXPECT_FALSE(host.endResult.has_value()) << "the window stays";
+    window->onCommand(kClose);
+    EXPECT_EQ(host.endResult, 1);
 }
 
 // Preview pane ------------------------------------------------------------------------------------
