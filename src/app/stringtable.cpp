@@ -40,6 +40,11 @@ constexpr std::array kStrings{
     StringEntry{116, "%1 fichiers extraits vers %2", "%1 files extracted to %2"},
     StringEntry{117, "%1 fichier extrait vers %2", "%1 file extracted to %2"},
     StringEntry{118, "%1 entrées sur %2 non extraites", "%1 of %2 entries not extracted"},
+    // The content window's filter count, and its preview pane.
+    StringEntry{160, "%1 entrées sur %2", "%1 of %2 entries"},
+    StringEntry{161, "Aperçu", "Preview"},
+    StringEntry{162, "%1 × %2 pixels", "%1 × %2 pixels"},
+    StringEntry{163, "impossible à afficher", "cannot be shown"},
 };
 
 std::optional<Language> overridden;

@@ -113,6 +113,12 @@ int ListModel::insertRow(int position, std::uintptr_t value) {
     return position;
 }
 
+void ListModel::clearRows() {
+    changing();
+    values_.clear();
+    cells_.clear();
+}
+
 void ListModel::setCellText(int row, int column, const QString& text) {
     if (source_ || row < 0 || row >= rowCount() || column < 0 || column >= columns_) return;
     cells_[cell(row, column)] = text;

@@ -8,6 +8,9 @@
 #include "archive/storedname.h"
 #include "platform/filesystem.h"
 #include "platform/messages.h"
+#include "preview/preview.h"
+#include "viewer/entryfilter.h"
+#include "viewer/previewcontent.h"
 
 namespace quillomar {
 
@@ -72,6 +75,12 @@ void ContentWindow::onInit(DialogHost& host) {
     }
     // The name and the folder are what a wider window should show more of.
     host.setStretchColumns(kList, {kColumnName, kColumnFolder});
+    host.setAccelerators({{'F', true, kFilter}, {kKeyF3, false, kPreview}});
+    if (paneMemory_.load && paneMemory_.load()) {
+        previewShown_ = true;
+        host.showItem(kPreview, true);
+        showPreview(host.currentRow(kList));
+    }
 }
 
 void ContentWindow::addColumns() {
@@ -97,7 +106,7 @@ void ContentWindow::addRows() {
 
 void ContentWindow::restoreHint() {
     if (!hintChanged_ || host_ == nullptr) return;
-    host_->setItemText(kHint, hint_);
+    host_->setItemText(kHint, restingHint());
     hintChanged_ = false;
 }
 
@@ -105,10 +114,22 @@ void ContentWindow::onCommand(int id) {
     if (host_ == nullptr) return;
     switch (id) {
         case kClose:
+            // Enter in the filter box goes on to the rows it left, rather than closing the window.
+            if (host_->focusedItem() == kFilter) {
+                host_->setFocusItem(kList);
+                break;
+            }
             onClose();
             break;
         case kExtractAll:
-            onExtractAll();
+            // Escape in a filter box holding text empties it, and does nothing else.
+            if (!clearFilter()) onExtractAll();
+            break;
+        case kFilter:
+            host_->setFocusItem(kFilter);
+            break;
+        case kPreview:
+            togglePreview();
             break;
         default:
             break;
@@ -193,6 +214,7 @@ void ContentWindow::onContextMenu(int listId) {
         {kMenuOpen, text(kOpenText), rowEntry(host_->currentRow(kList)) != nullptr},
         {kMenuExtractSelected, text(kExtractSelectedText), anySelected},
         {kMenuCopyName, text(kCopyNameText), anySelected},
+        {kMenuPreview, text(kPreviewText), true},
     };
     switch (host_->popupMenu(items)) {
         case kMenuOpen:
@@ -203,6 +225,9 @@ void ContentWindow::onContextMenu(int listId) {
             break;
         case kMenuCopyName:
             onCopyNames();
+            break;
+        case kMenuPreview:
+            togglePreview();
             break;
         default:
             break;
@@ -283,6 +308,7 @@ void ContentWindow::sortByColumn(int column) {
 }
 
 void ContentWindow::sortRowsBy(int column) {
+    sortColumn_ = column;
     // The order follows compareEntries; the text columns compare the entries' collation ranks,
     // made once per column, instead of collating two split names at every comparison.
     auto index = [](std::uintptr_t value) { return static_cast<std::size_t>(value - 1); };
@@ -301,6 +327,100 @@ void ContentWindow::sortRowsBy(int column) {
         const std::uint32_t second = ranks[index(b)];
         return first < second ? -1 : (first > second ? 1 : 0);
     });
+}
+
+// Filter ----------------------------------------------------------------------------------------
+
+void ContentWindow::onEditChange(int id) {
+    if (id == kFilter && host_ != nullptr) applyFilter();
+}
+
+void ContentWindow::applyFilter() {
+    const std::string typed = host_->itemText(kFilter);
+    if (typed == filterText_) return;
+    try {
+        fillRows(typed);
+    } catch (const std::bad_alloc&) {
+        showStringMessage(kMsgOutOfMemory);
+    }
+    hintChanged_ = true;
+    restoreHint();
+    if (previewShown_) showPreview(host_->currentRow(kList));
+}
+
+// The list's vector of references is filled again: the entries taken, in the order of the last
+// sort, ties in the order the rows had at the start (the reverse of the directory's), so that the
+// rows stand as they would in the whole list. The order is made here over the entries' sort keys,
+// faster than the list sorts through its comparison callback.
+void ContentWindow::fillRows(std::string_view filterText) {
+    filterText_ = filterText;
+    const EntryFilter filter(filterText);
+    std::vector<std::uint32_t> taken;
+    taken.reserve(filter.showsAll() ? entries_.size() : 0);
+    for (std::size_t i = entries_.size(); i-- > 0;) {
+        if (filter.matches(entries_[i])) taken.push_back(static_cast<std::uint32_t>(i));
+    }
+    orderByLastSort(taken);
+    host_->clearRows(kList);
+    for (std::uint32_t index : taken) host_->insertRow(kList, host_->rowCount(kList), rowValue(index));
+}
+
+void ContentWindow::orderByLastSort(std::vector<std::uint32_t>& indices) {
+    if (sortColumn_ == kColumnDate || sortColumn_ == kColumnSize) {
+        std::stable_sort(indices.begin(), indices.end(), [&](std::uint32_t a, std::uint32_t b) {
+            return compareEntries(entries_[a], entries_[b], sortColumn_, collator_) < 0;
+        });
+    } else if (sortColumn_ >= 0) {
+        const std::vector<std::uint32_t>& ranks = collationRanks(sortColumn_);
+        std::stable_sort(indices.begin(), indices.end(),
+                         [&](std::uint32_t a, std::uint32_t b) { return ranks[a] < ranks[b]; });
+    }
+}
+
+bool ContentWindow::clearFilter() {
+    if (host_->focusedItem() != kFilter || host_->itemText(kFilter).empty()) return false;
+    host_->setItemText(kFilter, "");
+    applyFilter();
+    return true;
+}
+
+std::string ContentWindow::restingHint() const {
+    if (filterText_.empty()) return hint_;
+    return fillIn(text(kFilterCountText), std::to_string(host_->rowCount(kList)), std::to_string(entries_.size()));
+}
+
+// Preview ---------------------------------------------------------------------------------------
+
+void ContentWindow::togglePreview() {
+    previewShown_ = !previewShown_;
+    host_->showItem(kPreview, previewShown_);
+    if (paneMemory_.save) paneMemory_.save(previewShown_);
+    if (previewShown_) {
+        showPreview(host_->currentRow(kList));
+    } else {
+        host_->setPaneContent(kPreview, {});  // what it showed is not kept while hidden
+    }
+}
+
+void ContentWindow::onCurrentRowChange(int listId, int row) {
+    if (listId == kList && previewShown_) showPreview(row);
+}
+
+void ContentWindow::showPreview(int row) {
+    const ArchiveEntry* entry = rowEntry(row);
+    if (entry == nullptr) {
+        host_->setPaneContent(kPreview, {});
+        return;
+    }
+    try {
+        host_->setPaneContent(
+            kPreview, paneContentOf(makePreview(archive_, *entry), text(kPictureSizeText), text(kCannotShowText)));
+    } catch (const std::bad_alloc&) {
+        PaneContent failed;
+        failed.kind = PaneContent::Kind::Message;
+        failed.text = text(kCannotShowText);
+        host_->setPaneContent(kPreview, failed);
+    }
 }
 
 }  // namespace quillomar

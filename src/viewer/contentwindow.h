@@ -28,7 +28,9 @@ namespace viewer {
 inline constexpr int kClose = kIdOk;           // ends the window
 inline constexpr int kExtractAll = kIdCancel;  // Escape sends it too: Escape starts Extract all
 inline constexpr int kList = 217;
-inline constexpr int kHint = 218;  // the line above the list
+inline constexpr int kHint = 218;     // the line above the list
+inline constexpr int kFilter = 219;   // the filter box; as a command (Ctrl+F), the focus goes there
+inline constexpr int kPreview = 220;  // the preview pane; as a command (F3), it is shown or hidden
 
 // Column headers are strings 106 to 110, each as a buffer of 20 characters takes it.
 inline constexpr int kFirstColumnTitle = 106;
@@ -43,11 +45,17 @@ inline constexpr int kCopyNameText = 114;
 inline constexpr int kProgressText = 115;
 inline constexpr int kExtractedText = 116;
 inline constexpr int kExtractedOneText = 117;
+// The hint while filtering ("%1 of %2 entries"), the menu's command for the preview pane, a
+// picture's size in the pane ("%1 × %2 pixels") and what the pane says of an entry it cannot show.
+inline constexpr int kFilterCountText = 160;
+inline constexpr int kPreviewText = 161;
+inline constexpr int kPictureSizeText = 162;
+inline constexpr int kCannotShowText = 163;
 // Column widths in pixels, in column order.
 inline constexpr std::array<int, kColumnCount> kColumnWidths{110, 45, 110, 110, 60};
 
 // The commands of the list's context menu.
-enum MenuCommand : int { kMenuOpen = 1, kMenuExtractSelected = 2, kMenuCopyName = 3 };
+enum MenuCommand : int { kMenuOpen = 1, kMenuExtractSelected = 2, kMenuCopyName = 3, kMenuPreview = 10 };
 
 }  // namespace viewer
 
@@ -85,6 +93,22 @@ public:
     // The entry a row refers to, or nullptr.
     const ArchiveEntry* rowEntry(int row) const;
 
+    // Where the preview pane's state (shown or hidden) is kept between runs. Without it the pane
+    // starts hidden and its state is forgotten.
+    struct PaneMemory {
+        std::function<bool()> load;
+        std::function<void(bool shown)> save;
+    };
+    void rememberPreviewIn(PaneMemory memory) { paneMemory_ = std::move(memory); }
+
+    void onEditChange(int id) override;
+    void onCurrentRowChange(int listId, int row) override;
+    // The rows again: the entries the filter box's text takes, in the order of the last sort.
+    void applyFilter();
+    // Shows the preview pane when hidden and hides it when shown.
+    void togglePreview();
+    bool previewShown() const { return previewShown_; }
+
     // A row's item data: the entry's position in the directory plus one (0 refers to nothing).
     static std::uintptr_t rowValue(std::size_t index) { return static_cast<std::uintptr_t>(index) + 1; }
 
@@ -105,6 +129,14 @@ private:
     // Each entry's place in the collation order of a text column (equal texts share it), made on
     // the column's first sort.
     const std::vector<std::uint32_t>& collationRanks(int column);
+    // The hint's text when no extraction speaks there: its own, or the filter's count.
+    std::string restingHint() const;
+    // Escape in a filter box holding text empties it; true when it did.
+    bool clearFilter();
+    void fillRows(std::string_view filterText);
+    // Directory positions ordered as the last sort orders rows; unchanged before any sort.
+    void orderByLastSort(std::vector<std::uint32_t>& indices);
+    void showPreview(int row);
 
     PodArchive& archive_;
     const std::vector<ArchiveEntry>& entries_;
@@ -116,6 +148,10 @@ private:
     std::string hint_;  // the hint's own text
     bool hintChanged_ = false;
     std::array<std::vector<std::uint32_t>, 3> ranks_;
+    int sortColumn_ = -1;  // of the last sort; -1 before any
+    std::string filterText_;
+    PaneMemory paneMemory_;
+    bool previewShown_ = false;
 };
 
 }  // namespace quillomar

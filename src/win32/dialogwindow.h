@@ -65,6 +65,16 @@ public:
     bool openWithDesktop(const std::string& path) override;
     int popupMenu(const std::vector<MenuItem>& items) override;
     void setClipboardText(std::string_view text) override;
+    void clearRows(int id) override;
+    void setFocusItem(int id) override;
+    int focusedItem() const override;
+    void showItem(int id, bool shown) override;
+    bool isItemShown(int id) const override;
+    void setAccelerators(std::vector<Accelerator> keys) override;
+    void setPaneContent(int id, const PaneContent& content) override;
+
+    // The window of control id, for tests; nullptr before the dialog runs.
+    HWND controlWindow(int id) const { return item(id); }
 
 private:
     // A report-view list whose rows are held here: one value of the logic's per row, and either
@@ -98,6 +108,10 @@ private:
     INT_PTR onNotify(const NMHDR& header);
     void onContextMenu(HWND from, LPARAM where);
     void onSize();
+    // The dialog's keyboard messages, before the dialog manager sees them: an accelerator's
+    // key sends its command.
+    static LRESULT CALLBACK keyHook(int code, WPARAM wParam, LPARAM lParam);
+    bool takeAccelerator(const MSG& message);
     void deliverPosted(int message);
     void keepPainted();
     void dropInputTakenDuringWork();
@@ -124,6 +138,8 @@ private:
     HICON bigIcon_ = nullptr;
     HICON smallIcon_ = nullptr;
     int depth_ = 0;
+    std::vector<Accelerator> accelerators_;
+    HHOOK keyHook_ = nullptr;
 };
 
 }  // namespace quillomar::win32
