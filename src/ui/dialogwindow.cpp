@@ -28,6 +28,7 @@
 #include "ui/desktopopen.h"
 #include "ui/icons.h"
 #include "ui/listview.h"
+#include "ui/messagebox.h"
 
 namespace quillomar {
 
@@ -250,6 +251,14 @@ QWidget* DialogWindow::makeControl(const ControlTemplate& control) {
                 dispatch([&] { handler_.onContextMenu(id); });
             };
             view->onDragRequest = [this, id](const std::vector<int>& rows) { dragRowsOut(id, rows); };
+            view->onKey = [this, id](ListKey key) { dispatch([&] { handler_.onListKey(id, key); }); };
+            view->onRowEdited = [this, id](int row, const QString& edited) {
+                dispatch([&] { handler_.onRowTextEdited(id, row, utf8(edited)); });
+            };
+            view->canTakeDrop = [this] { return !busy(); };
+            view->onFilesDropped = [this, id](const std::vector<std::string>& paths) {
+                dispatch([&] { handler_.onListDrop(id, paths); });
+            };
             lists_.push_back(view);
             return view;
         }
@@ -495,6 +504,26 @@ int DialogWindow::currentRow(int id) const {
 
 void DialogWindow::setStretchColumns(int id, std::vector<int> columns) {
     if (ListView* view = list(id)) view->setStretchColumns(std::move(columns));
+}
+
+void DialogWindow::removeAllRows(int id) {
+    if (ListView* view = list(id)) view->rows().removeAllRows();
+}
+
+void DialogWindow::acceptListDrops(int id) {
+    if (ListView* view = list(id)) view->takeFileDrops();
+}
+
+void DialogWindow::editRowText(int id, int row, std::string_view text) {
+    ListView* view = list(id);
+    if (view == nullptr) return;
+    publishLists();  // the editor opens over the rows as the logic left them
+    view->editRow(row, qs(text));
+}
+
+bool DialogWindow::askYesNo(std::string_view text) {
+    publishLists();
+    return askYesNoBox(qs(text));
 }
 
 // The logic writes the rows' files first (the hint and the bars show how far it got); the drag

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "archive/storedname.h"
+#include "packer/archiveedit.h"
 #include "platform/filesystem.h"
 #include "platform/messages.h"
 
@@ -13,12 +14,14 @@ namespace quillomar {
 
 using namespace viewer;
 
-// Drives the packer window's bar as extraction always has, and shows "n / N" in the hint. The
+// Drives the packer window's bar as extraction always has, and shows "n / N" in the hint (the
+// text of textId: extracting, or writing an edit). The
 // hint changes about a hundred times in a run however many entries there are, so that showing it
 // costs nothing next to the files written.
 class ContentWindow::ExtractionProgress final : public ProgressSink {
 public:
-    ExtractionProgress(ContentWindow& window, ProgressSink& bar) : window_(window), bar_(bar) {}
+    ExtractionProgress(ContentWindow& window, ProgressSink& bar, int textId = kProgressText)
+        : window_(window), bar_(bar), textId_(textId) {}
 
     void setRange(int low, int high) override {
         bar_.setRange(low, high);
@@ -36,13 +39,13 @@ public:
 private:
     void show() {
         shown_ = done_;
-        window_.host_->setItemText(kHint,
-                                   fillIn(window_.text(kProgressText), std::to_string(done_), std::to_string(total_)));
+        window_.host_->setItemText(kHint, fillIn(window_.text(textId_), std::to_string(done_), std::to_string(total_)));
         window_.hintChanged_ = true;
     }
 
     ContentWindow& window_;
     ProgressSink& bar_;
+    int textId_;
     int total_ = 0;
     int done_ = 0;
     int shown_ = 0;
@@ -72,6 +75,8 @@ void ContentWindow::onInit(DialogHost& host) {
     }
     // The name and the folder are what a wider window should show more of.
     host.setStretchColumns(kList, {kColumnName, kColumnFolder});
+    // Files dropped on the list are added to the archive (or refused, for an archive only read).
+    host.acceptListDrops(kList);
 }
 
 void ContentWindow::addColumns() {
@@ -148,6 +153,49 @@ void ContentWindow::extract(bool all, const std::vector<std::size_t>& indices) {
     host_->enableItem(kClose, true);
 }
 
+void ContentWindow::writeEdit(ArchiveEdit& edit) {
+    const EditPlan plan = edit.plan();
+    if (!plan.writable()) {
+        // The first problem stands for the rest: one box, and nothing written.
+        report(plan.problems.front());
+        return;
+    }
+    if (!plan.changesAnything()) return;
+    host_->enableItem(kExtractAll, false);
+    host_->enableItem(kClose, false);
+    Failure failure;
+    {
+        ExtractionProgress progress(*this, progress_, kWritingText);
+        failure = edit.write(&progress);
+    }
+    restoreHint();
+    if (failure.failed()) {
+        report(failure);
+    } else {
+        reload();
+    }
+    host_->enableItem(kExtractAll, true);
+    host_->enableItem(kClose, true);
+}
+
+void ContentWindow::reload() {
+    // The rows refer to entries by their place in the directory: they go before it is read again.
+    host_->removeAllRows(kList);
+    for (std::vector<std::uint32_t>& ranks : ranks_) ranks.clear();
+    const std::string path = archive_.path();
+    if (archive_.open(path) != 1 || archive_.readDirectory() != 1) {
+        // What was shown has been reported; a file that could not be opened at all has not.
+        if (!archive_.failure().reported) report(archive_.failure());
+        return;
+    }
+    try {
+        addRows();
+    } catch (const std::bad_alloc&) {
+        host_->removeAllRows(kList);
+        showStringMessage(kMsgOutOfMemory);
+    }
+}
+
 const ArchiveEntry* ContentWindow::entryOf(std::uintptr_t value) const {
     if (value == 0 || value > entries_.size()) return nullptr;
     return &entries_[static_cast<std::size_t>(value - 1)];
@@ -189,10 +237,13 @@ void ContentWindow::onContextMenu(int listId) {
     if (listId != kList || host_ == nullptr) return;
     restoreHint();
     const bool anySelected = !host_->selectedRows(kList).empty();
+    const bool anyCurrent = rowEntry(host_->currentRow(kList)) != nullptr;
     const std::vector<MenuItem> items{
-        {kMenuOpen, text(kOpenText), rowEntry(host_->currentRow(kList)) != nullptr},
+        {kMenuOpen, text(kOpenText), anyCurrent},
         {kMenuExtractSelected, text(kExtractSelectedText), anySelected},
         {kMenuCopyName, text(kCopyNameText), anySelected},
+        {kMenuDelete, text(kDeleteText), anySelected},
+        {kMenuRename, text(kRenameText), anyCurrent},
     };
     switch (host_->popupMenu(items)) {
         case kMenuOpen:
@@ -203,6 +254,12 @@ void ContentWindow::onContextMenu(int listId) {
             break;
         case kMenuCopyName:
             onCopyNames();
+            break;
+        case kMenuDelete:
+            deleteSelected();
+            break;
+        case kMenuRename:
+            beginRename();
             break;
         default:
             break;
