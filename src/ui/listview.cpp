@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QPointer>
 #include <QStyledItemDelegate>
 #include <QUrl>
 
@@ -21,15 +22,24 @@ class ListView::RowEditor final : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
     QString text;
+    QPointer<QLineEdit> opened;  // the editor made last
 
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override {
+        QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+        const_cast<RowEditor*>(this)->opened = qobject_cast<QLineEdit*>(editor);
+        return editor;
+    }
     void setEditorData(QWidget* editor, const QModelIndex& /*index*/) const override {
-        auto* line = qobject_cast<QLineEdit*>(editor);
-        if (line == nullptr) return;
-        line->setText(text);
-        const qsizetype dot = text.lastIndexOf(QLatin1Char('.'));
-        line->setSelection(0, static_cast<int>(dot > 0 ? dot : text.size()));
+        if (auto* line = qobject_cast<QLineEdit*>(editor)) line->setText(text);
     }
     void setModelData(QWidget*, QAbstractItemModel*, const QModelIndex&) const override {}
+    // The view selects the whole text of an editor it opens: the name is selected afterwards.
+    void selectName() const {
+        if (opened == nullptr) return;
+        const qsizetype dot = text.lastIndexOf(QLatin1Char('.'));
+        opened->setSelection(0, static_cast<int>(dot > 0 ? dot : text.size()));
+    }
 };
 
 ListView::ListView(bool reportView, bool singleSelection, QWidget* parent)
@@ -159,6 +169,7 @@ void ListView::editRow(int row, const QString& text) {
     scrollTo(index);
     setFocus();
     edit(index);
+    editor_->selectName();
 }
 
 // The logic hears of the edit once the editor has closed, so that the list it rebuilds has no
