@@ -82,21 +82,25 @@ void DialogWindow::editRowText(int id, int row, std::string_view text) {
     opened_ = RowEdit{id, row, toWide(text)};
     SetFocus(entry->window);
     ListView_EnsureVisible(entry->window, row, FALSE);
-    if (ListView_EditLabel(entry->window, row) == nullptr) opened_.reset();
+    HWND editor = ListView_EditLabel(entry->window, row);
+    if (editor == nullptr) {
+        opened_.reset();
+        return;
+    }
+    // The list selects the whole text once the editor is open: the name alone is selected after.
+    const std::wstring& typed = opened_->text;
+    const std::size_t dot = typed.rfind(L'.');
+    const std::size_t end = dot == std::wstring::npos || dot == 0 ? typed.size() : dot;
+    SendMessageW(editor, EM_SETSEL, 0, static_cast<LPARAM>(end));
 }
 
 // Only the editor the logic opened is let open (a click on a selected row would open one too),
-// holding the logic's text with the name before its type selected.
+// holding the logic's text.
 INT_PTR DialogWindow::onBeginLabelEdit(int id, const NMLVDISPINFOW& info) {
     if (!opened_ || opened_->list != id || opened_->row != info.item.iItem) return TRUE;
     List* entry = list(id);
     HWND editor = entry == nullptr ? nullptr : ListView_GetEditControl(entry->window);
-    if (editor != nullptr) {
-        SetWindowTextW(editor, opened_->text.c_str());
-        const std::size_t dot = opened_->text.rfind(L'.');
-        const std::size_t end = dot == std::wstring::npos || dot == 0 ? opened_->text.size() : dot;
-        SendMessageW(editor, EM_SETSEL, 0, static_cast<LPARAM>(end));
-    }
+    if (editor != nullptr) SetWindowTextW(editor, opened_->text.c_str());
     return FALSE;
 }
 
