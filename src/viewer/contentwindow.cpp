@@ -190,6 +190,7 @@ void ContentWindow::reload() {
     }
     try {
         addRows();
+        if (sortedBy_ >= 0) sortRowsBy(sortedBy_);
     } catch (const std::bad_alloc&) {
         host_->removeAllRows(kList);
         showStringMessage(kMsgOutOfMemory);
@@ -333,6 +334,7 @@ void ContentWindow::sortByColumn(int column) {
     if (host_ == nullptr || column < 0 || column >= kColumnCount) return;
     try {
         sortRowsBy(column);
+        sortedBy_ = column;
     } catch (const std::bad_alloc&) {
         // The rows keep the order they had.
         showStringMessage(kMsgOutOfMemory);

@@ -162,6 +162,7 @@ private:
     std::string hint_;  // the hint's own text
     bool hintChanged_ = false;
     std::array<std::vector<std::uint32_t>, 3> ranks_;
+    int sortedBy_ = -1;  // the column of the last sort, which a rebuilt list keeps
 };
 
 }  // namespace quillomar

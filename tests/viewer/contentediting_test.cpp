@@ -219,6 +219,10 @@ TEST_F(ContentEditingTest, F2EditsTheWholeFileNameAndEnterAppliesItWithinItsFold
     EXPECT_EQ(namesOnDisk(), (Names{"ART\\A.PBM", "ART\\C.PBM", "README.TXT"}));
     EXPECT_EQ(rowNames(), namesOnDisk());
     EXPECT_EQ(dataOnDisk("ART\\C.PBM"), "bb");
+    // The rebuilt list keeps the order of the last sort.
+    window->onColumnClick(kList, kColumnName);
+    window->onRowTextEdited(kList, rowOf("ART\\C.PBM"), "0.pbm");
+    EXPECT_EQ(host.column(kColumnName), (std::vector<std::string>{"0", "A", "README"}));
 
     // The menu's Rename opens the editor on the current row as F2 does.
     host.editing.reset();
