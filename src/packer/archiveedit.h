@@ -118,6 +118,11 @@ public:
 
 private:
     struct State;
+    struct Destination;
+    struct Layout;
+    Destination destination() const;
+    Layout layout() const;
+
     const PodArchive& source_;
     std::unique_ptr<State> state_;
 };

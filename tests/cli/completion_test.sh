@@ -30,7 +30,7 @@ cp game.pod old.POD
 
 # command line (a trailing blank: completing a new word) | completions, sorted, joined by ','
 rows=(
-    'quillomar-cli |cat,diff,extract,help,info,list,pack,verify'
+    'quillomar-cli |add,cat,diff,extract,help,info,list,mv,pack,rm,set,verify'
     'quillomar-cli ve|verify'
     'quillomar-cli --codepage 1251 li|list'
     'quillomar-cli --codepage 125|1250,1251,1252,1253,1254,1255,1256,1257,1258'
@@ -49,8 +49,14 @@ rows=(
     'quillomar-cli pack src --like |game.pod,old.POD,other,src'
     'quillomar-cli pack src --exclude |'
     'quillomar-cli list --s|--slash'
-    'quillomar-cli help |cat,diff,extract,help,info,list,pack,verify'
+    'quillomar-cli help |add,cat,diff,extract,help,info,list,mv,pack,rm,set,verify'
     'quillomar-cli help list |'
+    'quillomar-cli rm game.pod s|sub/'
+    'quillomar-cli mv game.pod sub/b|sub/b.txt '
+    'quillomar-cli mv game.pod a.txt |'
+    'quillomar-cli add game.pod -C src s|sub'
+    'quillomar-cli add game.pod --as |'
+    'quillomar-cli set game.pod --pr|--priority'
 )
 for row in "${rows[@]}"; do
     line=${row%%|*}
