@@ -496,7 +496,7 @@ ArchiveEdit::Layout ArchiveEdit::layout() const {
     return layout;
 }
 
-Failure ArchiveEdit::write(ProgressSink* progress) {
+Failure ArchiveEdit::write(ProgressSink* progress, const std::function<void()>& beforePublish) {
     const Layout layout = this->layout();
     const EditPlan& plan = layout.plan;
     if (!plan.problems.empty()) return plan.problems.front();
@@ -607,6 +607,7 @@ Failure ArchiveEdit::write(ProgressSink* progress) {
     if (layout.destination.inPlace) {
         if (Failure kept = copyPermissions(target, out); kept.failed()) return failed(std::move(kept));
     }
+    if (beforePublish) beforePublish();
     return pending.publish(layout.destination.inPlace ? Publish::Replace : Publish::NoReplace, true);
 }
 
