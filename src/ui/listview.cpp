@@ -134,7 +134,7 @@ void ListView::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     }
-    if (!editing && event->modifiers() == Qt::NoModifier &&
+    if (!editing && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier &&
         (event->key() == Qt::Key_Delete || event->key() == Qt::Key_F2)) {
         event->accept();
         if (onKey) onKey(event->key() == Qt::Key_Delete ? ListKey::Delete : ListKey::Rename);

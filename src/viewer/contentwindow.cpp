@@ -163,26 +163,26 @@ void ContentWindow::writeEdit(ArchiveEdit& edit) {
     if (!plan.changesAnything()) return;
     host_->enableItem(kExtractAll, false);
     host_->enableItem(kClose, false);
+    const std::string path = archive_.path();
     Failure failure;
     {
         ExtractionProgress progress(*this, progress_, kWritingText);
-        failure = edit.write(&progress);
+        // The archive is closed once the edit has read all it needs, before the new one takes
+        // its name: a file that is open cannot be replaced on every system.
+        failure = edit.write(&progress, [this] { archive_.close(); });
     }
     restoreHint();
-    if (failure.failed()) {
-        report(failure);
-    } else {
-        reload();
-    }
+    if (failure.failed()) report(failure);
+    // Closed for the new archive, the old one is read again when that could not take its place.
+    if (!failure.failed() || archive_.version() == ArchiveVersion::None) reload(path);
     host_->enableItem(kExtractAll, true);
     host_->enableItem(kClose, true);
 }
 
-void ContentWindow::reload() {
+void ContentWindow::reload(const std::string& path) {
     // The rows refer to entries by their place in the directory: they go before it is read again.
     host_->removeAllRows(kList);
     for (std::vector<std::uint32_t>& ranks : ranks_) ranks.clear();
-    const std::string path = archive_.path();
     if (archive_.open(path) != 1 || archive_.readDirectory() != 1) {
         // What was shown has been reported; a file that could not be opened at all has not.
         if (!archive_.failure().reported) report(archive_.failure());

@@ -144,8 +144,8 @@ private:
     // disabled and the progress in the hint, then shows the archive as it now is. The first
     // problem, or the failure of the write, is reported; the archive is then as it was.
     void writeEdit(ArchiveEdit& edit);
-    // Reads the archive again and rebuilds the rows over its entries.
-    void reload();
+    // Opens the archive at path again and rebuilds the rows over its entries.
+    void reload(const std::string& path);
     // The hint goes back to its own text when it shows an extraction's end.
     void restoreHint();
     // Each entry's place in the collation order of a text column (equal texts share it), made on
