@@ -318,8 +318,8 @@ const Verb kVerbs[] = {
     {"add", "Add files and folders to an archive, replacing entries of the same names",
      "Each PATH is taken below DIR and stored under its path there, upper-cased as pack stores\n"
      "names; a folder adds every file below it. A file whose stored name an entry has (in any\n"
-     "case) replaces that entry's bytes and date. The archive is written again and takes its\n"
-     "name only once complete; every problem is reported before anything is written.\n"
+     "case) replaces that entry's bytes and date; every problem is reported before anything is\n"
+     "written.\n"
      EDIT_HELP "Examples:\n"
      "  quillomar-cli add game.pod art/planes/f1.pbm -C work\n"
      "  quillomar-cli add game.pod readme.txt --as docs/readme.txt -v\n"

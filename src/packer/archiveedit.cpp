@@ -165,7 +165,18 @@ void ArchiveEdit::add(const std::string& hostPath, const std::string& relativeNa
         operation.failures.push_back(Failure::system(errno, hostPath));
         return;
     }
+    // The archive is never stored in itself.
+    const std::optional<FileStatus> archive = fileStatus(source_.path());
+    auto isArchive = [&](const std::string& path, std::uint64_t size) {
+        if (!archive || size != archive->size) return false;
+        const std::optional<FileStatus> file = fileStatus(path);
+        return file && file->id == archive->id;
+    };
     if (status->kind == FileKind::Regular) {
+        if (isArchive(hostPath, status->size)) {
+            operation.failures.push_back(Failure::system(EINVAL, hostPath, "an archive cannot hold itself"));
+            return;
+        }
         operation.files.push_back({hostPath, relativeName, status->size, status->modified});
         return;
     }
@@ -179,6 +190,8 @@ void ArchiveEdit::add(const std::string& hostPath, const std::string& relativeNa
     operation.failures = std::move(list.unlisted);
     const auto prefix = static_cast<std::size_t>(list.prefixLength);
     for (SourceFile& file : list.files) {
+        // Passed over, as tar passes over its own archive in the folder it packs.
+        if (isArchive(file.name, file.diskSize)) continue;
         std::string below = file.name.substr(std::min(prefix, file.name.size()));
         std::string relative = relativeName.empty() ? std::move(below) : relativeName + "/" + below;
         operation.files.push_back({std::move(file.name), std::move(relative), file.diskSize, file.time});
@@ -234,239 +247,161 @@ ArchiveEdit::Destination ArchiveEdit::destination() const {
     return destination;
 }
 
-ArchiveEdit::Layout ArchiveEdit::layout() const {
-    Layout layout;
-    layout.destination = destination();
-    // Every problem in the order found: pack's kinds in pack's words, the others as they are.
-    std::vector<Failure>& problems = layout.plan.problems;
-    auto problem = [&](const PackProblem& found) { problems.push_back(failureOf(found)); };
-    auto failure = [&](Failure found) { problems.push_back(std::move(found)); };
-
-    const std::vector<ArchiveEntry>& entries = source_.entries();
-    std::vector<Slot>& slots = layout.slots;
-    slots.reserve(entries.size());
-    std::unordered_map<std::string, std::vector<std::size_t>> byKey;  // live slots by name key
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        Slot& slot = slots.emplace_back();
-        slot.entry = i;
-        slot.name = entries[i].name;
-        byKey[nameKey(slot.name)].push_back(i);
+// Works an edit's operations out over the source, one step at a time, into a Layout. Every
+// problem is kept in the order found: pack's kinds in pack's words, the others as they are.
+class ArchiveEdit::Planner {
+public:
+    Planner(const PodArchive& source, const State& state, Layout& layout)
+        : source_(source), entries_(source.entries()), state_(state), layout_(layout), slots_(layout.slots) {
+        slots_.reserve(entries_.size());
+        for (std::size_t i = 0; i < entries_.size(); ++i) {
+            Slot& slot = slots_.emplace_back();
+            slot.entry = i;
+            slot.name = entries_[i].name;
+            byKey_[nameKey(slot.name)].push_back(i);
+        }
     }
-    auto unlink = [&](std::size_t index) {
-        std::vector<std::size_t>& holders = byKey[nameKey(slots[index].name)];
-        holders.erase(std::remove(holders.begin(), holders.end(), index), holders.end());
-    };
-    auto shownName = [&](std::size_t index) {
-        return slots[index].file != nullptr ? slots[index].file->path : storedNameForMessage(slots[index].name);
-    };
-    auto liveEntry = [&](std::size_t index) -> bool {
-        if (index < entries.size() && !slots[index].removed) return true;
-        failure(Failure::system(ENOENT, source_.path(), formatString("no entry %zu", index + 1)));
-        return false;
-    };
-    auto renameSlot = [&](std::size_t index, std::string stored) {
-        Slot& slot = slots[index];
-        if (stored == slot.name) return;
-        unlink(index);
-        if (!slot.renamed) slot.oldName = slot.name;
-        slot.renamed = slot.entry != Slot::kAdded;
-        slot.name = std::move(stored);
-        byKey[nameKey(slot.name)].push_back(index);
-    };
 
-    for (const Operation& operation : state_->operations) {
+    void apply(const Operation& operation) {
         switch (operation.kind) {
             case Operation::Kind::Add:
                 for (const Failure& unreadable : operation.failures) failure(unreadable);
-                for (const HostFile& file : operation.files) {
-                    if (file.size > kMaxFileSize)
-                        problem({ProblemKind::FileTooLarge, EFBIG, file.path, {}, file.size});
-                    StoredNameResult stored = file.relative.empty() ? StoredNameResult{std::nullopt, EINVAL}
-                                                                    : storedNameFromHostPath(file.relative);
-                    if (!stored.name) {
-                        problem(storedNameProblem(stored, file.path, file.relative));
-                        continue;
-                    }
-                    std::vector<std::size_t>& holders = byKey[nameKey(*stored.name)];
-                    // Two files of this edit for one name: pack refuses the same.
-                    const auto earlier = std::find_if(holders.begin(), holders.end(),
-                                                      [&](std::size_t index) { return slots[index].file != nullptr; });
-                    if (earlier != holders.end()) {
-                        problem({ProblemKind::SameName, EEXIST, file.path, slots[*earlier].file->path, 0});
-                        continue;
-                    }
-                    if (holders.empty()) {
-                        Slot& slot = slots.emplace_back();
-                        slot.name = std::move(*stored.name);
-                        slot.file = &file;
-                        holders.push_back(slots.size() - 1);
-                    } else {
-                        // An entry of that name takes the file's bytes and time and keeps its name.
-                        for (std::size_t index : holders) slots[index].file = &file;
-                    }
-                }
+                for (const HostFile& file : operation.files) add(file);
                 break;
             case Operation::Kind::Remove:
                 if (!liveEntry(operation.entry)) break;
                 unlink(operation.entry);
-                slots[operation.entry].removed = true;
+                slots_[operation.entry].removed = true;
                 break;
-            case Operation::Kind::Rename: {
-                if (!liveEntry(operation.entry)) break;
-                StoredNameResult stored = storedFromTyped(operation.name);
-                if (!stored.name) {
-                    problem(storedNameProblem(stored, operation.name, operation.name));
-                    break;
-                }
-                // A change of case alone leaves the name as stored: names are kept in upper case.
-                if (nameKey(*stored.name) != nameKey(slots[operation.entry].name)) {
-                    renameSlot(operation.entry, std::move(*stored.name));
-                }
+            case Operation::Kind::Rename:
+                rename(operation.entry, operation.name);
                 break;
-            }
-            case Operation::Kind::RenameFolder: {
-                const StoredNameResult fromStored = storedFromTyped(operation.name);
-                std::vector<std::size_t> below;
-                if (fromStored.name) {
-                    const std::string prefix = nameKey(*fromStored.name) + '\\';
-                    for (std::size_t index = 0; index < slots.size(); ++index) {
-                        if (!slots[index].removed && nameKey(slots[index].name).starts_with(prefix))
-                            below.push_back(index);
-                    }
-                }
-                if (below.empty()) {
-                    failure(Failure::system(ENOENT, operation.name, "no entry lies below this folder"));
-                    break;
-                }
-                const StoredNameResult to = storedFromTyped(operation.newName);
-                if (!to.name) {
-                    problem(storedNameProblem(to, operation.newName, operation.newName));
-                    break;
-                }
-                const std::size_t keep = fromStored.name->size() + 1;
-                for (std::size_t index : below) {
-                    std::string name = *to.name + '\\' + slots[index].name.substr(keep);
-                    if (name.size() > kMaxStoredNameLength) {
-                        problem({ProblemKind::NameTooLong, ENAMETOOLONG, storedNameForMessage(name), {}, name.size()});
-                        continue;
-                    }
-                    renameSlot(index, std::move(name));
-                }
+            case Operation::Kind::RenameFolder:
+                renameFolder(operation.name, operation.newName);
                 break;
-            }
         }
     }
 
     // Clashes the edit makes: a name twice, or a file where a folder is. Those the source already
     // had between entries this edit leaves alone are not its to judge.
-    std::unordered_map<std::string, std::size_t> fileNamed, folderAny, folderTouched;
-    std::vector<std::string> keys(slots.size());
-    for (std::size_t index = 0; index < slots.size(); ++index) {
-        if (slots[index].removed) continue;
-        keys[index] = nameKey(slots[index].name);
-        const std::string& key = keys[index];
-        const auto [earlier, inserted] = fileNamed.emplace(key, index);
-        if (!inserted && (slots[index].touched() || slots[earlier->second].touched())) {
-            // An added file of an entry's name replaces it; only a renamed one can land on a name.
-            problem({ProblemKind::SameName, EEXIST, shownName(index), shownName(earlier->second), 0});
+    void findClashes() {
+        std::unordered_map<std::string, std::size_t> fileNamed, folderAny, folderTouched;
+        std::vector<std::string> keys(slots_.size());
+        for (std::size_t index = 0; index < slots_.size(); ++index) {
+            if (slots_[index].removed) continue;
+            keys[index] = nameKey(slots_[index].name);
+            const std::string& key = keys[index];
+            const auto [earlier, inserted] = fileNamed.emplace(key, index);
+            // An added file of an entry's name replaces it; only a renamed one lands on a name.
+            if (!inserted && (slots_[index].touched() || slots_[earlier->second].touched())) {
+                problem({ProblemKind::SameName, EEXIST, shownName(index), shownName(earlier->second), 0});
+            }
+            for (std::size_t slash = key.find('\\'); slash != std::string::npos; slash = key.find('\\', slash + 1)) {
+                folderAny.emplace(key.substr(0, slash), index);
+                if (slots_[index].touched()) folderTouched.emplace(key.substr(0, slash), index);
+            }
         }
-        for (std::size_t slash = key.find('\\'); slash != std::string::npos; slash = key.find('\\', slash + 1)) {
-            folderAny.emplace(key.substr(0, slash), index);
-            if (slots[index].touched()) folderTouched.emplace(key.substr(0, slash), index);
+        for (std::size_t index = 0; index < slots_.size(); ++index) {
+            if (slots_[index].removed) continue;
+            const auto& folders = slots_[index].touched() ? folderAny : folderTouched;
+            const auto folder = folders.find(keys[index]);
+            if (folder == folders.end()) continue;
+            problem({ProblemKind::FileAndFolder, EEXIST, shownName(index), shownName(folder->second), 0});
         }
-    }
-    for (std::size_t index = 0; index < slots.size(); ++index) {
-        if (slots[index].removed) continue;
-        const auto& folders = slots[index].touched() ? folderAny : folderTouched;
-        const auto folder = folders.find(keys[index]);
-        if (folder == folders.end()) continue;
-        problem({ProblemKind::FileAndFolder, EEXIST, shownName(index), shownName(folder->second), 0});
     }
 
-    // The result's order.
-    std::vector<std::size_t>& order = layout.order;
-    std::vector<OrderKey> sortKeys(slots.size());
-    bool packOrder = true;
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        sortKeys[i] = orderKey(entries[i].name);
-        if (i > 0 && packOrder) packOrder = sortKeys[i - 1] < sortKeys[i];
-    }
-    for (std::size_t index = 0; index < slots.size(); ++index) {
-        if (index >= entries.size() || slots[index].renamed) sortKeys[index] = orderKey(slots[index].name);
-    }
-    auto byPackOrder = [&](std::size_t a, std::size_t b) { return sortKeys[a] < sortKeys[b]; };
-    for (std::size_t index = 0; index < slots.size(); ++index) {
-        if (!slots[index].removed) order.push_back(index);
-    }
-    if (packOrder) {
-        std::stable_sort(order.begin(), order.end(), byPackOrder);
-    } else {
-        const auto added = std::find_if(order.begin(), order.end(),
-                                        [&](std::size_t index) { return slots[index].entry == Slot::kAdded; });
+    // The result's order: pack's for a source in pack's order, else the source's with the added
+    // entries after it.
+    void order() {
+        std::vector<OrderKey> sortKeys(slots_.size());
+        bool packOrder = true;
+        for (std::size_t i = 0; i < entries_.size(); ++i) {
+            sortKeys[i] = orderKey(entries_[i].name);
+            if (i > 0 && packOrder) packOrder = sortKeys[i - 1] < sortKeys[i];
+        }
+        for (std::size_t index = 0; index < slots_.size(); ++index) {
+            if (index >= entries_.size() || slots_[index].renamed) sortKeys[index] = orderKey(slots_[index].name);
+        }
+        std::vector<std::size_t>& order = layout_.order;
+        for (std::size_t index = 0; index < slots_.size(); ++index) {
+            if (!slots_[index].removed) order.push_back(index);
+        }
+        auto byPackOrder = [&](std::size_t a, std::size_t b) { return sortKeys[a] < sortKeys[b]; };
+        auto added = order.begin();
+        if (!packOrder) {
+            added = std::find_if(order.begin(), order.end(),
+                                 [&](std::size_t index) { return slots_[index].entry == Slot::kAdded; });
+        }
         std::stable_sort(added, order.end(), byPackOrder);
     }
 
-    // Sizes.
-    EditPlan& plan = layout.plan;
-    plan.archiveSize = kPod3HeaderSize;
-    for (std::size_t index : order) {
-        const Slot& slot = slots[index];
-        const std::uint64_t size =
-            slot.file != nullptr ? slot.file->size : static_cast<std::uint32_t>(entries[slot.entry].size);
-        plan.archiveSize += size + kDirectoryRecordSize + slot.name.size() + 1;
-    }
-    plan.entryCount = order.size();
-    if (plan.archiveSize > kMaxArchiveSize) {
-        problem({ProblemKind::ArchiveTooLarge, EFBIG, layout.destination.path, {}, plan.archiveSize});
-    }
-
-    // The header: the source's, with the fields set; a POD2 header gains pack's presets.
-    const PodHeader& old = source_.header();
-    PodHeader& header = layout.header;
-    const bool pod2 = source_.version() == ArchiveVersion::Pod2;
-    header = old;
-    if (pod2) {
-        header = PodHeader{};
-        header.description = old.description;
-        header.word96 = kHeaderWord96Value;
-        header.word280 = kHeaderWord280Value;
-        header.priority = kDropPresets.priority;
-        header.author = makeHeaderText(archiveCodePage().fromUtf8(kDropPresets.author).value_or(std::string()));
-        header.copyright =
-            makeHeaderText(archiveCodePage().fromUtf8(kDropPresets.copyright).value_or(std::string()));
-    }
-    std::copy(kMagicPod3.begin(), kMagicPod3.end(), header.magic.begin());
-    const std::tuple<const std::optional<std::string>&, HeaderText&, const char*> texts[] = {
-        {state_->description, header.description, "description"},
-        {state_->author, header.author, "author"},
-        {state_->copyright, header.copyright, "copyright"}};
-    for (const auto& [text, field, fieldName] : texts) {
-        if (!text) continue;
-        const std::optional<std::string> bytes = archiveCodePage().fromUtf8(*text);
-        if (!bytes) {
-            problem({ProblemKind::BadHeaderText, EILSEQ, fieldName, {}, 0});
-            continue;
+    void measure() {
+        EditPlan& plan = layout_.plan;
+        plan.archiveSize = kPod3HeaderSize;
+        for (std::size_t index : layout_.order) {
+            const Slot& slot = slots_[index];
+            const std::uint64_t size =
+                slot.file != nullptr ? slot.file->size : static_cast<std::uint32_t>(entries_[slot.entry].size);
+            plan.archiveSize += size + kDirectoryRecordSize + slot.name.size() + 1;
         }
-        field = makeHeaderText(*bytes);
+        plan.entryCount = layout_.order.size();
+        if (plan.archiveSize > kMaxArchiveSize) {
+            problem({ProblemKind::ArchiveTooLarge, EFBIG, layout_.destination.path, {}, plan.archiveSize});
+        }
     }
-    if (state_->priority) header.priority = *state_->priority;
-    plan.headerChanged = pod2 || header.description != old.description || header.author != old.author ||
-                         header.copyright != old.copyright || header.priority != old.priority;
 
-    // Where it goes.
-    const Destination& destination = layout.destination;
-    if (destination.failure.failed()) {
-        failure(destination.failure);
-    } else if (destination.inPlace) {
+    // The source's header with the fields set; a POD2 header gains pack's presets for the rest.
+    void makeHeader() {
+        const PodHeader& old = source_.header();
+        PodHeader& header = layout_.header;
+        const bool pod2 = source_.version() == ArchiveVersion::Pod2;
+        header = old;
         if (pod2) {
-            failure(Failure::system(EPERM, destination.path,
-                                    "a POD2 archive is only read; -o OUT writes the edited archive to a new POD3 file"));
+            header = PodHeader{};
+            header.description = old.description;
+            header.word96 = kHeaderWord96Value;
+            header.word280 = kHeaderWord280Value;
+            header.priority = kDropPresets.priority;
+            header.author = makeHeaderText(archiveCodePage().fromUtf8(kDropPresets.author).value_or(std::string()));
+            header.copyright =
+                makeHeaderText(archiveCodePage().fromUtf8(kDropPresets.copyright).value_or(std::string()));
         }
-        if (Failure kept = checkReplaceable(destination.path); kept.failed()) failure(std::move(kept));
-        if (Failure closed = checkFolderWritable(parentFolder(destination.path), destination.path); closed.failed())
-            failure(std::move(closed));
-    } else {
-        if (fileStatus(destination.path, false)) {
+        std::copy(kMagicPod3.begin(), kMagicPod3.end(), header.magic.begin());
+        const std::tuple<const std::optional<std::string>&, HeaderText&, const char*> texts[] = {
+            {state_.description, header.description, "description"},
+            {state_.author, header.author, "author"},
+            {state_.copyright, header.copyright, "copyright"}};
+        for (const auto& [text, field, fieldName] : texts) {
+            if (!text) continue;
+            const std::optional<std::string> bytes = archiveCodePage().fromUtf8(*text);
+            if (!bytes) {
+                problem({ProblemKind::BadHeaderText, EILSEQ, fieldName, {}, 0});
+                continue;
+            }
+            field = makeHeaderText(*bytes);
+        }
+        if (state_.priority) header.priority = *state_.priority;
+        layout_.plan.headerChanged = pod2 || header.description != old.description || header.author != old.author ||
+                                     header.copyright != old.copyright || header.priority != old.priority;
+    }
+
+    // Whether the result may be written where it goes.
+    void checkDestination() {
+        const Destination& destination = layout_.destination;
+        if (destination.failure.failed()) {
+            failure(destination.failure);
+        } else if (destination.inPlace) {
+            if (source_.version() == ArchiveVersion::Pod2) {
+                failure(Failure::system(
+                    EPERM, destination.path,
+                    "a POD2 archive is only read; -o OUT writes the edited archive to a new POD3 file"));
+            }
+            if (Failure kept = checkReplaceable(destination.path); kept.failed()) failure(std::move(kept));
+            if (Failure closed = checkFolderWritable(parentFolder(destination.path), destination.path);
+                closed.failed()) {
+                failure(std::move(closed));
+            }
+        } else if (fileStatus(destination.path, false)) {
             failure(Failure::system(EEXIST, destination.path, "an existing file is not replaced"));
         } else if (Failure closed = checkFolderWritable(parentFolder(destination.path), destination.path);
                    closed.failed()) {
@@ -474,25 +409,155 @@ ArchiveEdit::Layout ArchiveEdit::layout() const {
         }
     }
 
-    // What changes.
-    for (const Slot& slot : slots) {
-        if (!slot.removed) continue;
-        plan.changes.push_back({EditChange::Kind::Removed, slot.name, {}, {}});
-        ++plan.removed;
-    }
-    for (std::size_t index : order) {
-        const Slot& slot = slots[index];
-        if (slot.renamed) {
-            plan.changes.push_back({EditChange::Kind::Renamed, slot.name, slot.oldName, {}});
-            ++plan.renamed;
+    // Removals in the source's order, then the other changes in the result's.
+    void listChanges() {
+        EditPlan& plan = layout_.plan;
+        for (const Slot& slot : slots_) {
+            if (!slot.removed) continue;
+            plan.changes.push_back({EditChange::Kind::Removed, slot.name, {}, {}});
+            ++plan.removed;
         }
-        if (slot.file != nullptr) {
-            const bool added = slot.entry == Slot::kAdded;
-            plan.changes.push_back(
-                {added ? EditChange::Kind::Added : EditChange::Kind::Replaced, slot.name, {}, slot.file->path});
-            ++(added ? plan.added : plan.replaced);
+        for (std::size_t index : layout_.order) {
+            const Slot& slot = slots_[index];
+            if (slot.renamed) {
+                plan.changes.push_back({EditChange::Kind::Renamed, slot.name, slot.oldName, {}});
+                ++plan.renamed;
+            }
+            if (slot.file != nullptr) {
+                const bool added = slot.entry == Slot::kAdded;
+                plan.changes.push_back(
+                    {added ? EditChange::Kind::Added : EditChange::Kind::Replaced, slot.name, {}, slot.file->path});
+                ++(added ? plan.added : plan.replaced);
+            }
         }
     }
+
+private:
+    void problem(const PackProblem& found) { layout_.plan.problems.push_back(failureOf(found)); }
+    void failure(Failure found) { layout_.plan.problems.push_back(std::move(found)); }
+
+    // A file of the edit: a new entry, or the new bytes of the entries of its name.
+    void add(const HostFile& file) {
+        if (file.size > kMaxFileSize) problem({ProblemKind::FileTooLarge, EFBIG, file.path, {}, file.size});
+        StoredNameResult stored =
+            file.relative.empty() ? StoredNameResult{std::nullopt, EINVAL} : storedNameFromHostPath(file.relative);
+        if (!stored.name) {
+            problem(storedNameProblem(stored, file.path, file.relative));
+            return;
+        }
+        std::vector<std::size_t>& holders = byKey_[nameKey(*stored.name)];
+        // Two files of this edit for one name: pack refuses the same.
+        const auto earlier = std::find_if(holders.begin(), holders.end(),
+                                          [&](std::size_t index) { return slots_[index].file != nullptr; });
+        if (earlier != holders.end()) {
+            problem({ProblemKind::SameName, EEXIST, file.path, slots_[*earlier].file->path, 0});
+            return;
+        }
+        if (!holders.empty()) {
+            // An entry of that name takes the file's bytes and time and keeps its name.
+            for (std::size_t index : holders) slots_[index].file = &file;
+            return;
+        }
+        Slot& slot = slots_.emplace_back();
+        slot.name = std::move(*stored.name);
+        slot.file = &file;
+        holders.push_back(slots_.size() - 1);
+    }
+
+    void rename(std::size_t entry, const std::string& typed) {
+        if (!liveEntry(entry)) return;
+        StoredNameResult stored = storedFromTyped(typed);
+        if (!stored.name) {
+            problem(storedNameProblem(stored, typed, typed));
+            return;
+        }
+        // A change of case alone leaves the name as stored: names are kept in upper case.
+        if (nameKey(*stored.name) != nameKey(slots_[entry].name)) renameSlot(entry, std::move(*stored.name));
+    }
+
+    void renameFolder(const std::string& typed, const std::string& typedNew) {
+        const StoredNameResult from = storedFromTyped(typed);
+        std::vector<std::size_t> below;
+        if (from.name) {
+            const std::string prefix = nameKey(*from.name) + '\\';
+            for (std::size_t index = 0; index < slots_.size(); ++index) {
+                if (!slots_[index].removed && nameKey(slots_[index].name).starts_with(prefix)) below.push_back(index);
+            }
+        }
+        if (below.empty()) {
+            failure(Failure::system(ENOENT, typed, "no entry lies below this folder"));
+            return;
+        }
+        const StoredNameResult to = storedFromTyped(typedNew);
+        if (!to.name) {
+            problem(storedNameProblem(to, typedNew, typedNew));
+            return;
+        }
+        // Moved into a folder that exists, the entries would mix with its own.
+        const std::string target = nameKey(*to.name) + '\\';
+        std::vector<bool> moved(slots_.size(), false);
+        for (std::size_t index : below) moved[index] = true;
+        for (std::size_t index = 0; index < slots_.size(); ++index) {
+            if (slots_[index].removed || moved[index]) continue;
+            if (!nameKey(slots_[index].name).starts_with(target)) continue;
+            failure(Failure::system(EEXIST, typedNew, "a folder of this name exists already"));
+            return;
+        }
+        const std::size_t keep = from.name->size() + 1;
+        for (std::size_t index : below) {
+            std::string name = *to.name + '\\' + slots_[index].name.substr(keep);
+            if (name.size() > kMaxStoredNameLength) {
+                problem({ProblemKind::NameTooLong, ENAMETOOLONG, storedNameForMessage(name), {}, name.size()});
+                continue;
+            }
+            renameSlot(index, std::move(name));
+        }
+    }
+
+    bool liveEntry(std::size_t index) {
+        if (index < entries_.size() && !slots_[index].removed) return true;
+        failure(Failure::system(ENOENT, source_.path(), formatString("no entry %zu", index + 1)));
+        return false;
+    }
+    void unlink(std::size_t index) {
+        std::vector<std::size_t>& holders = byKey_[nameKey(slots_[index].name)];
+        holders.erase(std::remove(holders.begin(), holders.end(), index), holders.end());
+    }
+    void renameSlot(std::size_t index, std::string stored) {
+        Slot& slot = slots_[index];
+        unlink(index);
+        // An added file only changes the name it is added under.
+        if (!slot.renamed && slot.entry != Slot::kAdded) {
+            slot.oldName = slot.name;
+            slot.renamed = true;
+        }
+        slot.name = std::move(stored);
+        byKey_[nameKey(slot.name)].push_back(index);
+    }
+    // How a problem names an entry: the file it comes from, or its stored name.
+    std::string shownName(std::size_t index) const {
+        return slots_[index].file != nullptr ? slots_[index].file->path : storedNameForMessage(slots_[index].name);
+    }
+
+    const PodArchive& source_;
+    const std::vector<ArchiveEntry>& entries_;
+    const State& state_;
+    Layout& layout_;
+    std::vector<Slot>& slots_;
+    std::unordered_map<std::string, std::vector<std::size_t>> byKey_;  // live slots by name key
+};
+
+ArchiveEdit::Layout ArchiveEdit::layout() const {
+    Layout layout;
+    layout.destination = destination();
+    Planner planner(source_, *state_, layout);
+    for (const Operation& operation : state_->operations) planner.apply(operation);
+    planner.findClashes();
+    planner.order();
+    planner.measure();
+    planner.makeHeader();
+    planner.checkDestination();
+    planner.listChanges();
     return layout;
 }
 

@@ -123,6 +123,7 @@ private:
     struct State;
     struct Destination;
     struct Layout;
+    class Planner;
     Destination destination() const;
     Layout layout() const;
 

@@ -9,7 +9,8 @@ set -uo pipefail
 cli=$1
 points=${2:-30}
 seed=${3:-20261207}
-work=$(mktemp -d)
+# In memory where there is a RAM disk: what is checked is what a kill leaves, not the disk's speed.
+work=$(mktemp -d -p /dev/shm 2>/dev/null || mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export LC_ALL=C
 unset LANG LC_MESSAGES QUILLOMAR_CODEPAGE
@@ -26,9 +27,8 @@ head -c $((200 << 20)) /dev/urandom | split -b $((4 << 20)) -d -a 2 - "$work/tre
 printf 'the new bytes of F01\n' >"$work/new/F01"
 "$cli" pack -q "$work/tree" -o "$work/old.pod" || fail "pack failed"
 "$cli" add "$work/old.pod" F01 -C "$work/new" -o "$work/new.pod" || fail "the reference edit failed"
-old=$(md5sum <"$work/old.pod")
-new=$(md5sum <"$work/new.pod")
-[ "$old" != "$new" ] || fail "the edit changes nothing"
+rm -rf "$work/tree"
+cmp -s "$work/old.pod" "$work/new.pod" && fail "the edit changes nothing"
 
 archive=$work/out/a.pod
 reset() { cp --reflink=never "$work/old.pod" "$archive"; }
@@ -48,21 +48,22 @@ for delay in $(awk -v seed="$seed" -v total="$total" -v count="$points" 'BEGIN {
     sleep "$delay"
     kill -KILL "$pid" 2>/dev/null
     wait "$pid" 2>/dev/null
-    got=$(md5sum <"$archive")
-    if [ "$got" = "$old" ]; then
+    if cmp -s "$archive" "$work/old.pod"; then
+        got=old
         olds=$((olds + 1))
-    elif [ "$got" = "$new" ]; then
+    elif cmp -s "$archive" "$work/new.pod"; then
+        got=new
         news=$((news + 1))
     else
         fail "after SIGKILL at ${delay}s the archive is neither the old nor the new one"
     fi
     "$cli" verify "$archive" >/dev/null || fail "verify refused the archive left after ${delay}s"
     seen=$((seen + $(temporaries)))
-    [ "$got" = "$old" ] || reset
+    [ "$got" = old ] || reset
 done
 # The next edit sweeps whatever the kills left.
 "$cli" add "$archive" F01 -C "$work/new" || fail "the edit after the kills failed"
-[ "$(md5sum <"$archive")" = "$new" ] || fail "the edit after the kills gave other bytes"
+cmp -s "$archive" "$work/new.pod" || fail "the edit after the kills gave other bytes"
 [ "$(temporaries)" -eq 0 ] || fail "temporaries left after the next run: $(ls -A "$work/out")"
 echo "kill -9 during an edit of a 200 MiB archive: $points points over ${total} ms: $olds old, $news new," \
      "0 other; $seen temporaries seen after kills, 0 after the next run"

@@ -119,6 +119,7 @@ refusals)
     printf 'x' >"$work/src/A.TXT/inside"
     printf 'x' >"$work/src/a"
     truncate -s 2147483000 "$work/src/huge"
+    truncate -s 4G "$work/src/huge4"
     touch -d '2001-01-01 UTC' "$pod"
     long=$(printf 'n%.0s' {1..260})
     while IFS='|' read -r what setup edit message; do
@@ -138,10 +139,12 @@ name too long            |:                          |add "$pod" a --as "$long" 
 mv to a long name        |:                          |mv "$pod" a.txt "$long"                        |the stored name would be 260 bytes long
 name off the code page   |:                          |mv "$pod" a.txt 'ಠ.txt'                        |code page 1252 cannot hold this name
 backslash in a host name |:                          |add "$pod" 'bad\name' -C "$work/src"           |a name holding '\' or starting with a drive
+mv onto a folder         |:                          |mv "$pod" a sub                                |a folder of this name exists already
 mv onto an entry         |:                          |mv "$pod" a.txt b.txt                          |these two would be one stored name
 file where a folder is   |:                          |add "$pod" a -C "$work/src"                    |==> A/DEEP/TWO.BIN
 folder where a file is   |:                          |add "$pod" A.TXT -C "$work/src"                |a file and a folder would have one stored name
 over 2 GiB - 1           |:                          |add "$pod" huge -C "$work/src"                 |at most 2147483647 fit
+file of 4 GiB            |:                          |add "$pod" huge4 -C "$work/src"                |an entry holds less than 4 GiB
 read-only archive        |chmod 444 "$pod"           |rm "$pod" a.txt                                |Permission denied
 read-only folder         |chmod 555 "$work/box"      |rm "$pod" a.txt                                |Permission denied
 missing path             |:                          |add "$pod" gone -C "$work/src"                 |No such file or directory
@@ -247,6 +250,21 @@ output)
     [ -L "$work/link.pod" ] || fail "the link was replaced"
     [ "$(stat -c %a "$work/a.pod")" = 640 ] || fail "mode became $(stat -c %a "$work/a.pod")"
     "$cli" list "$work/a.pod" | grep -qx 'B.TXT' && fail "the link's target was not edited"
+    # A write that fails (here at the file-size limit) leaves the archive and nothing else.
+    before=$(state "$work/a.pod")
+    listing=$(ls -A "$work")
+    (ulimit -f 100; "$cli" add "$work/a.pod" tree/a.txt -C "$work" --as c.txt) 2>"$work/err"
+    [ $? -eq 1 ] || fail "a write over the file-size limit did not fail"
+    grep -qF 'File too large' "$work/err" || fail "over the limit: $(cat "$work/err")"
+    [ "$(state "$work/a.pod")" = "$before" ] || fail "the failed write changed the archive"
+    [ "$(ls -A "$work")" = "$listing" ] || fail "the failed write left $(ls -A "$work")"
+    # The archive is not stored in itself: passed over in a folder, refused by name.
+    cp "$work/a.pod" "$work/tree/self.pod"
+    run 0 add "$work/tree/self.pod" . -C "$work/tree" -v
+    grep -q 'SELF.POD' "$work/out" && fail "the archive was added to itself"
+    run 1 add "$work/tree/self.pod" self.pod -C "$work/tree"
+    grep -qF 'an archive cannot hold itself' "$work/err" || fail "adding the archive by name: $(cat "$work/err")"
+    rm "$work/tree/self.pod"
     # A header set to what it holds changes nothing, not even the time.
     touch -d '2001-01-01 UTC' "$work/a.pod"
     before=$(state "$work/a.pod")

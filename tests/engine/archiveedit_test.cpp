@@ -19,7 +19,7 @@ const FileTime kTime = utc(2004, 5, 6, 7, 8, 10);
 // Names whose pack order is not their byte order, in UTF-8 and upper case: punctuation around
 // letters, a folder and a file of one stem, accents (sorted by their UTF-16 upper case), digits.
 const std::vector<std::string> kTrickyNames = {
-    "a.txt", "a/x", "a-b", "a_b", "a b", "ab", "A[1]", "b", "B~", "é", "ÿ", "z", "Ž/y", "œ", "_", "0", "9/9/9",
+    "a.txt", "a/x", "a-b", "a_b", "a b", "abc", "A[1]", "b", "B~", "é", "ÿ", "z", "Ž/y", "œ", "_", "0", "9/9/9",
     "ab/c", "ab.d/e", "aa", "a!", "ß", "Æ", "ø/q",
 };
 
