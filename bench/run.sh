@@ -228,3 +228,6 @@ for step in hugepack hugeextract; do
     echo
 done
 [ "$extracted" -eq $((1024 * 1024 * 1024)) ] || echo "1 GiB file: extracted $extracted bytes instead of 1073741824: FAIL"
+
+# An edit in place against a copy of the archive (its own script, which runs alone too).
+QUILLOMAR_CLI=$cli "$here/edit.sh" 3

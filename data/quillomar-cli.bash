@@ -1,6 +1,6 @@
 # bash completion for quillomar-cli: verbs, options, folders and *.pod archives, and the
-# entry names of the archive already on the command line for list, extract and cat; mount points
-# complete as folders.
+# entry names of the archive already on the command line for list, extract, cat, rm and mv; mount
+# points complete as folders.
 
 _quillomar_cli_archives()
 {
@@ -50,7 +50,7 @@ _quillomar_cli()
 {
     local cur=${COMP_WORDS[COMP_CWORD]}
     local prev=${COMP_WORDS[COMP_CWORD - 1]}
-    local verbs="pack info list extract cat verify diff mount unmount help"
+    local verbs="pack info list extract cat verify diff mount unmount add rm mv set help"
     COMPREPLY=()
 
     # The verb, and the operands typed after it.
@@ -68,7 +68,7 @@ _quillomar_cli()
         fi
         case $word in
             -o | --output | --name | --author | --description | --copyright | --priority | --like | \
-                --exclude | --changed-from | -C | --directory | --codepage) ((i++)) ;;
+                --exclude | --changed-from | -C | --directory | --codepage | --as) ((i++)) ;;
             -*) ;;
             *) operands+=("$word") ;;
         esac
@@ -87,7 +87,7 @@ _quillomar_cli()
             _quillomar_cli_folders "$cur"
             return
             ;;
-        --name | --author | --description | --copyright | --priority | --exclude)
+        --name | --author | --description | --copyright | --priority | --exclude | --as)
             return
             ;;
     esac
@@ -108,6 +108,9 @@ _quillomar_cli()
         info) options="--json --help" ;;
         list) options="-l --long --json --slash -0 --null --help" ;;
         extract) options="-C --directory --lowercase -q --quiet --help" ;;
+        add) options="-C --directory --as -o --output --dry-run -v --verbose --help" ;;
+        rm | mv) options="-o --output --dry-run -v --verbose --help" ;;
+        set) options="--description --author --copyright --priority -o --output --dry-run -v --verbose --help" ;;
         cat | verify) options="--help" ;;
         diff) options="--json --help" ;;
         mount) options="-f --foreground --lowercase --help" ;;
@@ -142,7 +145,32 @@ _quillomar_cli()
         unmount)
             [[ ${#operands[@]} -eq 0 ]] && _quillomar_cli_folders "$cur"
             ;;
-        list | extract | cat)
+        add)
+            # PATHs below -C DIR (default: here).
+            if [[ ${#operands[@]} -eq 0 ]]; then
+                _quillomar_cli_archives "$cur"
+            else
+                local directory=. IFS=$'\n'
+                for ((i = 1; i < COMP_CWORD; i++)); do
+                    [[ ${COMP_WORDS[i]} == -C || ${COMP_WORDS[i]} == --directory ]] && directory=${COMP_WORDS[i + 1]}
+                done
+                directory=${directory/#\~/$HOME}
+                compopt -o filenames 2>/dev/null
+                local path
+                for path in $(cd -- "$directory" 2>/dev/null && compgen -f -- "$cur"); do COMPREPLY+=("$path"); done
+            fi
+            ;;
+        mv)
+            if [[ ${#operands[@]} -eq 0 ]]; then
+                _quillomar_cli_archives "$cur"
+            elif [[ ${#operands[@]} -eq 1 ]]; then
+                _quillomar_cli_entries "${COMP_WORDS[0]}" "${operands[0]}" "$cur"
+            fi
+            ;;
+        set)
+            [[ ${#operands[@]} -eq 0 ]] && _quillomar_cli_archives "$cur"
+            ;;
+        list | extract | cat | rm)
             if [[ ${#operands[@]} -eq 0 ]]; then
                 _quillomar_cli_archives "$cur"
             else

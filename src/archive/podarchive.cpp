@@ -269,6 +269,16 @@ CopyResult PodArchive::copyEntryData(const ArchiveEntry& entry, File& out) const
     return copyRange(file_, u32(entry.offset), out, u32(entry.size));
 }
 
+std::int64_t PodArchive::readFileBytes(std::uint64_t offset, std::span<std::byte> buffer) const {
+    std::int64_t got = file_.readAt(offset, buffer);
+    if (got < 0) failure_ = file_.failure();
+    return got;
+}
+
+CopyResult PodArchive::copyFileBytes(std::uint64_t offset, std::uint64_t length, File& out, CopyMethod* method) const {
+    return copyRange(file_, offset, out, length, method);
+}
+
 // Temporary copies ---------------------------------------------------------------------------
 
 // A new folder of this archive's in the user's private temporary folder; each is a sibling of the

@@ -118,6 +118,13 @@ public:
                                              std::span<std::byte> buffer) const;
     // Copies an entry's data to the current position of out.
     [[nodiscard]] CopyResult copyEntryData(const ArchiveEntry& entry, File& out) const;
+    // Reads the archive file's bytes [offset, offset + buffer size), whatever they belong to: the
+    // count read (less at the end of the file), or -1.
+    [[nodiscard]] std::int64_t readFileBytes(std::uint64_t offset, std::span<std::byte> buffer) const;
+    // Copies length bytes of the archive file from offset to the current position of out, by the
+    // kernel where it can (see copyRange).
+    [[nodiscard]] CopyResult copyFileBytes(std::uint64_t offset, std::uint64_t length, File& out,
+                                           CopyMethod* method) const;
 
 private:
     bool refuse(std::string detail, std::uint64_t offset);

@@ -88,7 +88,35 @@ struct DiffOptions {
     bool json = false;
 };
 
+// add, rm, mv and set: one archive changed and written again.
+enum class EditVerb { Add, Remove, Move, Set };
+
+struct EditOptions {
+    EditVerb verb = EditVerb::Add;
+    std::string archive;
+    std::string output;  // -o: the result goes there; empty: over ARCHIVE
+    bool dryRun = false;
+    bool verbose = false;
+    // add
+    std::vector<std::string> paths;
+    std::string directory = ".";
+    std::string as;
+    bool asGiven = false;
+    // rm
+    std::vector<std::string> names;
+    // mv
+    std::string from;
+    std::string to;
+    // set
+    std::string description, author, copyright;
+    std::int32_t priority = 0;
+    struct Given {
+        bool author = false, description = false, copyright = false, priority = false;
+    } given;
+};
+
 bool runPack(const PackOptions& options, Console& console);
+bool runEdit(const EditOptions& options, Console& console);
 bool runInfo(const InfoOptions& options, Console& console);
 bool runList(const ListOptions& options, Console& console);
 bool runExtract(const ExtractOptions& options, Console& console);

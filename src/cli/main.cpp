@@ -30,6 +30,12 @@
     "folders. Case is ignored; '/' or '\\' separates folders. A NAME that matches nothing is\n" \
     "reported and makes the exit status 1.\n"
 
+// What add, rm, mv and set have in common.
+#define EDIT_HELP                                                                                 \
+    "The result is written as a new file and takes ARCHIVE's name (or OUT's with -o) only once\n" \
+    "complete; ARCHIVE keeps its mode, and a symbolic link stays a link to the edited file. A\n"   \
+    "POD2 archive is edited into a new POD3 archive with -o only.\n"
+
 namespace {
 
 using namespace quillomar;
@@ -81,6 +87,7 @@ struct Options {
     DiffOptions diff;
     MountOptions mount;
     UnmountOptions unmount;
+    EditOptions edit;
     std::string helpTopic;
 };
 
@@ -175,6 +182,53 @@ void declareUnmount(CLI::App& verb, Options& options) {
     verb.add_option("MOUNTPOINT", options.unmount.mountPoint, "Folder an archive is mounted on")->required();
 }
 
+// The options add, rm, mv and set share.
+void editOptions(CLI::App& verb, EditOptions& edit) {
+    verb.add_option("ARCHIVE", edit.archive, "Archive to change")->required();
+}
+void editFlags(CLI::App& verb, EditOptions& edit) {
+    verb.add_option("-o,--output", edit.output, "Write the result to OUT and leave ARCHIVE as it is")
+        ->type_name("OUT");
+    verb.add_flag("--dry-run", edit.dryRun, "Check everything, show what would change and the size, write nothing");
+    verb.add_flag("-v,--verbose", edit.verbose, "List each entry added, replaced, removed or renamed");
+}
+
+void declareAdd(CLI::App& verb, Options& options) {
+    EditOptions& edit = options.edit;
+    editOptions(verb, edit);
+    verb.add_option("PATH", edit.paths, "Files or folders to add, below DIR")->required();
+    verb.add_option("-C,--directory", edit.directory, "Folder the PATHs are taken from")
+        ->type_name("DIR")
+        ->capture_default_str();
+    verb.add_option("--as", edit.as, "Store the one PATH under this name")->type_name("NAME");
+    editFlags(verb, edit);
+}
+
+void declareRemove(CLI::App& verb, Options& options) {
+    EditOptions& edit = options.edit;
+    editOptions(verb, edit);
+    nameOperands(verb, edit.names, "Entries, folders or patterns to remove")->required();
+    editFlags(verb, edit);
+}
+
+void declareMove(CLI::App& verb, Options& options) {
+    EditOptions& edit = options.edit;
+    editOptions(verb, edit);
+    verb.add_option("FROM", edit.from, "Entry or folder to rename")->required();
+    verb.add_option("TO", edit.to, "Its new name")->required();
+    editFlags(verb, edit);
+}
+
+void declareSet(CLI::App& verb, Options& options) {
+    EditOptions& edit = options.edit;
+    editOptions(verb, edit);
+    verb.add_option("--description", edit.description, "Description text of the header")->type_name("T");
+    verb.add_option("--author", edit.author, "Author text of the header")->type_name("T");
+    verb.add_option("--copyright", edit.copyright, "Copyright text of the header")->type_name("T");
+    verb.add_option("--priority", edit.priority, "Priority number of the header")->type_name("N");
+    editFlags(verb, edit);
+}
+
 void declareHelp(CLI::App& verb, Options& options) { verb.add_option("VERB", options.helpTopic, "Verb to explain"); }
 
 // Runs a verb: its exit status.
@@ -185,6 +239,26 @@ int runPackVerb(Options& options, const CLI::App& verb, Console& console) {
     options.pack.textsGiven = {verb.count("--author") > 0, verb.count("--description") > 0,
                                verb.count("--copyright") > 0, verb.count("--priority") > 0};
     return exitStatus(runPack(options.pack, console));
+}
+
+// Whether the verb has the option and it was given.
+bool given(const CLI::App& verb, const std::string& name) {
+    const CLI::Option* option = verb.get_option_no_throw(name);
+    return option != nullptr && option->count() > 0;
+}
+
+int runEditVerb(Options& options, const CLI::App& verb, Console& console, EditVerb which) {
+    EditOptions& edit = options.edit;
+    edit.verb = which;
+    edit.asGiven = given(verb, "--as");
+    if (edit.asGiven && edit.paths.size() != 1) return usageError("--as takes exactly one PATH", verb.get_name());
+    edit.given = {given(verb, "--author"), given(verb, "--description"), given(verb, "--copyright"),
+                  given(verb, "--priority")};
+    if (which == EditVerb::Set && !edit.given.author && !edit.given.description && !edit.given.copyright &&
+        !edit.given.priority) {
+        return usageError("nothing to set: give --description, --author, --copyright or --priority", verb.get_name());
+    }
+    return exitStatus(runEdit(edit, console));
 }
 
 struct Verb {
@@ -275,6 +349,36 @@ const Verb kVerbs[] = {
      "Example:\n"
      "  quillomar-cli unmount ~/game",
      declareUnmount, [](Options& o, const CLI::App&, Console& c) { return runUnmount(o.unmount, c); }, kExitFailure},
+    {"add", "Add files and folders to an archive, replacing entries of the same names",
+     "Each PATH is taken below DIR and stored under its path there, upper-cased as pack stores\n"
+     "names; a folder adds every file below it. A file whose stored name an entry has (in any\n"
+     "case) replaces that entry's bytes and date; every problem is reported before anything is\n"
+     "written.\n"
+     EDIT_HELP "Examples:\n"
+     "  quillomar-cli add game.pod art/planes/f1.pbm -C work\n"
+     "  quillomar-cli add game.pod readme.txt --as docs/readme.txt -v\n"
+     "  quillomar-cli add game.pod sounds -C work --dry-run",
+     declareAdd, [](Options& o, const CLI::App& v, Console& c) { return runEditVerb(o, v, c, EditVerb::Add); },
+     kExitFailure},
+    {"rm", "Remove entries from an archive",
+     PATTERN_HELP "Nothing is written when a NAME matches nothing.\n" EDIT_HELP "Examples:\n"
+     "  quillomar-cli rm game.pod readme.txt\n"
+     "  quillomar-cli rm game.pod 'art/**/*.psd' old -v",
+     declareRemove, [](Options& o, const CLI::App& v, Console& c) { return runEditVerb(o, v, c, EditVerb::Remove); },
+     kExitFailure},
+    {"mv", "Rename an entry, or a folder with every entry below it",
+     "FROM is a stored name or a folder, in any case; TO is the whole new name. Refused when TO\n"
+     "already exists or cannot be stored.\n" EDIT_HELP "Examples:\n"
+     "  quillomar-cli mv game.pod readme.txt docs/readme.txt\n"
+     "  quillomar-cli mv game.pod art/planes art/aircraft -v",
+     declareMove, [](Options& o, const CLI::App& v, Console& c) { return runEditVerb(o, v, c, EditVerb::Move); },
+     kExitFailure},
+    {"set", "Change the header fields of an archive",
+     "Texts are stored as at most 79 bytes. A POD2 archive gets a POD3 header (with -o).\n" EDIT_HELP "Examples:\n"
+     "  quillomar-cli set game.pod --author 'Jo' --priority 1200\n"
+     "  quillomar-cli set old2.pod --description 'Converted' -o new3.pod",
+     declareSet, [](Options& o, const CLI::App& v, Console& c) { return runEditVerb(o, v, c, EditVerb::Set); },
+     kExitFailure},
     {"help", "Show the help of the tool or of one verb", "Example:\n  quillomar-cli help extract", declareHelp, nullptr,
      kExitFailure},
 };

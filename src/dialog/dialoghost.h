@@ -61,6 +61,9 @@ inline std::optional<std::int32_t> parseDialogInt(std::string_view text) {
 
 class DialogHost;
 
+// The keys of a list that its logic acts on.
+enum class ListKey { Delete, Rename };
+
 // What a dialog's logic receives from its host. Every call runs on the user-interface thread and
 // returns before the host takes the next input; the host takes no input for this dialog while a
 // call runs (drops and clicks are dropped, posted messages wait until the call has returned).
@@ -88,6 +91,13 @@ public:
     virtual void onEditChange(int /*id*/) {}
     // The list's current row (the one with the keyboard focus) changed; -1 for none.
     virtual void onCurrentRowChange(int /*listId*/, int /*row*/) {}
+    // Files dropped on a list that takes them (DialogHost::acceptListDrops): every item's path.
+    virtual void onListDrop(int /*listId*/, const std::vector<std::string>& /*paths*/) {}
+    // Delete (the Delete key) or Rename (F2) pressed on a list.
+    virtual void onListKey(int /*listId*/, ListKey /*key*/) {}
+    // The editor that DialogHost::editRowText opened was applied (Enter, or the focus left it)
+    // holding text. Escape closes it without a call.
+    virtual void onRowTextEdited(int /*listId*/, int /*row*/, const std::string& /*text*/) {}
 };
 
 // A key that sends a command to the logic wherever the focus is in its dialog. key is a Windows
@@ -183,6 +193,11 @@ public:
     virtual int currentRow(int id) const = 0;
     // The columns that share what the list gains in width when its dialog grows.
     virtual void setStretchColumns(int id, std::vector<int> columns) = 0;
+    // From now on, files dropped on list id go to the logic's onListDrop; its rows dragged onto
+    // itself are not taken.
+    virtual void acceptListDrops(int id) = 0;
+    // Opens an editor over the first cell of row, holding text; its end comes to onRowTextEdited.
+    virtual void editRowText(int id, int row, std::string_view text) = 0;
 
     // The window's icon, by icon resource id.
     virtual void setIcon(int iconId) = 0;
@@ -200,6 +215,9 @@ public:
     // A popup menu where it was asked for (at the mouse, or at the current row from the keyboard):
     // the command of the chosen item, or 0 when the menu was dismissed.
     virtual int popupMenu(const std::vector<MenuItem>& items) = 0;
+    // A question box with Yes and No, as the message boxes are (no owner window, the program's
+    // name as caption): true for Yes.
+    virtual bool askYesNo(std::string_view text) = 0;
     // Puts text on the desktop's clipboard.
     virtual void setClipboardText(std::string_view text) = 0;
 

@@ -20,8 +20,8 @@ struct ListedItem {
 
 class Scanner {
 public:
-    Scanner(SourceList& list, ProgressSink* progress, const ScanFilter& skip)
-        : list_(list), progress_(progress), skip_(skip) {}
+    Scanner(SourceList& list, ProgressSink* progress, const ScanFilter& skip, UnlistedFolders unlisted)
+        : list_(list), progress_(progress), skip_(skip), unlisted_(unlisted) {}
 
     void visit(const std::string& path, const std::string& relative) {
         if (progress_ != nullptr) progress_->step();
@@ -29,7 +29,7 @@ public:
         if (listing.error != 0) {
             // The files of a sub-folder that cannot be listed would be missing from the archive
             // without a word; a dropped folder that cannot be listed shows as empty instead.
-            if (depth_ > 0) shown(Failure::system(listing.error, path));
+            if (depth_ > 0 || unlisted_ == UnlistedFolders::Kept) shown(Failure::system(listing.error, path));
             return;
         }
         onPath_.push_back(listing.self);
@@ -83,13 +83,18 @@ public:
 
 private:
     void shown(Failure failure) {
-        report(failure);
+        if (unlisted_ == UnlistedFolders::Kept) {
+            list_.unlisted.push_back(failure);
+        } else {
+            report(failure);
+        }
         if (!list_.failure.failed()) list_.failure = std::move(failure);
     }
 
     SourceList& list_;
     ProgressSink* progress_;
     const ScanFilter& skip_;
+    UnlistedFolders unlisted_;
     std::vector<FileId> onPath_;
     int depth_ = 0;
 };
@@ -102,14 +107,16 @@ void SourceList::resetScan(const std::string& folder) {
     subfolderCount = 0;
     largestSize = 0;
     failure = {};
+    unlisted.clear();
     // Names below the folder are the folder, one '/' (the scan adds none after one already
     // there), and the path below it.
     const bool endsWithSeparator = !folder.empty() && folder.back() == '/';
     prefixLength = static_cast<std::int32_t>(folder.size()) + (endsWithSeparator ? 0 : 1);
 }
 
-void SourceList::scanFolder(const std::string& folder, ProgressSink* progress, const ScanFilter& skip) {
-    Scanner(*this, progress, skip).visit(folder, {});
+void SourceList::scanFolder(const std::string& folder, ProgressSink* progress, const ScanFilter& skip,
+                            UnlistedFolders unlistedFolders) {
+    Scanner(*this, progress, skip, unlistedFolders).visit(folder, {});
 }
 
 }  // namespace quillomar

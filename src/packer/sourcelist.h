@@ -19,6 +19,11 @@ namespace quillomar {
 // relative to the scanned folder ('/' separators).
 using ScanFilter = std::function<bool(std::string_view relative, bool isFolder)>;
 
+// What the scan does with a folder it cannot list: shows it at once (a sub-folder's; the dropped
+// folder itself then just shows as empty), or keeps it in `unlisted`, the dropped folder's too,
+// for a caller that reports every problem together.
+enum class UnlistedFolders { Shown, Kept };
+
 struct SourceList {
     std::uint64_t totalBytes = 0;     // sum of the files' 32-bit sizes, without wrapping
     std::int32_t subfolderCount = 0;  // folders entered below the scanned one
@@ -28,6 +33,8 @@ struct SourceList {
     // The first folder of the last scan whose content could not be listed in full (already shown);
     // empty when every folder was listed.
     Failure failure;
+    // With UnlistedFolders::Kept: every folder that could not be listed in full, none shown.
+    std::vector<Failure> unlisted;
 
     // Empties the list and prepares a scan of folder. The names below a folder given with a
     // trailing '/' (a root such as "/") come out as without it.
@@ -35,7 +42,8 @@ struct SourceList {
     // Appends every file below folder; steps progress once per folder visited. Linked folders are
     // entered, except one already on the current path. Only regular files are recorded.
     // Files and folders for which skip says true are left out and not counted.
-    void scanFolder(const std::string& folder, ProgressSink* progress, const ScanFilter& skip = {});
+    void scanFolder(const std::string& folder, ProgressSink* progress, const ScanFilter& skip = {},
+                    UnlistedFolders unlistedFolders = UnlistedFolders::Shown);
 };
 
 }  // namespace quillomar

@@ -30,6 +30,7 @@
 #include "ui/icons.h"
 #include "ui/listview.h"
 #include "ui/previewpane.h"
+#include "ui/messagebox.h"
 
 namespace quillomar {
 
@@ -281,6 +282,14 @@ QWidget* DialogWindow::makeControl(const ControlTemplate& control) {
                         const int row = current.isValid() ? current.row() : -1;
                         dispatch([&] { handler_.onCurrentRowChange(id, row); });
                     });
+            view->onKey = [this, id](ListKey key) { dispatch([&] { handler_.onListKey(id, key); }); };
+            view->onRowEdited = [this, id](int row, const QString& edited) {
+                dispatch([&] { handler_.onRowTextEdited(id, row, utf8(edited)); });
+            };
+            view->canTakeDrop = [this] { return !busy(); };
+            view->onFilesDropped = [this, id](const std::vector<std::string>& paths) {
+                dispatch([&] { handler_.onListDrop(id, paths); });
+            };
             lists_.push_back(view);
             return view;
         }
@@ -531,6 +540,22 @@ int DialogWindow::currentRow(int id) const {
 
 void DialogWindow::setStretchColumns(int id, std::vector<int> columns) {
     if (ListView* view = list(id)) view->setStretchColumns(std::move(columns));
+}
+
+void DialogWindow::acceptListDrops(int id) {
+    if (ListView* view = list(id)) view->takeFileDrops();
+}
+
+void DialogWindow::editRowText(int id, int row, std::string_view text) {
+    ListView* view = list(id);
+    if (view == nullptr) return;
+    publishLists();  // the editor opens over the rows as the logic left them
+    view->editRow(row, qs(text));
+}
+
+bool DialogWindow::askYesNo(std::string_view text) {
+    publishLists();
+    return askYesNoBox(qs(text));
 }
 
 // The logic writes the rows' files first (the hint and the bars show how far it got); the drag

@@ -68,6 +68,9 @@ public:
     std::vector<int> selectedRows(int id) const override;
     int currentRow(int id) const override;
     void setStretchColumns(int id, std::vector<int> columns) override;
+    void acceptListDrops(int id) override;
+    void editRowText(int id, int row, std::string_view text) override;
+    bool askYesNo(std::string_view text) override;
     void setIcon(int iconId) override;
     void postMessage(int message) override;
     void endDialog(int result) override;

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "archive/storedname.h"
+#include "packer/archiveedit.h"
 #include "platform/filesystem.h"
 #include "platform/messages.h"
 #include "preview/preview.h"
@@ -16,12 +17,14 @@ namespace quillomar {
 
 using namespace viewer;
 
-// Drives the packer window's bar as extraction always has, and shows "n / N" in the hint. The
+// Drives the packer window's bar as extraction always has, and shows "n / N" in the hint (the
+// text of textId: extracting, or writing an edit). The
 // hint changes about a hundred times in a run however many entries there are, so that showing it
 // costs nothing next to the files written.
 class ContentWindow::ExtractionProgress final : public ProgressSink {
 public:
-    ExtractionProgress(ContentWindow& window, ProgressSink& bar) : window_(window), bar_(bar) {}
+    ExtractionProgress(ContentWindow& window, ProgressSink& bar, int textId = kProgressText)
+        : window_(window), bar_(bar), textId_(textId) {}
 
     void setRange(int low, int high) override {
         bar_.setRange(low, high);
@@ -39,13 +42,13 @@ public:
 private:
     void show() {
         shown_ = done_;
-        window_.host_->setItemText(kHint,
-                                   fillIn(window_.text(kProgressText), std::to_string(done_), std::to_string(total_)));
+        window_.host_->setItemText(kHint, fillIn(window_.text(textId_), std::to_string(done_), std::to_string(total_)));
         window_.hintChanged_ = true;
     }
 
     ContentWindow& window_;
     ProgressSink& bar_;
+    int textId_;
     int total_ = 0;
     int done_ = 0;
     int shown_ = 0;
@@ -75,6 +78,8 @@ void ContentWindow::onInit(DialogHost& host) {
     }
     // The name and the folder are what a wider window should show more of.
     host.setStretchColumns(kList, {kColumnName, kColumnFolder});
+    // Files dropped on the list are added to the archive (or refused, for an archive only read).
+    host.acceptListDrops(kList);
     host.setAccelerators({{'F', true, kFilter}, {kKeyF3, false, kPreview}});
     if (paneMemory_.load && paneMemory_.load()) {
         previewShown_ = true;
@@ -169,6 +174,55 @@ void ContentWindow::extract(bool all, const std::vector<std::size_t>& indices) {
     host_->enableItem(kClose, true);
 }
 
+void ContentWindow::writeEdit(ArchiveEdit& edit) {
+    const EditPlan plan = edit.plan();
+    if (!plan.writable()) {
+        // The first problem stands for the rest: one box, and nothing written.
+        report(plan.problems.front());
+        return;
+    }
+    if (!plan.changesAnything()) return;
+    host_->enableItem(kExtractAll, false);
+    host_->enableItem(kClose, false);
+    const std::string path = archive_.path();
+    Failure failure;
+    {
+        ExtractionProgress progress(*this, progress_, kWritingText);
+        // The archive is closed once the edit has read all it needs, before the new one takes
+        // its name: a file that is open cannot be replaced on every system.
+        failure = edit.write(&progress, [this] { archive_.close(); });
+    }
+    restoreHint();
+    if (failure.failed()) report(failure);
+    // Closed for the new archive, the old one is read again when that could not take its place.
+    if (!failure.failed() || archive_.version() == ArchiveVersion::None) reload(path);
+    host_->enableItem(kExtractAll, true);
+    host_->enableItem(kClose, true);
+}
+
+void ContentWindow::reload(const std::string& path) {
+    // The rows refer to entries by their place in the directory: they go before it is read again.
+    host_->clearRows(kList);
+    for (std::vector<std::uint32_t>& ranks : ranks_) ranks.clear();
+    if (archive_.open(path) != 1 || archive_.readDirectory() != 1) {
+        // What was shown has been reported; a file that could not be opened at all has not.
+        if (!archive_.failure().reported) report(archive_.failure());
+        if (previewShown_) host_->setPaneContent(kPreview, {});
+        return;
+    }
+    try {
+        // The entries the filter box's text takes, in the order of the last sort, as before.
+        fillRows(filterText_);
+    } catch (const std::bad_alloc&) {
+        host_->clearRows(kList);
+        showStringMessage(kMsgOutOfMemory);
+    }
+    // The filter's count is of the archive as it now is.
+    hintChanged_ = true;
+    restoreHint();
+    if (previewShown_) showPreview(host_->currentRow(kList));
+}
+
 const ArchiveEntry* ContentWindow::entryOf(std::uintptr_t value) const {
     if (value == 0 || value > entries_.size()) return nullptr;
     return &entries_[static_cast<std::size_t>(value - 1)];
@@ -210,11 +264,14 @@ void ContentWindow::onContextMenu(int listId) {
     if (listId != kList || host_ == nullptr) return;
     restoreHint();
     const bool anySelected = !host_->selectedRows(kList).empty();
+    const bool anyCurrent = rowEntry(host_->currentRow(kList)) != nullptr;
     const std::vector<MenuItem> items{
-        {kMenuOpen, text(kOpenText), rowEntry(host_->currentRow(kList)) != nullptr},
+        {kMenuOpen, text(kOpenText), anyCurrent},
         {kMenuExtractSelected, text(kExtractSelectedText), anySelected},
         {kMenuCopyName, text(kCopyNameText), anySelected},
         {kMenuPreview, text(kPreviewText), true},
+        {kMenuDelete, text(kDeleteText), anySelected},
+        {kMenuRename, text(kRenameText), anyCurrent},
     };
     switch (host_->popupMenu(items)) {
         case kMenuOpen:
@@ -228,6 +285,12 @@ void ContentWindow::onContextMenu(int listId) {
             break;
         case kMenuPreview:
             togglePreview();
+            break;
+        case kMenuDelete:
+            deleteSelected();
+            break;
+        case kMenuRename:
+            beginRename();
             break;
         default:
             break;
@@ -301,6 +364,7 @@ void ContentWindow::sortByColumn(int column) {
     if (host_ == nullptr || column < 0 || column >= kColumnCount) return;
     try {
         sortRowsBy(column);
+        sortColumn_ = column;
     } catch (const std::bad_alloc&) {
         // The rows keep the order they had.
         showStringMessage(kMsgOutOfMemory);
@@ -308,7 +372,6 @@ void ContentWindow::sortByColumn(int column) {
 }
 
 void ContentWindow::sortRowsBy(int column) {
-    sortColumn_ = column;
     // The order follows compareEntries; the text columns compare the entries' collation ranks,
     // made once per column, instead of collating two split names at every comparison.
     auto index = [](std::uintptr_t value) { return static_cast<std::size_t>(value - 1); };

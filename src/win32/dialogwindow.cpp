@@ -243,6 +243,9 @@ INT_PTR DialogWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case kProgressPosMessage:
             setProgressPos(static_cast<int>(wParam), static_cast<int>(lParam));
             return TRUE;
+        case kRowEditedMessage:
+            deliverRowEdit();
+            return TRUE;
         default:
             return FALSE;
     }
@@ -266,6 +269,10 @@ void DialogWindow::dispatch(Call&& call) {
     }
 }
 
+void DialogWindow::dispatchCall(const std::function<void()>& call) {
+    dispatch([&] { call(); });
+}
+
 void DialogWindow::onCommand(WPARAM wParam) {
     const int id = LOWORD(wParam);
     // What the user types in an edit box; the logic's own texts come back while its call runs,
@@ -276,6 +283,9 @@ void DialogWindow::onCommand(WPARAM wParam) {
         return;
     }
     if (HIWORD(wParam) != BN_CLICKED) return;
+    // Enter and Escape in a row's label editor end the edit, and only that: Escape is not then
+    // taken for Extract all.
+    if ((id == kIdOk || id == kIdCancel) && endLabelEdit(id == kIdOk)) return;
     // Enter on a list is the dialog manager's OK command: it opens the list's current row.
     if (id == kIdOk) {
         for (auto& [listId, entry] : lists_) {
@@ -325,6 +335,7 @@ INT_PTR DialogWindow::onNotify(const NMHDR& header) {
             break;
         }
         case LVN_KEYDOWN:
+            if (onListKey(id, reinterpret_cast<const NMLVKEYDOWN*>(&header)->wVKey)) break;
             // Ctrl+A selects every row.
             if (reinterpret_cast<const NMLVKEYDOWN*>(&header)->wVKey == 'A' && GetKeyState(VK_CONTROL) < 0 &&
                 (GetWindowLongPtrW(entry->window, GWL_STYLE) & LVS_SINGLESEL) == 0) {
@@ -338,7 +349,7 @@ INT_PTR DialogWindow::onNotify(const NMHDR& header) {
             const std::vector<int> rows = selectedRows(id);
             std::vector<std::string> files;
             if (!rows.empty()) dispatch([&] { files = handler_.onDragRows(id, rows); });
-            if (!files.empty()) dragFiles(files);
+            if (!files.empty()) dragFilesOut(files);
             break;
         }
         case LVN_ITEMCHANGED: {
@@ -350,6 +361,11 @@ INT_PTR DialogWindow::onNotify(const NMHDR& header) {
             }
             break;
         }
+        case LVN_BEGINLABELEDITW:
+            return onBeginLabelEdit(id, *reinterpret_cast<const NMLVDISPINFOW*>(&header));
+        case LVN_ENDLABELEDITW:
+            onEndLabelEdit(id, *reinterpret_cast<const NMLVDISPINFOW*>(&header));
+            return FALSE;
         case LVN_ITEMACTIVATE: {
             const int row = reinterpret_cast<const NMITEMACTIVATE*>(&header)->iItem;
             if (row >= 0) dispatch([&] { handler_.onItemActivate(id, row); });
@@ -695,6 +711,19 @@ void DialogWindow::setStretchColumns(int id, std::vector<int> columns) {
     if (List* entry = list(id)) {
         entry->stretch = std::move(columns);
         stretchColumns(*entry);
+    }
+}
+
+// Rows dragged onto this very list are not taken back as files dropped on it.
+void DialogWindow::dragFilesOut(const std::vector<std::string>& files) {
+    draggingOut_ = true;
+    dragFiles(files);
+    draggingOut_ = false;
+    MSG message;
+    for (auto& [listId, entry] : lists_) {
+        while (PeekMessageW(&message, entry.window, WM_DROPFILES, WM_DROPFILES, PM_REMOVE)) {
+            DragFinish(reinterpret_cast<HDROP>(message.wParam));
+        }
     }
 }
 

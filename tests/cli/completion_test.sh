@@ -30,7 +30,7 @@ cp game.pod old.POD
 
 # command line (a trailing blank: completing a new word) | completions, sorted, joined by ','
 rows=(
-    'quillomar-cli |cat,diff,extract,help,info,list,mount,pack,unmount,verify'
+    'quillomar-cli |add,cat,diff,extract,help,info,list,mount,mv,pack,rm,set,unmount,verify'
     'quillomar-cli ve|verify'
     'quillomar-cli --codepage 1251 li|list'
     'quillomar-cli --codepage 125|1250,1251,1252,1253,1254,1255,1256,1257,1258'
@@ -49,7 +49,7 @@ rows=(
     'quillomar-cli pack src --like |game.pod,old.POD,other,src'
     'quillomar-cli pack src --exclude |'
     'quillomar-cli list --s|--slash'
-    'quillomar-cli help |cat,diff,extract,help,info,list,mount,pack,unmount,verify'
+    'quillomar-cli help |add,cat,diff,extract,help,info,list,mount,mv,pack,rm,set,unmount,verify'
     'quillomar-cli help list |'
     'quillomar-cli mount |game.pod,old.POD,other,src'
     'quillomar-cli mount game.pod |other,src'
@@ -57,6 +57,12 @@ rows=(
     'quillomar-cli mount game.pod other |'
     'quillomar-cli mount --l|--lowercase'
     'quillomar-cli unmount |other,src'
+    'quillomar-cli rm game.pod s|sub/'
+    'quillomar-cli mv game.pod sub/b|sub/b.txt '
+    'quillomar-cli mv game.pod a.txt |'
+    'quillomar-cli add game.pod -C src s|sub'
+    'quillomar-cli add game.pod --as |'
+    'quillomar-cli set game.pod --pr|--priority'
 )
 for row in "${rows[@]}"; do
     line=${row%%|*}

@@ -7,6 +7,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -150,6 +151,16 @@ public:
     void setStretchColumns(int id, std::vector<int> stretching) override {
         if (id == kListId) stretchColumns = std::move(stretching);
     }
+    void acceptListDrops(int id) override {
+        if (id == kListId) takesDrops = true;
+    }
+    void editRowText(int id, int row, std::string_view text) override {
+        if (id == kListId) editing = Editing{row, std::string(text)};
+    }
+    bool askYesNo(std::string_view text) override {
+        questions.emplace_back(text);
+        return questionAnswer;
+    }
     int popupMenu(const std::vector<MenuItem>& items) override {
         menus.push_back(items);
         return menuAnswer;
@@ -244,6 +255,14 @@ public:
     std::vector<Accelerator> accelerators;
     PaneContent pane;
     int paneUpdates = 0;
+    bool takesDrops = false;
+    struct Editing {
+        int row = -1;
+        std::string text;
+    };
+    std::optional<Editing> editing;      // the editor editRowText opened last
+    std::vector<std::string> questions;  // every question asked
+    bool questionAnswer = true;          // Yes
 
 private:
     Control& at(int id) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <commctrl.h>
 #include <shlobj.h>
 
 #include <functional>
@@ -47,6 +48,20 @@ public:
     void onPostedMessage(int message) override {
         posted.push_back(message);
         if (atPosted) atPosted(*host, message);
+    }
+    // The list's edits: what reached the logic, each ending the dialog when endOnEdit is set.
+    std::vector<std::string> listDrops;
+    std::vector<ListKey> keys;
+    std::vector<std::pair<int, std::string>> edited;
+    std::function<void(DialogHost&)> afterEdit;
+    void onListDrop(int, const std::vector<std::string>& paths) override {
+        listDrops = paths;
+        host->endDialog(4);
+    }
+    void onListKey(int, ListKey key) override { keys.push_back(key); }
+    void onRowTextEdited(int, int row, const std::string& text) override {
+        edited.emplace_back(row, text);
+        if (afterEdit) afterEdit(*host);
     }
 };
 
@@ -162,6 +177,75 @@ TEST(Win32DialogHost, ADropHandsTheFirstDroppedPathToTheLogic) {
     };
     EXPECT_EQ(run(kPackerDialogId, probe), 2);
     EXPECT_EQ(probe.drops, (std::vector<std::string>{"C:\\Jeux\\Caf\xc3\xa9"}));
+}
+
+HWND contentList() {
+    HWND dialog = FindWindowW(nullptr, L"POD content");
+    return dialog == nullptr ? nullptr : GetDlgItem(dialog, viewer::kList);
+}
+
+// Fills the content dialog's list with a column and three rows.
+void fillList(DialogHost& host) {
+    host.insertColumn(viewer::kList, 0, "Name", 100);
+    for (std::uintptr_t value = 1; value <= 3; ++value) host.insertRow(viewer::kList, 0, value);
+    host.setCellSource(viewer::kList, [](std::uintptr_t value, int) { return "ROW" + std::to_string(value); });
+}
+
+TEST(Win32DialogHost, ListTakesEveryDroppedFileAndItsDeleteAndF2KeysAndEmpties) {
+    Probe probe;
+    probe.atInit = [](DialogHost& host) {
+        fillList(host);
+        host.acceptListDrops(viewer::kList);
+        HWND list = contentList();
+        ASSERT_NE(list, nullptr);
+        PostMessageW(list, WM_KEYDOWN, VK_DELETE, 0);
+        PostMessageW(list, WM_KEYDOWN, VK_F2, 0);
+        PostMessageW(list, WM_DROPFILES, reinterpret_cast<WPARAM>(dropOf({L"C:\\Jeux\\Caf\u00e9", L"C:\\b.txt"})), 0);
+        host.clearRows(viewer::kList);
+        EXPECT_EQ(host.rowCount(viewer::kList), 0);
+        fillList(host);
+    };
+    EXPECT_EQ(run(kContentDialogId, probe), 4);
+    EXPECT_EQ(probe.keys, (std::vector<ListKey>{ListKey::Delete, ListKey::Rename}));
+    EXPECT_EQ(probe.listDrops, (std::vector<std::string>{"C:\\Jeux\\Caf\xc3\xa9", "C:\\b.txt"}));
+}
+
+TEST(Win32DialogHost, RowEditorHoldsTheLogicsTextEnterAppliesItAndEscapeOnlyCancels) {
+    Probe probe;
+    probe.atInit = [](DialogHost& host) {
+        fillList(host);
+        host.postMessage(kUserMessage + 1);
+    };
+    probe.atPosted = [&](DialogHost& host, int message) {
+        HWND list = contentList();
+        ASSERT_NE(list, nullptr);
+        if (message == kUserMessage + 1) {
+            host.editRowText(viewer::kList, 1, "B.PBM");
+            HWND editor = ListView_GetEditControl(list);
+            ASSERT_NE(editor, nullptr);
+            wchar_t text[32] = {};
+            GetWindowTextW(editor, text, 32);
+            EXPECT_EQ(std::wstring(text), L"B.PBM");
+            DWORD start = 0, end = 0;
+            SendMessageW(editor, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+            EXPECT_EQ(end - start, 1u) << "the name without its type is selected";
+            SetWindowTextW(editor, L"c.pbm");
+            PostMessageW(editor, WM_KEYDOWN, VK_RETURN, 0);
+        } else if (message == kUserMessage + 2) {
+            host.editRowText(viewer::kList, 0, "ROW3");
+            HWND editor = ListView_GetEditControl(list);
+            ASSERT_NE(editor, nullptr);
+            PostMessageW(editor, WM_KEYDOWN, VK_ESCAPE, 0);
+            host.postMessage(kUserMessage + 3);
+        } else {
+            EXPECT_EQ(ListView_GetEditControl(list), nullptr);
+            host.endDialog(6);
+        }
+    };
+    probe.afterEdit = [](DialogHost& host) { host.postMessage(kUserMessage + 2); };
+    EXPECT_EQ(run(kContentDialogId, probe), 6);
+    EXPECT_EQ(probe.edited, (std::vector<std::pair<int, std::string>>{{1, "c.pbm"}}));
+    EXPECT_TRUE(probe.commands.empty()) << "Enter and Escape were the editor's";
 }
 
 TEST(Win32DialogHost, ADialogEndedByItsInitialisationIsNeverShownAndRunsAChildFirst) {
