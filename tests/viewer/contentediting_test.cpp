@@ -1,6 +1,6 @@
 // The content window's edits against a fake host: files and folders dropped on the list, Delete,
-// F2 and the row menu, with their questions; a POD2 archive only shown; a failed or refused edit
-// leaving the archive's bytes and the list as they were.
+// F2 and the row menu, with their questions; edits of the rows a filter leaves; a POD2 archive
+// only shown; a failed or refused edit leaving the archive's bytes and the list as they were.
 
 #include <gtest/gtest.h>
 
@@ -265,6 +265,52 @@ TEST_F(ContentEditingTest, NamesThatCannotBeGivenAreRefusedAndLeaveTheArchiveAsI
         EXPECT_EQ(sink.systemErrors.size(), row.errors);
         expectUnchanged();
     }
+}
+
+// Under a filter ------------------------------------------------------------------------------------
+
+TEST_F(ContentEditingTest, DeleteUnderAFilterRemovesTheRowShownAndTheRebuiltListIsFilteredAgain) {
+    show();
+    window->togglePreview();
+    host.type(kFilter, "art");
+    EXPECT_EQ(host.text(kHint), "2 of 3 entries");
+    ASSERT_EQ(rowNames(), (Names{"ART\\A.PBM", "ART\\B.PBM"}));
+    const int row = rowOf("ART\\A.PBM");
+    host.select({row}, row);
+    host.moveTo(row);
+    ASSERT_NE(host.pane.kind, PaneContent::Kind::Empty);
+
+    window->onListKey(kList, ListKey::Delete);
+    EXPECT_EQ(host.questions, (Names{"Delete 1 entry?"}));
+    EXPECT_EQ(namesOnDisk(), (Names{"ART\\B.PBM", "README.TXT"}));
+    // The rows are the edited archive's that the box's text still takes, and the count is theirs.
+    EXPECT_EQ(host.text(kFilter), "art");
+    EXPECT_EQ(rowNames(), (Names{"ART\\B.PBM"}));
+    EXPECT_EQ(host.text(kHint), "1 of 2 entries");
+    // The pane no longer shows the removed entry.
+    EXPECT_EQ(host.pane.kind, PaneContent::Kind::Empty);
+
+    // Emptied, the box gives the whole edited archive back and the hint its own text.
+    host.type(kFilter, "");
+    EXPECT_EQ(rowNames(), namesOnDisk());
+    EXPECT_EQ(host.text(kHint), hint);
+    EXPECT_EQ(sink.count(), 0u);
+}
+
+TEST_F(ContentEditingTest, EntryRenamedOutOfAFilterLeavesTheRowsShown) {
+    show();
+    host.type(kFilter, "*.pbm");
+    window->onColumnClick(kList, kColumnName);
+    window->onRowTextEdited(kList, rowOf("ART\\A.PBM"), "c.pbm");
+    // Still taken, and in the order of the last sort.
+    EXPECT_EQ(host.column(kColumnName), (std::vector<std::string>{"B", "C"}));
+    EXPECT_EQ(host.text(kHint), "2 of 3 entries");
+
+    window->onRowTextEdited(kList, rowOf("ART\\B.PBM"), "b.txt");
+    EXPECT_EQ(namesOnDisk(), (Names{"ART\\B.TXT", "ART\\C.PBM", "README.TXT"}));
+    EXPECT_EQ(rowNames(), (Names{"ART\\C.PBM"}));
+    EXPECT_EQ(host.text(kHint), "1 of 3 entries");
+    EXPECT_EQ(sink.count(), 0u);
 }
 
 // What cannot be edited -----------------------------------------------------------------------------
