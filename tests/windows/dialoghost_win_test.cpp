@@ -311,6 +311,46 @@ TEST(Win32DialogHost, TypingAcceleratorsEscapeAndTheCurrentRowReachTheLogic) {
     EXPECT_EQ(run(kContentDialogId, probe), 1);
 }
 
+// The content window sets both: the list's own keys (Delete, F2) and the dialog's accelerators
+// (F3, Ctrl+F) each reach the logic, Delete in the filter box erases its text, and Escape in the
+// row editor only cancels it while the box holds text.
+TEST(Win32DialogHost, ListKeysAcceleratorsAndTheRowEditorWorkSideBySide) {
+    Probe probe;
+    probe.atInit = [](DialogHost& host) {
+        fillList(host);
+        host.acceptListDrops(viewer::kList);
+        host.setAccelerators({{'F', true, viewer::kFilter}, {kKeyF3, false, viewer::kPreview}});
+        host.setItemText(viewer::kFilter, "art");
+        host.postMessage(kUserMessage + 1);
+    };
+    probe.atPosted = [&](DialogHost& host, int message) {
+        HWND filter = controlOf(host, viewer::kFilter);
+        HWND list = controlOf(host, viewer::kList);
+        if (message == kUserMessage + 1) {
+            PostMessageW(list, WM_KEYDOWN, VK_DELETE, 0);
+            PostMessageW(list, WM_KEYDOWN, VK_F3, 0);
+            PostMessageW(list, WM_KEYDOWN, VK_F2, 0);
+            PostMessageW(filter, WM_KEYDOWN, VK_DELETE, 0);
+            host.postMessage(kUserMessage + 2);
+        } else if (message == kUserMessage + 2) {
+            EXPECT_EQ(probe.keys, (std::vector<ListKey>{ListKey::Delete, ListKey::Rename}));
+            EXPECT_EQ(probe.commands, std::vector<int>{viewer::kPreview});
+            EXPECT_EQ(probe.edits, std::vector<int>{viewer::kFilter});
+            host.editRowText(viewer::kList, 0, "ROW3");
+            HWND editor = ListView_GetEditControl(list);
+            ASSERT_NE(editor, nullptr);
+            PostMessageW(editor, WM_KEYDOWN, VK_ESCAPE, 0);
+            host.postMessage(kUserMessage + 3);
+        } else {
+            EXPECT_EQ(ListView_GetEditControl(list), nullptr);
+            EXPECT_EQ(probe.commands, std::vector<int>{viewer::kPreview}) << "Escape was the editor's";
+            EXPECT_TRUE(probe.edited.empty());
+            host.endDialog(1);
+        }
+    };
+    EXPECT_EQ(run(kContentDialogId, probe), 1);
+}
+
 // A 24-bit BMP of two pixels, red then blue, as the imaging component reads it.
 std::vector<std::byte> twoPixelBmp() {
     const unsigned char bytes[] = {
