@@ -17,7 +17,9 @@ namespace quillomar {
 // Label controls have no identifier.
 inline constexpr int kNoControlId = -1;
 
-enum class ControlKind { PushButton, Edit, Static, CheckBox, GroupBox, ProgressBar, ListView };
+// A Pane is the program's own preview area: text, a picture with its size, or a message. Its
+// template text is its accessible name.
+enum class ControlKind { PushButton, Edit, Static, CheckBox, GroupBox, ProgressBar, ListView, Pane };
 
 // Control style flags.
 enum ControlStyle : std::uint32_t {
@@ -39,7 +41,18 @@ enum ControlStyle : std::uint32_t {
     kStyleGrowHeight = 1u << 12,    // grows taller by what the dialog gained in height
     kStyleFollowRight = 1u << 13,   // keeps its distance to the dialog's right edge
     kStyleFollowBottom = 1u << 14,  // keeps its distance to the dialog's bottom edge
+    kStyleHidden = 1u << 15,        // starts hidden
+    // A pane at the dialog's right that, while shown, narrows the controls growing with the
+    // dialog's width whose rows it shares, so that they end where it begins.
+    kStyleSidePane = 1u << 16,
 };
+
+// The width a control growing with the dialog keeps beside a shown side pane: it ends a few
+// pixels before the pane, and keeps at least a quarter of its own width.
+constexpr int widthBesidePane(int left, int width, int paneLeft, int gap) {
+    const int beside = paneLeft - gap - left;
+    return beside < width / 4 ? width / 4 : (beside < width ? beside : width);
+}
 
 // Dialog style flags.
 enum DialogStyle : std::uint32_t {
@@ -73,8 +86,9 @@ struct ControlTemplate {
     ControlKind kind = ControlKind::Static;
     std::uint32_t style = kStyleNone;
     LocalizedText text;
-    DialogRect rect;       // as in the French copy
-    int neutralWidth = 0;  // the neutral copy's width where it differs, else 0
+    DialogRect rect;             // as in the French copy
+    int neutralWidth = 0;        // the neutral copy's width where it differs, else 0
+    int labelId = kNoControlId;  // the static text that names it, where its place does not say
 
     constexpr DialogRect rectIn(Language language) const {
         DialogRect r = rect;
@@ -104,7 +118,8 @@ inline constexpr int kContentDialogId = 103;
 // The template of dialog id, or nullptr when the program has none.
 const DialogTemplate* findDialogTemplate(int id);
 
-// The label that names control controlId, as a reader of the dialog sees it: the nearest plain
+// The label that names control controlId: the one its template names, else as a reader of the
+// dialog sees it: the nearest plain
 // static text on its left on the same line, else one right above it (a few units between). nullptr when
 // there is none.
 const ControlTemplate* labelOf(const DialogTemplate& dialog, int controlId);

@@ -64,8 +64,11 @@ constexpr std::array kPackerControls{
 };
 
 // Ids of dialog 103: 1 closes, 2 extracts all (Escape sends it too), 217 is the entry list and 218
-// the hint above it, where extraction also shows how far it got and how it ended. The window may
-// be enlarged: the list and the hint take the new room, the buttons stay at the bottom corners.
+// the hint above it, where extraction also shows how far it got and how it ended; 219 is the
+// filter box between them, 220 the preview pane, hidden until asked for, which takes the list's
+// right part. The list comes before the filter in the tab order, and the hint names it. The
+// window may be enlarged: the list, the filter and the hint take the new room,
+// the buttons stay at the bottom corners.
 constexpr std::array kContentControls{
     ControlTemplate{kIdOk,
                     PushButton,
@@ -87,7 +90,17 @@ constexpr std::array kContentControls{
                     ListView,
                     kStyleReportView | kStyleBorder | kStyleTabStop | kStyleGrowWidth | kStyleGrowHeight,
                     same(""),
-                    {7, 17, 306, 245}},
+                    {7, 31, 306, 231},
+                    0,
+                    218},
+    ControlTemplate{kNoControlId, Static, kStyleNone, {"Filtrer", "Filter"}, {7, 18, 30, 8}},
+    ControlTemplate{
+        219, Edit, kStyleBorder | kStyleAutoHScroll | kStyleTabStop | kStyleGrowWidth, same(""), {40, 16, 273, 12}},
+    ControlTemplate{220,
+                    Pane,
+                    kStyleHidden | kStyleSidePane | kStyleBorder | kStyleFollowRight | kStyleGrowHeight,
+                    {"Aperçu", "Preview"},
+                    {163, 31, 150, 231}},
 };
 
 constexpr DialogTemplate kPackerDialog{
@@ -137,6 +150,7 @@ const DialogTemplate* findDialogTemplate(int id) {
 const ControlTemplate* labelOf(const DialogTemplate& dialog, int controlId) {
     const ControlTemplate* control = dialog.control(controlId);
     if (control == nullptr) return nullptr;
+    if (control->labelId != kNoControlId) return dialog.control(control->labelId);
     const DialogRect& c = control->rect;
     const ControlTemplate* left = nullptr;
     const ControlTemplate* above = nullptr;

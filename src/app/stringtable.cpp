@@ -40,6 +40,18 @@ constexpr std::array kStrings{
     StringEntry{116, "%1 fichiers extraits vers %2", "%1 files extracted to %2"},
     StringEntry{117, "%1 fichier extrait vers %2", "%1 file extracted to %2"},
     StringEntry{118, "%1 entrées sur %2 non extraites", "%1 of %2 entries not extracted"},
+    // The content window's edits: its context menu, its questions, its hint while writing, and
+    // what it says when it cannot edit.
+    StringEntry{125, "Supprimer", "Delete"},
+    StringEntry{126, "Renommer", "Rename"},
+    StringEntry{127, "Remplacer %1 entrées ?", "Replace %1 entries?"},
+    StringEntry{128, "Remplacer 1 entrée ?", "Replace 1 entry?"},
+    StringEntry{129, "Supprimer %1 entrées ?", "Delete %1 entries?"},
+    StringEntry{130, "Supprimer 1 entrée ?", "Delete 1 entry?"},
+    StringEntry{131, "Écriture : %1 / %2", "Writing: %1 / %2"},
+    StringEntry{132, "Un fichier POD2 ne peut pas être modifié ici !", "A POD2 file cannot be changed here !"},
+    StringEntry{133, "Ce nom n'est pas valide !", "This name is not valid !"},
+    // What one extraction reports at its end, and its warning before it starts.
     StringEntry{140, "%1 entrées n'ont pas été extraites :", "%1 entries were not extracted:"},
     StringEntry{141, "%1 entrées ont été remplacées par une entrée suivante du même nom :",
                 "%1 entries were written over by a later entry of the same name:"},
@@ -49,6 +61,11 @@ constexpr std::array kStrings{
                 "de l'archive (%2 octets).",
                 "These entries share their data: extraction writes %1 bytes, more than 100 times the size of the "
                 "archive (%2 bytes)."},
+    // The content window's filter count, and its preview pane.
+    StringEntry{160, "%1 entrées sur %2", "%1 of %2 entries"},
+    StringEntry{161, "Aperçu", "Preview"},
+    StringEntry{162, "%1 × %2 pixels", "%1 × %2 pixels"},
+    StringEntry{163, "impossible à afficher", "cannot be shown"},
 };
 
 std::optional<Language> overridden;

@@ -6,6 +6,7 @@
 // Texts are UTF-8. Numbers read and written through the texts follow the dialog manager's rules
 // (SetDlgItemInt / GetDlgItemInt, signed).
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -60,6 +61,9 @@ inline std::optional<std::int32_t> parseDialogInt(std::string_view text) {
 
 class DialogHost;
 
+// The keys of a list that its logic acts on.
+enum class ListKey { Delete, Rename };
+
 // What a dialog's logic receives from its host. Every call runs on the user-interface thread and
 // returns before the host takes the next input; the host takes no input for this dialog while a
 // call runs (drops and clicks are dropped, posted messages wait until the call has returned).
@@ -83,7 +87,51 @@ public:
     // Rows are being dragged out of the list: the files the drop receives (host paths), or none
     // to refuse the drag.
     virtual std::vector<std::string> onDragRows(int /*listId*/, const std::vector<int>& /*rows*/) { return {}; }
+    // The user changed an edit box's text (not the logic, through setItemText).
+    virtual void onEditChange(int /*id*/) {}
+    // The list's current row (the one with the keyboard focus) changed; -1 for none.
+    virtual void onCurrentRowChange(int /*listId*/, int /*row*/) {}
+    // Files dropped on a list that takes them (DialogHost::acceptListDrops): every item's path.
+    virtual void onListDrop(int /*listId*/, const std::vector<std::string>& /*paths*/) {}
+    // Delete (the Delete key) or Rename (F2) pressed on a list.
+    virtual void onListKey(int /*listId*/, ListKey /*key*/) {}
+    // The editor that DialogHost::editRowText opened was applied (Enter, or the focus left it)
+    // holding text. Escape closes it without a call.
+    virtual void onRowTextEdited(int /*listId*/, int /*row*/, const std::string& /*text*/) {}
 };
+
+// A key that sends a command to the logic wherever the focus is in its dialog. key is a Windows
+// virtual-key code: a letter's upper case, or one of the codes below.
+struct Accelerator {
+    int key = 0;
+    bool control = false;  // held with Ctrl
+    int command = 0;       // what DialogHandler::onCommand receives
+};
+inline constexpr int kKeyF1 = 0x70;
+inline constexpr int kKeyF3 = 0x72;
+
+// What a preview pane shows: nothing, text (proportional or, for a dump, fixed-width), a picture
+// as pixels or as a file's bytes that the host's toolkit decodes, or a message in the pane's
+// middle.
+struct PaneContent {
+    enum class Kind { Empty, Text, FixedText, Pixels, EncodedImage, Message };
+    Kind kind = Kind::Empty;
+    std::string text;                   // Text, FixedText, Message: UTF-8
+    int width = 0;                      // Pixels
+    int height = 0;                     // Pixels
+    std::vector<std::uint32_t> pixels;  // Pixels: 0xAARRGGBB, width x height, top row first
+    std::vector<std::byte> encoded;     // EncodedImage: BMP, PNG, JPEG or GIF as stored
+    std::string sizeFormat;             // a picture's caption, "%1" its width and "%2" its height
+    std::string failureText;            // shown instead of an encoded picture the toolkit cannot read
+};
+
+// The scale at which a picture of width x height is shown in an area of areaWidth x areaHeight:
+// as large as fits whole, never larger than 4 times its size. 0 for an empty picture or area.
+inline double pictureScale(int width, int height, int areaWidth, int areaHeight) {
+    if (width <= 0 || height <= 0 || areaWidth <= 0 || areaHeight <= 0) return 0.0;
+    const double fit = std::min(static_cast<double>(areaWidth) / width, static_cast<double>(areaHeight) / height);
+    return std::min(fit, 4.0);
+}
 
 // One command of a popup menu.
 struct MenuItem {
@@ -149,6 +197,11 @@ public:
     virtual int currentRow(int id) const = 0;
     // The columns that share what the list gains in width when its dialog grows.
     virtual void setStretchColumns(int id, std::vector<int> columns) = 0;
+    // From now on, files dropped on list id go to the logic's onListDrop; its rows dragged onto
+    // itself are not taken.
+    virtual void acceptListDrops(int id) = 0;
+    // Opens an editor over the first cell of row, holding text; its end comes to onRowTextEdited.
+    virtual void editRowText(int id, int row, std::string_view text) = 0;
 
     // The window's icon, by icon resource id.
     virtual void setIcon(int iconId) = 0;
@@ -166,8 +219,25 @@ public:
     // A popup menu where it was asked for (at the mouse, or at the current row from the keyboard):
     // the command of the chosen item, or 0 when the menu was dismissed.
     virtual int popupMenu(const std::vector<MenuItem>& items) = 0;
+    // A question box with Yes and No, as the message boxes are (no owner window, the program's
+    // name as caption): true for Yes.
+    virtual bool askYesNo(std::string_view text) = 0;
     // Puts text on the desktop's clipboard.
     virtual void setClipboardText(std::string_view text) = 0;
+
+    // Removes every row of list id, and the selection with them; the columns stay.
+    virtual void clearRows(int id) = 0;
+    // The keyboard focus: put on control id, and the control holding it (0 for none).
+    virtual void setFocusItem(int id) = 0;
+    virtual int focusedItem() const = 0;
+    // Shows or hides control id. A side pane that is shown takes its room from the controls
+    // beside it that grow with the dialog's width.
+    virtual void showItem(int id, bool shown) = 0;
+    virtual bool isItemShown(int id) const = 0;
+    // The keys that send commands from anywhere in the dialog, replacing any given before.
+    virtual void setAccelerators(std::vector<Accelerator> keys) = 0;
+    // What preview pane id shows.
+    virtual void setPaneContent(int id, const PaneContent& content) = 0;
 };
 
 }  // namespace quillomar

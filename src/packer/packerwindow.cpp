@@ -233,6 +233,11 @@ void PackerWindow::showContent() {
         host_->setItemInt(kTotalKilobytes, archive_->totalSize() / 1024);
         host_->setItemText(kSubfolders, kNoValue);
         if (contentWindow_) contentWindow_(*archive_, *host_, progress_);
+        // The content window may have changed the archive: the counts show it as it now is.
+        if (archive_->version() != ArchiveVersion::None) {
+            host_->setItemInt(kFileCount, archive_->header().entryCount);
+            host_->setItemInt(kTotalKilobytes, archive_->totalSize() / 1024);
+        }
     }
     host_->enableItem(kShowContent, true);
 }

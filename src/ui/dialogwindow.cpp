@@ -20,6 +20,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QUrl>
 
 #include <algorithm>
@@ -28,6 +29,8 @@
 #include "ui/desktopopen.h"
 #include "ui/icons.h"
 #include "ui/listview.h"
+#include "ui/previewpane.h"
+#include "ui/messagebox.h"
 
 namespace quillomar {
 
@@ -128,6 +131,7 @@ void DialogWindow::buildControls() {
         placedControls_.push_back({widget, widget->geometry(), control.style});
         built.emplace_back(&control, widget);
         widget->setEnabled(!control.has(kStyleDisabled));
+        if (control.has(kStyleHidden)) widget->hide();
         // Files dropped anywhere on the dialog are the dialog's: no control takes them itself.
         widget->setAcceptDrops(false);
         if (control.kind == ControlKind::GroupBox) groups.push_back(widget);
@@ -144,6 +148,7 @@ void DialogWindow::buildControls() {
 // A screen reader names each edit box and list by the label the dialog shows beside or above it.
 void DialogWindow::nameByLabels(const std::vector<std::pair<const ControlTemplate*, QWidget*>>& built) {
     for (const auto& [control, widget] : built) {
+        if (control->kind == ControlKind::Pane) widget->setAccessibleName(qs(control->text.in(language_)));
         if (control->kind != ControlKind::Edit && control->kind != ControlKind::ListView) continue;
         const ControlTemplate* label = labelOf(dialog_, control->id);
         if (label == nullptr) continue;
@@ -158,15 +163,35 @@ void DialogWindow::nameByLabels(const std::vector<std::pair<const ControlTemplat
 // A dialog made larger than its template: each control follows the edges its style names.
 void DialogWindow::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
+    layOut();
+}
+
+// A side pane that is shown narrows the growing controls of its rows to end before it.
+void DialogWindow::layOut() {
     if (!dialog_.has(kDialogResizable)) return;
     const int dx = std::max(0, width() - templateSize_.width());
     const int dy = std::max(0, height() - templateSize_.height());
-    for (const Placed& placed : placedControls_) {
+    auto place = [dx, dy](const Placed& placed) {
         QRect rect = placed.rect;
         if ((placed.style & kStyleFollowRight) != 0) rect.translate(dx, 0);
         if ((placed.style & kStyleFollowBottom) != 0) rect.translate(0, dy);
         if ((placed.style & kStyleGrowWidth) != 0) rect.setWidth(rect.width() + dx);
         if ((placed.style & kStyleGrowHeight) != 0) rect.setHeight(rect.height() + dy);
+        return rect;
+    };
+    std::vector<QRect> panes;
+    for (const Placed& placed : placedControls_) {
+        if ((placed.style & kStyleSidePane) != 0 && !placed.widget->isHidden()) panes.push_back(place(placed));
+    }
+    const int gap = scale(4, baseX_, 4);
+    for (const Placed& placed : placedControls_) {
+        QRect rect = place(placed);
+        if ((placed.style & kStyleGrowWidth) != 0) {
+            for (const QRect& pane : panes) {
+                if (rect.top() < pane.bottom() && pane.top() < rect.bottom())
+                    rect.setWidth(widthBesidePane(rect.left(), rect.width(), pane.left(), gap));
+            }
+        }
         placed.widget->setGeometry(rect);
     }
 }
@@ -202,6 +227,8 @@ QWidget* DialogWindow::makeControl(const ControlTemplate& control) {
             auto* edit = new QLineEdit(text, this);
             edit->setFrame(control.has(kStyleBorder));
             if (!control.has(kStyleTabStop)) edit->setFocusPolicy(Qt::ClickFocus);
+            // What the user types; the logic's own setItemText is not reported back to it.
+            connect(edit, &QLineEdit::textEdited, this, [this, id] { dispatch([&] { handler_.onEditChange(id); }); });
             return edit;
         }
         case ControlKind::Static: {
@@ -250,8 +277,26 @@ QWidget* DialogWindow::makeControl(const ControlTemplate& control) {
                 dispatch([&] { handler_.onContextMenu(id); });
             };
             view->onDragRequest = [this, id](const std::vector<int>& rows) { dragRowsOut(id, rows); };
+            connect(view->selectionModel(), &QItemSelectionModel::currentChanged, this,
+                    [this, id](const QModelIndex& current) {
+                        const int row = current.isValid() ? current.row() : -1;
+                        dispatch([&] { handler_.onCurrentRowChange(id, row); });
+                    });
+            view->onKey = [this, id](ListKey key) { dispatch([&] { handler_.onListKey(id, key); }); };
+            view->onRowEdited = [this, id](int row, const QString& edited) {
+                dispatch([&] { handler_.onRowTextEdited(id, row, utf8(edited)); });
+            };
+            view->canTakeDrop = [this] { return !busy(); };
+            view->onFilesDropped = [this, id](const std::vector<std::string>& paths) {
+                dispatch([&] { handler_.onListDrop(id, paths); });
+            };
             lists_.push_back(view);
             return view;
+        }
+        case ControlKind::Pane: {
+            auto* pane = new PreviewPane(this);
+            if (control.has(kStyleBorder)) pane->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+            return pane;
         }
     }
     return new QWidget(this);
@@ -538,6 +583,22 @@ void DialogWindow::setStretchColumns(int id, std::vector<int> columns) {
     if (ListView* view = list(id)) view->setStretchColumns(std::move(columns));
 }
 
+void DialogWindow::acceptListDrops(int id) {
+    if (ListView* view = list(id)) view->takeFileDrops();
+}
+
+void DialogWindow::editRowText(int id, int row, std::string_view text) {
+    ListView* view = list(id);
+    if (view == nullptr) return;
+    publishLists();  // the editor opens over the rows as the logic left them
+    view->editRow(row, qs(text));
+}
+
+bool DialogWindow::askYesNo(std::string_view text) {
+    publishLists();
+    return askYesNoBox(qs(text));
+}
+
 // The logic writes the rows' files first (the hint and the bars show how far it got); the drag
 // then offers them as a list of file URLs, which a file manager or the desktop copies.
 void DialogWindow::dragRowsOut(int id, const std::vector<int>& rows) {
@@ -619,6 +680,59 @@ int DialogWindow::popupMenu(const std::vector<MenuItem>& items) {
 
 void DialogWindow::setClipboardText(std::string_view text) {
     if (QClipboard* clipboard = QGuiApplication::clipboard()) clipboard->setText(qs(text));
+}
+
+void DialogWindow::clearRows(int id) {
+    if (ListView* view = list(id)) view->rows().clearRows();
+}
+
+void DialogWindow::setFocusItem(int id) {
+    if (QWidget* widget = control(id)) {
+        widget->setFocus(Qt::ShortcutFocusReason);
+        if (auto* edit = qobject_cast<QLineEdit*>(widget)) edit->selectAll();
+    }
+}
+
+int DialogWindow::focusedItem() const {
+    const QWidget* focused = focusWidget();
+    for (const auto& [id, widget] : controls_) {
+        if (focused != nullptr && (widget == focused || widget->isAncestorOf(focused))) return id;
+    }
+    return 0;
+}
+
+void DialogWindow::showItem(int id, bool shown) {
+    QWidget* widget = control(id);
+    if (widget == nullptr) return;
+    widget->setVisible(shown);
+    layOut();
+}
+
+bool DialogWindow::isItemShown(int id) const {
+    const QWidget* widget = control(id);
+    return widget != nullptr && !widget->isHidden();
+}
+
+// Each key works anywhere in the dialog, whichever control has the focus.
+void DialogWindow::setAccelerators(std::vector<Accelerator> keys) {
+    for (QShortcut* shortcut : shortcuts_) delete shortcut;
+    shortcuts_.clear();
+    for (const Accelerator& key : keys) {
+        int code = key.key;
+        if (key.key >= kKeyF1 && key.key <= kKeyF1 + 11) code = Qt::Key_F1 + (key.key - kKeyF1);
+        const QKeySequence sequence(key.control ? QKeyCombination(Qt::ControlModifier, Qt::Key(code))
+                                                : QKeyCombination(Qt::Key(code)));
+        auto* shortcut = new QShortcut(sequence, this);
+        shortcut->setContext(Qt::WindowShortcut);
+        const int command = key.command;
+        connect(shortcut, &QShortcut::activated, this,
+                [this, command] { dispatch([&] { handler_.onCommand(command); }); });
+        shortcuts_.push_back(shortcut);
+    }
+}
+
+void DialogWindow::setPaneContent(int id, const PaneContent& content) {
+    if (auto* pane = qobject_cast<PreviewPane*>(control(id))) pane->setContent(content);
 }
 
 // Events ----------------------------------------------------------------------------------------

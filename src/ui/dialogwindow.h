@@ -18,6 +18,7 @@
 
 class QMimeData;
 class QProgressBar;
+class QShortcut;
 
 namespace quillomar {
 
@@ -68,6 +69,9 @@ public:
     std::vector<int> selectedRows(int id) const override;
     int currentRow(int id) const override;
     void setStretchColumns(int id, std::vector<int> columns) override;
+    void acceptListDrops(int id) override;
+    void editRowText(int id, int row, std::string_view text) override;
+    bool askYesNo(std::string_view text) override;
     void setIcon(int iconId) override;
     void postMessage(int message) override;
     void endDialog(int result) override;
@@ -76,6 +80,13 @@ public:
     bool openWithDesktop(const std::string& path) override;
     int popupMenu(const std::vector<MenuItem>& items) override;
     void setClipboardText(std::string_view text) override;
+    void clearRows(int id) override;
+    void setFocusItem(int id) override;
+    int focusedItem() const override;
+    void showItem(int id, bool shown) override;
+    bool isItemShown(int id) const override;
+    void setAccelerators(std::vector<Accelerator> keys) override;
+    void setPaneContent(int id, const PaneContent& content) override;
 
     // The position, range and step of progress bar id as the logic set them.
     struct ProgressState {
@@ -121,6 +132,7 @@ private:
     void dispatch(Call&& call);
     void deliverPosted(int message);
     void deliverDrop(const std::string& path);
+    void layOut();
     void showBar(Bar& bar);
     void showBars();
     void nameByLabels(const std::vector<std::pair<const ControlTemplate*, QWidget*>>& built);
@@ -140,6 +152,7 @@ private:
     std::vector<ListView*> lists_;
     std::vector<int> deferred_;
     std::vector<Placed> placedControls_;
+    std::vector<QShortcut*> shortcuts_;
     QSize templateSize_;
     QPoint menuAt_;
     bool barsQueued_ = false;

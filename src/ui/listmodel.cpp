@@ -41,7 +41,10 @@ QVariant ListModel::headerData(int section, Qt::Orientation orientation, int rol
 
 Qt::ItemFlags ListModel::flags(const QModelIndex& index) const {
     if (!index.isValid()) return Qt::NoItemFlags;
-    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled | Qt::ItemNeverHasChildren;
+    // The first cell can be edited in place, when the view opens an editor for it: nothing else
+    // starts one.
+    const Qt::ItemFlags editable = index.column() == 0 ? Qt::ItemIsEditable : Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled | Qt::ItemNeverHasChildren | editable;
 }
 
 void ListModel::changing() {
@@ -111,6 +114,12 @@ int ListModel::insertRow(int position, std::uintptr_t value) {
         throw;
     }
     return position;
+}
+
+void ListModel::clearRows() {
+    changing();
+    values_.clear();
+    cells_.clear();
 }
 
 void ListModel::setCellText(int row, int column, const QString& text) {

@@ -34,6 +34,8 @@ public:
     // Inserts an empty row before position (clamped). Returns its index. Throws std::bad_alloc
     // when memory runs out, also for what the views will need to lay the rows out.
     int insertRow(int position, std::uintptr_t value);
+    // Removes every row; the columns stay, and the rows' memory is kept for the next ones.
+    void clearRows();
     // Ignored for a row or column that does not exist.
     void setCellText(int row, int column, const QString& text);
     QString cellText(int row, int column) const;

@@ -2,12 +2,16 @@
 // The list view control in report view: a tree view of one level over a ListModel, with column
 // headers that can be clicked and rows of one height, so that it keeps pace with lists of a
 // hundred thousand rows. Rows can be selected with Shift and Ctrl, dragged out, and given a
-// context menu from the mouse or the keyboard.
+// context menu from the mouse or the keyboard; a row's first cell can be edited in place, and
+// files can be dropped on the view.
 
 #include <QTreeView>
 
 #include <functional>
+#include <string>
 #include <vector>
+
+#include "dialog/dialoghost.h"
 
 #include "ui/listmodel.h"
 
@@ -31,10 +35,23 @@ public:
     // The selected rows, top to bottom.
     std::vector<int> selectedRowNumbers() const;
 
+    // Opens an editor over row's first cell, holding text; onRowEdited hears when it is applied.
+    void editRow(int row, const QString& text);
+    // From now on files dropped on the view go to onFilesDropped, once the drop has finished,
+    // whenever canTakeDrop says yes. Rows dragged from the view itself are not taken.
+    void takeFileDrops();
+
     // Called with the screen position where the context menu belongs.
     std::function<void(const QPoint&)> onMenuRequest;
     // Called when rows are dragged out of the view.
     std::function<void(const std::vector<int>& rows)> onDragRequest;
+    // Called for Delete and F2.
+    std::function<void(ListKey key)> onKey;
+    // Called once the editor of editRow was applied (Enter, or the focus left it) and has closed.
+    std::function<void(int row, const QString& text)> onRowEdited;
+    // Whether a drop is taken now; called with the dropped items' host paths.
+    std::function<bool()> canTakeDrop;
+    std::function<void(const std::vector<std::string>& paths)> onFilesDropped;
 
 protected:
     // Enter on a row activates it, as a double-click does, and goes no further: the dialog's
@@ -43,8 +60,16 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     void startDrag(Qt::DropActions supportedActions) override;
     void resizeEvent(QResizeEvent* event) override;
+    void commitData(QWidget* editor) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
+    class RowEditor;
+
+    // The local files a drop from elsewhere offers, as host paths; none for anything else.
+    std::vector<std::string> droppedFiles(const QDropEvent* event) const;
     void applyWidths();
     // Where a menu asked for from the keyboard goes: below the current row, else the view's corner.
     QPoint keyboardMenuPosition() const;
@@ -53,6 +78,9 @@ private:
     std::vector<int> widths_;
     std::vector<int> stretch_;
     int baseWidth_ = -1;
+    RowEditor* editor_;
+    int editedRow_ = -1;
+    bool takesDrops_ = false;
 };
 
 }  // namespace quillomar

@@ -28,6 +28,21 @@ void showWarningBox(const QString& text) {
     loop.exec();
 }
 
+bool askYesNoBox(const QString& text) {
+    QMessageBox box(QMessageBox::Question, QApplication::applicationName(), text, QMessageBox::Yes | QMessageBox::No,
+                    nullptr);
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setEscapeButton(QMessageBox::No);
+    box.setWindowModality(Qt::NonModal);
+    QEventLoop loop;
+    QObject::connect(&box, &QDialog::finished, &loop, &QEventLoop::quit);
+    box.show();
+    box.raise();
+    box.activateWindow();
+    loop.exec();
+    return box.clickedButton() == box.button(QMessageBox::Yes);
+}
+
 void BoxMessageSink::stringMessage(int id) {
     const std::string text = loadString(id, currentLanguage(), kMessageBufferSize);
     showWarningBox(QString::fromStdString(text));

@@ -18,6 +18,9 @@ std::unique_ptr<QMessageBox> makeWarningBox(const QString& text);
 // Shows the box and returns once it is answered.
 void showWarningBox(const QString& text);
 
+// A question box like the warning box, with Yes and No: true once Yes was chosen.
+bool askYesNoBox(const QString& text);
+
 class BoxMessageSink : public MessageSink {
 public:
     // String-table messages in the current language, as an 80-character buffer takes them.

@@ -6,20 +6,26 @@
 #include <utility>
 
 #include "archive/storedname.h"
+#include "packer/archiveedit.h"
 #include "platform/filesystem.h"
 #include "platform/messages.h"
 #include "viewer/extractionreport.h"
+#include "preview/preview.h"
+#include "viewer/entryfilter.h"
+#include "viewer/previewcontent.h"
 
 namespace quillomar {
 
 using namespace viewer;
 
-// Drives the packer window's bar as extraction always has, and shows "n / N" in the hint. The
+// Drives the packer window's bar as extraction always has, and shows "n / N" in the hint (the
+// text of textId: extracting, or writing an edit). The
 // hint changes about a hundred times in a run however many entries there are, so that showing it
 // costs nothing next to the files written.
 class ContentWindow::ExtractionProgress final : public ProgressSink {
 public:
-    ExtractionProgress(ContentWindow& window, ProgressSink& bar) : window_(window), bar_(bar) {}
+    ExtractionProgress(ContentWindow& window, ProgressSink& bar, int textId = kProgressText)
+        : window_(window), bar_(bar), textId_(textId) {}
 
     void setRange(int low, int high) override {
         bar_.setRange(low, high);
@@ -37,13 +43,13 @@ public:
 private:
     void show() {
         shown_ = done_;
-        window_.host_->setItemText(kHint,
-                                   fillIn(window_.text(kProgressText), std::to_string(done_), std::to_string(total_)));
+        window_.host_->setItemText(kHint, fillIn(window_.text(textId_), std::to_string(done_), std::to_string(total_)));
         window_.hintChanged_ = true;
     }
 
     ContentWindow& window_;
     ProgressSink& bar_;
+    int textId_;
     int total_ = 0;
     int done_ = 0;
     int shown_ = 0;
@@ -73,6 +79,14 @@ void ContentWindow::onInit(DialogHost& host) {
     }
     // The name and the folder are what a wider window should show more of.
     host.setStretchColumns(kList, {kColumnName, kColumnFolder});
+    // Files dropped on the list are added to the archive (or refused, for an archive only read).
+    host.acceptListDrops(kList);
+    host.setAccelerators({{'F', true, kFilter}, {kKeyF3, false, kPreview}});
+    if (paneMemory_.load && paneMemory_.load()) {
+        previewShown_ = true;
+        host.showItem(kPreview, true);
+        showPreview(host.currentRow(kList));
+    }
 }
 
 void ContentWindow::addColumns() {
@@ -98,7 +112,7 @@ void ContentWindow::addRows() {
 
 void ContentWindow::restoreHint() {
     if (!hintChanged_ || host_ == nullptr) return;
-    host_->setItemText(kHint, hint_);
+    host_->setItemText(kHint, restingHint());
     hintChanged_ = false;
 }
 
@@ -106,10 +120,22 @@ void ContentWindow::onCommand(int id) {
     if (host_ == nullptr) return;
     switch (id) {
         case kClose:
+            // Enter in the filter box goes on to the rows it left, rather than closing the window.
+            if (host_->focusedItem() == kFilter) {
+                host_->setFocusItem(kList);
+                break;
+            }
             onClose();
             break;
         case kExtractAll:
-            onExtractAll();
+            // Escape in a filter box holding text empties it, and does nothing else.
+            if (!clearFilter()) onExtractAll();
+            break;
+        case kFilter:
+            host_->setFocusItem(kFilter);
+            break;
+        case kPreview:
+            togglePreview();
             break;
         default:
             break;
@@ -149,6 +175,55 @@ void ContentWindow::extract(bool all, const std::vector<std::size_t>& indices) {
     }
     host_->enableItem(kExtractAll, true);
     host_->enableItem(kClose, true);
+}
+
+void ContentWindow::writeEdit(ArchiveEdit& edit) {
+    const EditPlan plan = edit.plan();
+    if (!plan.writable()) {
+        // The first problem stands for the rest: one box, and nothing written.
+        report(plan.problems.front());
+        return;
+    }
+    if (!plan.changesAnything()) return;
+    host_->enableItem(kExtractAll, false);
+    host_->enableItem(kClose, false);
+    const std::string path = archive_.path();
+    Failure failure;
+    {
+        ExtractionProgress progress(*this, progress_, kWritingText);
+        // Where an open file cannot be replaced, the edit closes the archive before the new one
+        // takes its name; the archive is read again below in any case.
+        failure = edit.write(&progress);
+    }
+    restoreHint();
+    if (failure.failed()) report(failure);
+    // Closed for the new archive, the old one is read again when that could not take its place.
+    if (!failure.failed() || archive_.version() == ArchiveVersion::None) reload(path);
+    host_->enableItem(kExtractAll, true);
+    host_->enableItem(kClose, true);
+}
+
+void ContentWindow::reload(const std::string& path) {
+    // The rows refer to entries by their place in the directory: they go before it is read again.
+    host_->clearRows(kList);
+    for (std::vector<std::uint32_t>& ranks : ranks_) ranks.clear();
+    if (archive_.open(path) != 1 || archive_.readDirectory() != 1) {
+        // What was shown has been reported; a file that could not be opened at all has not.
+        if (!archive_.failure().reported) report(archive_.failure());
+        if (previewShown_) host_->setPaneContent(kPreview, {});
+        return;
+    }
+    try {
+        // The entries the filter box's text takes, in the order of the last sort, as before.
+        fillRows(filterText_);
+    } catch (const std::bad_alloc&) {
+        host_->clearRows(kList);
+        showStringMessage(kMsgOutOfMemory);
+    }
+    // The filter's count is of the archive as it now is.
+    hintChanged_ = true;
+    restoreHint();
+    if (previewShown_) showPreview(host_->currentRow(kList));
 }
 
 const ArchiveEntry* ContentWindow::entryOf(std::uintptr_t value) const {
@@ -192,10 +267,14 @@ void ContentWindow::onContextMenu(int listId) {
     if (listId != kList || host_ == nullptr) return;
     restoreHint();
     const bool anySelected = !host_->selectedRows(kList).empty();
+    const bool anyCurrent = rowEntry(host_->currentRow(kList)) != nullptr;
     const std::vector<MenuItem> items{
-        {kMenuOpen, text(kOpenText), rowEntry(host_->currentRow(kList)) != nullptr},
+        {kMenuOpen, text(kOpenText), anyCurrent},
         {kMenuExtractSelected, text(kExtractSelectedText), anySelected},
         {kMenuCopyName, text(kCopyNameText), anySelected},
+        {kMenuPreview, text(kPreviewText), true},
+        {kMenuDelete, text(kDeleteText), anySelected},
+        {kMenuRename, text(kRenameText), anyCurrent},
     };
     switch (host_->popupMenu(items)) {
         case kMenuOpen:
@@ -206,6 +285,15 @@ void ContentWindow::onContextMenu(int listId) {
             break;
         case kMenuCopyName:
             onCopyNames();
+            break;
+        case kMenuPreview:
+            togglePreview();
+            break;
+        case kMenuDelete:
+            deleteSelected();
+            break;
+        case kMenuRename:
+            beginRename();
             break;
         default:
             break;
@@ -281,6 +369,7 @@ void ContentWindow::sortByColumn(int column) {
     if (host_ == nullptr || column < 0 || column >= kColumnCount) return;
     try {
         sortRowsBy(column);
+        sortColumn_ = column;
     } catch (const std::bad_alloc&) {
         // The rows keep the order they had.
         showStringMessage(kMsgOutOfMemory);
@@ -306,6 +395,100 @@ void ContentWindow::sortRowsBy(int column) {
         const std::uint32_t second = ranks[index(b)];
         return first < second ? -1 : (first > second ? 1 : 0);
     });
+}
+
+// Filter ----------------------------------------------------------------------------------------
+
+void ContentWindow::onEditChange(int id) {
+    if (id == kFilter && host_ != nullptr) applyFilter();
+}
+
+void ContentWindow::applyFilter() {
+    const std::string typed = host_->itemText(kFilter);
+    if (typed == filterText_) return;
+    try {
+        fillRows(typed);
+    } catch (const std::bad_alloc&) {
+        showStringMessage(kMsgOutOfMemory);
+    }
+    hintChanged_ = true;
+    restoreHint();
+    if (previewShown_) showPreview(host_->currentRow(kList));
+}
+
+// The list's vector of references is filled again: the entries taken, in the order of the last
+// sort, ties in the order the rows had at the start (the reverse of the directory's), so that the
+// rows stand as they would in the whole list. The order is made here over the entries' sort keys,
+// faster than the list sorts through its comparison callback.
+void ContentWindow::fillRows(std::string_view filterText) {
+    filterText_ = filterText;
+    const EntryFilter filter(filterText);
+    std::vector<std::uint32_t> taken;
+    taken.reserve(filter.showsAll() ? entries_.size() : 0);
+    for (std::size_t i = entries_.size(); i-- > 0;) {
+        if (filter.matches(entries_[i])) taken.push_back(static_cast<std::uint32_t>(i));
+    }
+    orderByLastSort(taken);
+    host_->clearRows(kList);
+    for (std::uint32_t index : taken) host_->insertRow(kList, host_->rowCount(kList), rowValue(index));
+}
+
+void ContentWindow::orderByLastSort(std::vector<std::uint32_t>& indices) {
+    if (sortColumn_ == kColumnDate || sortColumn_ == kColumnSize) {
+        std::stable_sort(indices.begin(), indices.end(), [&](std::uint32_t a, std::uint32_t b) {
+            return compareEntries(entries_[a], entries_[b], sortColumn_, collator_) < 0;
+        });
+    } else if (sortColumn_ >= 0) {
+        const std::vector<std::uint32_t>& ranks = collationRanks(sortColumn_);
+        std::stable_sort(indices.begin(), indices.end(),
+                         [&](std::uint32_t a, std::uint32_t b) { return ranks[a] < ranks[b]; });
+    }
+}
+
+bool ContentWindow::clearFilter() {
+    if (host_->focusedItem() != kFilter || host_->itemText(kFilter).empty()) return false;
+    host_->setItemText(kFilter, "");
+    applyFilter();
+    return true;
+}
+
+std::string ContentWindow::restingHint() const {
+    if (filterText_.empty()) return hint_;
+    return fillIn(text(kFilterCountText), std::to_string(host_->rowCount(kList)), std::to_string(entries_.size()));
+}
+
+// Preview ---------------------------------------------------------------------------------------
+
+void ContentWindow::togglePreview() {
+    previewShown_ = !previewShown_;
+    host_->showItem(kPreview, previewShown_);
+    if (paneMemory_.save) paneMemory_.save(previewShown_);
+    if (previewShown_) {
+        showPreview(host_->currentRow(kList));
+    } else {
+        host_->setPaneContent(kPreview, {});  // what it showed is not kept while hidden
+    }
+}
+
+void ContentWindow::onCurrentRowChange(int listId, int row) {
+    if (listId == kList && previewShown_) showPreview(row);
+}
+
+void ContentWindow::showPreview(int row) {
+    const ArchiveEntry* entry = rowEntry(row);
+    if (entry == nullptr) {
+        host_->setPaneContent(kPreview, {});
+        return;
+    }
+    try {
+        host_->setPaneContent(
+            kPreview, paneContentOf(makePreview(archive_, *entry), text(kPictureSizeText), text(kCannotShowText)));
+    } catch (const std::bad_alloc&) {
+        PaneContent failed;
+        failed.kind = PaneContent::Kind::Message;
+        failed.text = text(kCannotShowText);
+        host_->setPaneContent(kPreview, failed);
+    }
 }
 
 }  // namespace quillomar

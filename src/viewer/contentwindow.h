@@ -5,7 +5,11 @@
 // the user picks. Several rows can be selected: the list's context menu opens the current row,
 // extracts the selection or copies its names, and rows dragged out of the list are offered to the
 // drop as files. While extraction runs the hint above the list shows how far it got, then how it
-// ended. The logic addresses its controls by id through a DialogHost and holds no widget.
+// ended. A POD3 archive is edited from the window: files and folders dropped on the list are
+// added at its top, Delete removes the selected entries and F2 renames the current one in place;
+// each change is written at once, as a new archive that takes the old one's place, and the list
+// then shows the archive as it now is. A POD2 archive is only shown. The logic addresses its
+// controls by id through a DialogHost and holds no widget.
 
 #include <array>
 #include <cstddef>
@@ -22,13 +26,17 @@
 
 namespace quillomar {
 
+class ArchiveEdit;
+
 namespace viewer {
 
 // Controls of dialog 103.
 inline constexpr int kClose = kIdOk;           // ends the window
 inline constexpr int kExtractAll = kIdCancel;  // Escape sends it too: Escape starts Extract all
 inline constexpr int kList = 217;
-inline constexpr int kHint = 218;  // the line above the list
+inline constexpr int kHint = 218;     // the line above the list
+inline constexpr int kFilter = 219;   // the filter box; as a command (Ctrl+F), the focus goes there
+inline constexpr int kPreview = 220;  // the preview pane; as a command (F3), it is shown or hidden
 
 // Column headers are strings 106 to 110, each as a buffer of 20 characters takes it.
 inline constexpr int kFirstColumnTitle = 106;
@@ -43,11 +51,36 @@ inline constexpr int kCopyNameText = 114;
 inline constexpr int kProgressText = 115;
 inline constexpr int kExtractedText = 116;
 inline constexpr int kExtractedOneText = 117;
+// The hint while filtering ("%1 of %2 entries"), the menu's command for the preview pane, a
+// picture's size in the pane ("%1 × %2 pixels") and what the pane says of an entry it cannot show.
+inline constexpr int kFilterCountText = 160;
+inline constexpr int kPreviewText = 161;
+inline constexpr int kPictureSizeText = 162;
+inline constexpr int kCannotShowText = 163;
+// Editing: the context menu's commands, the questions before replacing and deleting (for one
+// entry, and "%1": the count), the hint while an edit is written ("%1 / %2"), and the messages
+// for an archive that is only read and for a name that cannot be given.
+inline constexpr int kDeleteText = 125;
+inline constexpr int kRenameText = 126;
+inline constexpr int kReplaceQuestion = 127;
+inline constexpr int kReplaceOneQuestion = 128;
+inline constexpr int kDeleteQuestion = 129;
+inline constexpr int kDeleteOneQuestion = 130;
+inline constexpr int kWritingText = 131;
+inline constexpr int kReadOnlyMessage = 132;
+inline constexpr int kInvalidNameMessage = 133;
 // Column widths in pixels, in column order.
 inline constexpr std::array<int, kColumnCount> kColumnWidths{110, 45, 110, 110, 60};
 
 // The commands of the list's context menu.
-enum MenuCommand : int { kMenuOpen = 1, kMenuExtractSelected = 2, kMenuCopyName = 3 };
+enum MenuCommand : int {
+    kMenuOpen = 1,
+    kMenuExtractSelected = 2,
+    kMenuCopyName = 3,
+    kMenuDelete = 10,
+    kMenuRename = 11,
+    kMenuPreview = 12
+};
 
 }  // namespace viewer
 
@@ -68,6 +101,9 @@ public:
     void onColumnClick(int listId, int column) override;
     void onContextMenu(int listId) override;
     std::vector<std::string> onDragRows(int listId, const std::vector<int>& rows) override;
+    void onListDrop(int listId, const std::vector<std::string>& paths) override;
+    void onListKey(int listId, ListKey key) override;
+    void onRowTextEdited(int listId, int row, const std::string& text) override;
 
     // The operations behind the messages.
     void onClose();
@@ -82,8 +118,35 @@ public:
     // takes it. What keeps the copy from being written is reported by the archive.
     void openTemporaryCopy(const ArchiveEntry& entry);
 
+    // Editing (contentediting.cpp). Each says why it does nothing on an archive that is only read.
+    // The host paths (files or folders) added at the archive's top under their own names, after
+    // one question when some replace entries.
+    void addFiles(const std::vector<std::string>& paths);
+    // The selected rows' entries removed, after one question.
+    void deleteSelected();
+    // Opens the current row's name for editing in place; onRowTextEdited applies it.
+    void beginRename();
+    // The row's entry renamed to name within its folder.
+    void renameRow(int row, const std::string& name);
+
     // The entry a row refers to, or nullptr.
     const ArchiveEntry* rowEntry(int row) const;
+
+    // Where the preview pane's state (shown or hidden) is kept between runs. Without it the pane
+    // starts hidden and its state is forgotten.
+    struct PaneMemory {
+        std::function<bool()> load;
+        std::function<void(bool shown)> save;
+    };
+    void rememberPreviewIn(PaneMemory memory) { paneMemory_ = std::move(memory); }
+
+    void onEditChange(int id) override;
+    void onCurrentRowChange(int listId, int row) override;
+    // The rows again: the entries the filter box's text takes, in the order of the last sort.
+    void applyFilter();
+    // Shows the preview pane when hidden and hides it when shown.
+    void togglePreview();
+    bool previewShown() const { return previewShown_; }
 
     // A row's item data: the entry's position in the directory plus one (0 refers to nothing).
     static std::uintptr_t rowValue(std::size_t index) { return static_cast<std::uintptr_t>(index) + 1; }
@@ -100,11 +163,27 @@ private:
     std::vector<std::size_t> entryIndices(const std::vector<int>& rows) const;
     // Picker, then extraction of indices (all entries when all is set), with the buttons disabled.
     void extract(bool all, const std::vector<std::size_t>& indices);
+    // False, after saying so, when the archive is only read.
+    bool editable();
+    // Writes the edit when its plan has no problem and changes anything, with the buttons
+    // disabled and the progress in the hint, then shows the archive as it now is. The first
+    // problem, or the failure of the write, is reported; the archive is then as it was.
+    void writeEdit(ArchiveEdit& edit);
+    // Opens the archive at path again and rebuilds the rows over its entries.
+    void reload(const std::string& path);
     // The hint goes back to its own text when it shows an extraction's end.
     void restoreHint();
     // Each entry's place in the collation order of a text column (equal texts share it), made on
     // the column's first sort.
     const std::vector<std::uint32_t>& collationRanks(int column);
+    // The hint's text when no extraction speaks there: its own, or the filter's count.
+    std::string restingHint() const;
+    // Escape in a filter box holding text empties it; true when it did.
+    bool clearFilter();
+    void fillRows(std::string_view filterText);
+    // Directory positions ordered as the last sort orders rows; unchanged before any sort.
+    void orderByLastSort(std::vector<std::uint32_t>& indices);
+    void showPreview(int row);
 
     PodArchive& archive_;
     const std::vector<ArchiveEntry>& entries_;
@@ -116,6 +195,10 @@ private:
     std::string hint_;  // the hint's own text
     bool hintChanged_ = false;
     std::array<std::vector<std::uint32_t>, 3> ranks_;
+    int sortColumn_ = -1;  // the column of the last sort, which a rebuilt or filtered list keeps; -1 before any
+    std::string filterText_;
+    PaneMemory paneMemory_;
+    bool previewShown_ = false;
 };
 
 }  // namespace quillomar

@@ -80,7 +80,8 @@ std::u16string toUtf16(std::string_view utf8) {
 ControlStyle controlStyle(const ControlTemplate& control) {
     using namespace style;
     ControlStyle out;
-    out.style = kChild | kVisible;
+    out.style = kChild;
+    if (!control.has(kStyleHidden)) out.style |= kVisible;
     if (control.has(kStyleDisabled)) out.style |= kDisabled;
     if (control.has(kStyleTabStop)) out.style |= kTabStop;
     if (control.has(kStyleBorder)) out.style |= kBorder;
@@ -119,6 +120,10 @@ ControlStyle controlStyle(const ControlTemplate& control) {
             out.style |= kLvsOwnerData | kLvsShowSelAlways;
             if (control.has(kStyleReportView)) out.style |= kLvsReport;
             if (control.has(kStyleSingleSelection)) out.style |= kLvsSingleSel;
+            break;
+        case ControlKind::Pane:
+            // The program's own window class, registered by the host before the dialog is made.
+            out.className = kPaneClass;
             break;
     }
     return out;

@@ -66,6 +66,7 @@ inline constexpr std::uint16_t kEditAtom = 0x0081;
 inline constexpr std::uint16_t kStaticAtom = 0x0082;
 inline constexpr std::u16string_view kProgressClass = u"msctls_progress32";
 inline constexpr std::u16string_view kListViewClass = u"SysListView32";
+inline constexpr std::u16string_view kPaneClass = u"QuillomarPane";
 
 // UTF-8 as UTF-16; a byte that starts no valid sequence becomes U+FFFD.
 std::u16string toUtf16(std::string_view utf8);

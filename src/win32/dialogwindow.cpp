@@ -13,6 +13,7 @@
 
 #include "platform/messages.h"
 #include "win32/dialogbytes.h"
+#include "win32/panewindow.h"
 #include "win32/widetext.h"
 
 namespace quillomar::win32 {
@@ -23,6 +24,12 @@ namespace {
 // carried out once the current call has returned (wParam the bar, lParam the position).
 constexpr UINT kPostedMessage = WM_APP + 1;
 constexpr UINT kProgressPosMessage = WM_APP + 2;
+
+// The dialogs with accelerators, innermost last: the thread's keyboard hook serves them.
+std::vector<DialogWindow*>* acceleratedDialogs() {
+    static std::vector<DialogWindow*> dialogs;
+    return &dialogs;
+}
 
 // Long work that steps a bar lets the windows repaint at most this often.
 constexpr ULONGLONG kPaintIntervalMs = 30;
@@ -116,11 +123,15 @@ DialogWindow::DialogWindow(const DialogTemplate& dialog, Language language, Dial
     : dialog_(dialog), language_(language), handler_(handler), owner_(owner) {}
 
 DialogWindow::~DialogWindow() {
+    std::vector<DialogWindow*>& dialogs = *acceleratedDialogs();
+    dialogs.erase(std::remove(dialogs.begin(), dialogs.end(), this), dialogs.end());
+    if (keyHook_ != nullptr) UnhookWindowsHookEx(keyHook_);
     if (bigIcon_ != nullptr) DestroyIcon(bigIcon_);
     if (smallIcon_ != nullptr) DestroyIcon(smallIcon_);
 }
 
 int DialogWindow::run() {
+    registerPaneClass();
     const std::vector<std::uint32_t> bytes = buildDialogTemplate(dialog_, language_);
     const INT_PTR result =
         DialogBoxIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(bytes.data()), owner_,
@@ -232,6 +243,9 @@ INT_PTR DialogWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case kProgressPosMessage:
             setProgressPos(static_cast<int>(wParam), static_cast<int>(lParam));
             return TRUE;
+        case kRowEditedMessage:
+            deliverRowEdit();
+            return TRUE;
         default:
             return FALSE;
     }
@@ -255,9 +269,23 @@ void DialogWindow::dispatch(Call&& call) {
     }
 }
 
+void DialogWindow::dispatchCall(const std::function<void()>& call) {
+    dispatch([&] { call(); });
+}
+
 void DialogWindow::onCommand(WPARAM wParam) {
     const int id = LOWORD(wParam);
+    // What the user types in an edit box; the logic's own texts come back while its call runs,
+    // and are not delivered.
+    if (HIWORD(wParam) == EN_CHANGE) {
+        const ControlTemplate* control = dialog_.control(id);
+        if (control != nullptr && control->kind == ControlKind::Edit) dispatch([&] { handler_.onEditChange(id); });
+        return;
+    }
     if (HIWORD(wParam) != BN_CLICKED) return;
+    // Enter and Escape in a row's label editor end the edit, and only that: Escape is not then
+    // taken for Extract all.
+    if ((id == kIdOk || id == kIdCancel) && endLabelEdit(id == kIdOk)) return;
     // Enter on a list is the dialog manager's OK command: it opens the list's current row.
     if (id == kIdOk) {
         for (auto& [listId, entry] : lists_) {
@@ -307,6 +335,7 @@ INT_PTR DialogWindow::onNotify(const NMHDR& header) {
             break;
         }
         case LVN_KEYDOWN:
+            if (onListKey(id, reinterpret_cast<const NMLVKEYDOWN*>(&header)->wVKey)) break;
             // Ctrl+A selects every row.
             if (reinterpret_cast<const NMLVKEYDOWN*>(&header)->wVKey == 'A' && GetKeyState(VK_CONTROL) < 0 &&
                 (GetWindowLongPtrW(entry->window, GWL_STYLE) & LVS_SINGLESEL) == 0) {
@@ -320,9 +349,23 @@ INT_PTR DialogWindow::onNotify(const NMHDR& header) {
             const std::vector<int> rows = selectedRows(id);
             std::vector<std::string> files;
             if (!rows.empty()) dispatch([&] { files = handler_.onDragRows(id, rows); });
-            if (!files.empty()) dragFiles(files);
+            if (!files.empty()) dragFilesOut(files);
             break;
         }
+        case LVN_ITEMCHANGED: {
+            const auto& change = *reinterpret_cast<const NMLISTVIEW*>(&header);
+            if (change.iItem >= 0 && ((change.uNewState ^ change.uOldState) & LVIS_FOCUSED) != 0 &&
+                (change.uNewState & LVIS_FOCUSED) != 0) {
+                const int row = change.iItem;
+                dispatch([&] { handler_.onCurrentRowChange(id, row); });
+            }
+            break;
+        }
+        case LVN_BEGINLABELEDITW:
+            return onBeginLabelEdit(id, *reinterpret_cast<const NMLVDISPINFOW*>(&header));
+        case LVN_ENDLABELEDITW:
+            onEndLabelEdit(id, *reinterpret_cast<const NMLVDISPINFOW*>(&header));
+            return FALSE;
         case LVN_ITEMACTIVATE: {
             const int row = reinterpret_cast<const NMITEMACTIVATE*>(&header)->iItem;
             if (row >= 0) dispatch([&] { handler_.onItemActivate(id, row); });
@@ -380,12 +423,31 @@ void DialogWindow::onSize() {
     GetClientRect(hwnd_, &client);
     const int dx = std::max(0L, client.right - templateClient_.cx);
     const int dy = std::max(0L, client.bottom - templateClient_.cy);
-    for (const Placed& placed : placed_) {
+    auto place = [dx, dy](const Placed& placed) {
         RECT rect = placed.rect;
         if ((placed.style & kStyleFollowRight) != 0) OffsetRect(&rect, dx, 0);
         if ((placed.style & kStyleFollowBottom) != 0) OffsetRect(&rect, 0, dy);
         if ((placed.style & kStyleGrowWidth) != 0) rect.right += dx;
         if ((placed.style & kStyleGrowHeight) != 0) rect.bottom += dy;
+        return rect;
+    };
+    // A side pane that is shown narrows the growing controls of its rows to end before it.
+    std::vector<RECT> panes;
+    for (const Placed& placed : placed_) {
+        if ((placed.style & kStyleSidePane) != 0 && (GetWindowLongPtrW(placed.window, GWL_STYLE) & WS_VISIBLE) != 0)
+            panes.push_back(place(placed));
+    }
+    RECT gapUnits{0, 0, 4, 0};
+    MapDialogRect(hwnd_, &gapUnits);
+    for (const Placed& placed : placed_) {
+        RECT rect = place(placed);
+        if ((placed.style & kStyleGrowWidth) != 0) {
+            for (const RECT& pane : panes) {
+                if (rect.top < pane.bottom && pane.top < rect.bottom)
+                    rect.right =
+                        rect.left + widthBesidePane(rect.left, rect.right - rect.left, pane.left, gapUnits.right);
+            }
+        }
         SetWindowPos(placed.window, nullptr, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
                      SWP_NOZORDER | SWP_NOACTIVATE);
     }
@@ -656,6 +718,19 @@ void DialogWindow::setStretchColumns(int id, std::vector<int> columns) {
     }
 }
 
+// Rows dragged onto this very list are not taken back as files dropped on it.
+void DialogWindow::dragFilesOut(const std::vector<std::string>& files) {
+    draggingOut_ = true;
+    dragFiles(files);
+    draggingOut_ = false;
+    MSG message;
+    for (auto& [listId, entry] : lists_) {
+        while (PeekMessageW(&message, entry.window, WM_DROPFILES, WM_DROPFILES, PM_REMOVE)) {
+            DragFinish(reinterpret_cast<HDROP>(message.wParam));
+        }
+    }
+}
+
 // Window ---------------------------------------------------------------------------------------
 
 void DialogWindow::setIcon(int iconId) {
@@ -800,6 +875,78 @@ void DialogWindow::setClipboardText(std::string_view text) {
         }
     }
     CloseClipboard();
+}
+
+// Filter and preview ------------------------------------------------------------------------------
+
+void DialogWindow::clearRows(int id) {
+    List* entry = list(id);
+    if (entry == nullptr) return;
+    ListView_SetItemState(entry->window, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    entry->rows.clear();
+    entry->texts.clear();
+    entry->changed = true;
+}
+
+void DialogWindow::setFocusItem(int id) {
+    // The dialog manager's way: the default button follows, and an edit box's text is selected.
+    if (HWND window = item(id)) SendMessageW(hwnd_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(window), TRUE);
+}
+
+int DialogWindow::focusedItem() const {
+    HWND focused = GetFocus();
+    if (hwnd_ == nullptr || focused == nullptr || !IsChild(hwnd_, focused)) return 0;
+    while (GetParent(focused) != hwnd_) focused = GetParent(focused);
+    return GetDlgCtrlID(focused);
+}
+
+void DialogWindow::showItem(int id, bool shown) {
+    HWND window = item(id);
+    if (window == nullptr) return;
+    ShowWindow(window, shown ? SW_SHOWNA : SW_HIDE);
+    onSize();
+}
+
+bool DialogWindow::isItemShown(int id) const {
+    HWND window = item(id);
+    return window != nullptr && (GetWindowLongPtrW(window, GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
+void DialogWindow::setAccelerators(std::vector<Accelerator> keys) {
+    accelerators_ = std::move(keys);
+    std::vector<DialogWindow*>& dialogs = *acceleratedDialogs();
+    if (std::find(dialogs.begin(), dialogs.end(), this) == dialogs.end()) dialogs.push_back(this);
+    // The dialog manager runs the modal loop and offers each message to this hook first.
+    if (keyHook_ == nullptr)
+        keyHook_ = SetWindowsHookExW(WH_MSGFILTER, &DialogWindow::keyHook, nullptr, GetCurrentThreadId());
+}
+
+LRESULT CALLBACK DialogWindow::keyHook(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == MSGF_DIALOGBOX && lParam != 0) {
+        const MSG& message = *reinterpret_cast<const MSG*>(lParam);
+        for (DialogWindow* dialog : *acceleratedDialogs()) {
+            if (dialog->takeAccelerator(message)) return 1;
+        }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+bool DialogWindow::takeAccelerator(const MSG& message) {
+    if (message.message != WM_KEYDOWN || hwnd_ == nullptr || (message.hwnd != hwnd_ && !IsChild(hwnd_, message.hwnd))) {
+        return false;
+    }
+    const bool control = GetKeyState(VK_CONTROL) < 0;
+    for (const Accelerator& key : accelerators_) {
+        if (static_cast<WPARAM>(key.key) != message.wParam || key.control != control) continue;
+        const int command = key.command;
+        dispatch([&] { handler_.onCommand(command); });
+        return true;
+    }
+    return false;
+}
+
+void DialogWindow::setPaneContent(int id, const PaneContent& content) {
+    if (HWND window = item(id)) quillomar::win32::setPaneContent(window, content);
 }
 
 }  // namespace quillomar::win32

@@ -12,6 +12,7 @@
 #include <shellapi.h>
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -58,6 +59,9 @@ public:
     std::vector<int> selectedRows(int id) const override;
     int currentRow(int id) const override;
     void setStretchColumns(int id, std::vector<int> columns) override;
+    void acceptListDrops(int id) override;
+    void editRowText(int id, int row, std::string_view text) override;
+    bool askYesNo(std::string_view text) override;
     void setIcon(int iconId) override;
     void postMessage(int message) override;
     void endDialog(int result) override;
@@ -66,8 +70,21 @@ public:
     bool openWithDesktop(const std::string& path) override;
     int popupMenu(const std::vector<MenuItem>& items) override;
     void setClipboardText(std::string_view text) override;
+    void clearRows(int id) override;
+    void setFocusItem(int id) override;
+    int focusedItem() const override;
+    void showItem(int id, bool shown) override;
+    bool isItemShown(int id) const override;
+    void setAccelerators(std::vector<Accelerator> keys) override;
+    void setPaneContent(int id, const PaneContent& content) override;
+
+    // The window of control id, for tests; nullptr before the dialog runs.
+    HWND controlWindow(int id) const { return item(id); }
 
 private:
+    // A row's label edit has ended: its text goes to the logic once the editor is gone.
+    static constexpr UINT kRowEditedMessage = WM_APP + 3;
+
     // A report-view list whose rows are held here: one value of the logic's per row, and either
     // the texts set for its cells or the logic's cell source.
     struct List {
@@ -94,17 +111,34 @@ private:
     void widenOneLineLabel(HWND label, const ControlTemplate& control);
     template <typename Call>
     void dispatch(Call&& call);
+    // The same, for the calls made outside dialogwindow.cpp.
+    void dispatchCall(const std::function<void()>& call);
     void onCommand(WPARAM wParam);
     void onDrop(HDROP drop);
     INT_PTR onNotify(const NMHDR& header);
     void onContextMenu(HWND from, LPARAM where);
     void onSize();
+    // The dialog's keyboard messages, before the dialog manager sees them: an accelerator's
+    // key sends its command.
+    static LRESULT CALLBACK keyHook(int code, WPARAM wParam, LPARAM lParam);
+    bool takeAccelerator(const MSG& message);
     void deliverPosted(int message);
     void keepPainted();
     void dropInputTakenDuringWork();
     void publishLists();
     void stretchColumns(List& list);
     std::string cell(const List& list, int row, int column) const;
+    // Editing a list (listediting.cpp): files dropped on it, Delete and F2, its label editor.
+    static LRESULT CALLBACK listProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                     DWORD_PTR self);
+    void onListDrop(int id, HDROP drop);
+    bool onListKey(int id, WORD key);
+    INT_PTR onBeginLabelEdit(int id, const NMLVDISPINFOW& info);
+    void onEndLabelEdit(int id, const NMLVDISPINFOW& info);
+    void deliverRowEdit();
+    // Enter and Escape while a list's label editor is open end the edit: true when one was.
+    bool endLabelEdit(bool apply);
+    void dragFilesOut(const std::vector<std::string>& files);
     int findRow(const List& list, const NMLVFINDITEMW& find) const;
 
     HWND item(int id) const { return hwnd_ == nullptr ? nullptr : GetDlgItem(hwnd_, id); }
@@ -122,9 +156,20 @@ private:
     SIZE templateClient_{};
     SIZE minimumWindow_{};
     POINT menuAt_{};
+    // The label edit the logic opened (list, row, text), then the text it ended with.
+    struct RowEdit {
+        int list = 0;
+        int row = -1;
+        std::wstring text;
+    };
+    std::optional<RowEdit> opened_;
+    std::optional<RowEdit> edited_;
+    bool draggingOut_ = false;
     HICON bigIcon_ = nullptr;
     HICON smallIcon_ = nullptr;
     int depth_ = 0;
+    std::vector<Accelerator> accelerators_;
+    HHOOK keyHook_ = nullptr;
 };
 
 }  // namespace quillomar::win32

@@ -7,6 +7,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -24,6 +25,7 @@ public:
         bool enabled = true;
         bool checked = false;
         std::optional<std::size_t> limit;  // characters the user can type in an edit box
+        bool shown = true;
     };
     struct Bar {
         int step = 0;
@@ -40,7 +42,8 @@ public:
     explicit FakeHost(int dialogId, Language language = Language::Neutral) {
         for (const ControlTemplate& c : findDialogTemplate(dialogId)->controls) {
             if (c.id != kNoControlId)
-                controls[c.id] = Control{std::string(c.text.in(language)), !c.has(kStyleDisabled), false, std::nullopt};
+                controls[c.id] = Control{std::string(c.text.in(language)), !c.has(kStyleDisabled), false, std::nullopt,
+                                         !c.has(kStyleHidden)};
         }
     }
 
@@ -154,11 +157,64 @@ public:
     void setStretchColumns(int id, std::vector<int> stretching) override {
         if (id == kListId) stretchColumns = std::move(stretching);
     }
+    void acceptListDrops(int id) override {
+        if (id == kListId) takesDrops = true;
+    }
+    void editRowText(int id, int row, std::string_view text) override {
+        if (id == kListId) editing = Editing{row, std::string(text)};
+    }
+    bool askYesNo(std::string_view text) override {
+        questions.emplace_back(text);
+        return questionAnswer;
+    }
     int popupMenu(const std::vector<MenuItem>& items) override {
         menus.push_back(items);
         return menuAnswer;
     }
     void setClipboardText(std::string_view text) override { clipboard = std::string(text); }
+
+    void clearRows(int id) override {
+        if (id != kListId) return;
+        rows.clear();
+        selected.clear();
+        focused = -1;
+        ++clears;
+    }
+    void setFocusItem(int id) override {
+        at(id);
+        focus = id;
+    }
+    int focusedItem() const override { return focus; }
+    void showItem(int id, bool shown) override { at(id).shown = shown; }
+    bool isItemShown(int id) const override { return controls.count(id) != 0 && controls.at(id).shown; }
+    void setAccelerators(std::vector<Accelerator> keys) override { accelerators = std::move(keys); }
+    void setPaneContent(int id, const PaneContent& content) override {
+        at(id);
+        pane = content;
+        ++paneUpdates;
+    }
+    // Types text into edit box id as the user does: the logic hears of the change.
+    void type(int id, std::string_view text) {
+        at(id).text = std::string(text);
+        focus = id;
+        handler_->onEditChange(id);
+    }
+    // A key of the accelerator table, pressed: its command reaches the logic. False when the key
+    // has none.
+    bool press(int key, bool control = false) {
+        for (const Accelerator& a : accelerators) {
+            if (a.key == key && a.control == control) {
+                handler_->onCommand(a.command);
+                return true;
+            }
+        }
+        return false;
+    }
+    // Moves the current row as the keyboard does; the logic hears of it.
+    void moveTo(int row) {
+        focused = row;
+        handler_->onCurrentRowChange(kListId, row);
+    }
 
     void setIcon(int id) override { iconId = id; }
     void postMessage(int message) override {
@@ -200,6 +256,19 @@ public:
     std::vector<std::vector<MenuItem>> menus;  // every popup menu shown
     int menuAnswer = 0;                        // the command chosen; 0: dismissed
     std::string clipboard;
+    int clears = 0;  // clearRows calls
+    int focus = 0;   // the control with the keyboard focus
+    std::vector<Accelerator> accelerators;
+    PaneContent pane;
+    int paneUpdates = 0;
+    bool takesDrops = false;
+    struct Editing {
+        int row = -1;
+        std::string text;
+    };
+    std::optional<Editing> editing;      // the editor editRowText opened last
+    std::vector<std::string> questions;  // every question asked
+    bool questionAnswer = true;          // Yes
 
 private:
     Control& at(int id) {

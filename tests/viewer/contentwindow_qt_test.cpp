@@ -318,7 +318,8 @@ private slots:
                 choose(menu, QStringLiteral("Copier le nom"));
             });
             QTest::keyClick(&view, Qt::Key_F10, Qt::ShiftModifier);
-            QCOMPARE(texts, (QStringList{"Ouvrir", "Extraire la sélection vers ...", "Copier le nom"}));
+            QCOMPARE(texts, (QStringList{"Ouvrir", "Extraire la sélection vers ...", "Copier le nom", "Aperçu",
+                                         "Supprimer", "Renommer"}));
             QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("README.TXT\nART\\B.PBM\nART\\A.PBM"));
 
             // Ctrl+click takes a row out of the selection; the right button's menu opens the current row.

@@ -346,11 +346,15 @@ TEST_F(ContentWindowTest, MenuOffersItsCommandsForWhatIsSelectedAndCopiesTheStor
     window->onContextMenu(kList);
     ASSERT_EQ(host.menus.size(), 1u);
     const std::vector<MenuItem>& empty = host.menus[0];
-    ASSERT_EQ(empty.size(), 3u);
+    ASSERT_EQ(empty.size(), 6u);
     EXPECT_EQ(empty[0].text, "Open");
     EXPECT_EQ(empty[1].text, "Extract selected to ...");
     EXPECT_EQ(empty[2].text, "Copy name");
-    for (const MenuItem& item : empty) EXPECT_FALSE(item.enabled) << item.text;
+    EXPECT_EQ(empty[3].text, "Preview");
+    EXPECT_EQ(empty[4].text, "Delete");
+    EXPECT_EQ(empty[5].text, "Rename");
+    for (int i : {0, 1, 2, 4, 5}) EXPECT_FALSE(empty[i].enabled) << empty[i].text;
+    EXPECT_TRUE(empty[3].enabled) << "the pane is shown with no row too";
 
     host.select({0, 2}, 2);
     host.menuAnswer = kMenuCopyName;
