@@ -562,7 +562,7 @@ ArchiveEdit::Layout ArchiveEdit::layout() const {
     return layout;
 }
 
-Failure ArchiveEdit::write(ProgressSink* progress, const std::function<void()>& beforePublish) {
+Failure ArchiveEdit::write(ProgressSink* progress) {
     const Layout layout = this->layout();
     const EditPlan& plan = layout.plan;
     if (!plan.problems.empty()) return plan.problems.front();

@@ -114,10 +114,10 @@ public:
     // 0 to the result's entry count. An empty record when written; else the first problem of the
     // plan, or what failed while writing (the source archive and any file at the output path are
     // then as they were). After a write in place the source still reads the old archive: open it
-    // again to see the new one. beforePublish, when given, runs once the result is complete and
-    // on disk, just before it takes its name: the source is read no more, and the caller may close
-    // it (Windows does not let a file that is open be replaced).
-    [[nodiscard]] Failure write(ProgressSink* progress, const std::function<void()>& beforePublish = {});
+    // again to see the new one. An edit made on a non-const source closes it just before the
+    // result takes its name where an open file cannot be replaced (Windows), and reads it again
+    // when that last step fails.
+    [[nodiscard]] Failure write(ProgressSink* progress);
 
     // The file write() writes: the output path, or for an edit in place the source's path with
     // symbolic links followed.

@@ -21,7 +21,7 @@ std::optional<std::string> readSettingsFile() {
     const std::int64_t size = file.size();
     if (size < 0 || size > kLargestFile) return std::nullopt;
     std::string text(static_cast<std::size_t>(size), '\0');
-    if (file.readAt(0, std::as_writable_bytes(std::span(text))) != size) return std::nullopt;
+    if (file.readAt(0, std::as_writable_bytes(std::span(text))).count != size) return std::nullopt;
     return text;
 }
 

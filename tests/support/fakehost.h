@@ -86,10 +86,6 @@ public:
     std::string itemText(int id) const override { return controls.count(id) ? controls.at(id).text : std::string(); }
     using DialogHost::itemText;
     void limitText(int id, std::size_t maxCharacters) override { at(id).limit = maxCharacters; }
-    // Text typed into an edit box: cut where the box's limit stops the keyboard.
-    void type(int id, std::string_view value) {
-        at(id).text = at(id).limit ? firstCharacters(value, *at(id).limit) : std::string(value);
-    }
     void enableItem(int id, bool on) override { at(id).enabled = on; }
     bool isChecked(int id) const override { return controls.count(id) != 0 && controls.at(id).checked; }
     void setChecked(int id, bool on) override { at(id).checked = on; }
@@ -193,11 +189,12 @@ public:
         pane = content;
         ++paneUpdates;
     }
-    // Types text into edit box id as the user does: the logic hears of the change.
+    // Types text into edit box id as the user does: cut where the box's limit stops the keyboard,
+    // and the logic hears of the change.
     void type(int id, std::string_view text) {
-        at(id).text = std::string(text);
+        at(id).text = at(id).limit ? firstCharacters(text, *at(id).limit) : std::string(text);
         focus = id;
-        handler_->onEditChange(id);
+        if (handler_ != nullptr) handler_->onEditChange(id);
     }
     // A key of the accelerator table, pressed: its command reaches the logic. False when the key
     // has none.

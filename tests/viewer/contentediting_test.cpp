@@ -64,7 +64,7 @@ protected:
         for (const ArchiveEntry& entry : reader.entries()) {
             if (entry.name != stored) continue;
             std::string data(static_cast<std::size_t>(entry.size), '\0');
-            if (reader.readEntryData(entry, 0, std::as_writable_bytes(std::span(data))) != entry.size) return "(short)";
+            if (reader.readEntryData(entry, 0, std::as_writable_bytes(std::span(data))).count != entry.size) return "(short)";
             return data;
         }
         return "(missing)";
