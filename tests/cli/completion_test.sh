@@ -60,7 +60,7 @@ rows=(
     'quillomar-cli mount --l|--lowercase'
     'quillomar-cli unmount |other,src'
     'quillomar-cli rm game.pod s|sub/'
-    'quillomar-cli mv game.pod sub/b|sub/b.txt '
+    'quillomar-cli mv game.pod sub/b|sub/b.txt'
     'quillomar-cli mv game.pod a.txt |'
     'quillomar-cli add game.pod -C src s|sub'
     'quillomar-cli add game.pod --as |'
