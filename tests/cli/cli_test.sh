@@ -7,32 +7,7 @@ case_name=$2
 work=$(mktemp -d)
 trap 'chmod -R u+rwX "$work" 2>/dev/null; rm -rf "$work"' EXIT
 
-# Neutral texts and the C library's English error texts, whatever the machine's locale.
-export LC_ALL=C
-unset LANG LC_MESSAGES QUILLOMAR_CODEPAGE
-
-fail() {
-    echo "FAIL ($case_name): $*" >&2
-    if [ -s "$work/err" ]; then echo "--- stderr:" >&2; cat "$work/err" >&2; fi
-    exit 1
-}
-
-# run EXPECTED-STATUS ARGS...: runs the tool, stdout to $work/out and stderr to $work/err.
-run() {
-    local expected=$1
-    shift
-    "$cli" "$@" >"$work/out" 2>"$work/err"
-    local status=$?
-    [ "$status" -eq "$expected" ] || fail "quillomar-cli $* exited $status, expected $expected"
-}
-
-expect_stderr() {
-    [ "$(cat "$work/err")" = "$1" ] || fail "stderr was [$(cat "$work/err")], expected [$1]"
-}
-
-expect_stderr_has() {
-    grep -qF -- "$1" "$work/err" || fail "stderr lacks [$1]"
-}
+source "$(dirname "${BASH_SOURCE[0]}")/testlib.sh"
 
 # A tree with nested folders, a hidden file, an empty file, a file over several copy chunks, an
 # accented name and a file older than the DOS dates (its time cannot be stored).

@@ -9,23 +9,7 @@ cli=$1
 case_name=$2
 work=$(mktemp -d)
 trap 'chmod -R u+rwX "$work" 2>/dev/null; rm -rf "$work"' EXIT
-export LC_ALL=C
-unset LANG LC_MESSAGES QUILLOMAR_CODEPAGE
-
-fail() {
-    echo "FAIL (edit $case_name): $*" >&2
-    if [ -s "$work/err" ]; then echo "--- stderr:" >&2; cat "$work/err" >&2; fi
-    exit 1
-}
-
-# run EXPECTED-STATUS ARGS...: runs the tool, stdout to $work/out and stderr to $work/err.
-run() {
-    local expected=$1
-    shift
-    "$cli" "$@" >"$work/out" 2>"$work/err"
-    local status=$?
-    [ "$status" -eq "$expected" ] || fail "quillomar-cli $* exited $status, expected $expected"
-}
+source "$(dirname "${BASH_SOURCE[0]}")/testlib.sh"
 
 # A tree whose pack order is not the byte order of its names: "A.TXT" after the folder "A",
 # "B-1" before "B.TXT", "_X" after letters, accented names, an empty file, several folders deep.

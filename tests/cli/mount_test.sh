@@ -19,26 +19,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-export LC_ALL=C
-unset LANG LC_MESSAGES QUILLOMAR_CODEPAGE
-
-fail() {
-    echo "FAIL ($case_name): $*" >&2
-    if [ -s "$work/err" ]; then echo "--- stderr:" >&2; cat "$work/err" >&2; fi
-    exit 1
-}
-
-run() {  # run EXPECTED-STATUS ARGS...: stdout to $work/out, stderr to $work/err
-    local expected=$1
-    shift
-    "$cli" "$@" >"$work/out" 2>"$work/err"
-    local status=$?
-    [ "$status" -eq "$expected" ] || fail "quillomar-cli $* exited $status, expected $expected"
-}
-
-expect_stderr_has() {
-    grep -qF -- "$1" "$work/err" || fail "stderr lacks [$1]"
-}
+source "$(dirname "${BASH_SOURCE[0]}")/testlib.sh"
 
 is_mounted() { [ "$(findmnt -n -o FSTYPE --mountpoint "$1")" = fuse.quillomar ]; }
 
