@@ -121,7 +121,7 @@ int main(int argc, char** argv) {
     std::printf("  typing text (down to %d rows)  %7.1f / %7.1f\n", narrowest, median(narrowing), worst(narrowing));
     std::printf("  erasing it back to all rows    %7.1f / %7.1f\n", median(widening), worst(widening));
     std::printf("  typing a pattern               %7.1f / %7.1f\n", median(pattern), worst(pattern));
-    std::printf("peak memory: %.1f MiB before typing, %.1f MiB after   (target: the same)\n", peakBefore / 1024.0,
-                peakKilobytes() / 1024.0);
+    std::printf("peak memory: %.1f MiB before typing, %.1f MiB after   (target: the same)\n", static_cast<double>(peakBefore) / 1024.0,
+                static_cast<double>(peakKilobytes()) / 1024.0);
     return 0;
 }
