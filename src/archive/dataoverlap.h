@@ -15,8 +15,8 @@ namespace quillomar {
 inline constexpr std::uint64_t kLargeOutputFactor = 100;
 
 struct DataOverlap {
-    std::size_t entries = 0;  // entries whose data overlaps that of an entry before them in the file
-    std::size_t first = 0;    // the first such entry (position in the entries), when there is one
+    std::size_t entries = 0;    // entries whose data overlaps that of an entry before them in the file
+    std::size_t first = 0;      // the first such entry (position in the entries), when there is one
     std::size_t firstWith = 0;  // an entry it overlaps
 };
 

@@ -221,8 +221,8 @@ public:
           names_(names) {}
 
     // Extracts part's entries, handing each refusal or failure to failed and calling handled after
-    // each entry; marks each entry written whole in written(). Ends early at a failure that every later write would meet too (kept in
-    // part.stop), or once another thread has met one.
+    // each entry; marks each entry written whole in written(). Ends early at a failure that every later write would
+    // meet too (kept in part.stop), or once another thread has met one.
     template <typename Failed, typename Handled>
     void run(Part& part, Failed&& failed, Handled&& handled) {
         FolderCache folders(rootFd_);

@@ -110,8 +110,8 @@ std::string describeExtractionProblem(const ExtractionProblem& problem, const st
         case ExtractionProblem::Kind::ComponentTooLong:
             return name + ": a folder or file name is over " + std::to_string(kMaxHostNameBytes) + " bytes in UTF-8";
         case ExtractionProblem::Kind::WindowsName:
-            return name + ": " + (problem.windowsName ? describeWindowsNameProblem(*problem.windowsName) : "")
-                   + ", refused by extraction";
+            return name + ": " + (problem.windowsName ? describeWindowsNameProblem(*problem.windowsName) : "") +
+                   ", refused by extraction";
     }
     return name;
 }

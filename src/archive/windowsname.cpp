@@ -72,8 +72,8 @@ std::vector<WindowsNameWarning> findWindowsNameWarnings(const std::vector<Source
         const StoredNameResult stored = storedNameFromHostPath(relative);
         if (!stored.name) continue;
         if (std::optional<WindowsNameProblem> problem = findWindowsNameProblem(*stored.name)) {
-            warnings.push_back({std::string(relative), describeWindowsNameProblem(*problem) +
-                                                           ": a Windows user could not extract it"});
+            warnings.push_back({std::string(relative),
+                                describeWindowsNameProblem(*problem) + ": a Windows user could not extract it"});
         }
     }
     return warnings;

@@ -133,8 +133,10 @@ int runDiff(const DiffOptions& options, Console& console) {
         // The last entries of a name are the ones extraction leaves in place: they are compared,
         // and the entries before them pair up from the end; what is left over was added or removed.
         const std::size_t paired = std::min(xs.size(), ys.size());
-        for (std::size_t i = 0; i + paired < xs.size(); ++i) changes.push_back({'-', storedNameToUtf8(a.entries()[xs[i]].name)});
-        for (std::size_t i = 0; i + paired < ys.size(); ++i) changes.push_back({'+', storedNameToUtf8(b.entries()[ys[i]].name)});
+        for (std::size_t i = 0; i + paired < xs.size(); ++i)
+            changes.push_back({'-', storedNameToUtf8(a.entries()[xs[i]].name)});
+        for (std::size_t i = 0; i + paired < ys.size(); ++i)
+            changes.push_back({'+', storedNameToUtf8(b.entries()[ys[i]].name)});
         for (std::size_t k = 0; k < paired; ++k) {
             const ArchiveEntry& x = a.entries()[xs[xs.size() - paired + k]];
             const ArchiveEntry& y = b.entries()[ys[ys.size() - paired + k]];

@@ -245,9 +245,10 @@ bool runVerify(const VerifyOptions& options, Console& console) {
         if (const DataOverlap overlap = findDataOverlap(archive.entries()); overlap.entries > 0) {
             out.append(path + ": warning: " + std::to_string(overlap.entries) +
                        (overlap.entries == 1 ? " entry shares" : " entries share") +
-                       " data with another entry (first " + storedNameForMessage(archive.entries()[overlap.first].name) +
-                       " with " + storedNameForMessage(archive.entries()[overlap.firstWith].name) +
-                       "): extraction writes " + std::to_string(dataBytes(archive)) + " bytes\n");
+                       " data with another entry (first " +
+                       storedNameForMessage(archive.entries()[overlap.first].name) + " with " +
+                       storedNameForMessage(archive.entries()[overlap.firstWith].name) + "): extraction writes " +
+                       std::to_string(dataBytes(archive)) + " bytes\n");
         }
         if (!finishOutput(out)) return false;
     }

@@ -89,7 +89,8 @@ static std::string startTimeOf(pid_t pid) {
     std::snprintf(path, sizeof path, "/proc/%d/stat", static_cast<int>(pid));
     File stat(::open(path, O_RDONLY | O_CLOEXEC), path);
     char text[1024];
-    std::int64_t got = stat.valid() ? stat.readAt(0, std::as_writable_bytes(std::span(text, sizeof text - 1))).count : -1;
+    std::int64_t got =
+        stat.valid() ? stat.readAt(0, std::as_writable_bytes(std::span(text, sizeof text - 1))).count : -1;
     if (got <= 0) return {};
     text[got] = '\0';
     // The command name may hold anything but ends at the last ')'; the start time is the 20th field after it.

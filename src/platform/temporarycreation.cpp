@@ -22,7 +22,7 @@ void pauseBriefly() noexcept {
 #ifdef _WIN32
     Sleep(10);
 #else
-    const struct timespec tenMilliseconds {0, 10 * 1000 * 1000};
+    const struct timespec tenMilliseconds { 0, 10 * 1000 * 1000 };
     ::nanosleep(&tenMilliseconds, nullptr);
 #endif
 }

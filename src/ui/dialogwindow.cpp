@@ -29,8 +29,8 @@
 #include "ui/desktopopen.h"
 #include "ui/icons.h"
 #include "ui/listview.h"
-#include "ui/previewpane.h"
 #include "ui/messagebox.h"
+#include "ui/previewpane.h"
 
 namespace quillomar {
 

@@ -9,9 +9,9 @@
 #include "packer/archiveedit.h"
 #include "platform/filesystem.h"
 #include "platform/messages.h"
-#include "viewer/extractionreport.h"
 #include "preview/preview.h"
 #include "viewer/entryfilter.h"
+#include "viewer/extractionreport.h"
 #include "viewer/previewcontent.h"
 
 namespace quillomar {

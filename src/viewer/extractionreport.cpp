@@ -48,7 +48,7 @@ std::string ExtractionReport::summary() const {
     if (failureCount_ > 0) {
         std::string list = fillIn(text(kNotExtractedListText), std::to_string(failureCount_), {});
         for (const Failure& failure : failures_) {
-            const std::string why = !failure.detail.empty() ? failure.detail
+            const std::string why = !failure.detail.empty()  ? failure.detail
                                     : failure.messageId != 0 ? text(failure.messageId)
                                                              : systemErrorText(failure.error);
             list += "\n" + failure.path + " (" + why + ")";

@@ -1,6 +1,5 @@
 #include "win32/messagewrap.h"
 
-
 namespace quillomar::win32 {
 
 namespace {
@@ -13,9 +12,9 @@ std::string wrapMessageText(std::string_view text, std::size_t lineLength) {
     if (lineLength == 0) return std::string(text);
     std::string out;
     out.reserve(text.size() + text.size() / lineLength + 1);
-    std::size_t column = 0;      // characters on the current line
-    std::size_t lineStart = 0;   // where the current line starts in out
-    std::size_t lastBreak = 0;   // where in out a break may go (after a separator or a blank), 0: none
+    std::size_t column = 0;     // characters on the current line
+    std::size_t lineStart = 0;  // where the current line starts in out
+    std::size_t lastBreak = 0;  // where in out a break may go (after a separator or a blank), 0: none
     for (std::size_t at = 0; at < text.size(); ++at) {
         const char c = text[at];
         if (c == '\n') {
