@@ -61,4 +61,15 @@ void fail(std::string_view what, std::string_view detail) {
     std::abort();
 }
 
+void checkDecodedPicture(const Result<Image>& image, std::size_t size) {
+    if (!image) {
+        check(image.failure().failed(), "a refusal without an error");
+        check(!image.failure().detail.empty(), "a refusal without a reason");
+        check(image.failure().offset <= size, "a refusal's offset lies past the file");
+        return;
+    }
+    check(imageSizeAllowed(image->width, image->height), "a picture beyond the bounds was decoded");
+    check(image->pixels.size() == std::size_t{image->width} * image->height, "pixel count differs from the size");
+}
+
 }  // namespace quillomar::fuzz

@@ -7,6 +7,9 @@
 #include <string>
 #include <string_view>
 
+#include "platform/failure.h"
+#include "preview/image.h"
+
 namespace quillomar::fuzz {
 
 // A folder of this process's own, made once: on /dev/shm when it can be written (the targets
@@ -25,5 +28,9 @@ void removeTree(const std::string& path);
 inline void check(bool condition, std::string_view what, std::string_view detail = {}) {
     if (!condition) fail(what, detail);
 }
+
+// What a picture decoder gave for size bytes: a refusal with an error, a reason and an offset
+// within the file, or a picture within the bounds whose every pixel was written.
+void checkDecodedPicture(const Result<Image>& image, std::size_t size);
 
 }  // namespace quillomar::fuzz
