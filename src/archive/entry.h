@@ -10,6 +10,10 @@ namespace quillomar {
 // converts to it, so it can mark "no time": extraction then leaves the file's times alone.
 inline constexpr FileTime kNoEntryTime = 0;
 
+// The value of a 32-bit field the format counts unsigned (a size, a data offset), whichever signed
+// type holds it: its low 32 bits. Ranges in the file are worked out with it, in 64 bits.
+constexpr std::uint32_t fieldValue(std::int64_t field) { return static_cast<std::uint32_t>(field); }
+
 // One stored file as loaded from the directory.
 struct ArchiveEntry {
     std::string name;         // stored name as in the name table: code-page bytes, '\' separators

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -24,7 +25,7 @@
 #include "archive/windowsname.h"
 #include "platform/codepage.h"
 #include "platform/filesystem.h"
-#include "platform/messages.h"
+#include "platform/messages.h"  // the count text only: nothing is shown here
 #include "platform/outputfile.h"
 
 namespace quillomar {
@@ -34,8 +35,9 @@ namespace {
 // A folder descriptor shared by the entries written into it, closed when the last is done.
 class Folder {
 public:
-    // owned: closed with this handle (the root's descriptor belongs to the caller).
-    Folder(int fd, bool owned) : fd_(fd), owned_(owned) {}
+    // Whose descriptor it is: the root's belongs to the caller; the others close with this handle.
+    enum class Owner { Caller, Handle };
+    Folder(int fd, Owner owner) : fd_(fd), owned_(owner == Owner::Handle) {}
     ~Folder() {
         if (owned_) closeFolder(fd_);
     }
@@ -81,7 +83,7 @@ public:
             bool existed = false;
             const int next = openSubfolder(parent->fd(), folder.substr(start, end - start), true, existed);
             if (next < 0) return Failure::system(errno, target);
-            parent = std::make_shared<const Folder>(next, true);
+            parent = std::make_shared<const Folder>(next, Folder::Owner::Handle);
             std::string path = folder.substr(0, end);
             // A folder that was there before may hold what a killed run left; a new one holds nothing.
             if (existed && swept_.insert(path).second) sweepLeftovers(next);
@@ -96,7 +98,7 @@ private:
     static constexpr std::size_t kMostOpen = 64;
 
     int rootFd_;
-    std::shared_ptr<const Folder> root_ = std::make_shared<const Folder>(rootFd_, false);
+    std::shared_ptr<const Folder> root_ = std::make_shared<const Folder>(rootFd_, Folder::Owner::Caller);
     std::unordered_map<std::string, std::shared_ptr<const Folder>> open_;
     bool rootSwept_ = false;
     std::unordered_set<std::string> swept_;
@@ -105,8 +107,6 @@ private:
 // Entries up to this size are read in runs, kReadAheadSize bytes of the archive at a time.
 constexpr std::uint32_t kReadAheadLimit = 1u << 20;
 constexpr std::size_t kReadAheadSize = std::size_t{4} << 20;
-
-std::uint64_t u32(std::int64_t value) { return static_cast<std::uint32_t>(value); }
 
 // One entry on its way to disk: placed (name, folder, bytes), its data written into an unnamed
 // file, then named and reported.
@@ -130,7 +130,7 @@ struct Job {
 // the file system has none) and sets its times on the descriptor.
 void writeJob(Job& job, const File& source, const std::string& archivePath, CopyMethod& method) {
     if (job.refused.failed() || job.failure.failed()) return;
-    Result<PendingFile> pending = PendingFile::create(job.folder->fd(), job.leaf, job.target, true);
+    Result<PendingFile> pending = PendingFile::create(job.folder->fd(), job.leaf, job.target, UnnamedFile::Allowed);
     if (!pending) {
         job.failure = pending.failure();
         return;
@@ -164,18 +164,19 @@ public:
     const std::byte* bytes(const File& source, const std::vector<ArchiveEntry>& entries,
                            const std::vector<std::size_t>& indices, std::size_t at, std::size_t until) {
         const ArchiveEntry& entry = entries[indices[at]];
-        if (u32(entry.size) > kReadAheadLimit) return nullptr;
-        const std::uint64_t offset = u32(entry.offset);
-        const std::uint64_t end = offset + u32(entry.size);
+        if (fieldValue(entry.size) > kReadAheadLimit) return nullptr;
+        const std::uint64_t offset = fieldValue(entry.offset);
+        const std::uint64_t end = offset + fieldValue(entry.size);
         if (offset >= start_ && end <= start_ + length_) return buffer_.data() + (offset - start_);
 
         // The run: the following entries while each is small and ends within the window.
         std::uint64_t runEnd = end;
         for (std::size_t next = at + 1; next < until; ++next) {
             const ArchiveEntry& other = entries[indices[next]];
-            const std::uint64_t otherStart = u32(other.offset);
-            const std::uint64_t otherEnd = otherStart + u32(other.size);
-            if (u32(other.size) > kReadAheadLimit || otherStart < offset || otherEnd > offset + kReadAheadSize) break;
+            const std::uint64_t otherStart = fieldValue(other.offset);
+            const std::uint64_t otherEnd = otherStart + fieldValue(other.size);
+            if (fieldValue(other.size) > kReadAheadLimit || otherStart < offset || otherEnd > offset + kReadAheadSize)
+                break;
             runEnd = std::max(runEnd, otherEnd);
         }
         if (runEnd == offset) return buffer_.data();
@@ -202,7 +203,7 @@ struct Part {
     std::size_t extracted = 0;            // written whole
     std::atomic<std::size_t> handled{0};  // done with, for the progress the caller shows
     std::vector<Failure> failures;        // kept, in entry order, when another thread reports them
-    std::size_t reported = 0;             // failures shown to the user
+    std::size_t told = 0;                 // failures handed to the observer
     std::optional<Failure> stop;          // a failure every later write would meet too
 };
 
@@ -235,7 +236,7 @@ public:
             if (job.refused.failed()) {
                 failed(std::move(job.refused));
             } else {
-                if (!job.failure.failed()) job.failure = job.pending.publish(Publish::Replace, false);
+                if (!job.failure.failed()) job.failure = job.pending.publish(Publish::Replace, Flush::Nothing);
                 // The data is whole under its name when only its times failed; otherwise the old file stays.
                 if (!job.failure.failed()) job.failure = std::move(job.timesFailed);
                 if (!job.failure.failed()) {
@@ -282,7 +283,7 @@ public:
                 for (char byte : component) add(page.lower(byte));
             }
             files.push_back(hash);
-            weight += u32(entries_[index].size) + kFileWeight;
+            weight += fieldValue(entries_[index].size) + kFileWeight;
         }
         std::sort(files.begin(), files.end());
         if (std::adjacent_find(files.begin(), files.end()) != files.end()) return 0;
@@ -292,7 +293,7 @@ public:
         // The cut halves the work: bytes to write and a fixed cost per file.
         std::uint64_t first = 0;
         for (std::size_t at = 0; at < valid_.size(); ++at) {
-            first += u32(entries_[valid_[at]].size) + kFileWeight;
+            first += fieldValue(entries_[valid_[at]].size) + kFileWeight;
             if (2 * first >= weight) return at + 1 < valid_.size() ? at + 1 : 0;
         }
         return 0;
@@ -312,8 +313,8 @@ private:
     Job place(std::size_t at, FolderCache& folders) const {
         const ArchiveEntry& entry = entries_[valid_[at]];
         Job job;
-        job.offset = u32(entry.offset);
-        job.size = u32(entry.size);
+        job.offset = fieldValue(entry.offset);
+        job.size = fieldValue(entry.size);
         job.time = entry.time;
         // A name the system cannot keep is refused before any of its folders is created.
         if constexpr (kHostHasWindowsNames) {
@@ -353,23 +354,127 @@ private:
     std::vector<char> written_ = std::vector<char>(valid_.size(), 0);
 };
 
-// Without an observer of the caller's, each failure is a message of its own.
-class ReportingObserver final : public ExtractionObserver {
+// The two parts of one extraction: this thread extracts the first and tells the observer as it
+// goes; a second thread, where one helps, extracts the rest and keeps its failures, told after
+// the first part's. Ends with parts' counts and stops filled in.
+class TwoParts {
 public:
-    explicit ReportingObserver(const std::vector<ArchiveEntry>& entries) : entries_(entries) {}
-    void largeOutput(std::uint64_t, std::uint64_t) override {}
-    void failed(const Failure& failure) override { report(failure); }
-    void overwritten(std::size_t entry) override {
-        report(Failure::system(EEXIST, storedNameForMessage(entries_[entry].name),
-                               std::string(kWrittenOverText) + storedNameForMessage(entries_[entry].name)));
-    }
-    void stopped(const Failure& failure, std::size_t notExtracted, std::size_t total) override {
-        report(Failure::system(failure.error, failure.path + "\n" + notExtractedText(notExtracted, total)));
+    TwoParts(Extraction& extraction, std::size_t count, ExtractionObserver& observer, ProgressSink* progress)
+        : extraction_(extraction), count_(count), observer_(observer), progress_(progress) {
+        const std::size_t half = extraction.splitPoint();
+        split(half == 0 ? count : half);
     }
 
+    void run(const std::string& archivePath) {
+        std::jthread second = startSecond(archivePath);
+        extraction_.run(parts_[0], tellFrom(parts_[0]), [this] { showProgress(); });
+        {
+            std::unique_lock lock(mutex_);
+            while (!secondDone_) {
+                finished_.wait_for(lock, std::chrono::milliseconds(50));
+                showProgress();
+            }
+        }
+        if (second.joinable()) second.join();
+        showProgress();
+        if (!parts_[0].stop) {
+            auto tellSecond = tellFrom(parts_[1]);
+            for (Failure& failure : parts_[1].failures) tellSecond(std::move(failure));
+        }
+    }
+
+    // The failure that stopped the extraction, or nullptr. After a stop in the first part the
+    // second part's failures are not told: the stop counts them.
+    const Failure* stop() const {
+        if (parts_[0].stop) return &*parts_[0].stop;
+        return parts_[1].stop ? &*parts_[1].stop : nullptr;
+    }
+    std::size_t extracted() const { return parts_[0].extracted + parts_[1].extracted; }
+    std::size_t told() const { return parts_[0].told + parts_[1].told; }
+    const Failure& firstFailure() const { return firstFailure_; }
+
 private:
-    const std::vector<ArchiveEntry>& entries_;
+    void split(std::size_t at) {
+        parts_[0].end = parts_[1].begin = at;
+        parts_[1].end = count_;
+    }
+
+    std::jthread startSecond(const std::string& archivePath) {
+        secondDone_ = parts_[1].begin == parts_[1].end;
+        if (secondDone_) return {};
+        try {
+            return std::jthread([this, &archivePath] {
+                try {
+                    extraction_.run(
+                        parts_[1], [this](Failure failure) { parts_[1].failures.push_back(std::move(failure)); },
+                        [] {});
+                } catch (const std::bad_alloc&) {
+                    parts_[1].stop = Failure::system(ENOMEM, archivePath);
+                }
+                const std::lock_guard lock(mutex_);
+                secondDone_ = true;
+                finished_.notify_one();
+            });
+        } catch (const std::system_error&) {
+            split(count_);  // no second thread: this one does it all
+            secondDone_ = true;
+            return {};
+        }
+    }
+
+    std::function<void(Failure)> tellFrom(Part& part) {
+        return [this, counted = &part.told](Failure failure) {
+            observer_.failed(failure);
+            ++*counted;
+            if (!firstFailure_.failed()) firstFailure_ = std::move(failure);
+        };
+    }
+
+    void showProgress() {
+        if (progress_ == nullptr) return;
+        const std::size_t handled =
+            parts_[0].handled.load(std::memory_order_acquire) + parts_[1].handled.load(std::memory_order_acquire);
+        for (; shown_ < handled; ++shown_) progress_->step();
+    }
+
+    Extraction& extraction_;
+    std::size_t count_;
+    ExtractionObserver& observer_;
+    ProgressSink* progress_;
+    std::array<Part, 2> parts_;
+    Failure firstFailure_;   // the first entry that failed (told)
+    std::size_t shown_ = 0;  // progress steps shown
+    std::mutex mutex_;
+    std::condition_variable finished_;
+    bool secondDone_ = false;
 };
+
+// An entry written whole that a later one, also written whole, replaced on disk, told to the
+// observer: how many. Entries that land on one path keep their order on one thread, so the
+// later one was written last.
+std::size_t tellOverwritten(const std::vector<ArchiveEntry>& entries, const std::vector<std::size_t>& valid,
+                            ExtractedNames names, const std::vector<char>& written, ExtractionObserver& observer) {
+    const std::vector<std::size_t> next = nextOnSamePath(entries, valid, names);
+    std::vector<char> laterWritten(valid.size(), 0);
+    for (std::size_t at = valid.size(); at-- > 0;) {
+        if (next[at] != kNoLater) laterWritten[at] = written[next[at]] != 0 || laterWritten[next[at]] != 0;
+    }
+    std::size_t overwritten = 0;
+    for (std::size_t at = 0; at < valid.size(); ++at) {
+        if (written[at] == 0 || laterWritten[at] == 0) continue;
+        ++overwritten;
+        observer.overwritten(valid[at]);
+    }
+    return overwritten;
+}
+
+// The folder extraction writes below as messages name it: root without its trailing separators.
+std::string messageBase(const std::string& root) {
+    std::string base = root;
+    while (base.size() > 1 && base.back() == '/') base.pop_back();
+    if (base == "/") base.clear();
+    return base;
+}
 
 }  // namespace
 
@@ -378,27 +483,20 @@ std::string notExtractedText(std::size_t notExtracted, std::size_t total) {
                   std::to_string(total));
 }
 
-int PodArchive::extractAll(const std::string& root, ProgressSink* progress, ExtractionObserver* observer) {
+Result<Extracted> PodArchive::extractAll(const std::string& root, ExtractionObserver& observer,
+                                         ProgressSink* progress) {
     std::vector<std::size_t> all(entries_.size());
     for (std::size_t i = 0; i < all.size(); ++i) all[i] = i;
-    return extractSelected(root, all, progress, ExtractedNames::AsStored, observer);
+    return extractSelected(root, all, observer, progress, ExtractedNames::AsStored);
 }
 
-int PodArchive::extractSelected(const std::string& root, const std::vector<std::size_t>& indices,
-                                ProgressSink* progress, ExtractedNames names, ExtractionObserver* observer) {
-    extracted_ = 0;
-    overwritten_ = 0;
-    failure_ = {};
-    if (indices.empty() || forWriting_) return 1;
-    ReportingObserver reporting(entries_);
-    ExtractionObserver& tell = observer != nullptr ? *observer : reporting;
+Result<Extracted> PodArchive::extractSelected(const std::string& root, const std::vector<std::size_t>& indices,
+                                              ExtractionObserver& observer, ProgressSink* progress,
+                                              ExtractedNames names) {
+    if (indices.empty()) return Extracted{};
     if (progress != nullptr) progress->setRange(0, static_cast<int>(indices.size()));
-
     File rootFolder(openFolder(root), root);
-    if (!rootFolder.valid()) return fail(rootFolder.failure(), true);
-    std::string base = root;
-    while (base.size() > 1 && base.back() == '/') base.pop_back();
-    if (base == "/") base.clear();
+    if (!rootFolder.valid()) return rootFolder.failure();
 
     std::vector<std::size_t> valid;
     valid.reserve(indices.size());
@@ -406,103 +504,25 @@ int PodArchive::extractSelected(const std::string& root, const std::vector<std::
         if (index < entries_.size()) valid.push_back(index);
     }
     const std::uint64_t total = bytesToWrite(entries_, valid);
-    if (isLargeOutput(total, fileSize_)) tell.largeOutput(total, fileSize_);
-    Extraction extraction(entries_, valid, file_, path_, rootFolder.fd(), base, names);
+    if (isLargeOutput(total, fileSize_)) observer.largeOutput(total, fileSize_);
 
-    // This thread extracts the first part and reports as it goes; a second thread, where one
-    // helps, extracts the rest and keeps its failures, reported here after the first part's.
-    std::array<Part, 2> parts;
-    auto split = [&](std::size_t at) {
-        parts[0].end = parts[1].begin = at;
-        parts[1].end = valid.size();
-    };
-    const std::size_t half = extraction.splitPoint();
-    split(half == 0 ? valid.size() : half);
+    Extraction extraction(entries_, valid, file_, path_, rootFolder.fd(), messageBase(root), names);
+    TwoParts parts(extraction, valid.size(), observer, progress);
+    parts.run(path_);
 
-    Failure firstFailure;  // the first entry that failed (shown)
-    auto reportFrom = [&firstFailure, &tell](Part& part) {
-        return [&firstFailure, &tell, counted = &part.reported](Failure failure) {
-            tell.failed(failure);
-            failure.reported = true;
-            ++*counted;
-            if (!firstFailure.failed()) firstFailure = std::move(failure);
-        };
-    };
-    std::size_t shown = 0;  // progress steps shown
-    auto showProgress = [&] {
-        if (progress == nullptr) return;
-        const std::size_t handled =
-            parts[0].handled.load(std::memory_order_acquire) + parts[1].handled.load(std::memory_order_acquire);
-        for (; shown < handled; ++shown) progress->step();
-    };
-
-    std::mutex mutex;
-    std::condition_variable finished;
-    bool secondDone = parts[1].begin == parts[1].end;
-    std::jthread second;
-    if (!secondDone) {
-        try {
-            second = std::jthread([&] {
-                try {
-                    extraction.run(
-                        parts[1], [&](Failure failure) { parts[1].failures.push_back(std::move(failure)); }, [] {});
-                } catch (const std::bad_alloc&) {
-                    parts[1].stop = Failure::system(ENOMEM, path_);
-                }
-                const std::lock_guard lock(mutex);
-                secondDone = true;
-                finished.notify_one();
-            });
-        } catch (const std::system_error&) {
-            split(valid.size());  // no second thread: this one does it all
-            secondDone = true;
-        }
-    }
-    extraction.run(parts[0], reportFrom(parts[0]), showProgress);
-    {
-        std::unique_lock lock(mutex);
-        while (!secondDone) {
-            finished.wait_for(lock, std::chrono::milliseconds(50));
-            showProgress();
-        }
-    }
-    if (second.joinable()) second.join();
-    showProgress();
-
-    const Failure* stop = parts[0].stop ? &*parts[0].stop : nullptr;
-    if (stop == nullptr) {
-        auto reportSecond = reportFrom(parts[1]);
-        for (Failure& failure : parts[1].failures) reportSecond(std::move(failure));
-        if (parts[1].stop) stop = &*parts[1].stop;
-    }
-    extracted_ = parts[0].extracted + parts[1].extracted;
-
-    // An entry written whole that a later one, also written whole, replaced on disk. Entries that
-    // land on one path keep their order on one thread, so the later one was written last.
-    const std::vector<std::size_t> next = nextOnSamePath(entries_, valid, names);
-    const std::vector<char>& written = extraction.written();
-    std::vector<char> laterWritten(valid.size(), 0);
-    for (std::size_t at = valid.size(); at-- > 0;) {
-        if (next[at] != kNoLater) laterWritten[at] = written[next[at]] != 0 || laterWritten[next[at]] != 0;
-    }
-    for (std::size_t at = 0; at < valid.size(); ++at) {
-        if (written[at] == 0 || laterWritten[at] == 0) continue;
-        ++overwritten_;
-        tell.overwritten(valid[at]);
-    }
-
-    if (stop != nullptr) {
+    Extracted done;
+    done.files = parts.extracted();
+    done.overwritten = tellOverwritten(entries_, valid, names, extraction.written(), observer);
+    done.firstFailure = parts.firstFailure();
+    if (const Failure* stop = parts.stop()) {
         // Every later entry would fail the same way: one report, counting every entry neither
-        // written nor reported on its own.
-        const std::size_t left = valid.size() - extracted_ - parts[0].reported - parts[1].reported;
-        tell.stopped(*stop, left, valid.size());
-        Failure shownStop = Failure::system(stop->error, stop->path + "\n" + notExtractedText(left, valid.size()));
-        shownStop.reported = true;
-        noteFailure(firstFailure.failed() ? firstFailure : shownStop);
-        return 0;
+        // written nor told on its own.
+        const std::size_t left = valid.size() - done.files - parts.told();
+        observer.stopped(*stop, left, valid.size());
+        if (!done.complete()) return done;
+        done.firstFailure = Failure::system(stop->error, stop->path + "\n" + notExtractedText(left, valid.size()));
     }
-    noteFailure(firstFailure);
-    return firstFailure.failed() ? 0 : 1;
+    return done;
 }
 
 }  // namespace quillomar

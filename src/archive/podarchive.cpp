@@ -15,7 +15,7 @@
 #include "platform/codepage.h"
 #include "platform/failure.h"
 #include "platform/filesystem.h"
-#include "platform/messages.h"
+#include "platform/messages.h"  // message ids and formatString only: nothing is shown here
 #include "platform/tempdir.h"
 
 namespace quillomar {
@@ -25,25 +25,9 @@ namespace {
 // Slack allowed beyond 260 bytes a name before the name table is read name by name.
 constexpr std::uint64_t kNameTableSlack = 4096;
 
-std::uint64_t u32(std::int64_t value) { return static_cast<std::uint32_t>(value); }
-
 }  // namespace
 
 PodArchive::PodArchive() = default;
-
-PodArchive::PodArchive(std::string path, std::int32_t priority, std::string author, std::string description,
-                       std::string copyright)
-    : path_(std::move(path)),
-      forWriting_(true),
-      version_(ArchiveVersion::Pod3),
-      author_(std::move(author)),
-      description_(std::move(description)),
-      copyright_(std::move(copyright)) {
-    std::copy(kMagicPod3.begin(), kMagicPod3.end(), header_.magic.begin());
-    header_.priority = priority;
-    header_.word96 = kHeaderWord96Value;
-    header_.word280 = kHeaderWord280Value;
-}
 
 PodArchive::~PodArchive() { close(); }
 
@@ -51,47 +35,39 @@ std::string PodArchive::description() const { return archiveCodePage().toUtf8(he
 std::string PodArchive::author() const { return archiveCodePage().toUtf8(headerText(header_.author)); }
 std::string PodArchive::copyright() const { return archiveCodePage().toUtf8(headerText(header_.copyright)); }
 
-bool PodArchive::refuse(std::string detail, std::uint64_t offset) {
+// A damaged archive: nothing of it stays loaded.
+int PodArchive::refuse(std::string detail, std::uint64_t offset) {
     entries_.clear();
-    fail(Failure::message(kMsgDamagedArchive, path_, std::move(detail), offset), true);
-    return false;
+    return fail(Failure::message(kMsgDamagedArchive, path_, std::move(detail), offset));
 }
 
-// Keeps failure as the record of the running operation, shows it when the user is told of it.
-int PodArchive::fail(Failure failure, bool show) {
+// Keeps failure as the record of the running open() or readDirectory(), for its caller to show.
+int PodArchive::fail(Failure failure) {
     failure_ = std::move(failure);
-    if (show) report(failure_);
     return 0;
-}
-
-// Operations that go on after a failure keep the first one.
-void PodArchive::noteFailure(const Failure& failure) {
-    if (!failure_.failed()) failure_ = failure;
 }
 
 int PodArchive::open(const std::string& path) {
     close();
     path_ = path;
     failure_ = {};
-    if (forWriting_) return fail(Failure::system(EBADF, path), false);
 
     // Only a regular file is opened; a pipe or a device named as an archive cannot hang the program.
-    // The window passes over a file it cannot open in silence: the failure is only recorded.
     file_ = File::openRead(path);
-    if (!file_.valid()) return fail(file_.failure(), false);
-    std::int64_t size = file_.size();
-    if (size < 0) return fail(file_.failure(), false);
-    fileSize_ = static_cast<std::uint64_t>(size);
+    if (!file_.valid()) return fail(file_.failure());
+    Result<std::uint64_t> size = file_.size();
+    if (!size) return fail(size.failure());
+    fileSize_ = *size;
 
     // A file shorter than the header reads as if the missing bytes were 0.
     std::array<std::byte, kPod3HeaderSize> image{};
     if (ReadResult read = file_.readAt(0, std::span(image).first(kPod2HeaderSize)); !read.ok()) {
-        return fail(std::move(read.failure), false);
+        return fail(std::move(read.failure));
     }
     std::string_view magic(reinterpret_cast<const char*>(image.data()), 4);
     if (magic == kMagicPod3) {
         if (ReadResult read = file_.readAt(kPod2HeaderSize, std::span(image).subspan(kPod2HeaderSize)); !read.ok()) {
-            return fail(std::move(read.failure), false);
+            return fail(std::move(read.failure));
         }
         header_ = decodeHeader(image);
         version_ = ArchiveVersion::Pod3;
@@ -101,7 +77,7 @@ int PodArchive::open(const std::string& path) {
     } else {
         header_ = decodeHeader(image);
         version_ = ArchiveVersion::None;
-        return fail(Failure::message(kMsgNotAnArchive, path), true);
+        return fail(Failure::message(kMsgNotAnArchive, path));
     }
     if (!checkHeader()) {
         version_ = ArchiveVersion::None;
@@ -134,122 +110,143 @@ bool PodArchive::checkHeader() {
     return true;
 }
 
+// The directory's records as read, and where the directory and the name table lie. Buffers are
+// left uninitialised: every byte used is read first, and for a large directory touching the
+// memory twice costs more than the reads.
+struct PodArchive::DirectoryImage {
+    std::size_t count = 0;
+    std::uint64_t start = 0;        // the directory's offset
+    std::uint64_t tableStart = 0;   // the name table's: right after the directory
+    std::uint64_t tableLength = 0;  // to the end of the file
+    std::uint64_t maxNameOffset = 0;
+    std::unique_ptr<std::byte[]> bytes;
+
+    DirectoryRecord record(std::size_t i) const {
+        return decodeDirectoryRecord(std::span<const std::byte>(bytes.get(), count * kDirectoryRecordSize)
+                                         .subspan(i * kDirectoryRecordSize)
+                                         .first<kDirectoryRecordSize>());
+    }
+};
+
 int PodArchive::readDirectory() {
     entries_.clear();
     largestSize_ = 0;
     totalSize_ = 0;
     failure_ = {};
-    if (forWriting_ || !file_.valid() || version_ == ArchiveVersion::None)
-        return fail(Failure::system(EBADF, path_), false);
+    if (!file_.valid() || version_ == ArchiveVersion::None) return fail(Failure::system(EBADF, path_));
 
     // The file may have changed since it was opened: check the header against it as it is now.
-    std::int64_t size = file_.size();
-    if (size < 0) return fail(file_.failure(), false);
-    fileSize_ = static_cast<std::uint64_t>(size);
+    Result<std::uint64_t> size = file_.size();
+    if (!size) return fail(size.failure());
+    fileSize_ = *size;
     if (!checkHeader()) return 0;
 
-    const auto count = static_cast<std::size_t>(std::max(header_.entryCount, 0));
-    const std::uint64_t directoryStart =
-        version_ == ArchiveVersion::Pod3 ? std::uint64_t{header_.directoryOffset} : kPod2HeaderSize;
-    // The name table starts right after the directory and may run to the end of the file.
-    const std::uint64_t tableStart = directoryStart + count * kDirectoryRecordSize;
-    const std::uint64_t tableLength = fileSize_ - std::min(tableStart, fileSize_);
-
+    DirectoryImage image;
+    image.count = static_cast<std::size_t>(std::max(header_.entryCount, 0));
+    image.start = version_ == ArchiveVersion::Pod3 ? std::uint64_t{header_.directoryOffset} : kPod2HeaderSize;
+    image.tableStart = image.start + image.count * kDirectoryRecordSize;
+    image.tableLength = fileSize_ - std::min(image.tableStart, fileSize_);
     std::vector<ArchiveEntry> loaded;
     try {
-        // Buffers are left uninitialised: every byte used is read first, and for a large
-        // directory touching the memory twice costs more than the reads.
-        const std::size_t directoryBytes = count * kDirectoryRecordSize;
-        std::unique_ptr<std::byte[]> directory(new std::byte[directoryBytes]);
-        const std::span<const std::byte> records(directory.get(), directoryBytes);
-        ReadResult read = file_.readAt(directoryStart, std::span(directory.get(), directoryBytes));
-        if (!read.ok()) return fail(std::move(read.failure), false);
-        std::int64_t got = read.count;
-        if (static_cast<std::uint64_t>(got) != directoryBytes) {
-            return refuse("the directory is cut short", directoryStart + static_cast<std::uint64_t>(got));
-        }
-        auto record = [&](std::size_t i) {
-            return decodeDirectoryRecord(records.subspan(i * kDirectoryRecordSize).first<kDirectoryRecordSize>());
-        };
-
-        // Every data range and name offset inside the file before anything is loaded.
-        std::uint64_t maxNameOffset = 0;
-        for (std::size_t i = 0; i < count; ++i) {
-            const DirectoryRecord r = record(i);
-            std::uint64_t start = static_cast<std::uint32_t>(r.dataOffset);
-            std::uint64_t end = start + static_cast<std::uint32_t>(r.size);
-            if (end > fileSize_) {
-                return refuse(formatString("entry %zu: data at offset %llu of %llu bytes ends past the end of the "
-                                           "file (%llu bytes)",
-                                           i + 1, static_cast<unsigned long long>(start),
-                                           static_cast<unsigned long long>(end - start),
-                                           static_cast<unsigned long long>(fileSize_)),
-                              directoryStart + i * kDirectoryRecordSize);
-            }
-            if (r.nameOffset >= tableLength) {
-                return refuse(formatString("entry %zu: name offset %u is outside the name table (%llu bytes)", i + 1,
-                                           r.nameOffset, static_cast<unsigned long long>(tableLength)),
-                              directoryStart + i * kDirectoryRecordSize);
-            }
-            maxNameOffset = std::max<std::uint64_t>(maxNameOffset, r.nameOffset);
-        }
-
-        // Names come from one read of the table while it is no larger than every name at its longest
-        // could need; a sparser (hostile) table is read name by name instead.
-        const std::uint64_t needed = count == 0 ? 0 : std::min(tableLength, maxNameOffset + kNameReadLength);
-        const bool wholeTable = needed <= count * kNameReadLength + kNameTableSlack;
-        std::unique_ptr<std::byte[]> table;
-        if (wholeTable && needed > 0) {
-            table.reset(new std::byte[needed]);
-            read = file_.readAt(tableStart, std::span(table.get(), static_cast<std::size_t>(needed)));
-            if (!read.ok()) return fail(std::move(read.failure), false);
-            got = read.count;
-            if (static_cast<std::uint64_t>(got) != needed) {
-                return refuse("the name table is cut short", tableStart + static_cast<std::uint64_t>(got));
-            }
-        }
-        std::array<std::byte, kNameReadLength> one{};
-
-        loaded.reserve(count);
-        for (std::size_t i = 0; i < count; ++i) {
-            const DirectoryRecord r = record(i);
-            const std::uint64_t offset = r.nameOffset;
-            const std::size_t available =
-                static_cast<std::size_t>(std::min<std::uint64_t>(kNameReadLength, tableLength - offset));
-            std::span<const std::byte> window;
-            if (wholeTable) {
-                window = std::span<const std::byte>(table.get() + offset, available);
-            } else {
-                read = file_.readAt(tableStart + offset, std::span(one).first(available));
-                if (!read.ok()) return fail(std::move(read.failure), false);
-                got = read.count;
-                window = std::span<const std::byte>(one).first(static_cast<std::size_t>(got));
-            }
-            auto nul = std::find(window.begin(), window.end(), std::byte{0});
-            if (nul == window.end()) {
-                return refuse(formatString("entry %zu: name at offset %llu has no end within %zu bytes", i + 1,
-                                           static_cast<unsigned long long>(offset), kNameReadLength),
-                              tableStart + offset);
-            }
-            ArchiveEntry& entry = loaded.emplace_back();
-            entry.name.assign(reinterpret_cast<const char*>(window.data()),
-                              static_cast<std::size_t>(nul - window.begin()));
-            entry.size = r.size;
-            entry.offset = r.dataOffset;  // sign-extended, as the format's readers always did
-            entry.time = decodeTimestamp(r.timestamp).value_or(kNoEntryTime);
-        }
+        if (!readRecords(image) || !checkRecords(image) || !loadNames(image, loaded)) return 0;
     } catch (const std::bad_alloc&) {
-        return fail(Failure::message(kMsgOutOfMemory, path_), true);
+        return fail(Failure::message(kMsgOutOfMemory, path_));
     }
+    keepEntries(std::move(loaded));
+    return 1;
+}
 
+// The directory, in one read.
+bool PodArchive::readRecords(DirectoryImage& image) {
+    const std::size_t directoryBytes = image.count * kDirectoryRecordSize;
+    image.bytes.reset(new std::byte[directoryBytes]);
+    ReadResult read = file_.readAt(image.start, std::span(image.bytes.get(), directoryBytes));
+    if (!read.ok()) return fail(std::move(read.failure));
+    if (static_cast<std::uint64_t>(read.count) != directoryBytes) {
+        return refuse("the directory is cut short", image.start + static_cast<std::uint64_t>(read.count));
+    }
+    return true;
+}
+
+// Every data range and name offset inside the file before anything is loaded.
+bool PodArchive::checkRecords(DirectoryImage& image) {
+    for (std::size_t i = 0; i < image.count; ++i) {
+        const DirectoryRecord r = image.record(i);
+        const std::uint64_t start = fieldValue(r.dataOffset);
+        const std::uint64_t end = start + fieldValue(r.size);
+        if (end > fileSize_) {
+            return refuse(
+                formatString("entry %zu: data at offset %llu of %llu bytes ends past the end of the "
+                             "file (%llu bytes)",
+                             i + 1, static_cast<unsigned long long>(start),
+                             static_cast<unsigned long long>(end - start), static_cast<unsigned long long>(fileSize_)),
+                image.start + i * kDirectoryRecordSize);
+        }
+        if (r.nameOffset >= image.tableLength) {
+            return refuse(formatString("entry %zu: name offset %u is outside the name table (%llu bytes)", i + 1,
+                                       r.nameOffset, static_cast<unsigned long long>(image.tableLength)),
+                          image.start + i * kDirectoryRecordSize);
+        }
+        image.maxNameOffset = std::max<std::uint64_t>(image.maxNameOffset, r.nameOffset);
+    }
+    return true;
+}
+
+// Names come from one read of the table while it is no larger than every name at its longest
+// could need; a sparser (hostile) table is read name by name instead.
+bool PodArchive::loadNames(const DirectoryImage& image, std::vector<ArchiveEntry>& loaded) {
+    const std::size_t count = image.count;
+    const std::uint64_t needed = count == 0 ? 0 : std::min(image.tableLength, image.maxNameOffset + kNameReadLength);
+    const bool wholeTable = needed <= count * kNameReadLength + kNameTableSlack;
+    std::unique_ptr<std::byte[]> table;
+    if (wholeTable && needed > 0) {
+        table.reset(new std::byte[needed]);
+        ReadResult read = file_.readAt(image.tableStart, std::span(table.get(), static_cast<std::size_t>(needed)));
+        if (!read.ok()) return fail(std::move(read.failure));
+        if (static_cast<std::uint64_t>(read.count) != needed) {
+            return refuse("the name table is cut short", image.tableStart + static_cast<std::uint64_t>(read.count));
+        }
+    }
+    std::array<std::byte, kNameReadLength> one{};
+
+    loaded.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const DirectoryRecord r = image.record(i);
+        const std::uint64_t offset = r.nameOffset;
+        const std::size_t available =
+            static_cast<std::size_t>(std::min<std::uint64_t>(kNameReadLength, image.tableLength - offset));
+        std::span<const std::byte> window;
+        if (wholeTable) {
+            window = std::span<const std::byte>(table.get() + offset, available);
+        } else {
+            ReadResult read = file_.readAt(image.tableStart + offset, std::span(one).first(available));
+            if (!read.ok()) return fail(std::move(read.failure));
+            window = std::span<const std::byte>(one).first(static_cast<std::size_t>(read.count));
+        }
+        auto nul = std::find(window.begin(), window.end(), std::byte{0});
+        if (nul == window.end()) {
+            return refuse(formatString("entry %zu: name at offset %llu has no end within %zu bytes", i + 1,
+                                       static_cast<unsigned long long>(offset), kNameReadLength),
+                          image.tableStart + offset);
+        }
+        ArchiveEntry& entry = loaded.emplace_back();
+        entry.name.assign(reinterpret_cast<const char*>(window.data()), static_cast<std::size_t>(nul - window.begin()));
+        entry.size = r.size;
+        entry.offset = r.dataOffset;  // sign-extended, as the format's readers always did
+        entry.time = decodeTimestamp(r.timestamp).value_or(kNoEntryTime);
+    }
+    return true;
+}
+
+// The entries, with the largest size and the total (which wraps at 32 bits).
+void PodArchive::keepEntries(std::vector<ArchiveEntry> loaded) {
     std::uint32_t total = 0;
     for (const ArchiveEntry& entry : loaded) {
         largestSize_ = std::max(largestSize_, entry.size);
-        total += static_cast<std::uint32_t>(entry.size);  // wraps at 32 bits
+        total += fieldValue(entry.size);
     }
     totalSize_ = static_cast<std::int32_t>(total);
     entries_ = std::move(loaded);
-    return 1;
 }
 
 void PodArchive::close() {
@@ -263,14 +260,14 @@ void PodArchive::close() {
 }
 
 ReadResult PodArchive::readEntryData(const ArchiveEntry& entry, std::uint64_t from, std::span<std::byte> buffer) const {
-    const std::uint64_t size = u32(entry.size);
+    const std::uint64_t size = fieldValue(entry.size);
     if (from >= size) return {};
     std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), size - from));
-    return file_.readAt(u32(entry.offset) + from, buffer.first(want));
+    return file_.readAt(std::uint64_t{fieldValue(entry.offset)} + from, buffer.first(want));
 }
 
 CopyResult PodArchive::copyEntryData(const ArchiveEntry& entry, File& out) const {
-    return copyRange(file_, u32(entry.offset), out, u32(entry.size));
+    return copyRange(file_, fieldValue(entry.offset), out, fieldValue(entry.size));
 }
 
 ReadResult PodArchive::readFileBytes(std::uint64_t offset, std::span<std::byte> buffer) const {
@@ -293,32 +290,24 @@ Result<std::string> PodArchive::makeArchiveFolder() {
     return *folder;
 }
 
-std::optional<std::string> PodArchive::writeTemporaryCopy(const ArchiveEntry& entry) {
-    failure_ = {};
-    auto refused = [this](Failure failure) -> std::optional<std::string> {
-        fail(std::move(failure), true);
-        return std::nullopt;
-    };
-    if (forWriting_ || !file_.valid()) {
-        fail(Failure::system(EBADF, path_), false);
-        return std::nullopt;
-    }
+Result<std::string> PodArchive::writeTemporaryCopy(const ArchiveEntry& entry) {
+    if (!file_.valid()) return Failure::system(EBADF, path_);
     if (tempFolder_.empty()) {
         // What killed runs left here goes first.
         removeTemporaryFolders(false);
         Result<std::string> folder = makeArchiveFolder();
-        if (!folder) return refused(folder.failure());
+        if (!folder) return folder.failure();
         tempFolder_ = *folder;
     }
 
     if constexpr (kHostHasWindowsNames) {
         if (std::optional<WindowsNameProblem> problem = findWindowsNameProblem(entry.name)) {
-            return refused(Failure::system(EINVAL, tempFolder_ + "/" + storedNameForMessage(entry.name),
-                                           describeWindowsNameProblem(*problem)));
+            return Failure::system(EINVAL, tempFolder_ + "/" + storedNameForMessage(entry.name),
+                                   describeWindowsNameProblem(*problem));
         }
     }
     std::optional<std::string> relative = safeRelativePath(entry.name);
-    if (!relative) return refused(Failure::system(EACCES, tempFolder_ + "/" + storedNameForMessage(entry.name)));
+    if (!relative) return Failure::system(EACCES, tempFolder_ + "/" + storedNameForMessage(entry.name));
     std::string target = kHostHasWindowsNames ? shortCopyPath(entry, *relative) : tempFolder_ + "/" + *relative;
     // The same entry opened again reuses its copy, recorded once.
     if (std::find(tempFiles_.begin(), tempFiles_.end(), target) != tempFiles_.end() && isReadable(target)) {
@@ -328,14 +317,14 @@ std::optional<std::string> PodArchive::writeTemporaryCopy(const ArchiveEntry& en
     // The folder is this user's own and closed to others, so its sub-folders are safe to create.
     std::size_t slash = target.rfind('/');
     Result<FolderCreation> folder = createDirectoryPath(target.substr(0, slash));
-    if (!folder) return refused(folder.failure());
+    if (!folder) return folder.failure();
     File out = File::createAlways(target);
-    if (!out.valid()) return refused(out.failure());
+    if (!out.valid()) return out.failure();
     CopyResult copied = copyEntryData(entry, out);
     if (copied.failure.failed() || !out.close()) {
         out.abandon();
         removeFile(target);
-        return refused(copied.failure.failed() ? copied.failure : out.failure());
+        return copied.failure.failed() ? copied.failure : out.failure();
     }
     if (std::find(tempFiles_.begin(), tempFiles_.end(), target) == tempFiles_.end()) tempFiles_.push_back(target);
     return target;
@@ -363,17 +352,10 @@ std::string PodArchive::shortCopyPath(const ArchiveEntry& entry, const std::stri
     return path;
 }
 
-std::optional<std::string> PodArchive::newTemporaryFolder() {
-    failure_ = {};
-    if (forWriting_ || !file_.valid()) {
-        fail(Failure::system(EBADF, path_), false);
-        return std::nullopt;
-    }
+Result<std::string> PodArchive::newTemporaryFolder() {
+    if (!file_.valid()) return Failure::system(EBADF, path_);
     Result<std::string> folder = makeArchiveFolder();
-    if (!folder) {
-        fail(folder.failure(), true);
-        return std::nullopt;
-    }
+    if (!folder) return folder.failure();
     otherTempFolders_.push_back(*folder);
     return *folder;
 }

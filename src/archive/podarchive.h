@@ -1,15 +1,14 @@
 #pragma once
-// One archive, opened for reading or built for writing.
+// One archive opened for reading (PodWriter in podwriter.h builds new ones).
 //
-// Reading: open() recognises the generation and reads the header; readDirectory() loads the
-// entries (one read for the records, one for the name table) after checking that every part
-// of the archive lies inside the file. The file stays open for entry reads until close().
-// Writing: the writing constructor takes the header texts; write() builds a POD3 archive.
+// open() recognises the generation and reads the header; readDirectory() loads the entries (one
+// read for the records, one for the name table) after checking that every part of the archive
+// lies inside the file. The file stays open for entry reads until close().
 //
-// Operations return 1 for success and 0 for failure, after reporting the failure through the
-// message routines themselves where the user is told (failures the window passes over in
-// silence, such as a file that cannot be opened at all, are only recorded). Either way the
-// operation keeps the record of what failed for failure().
+// The reader shows nothing to the user. open() and readDirectory() answer 1 or 0, as the packer
+// window branches on them, and keep the record of what failed for failure(); every other
+// operation returns its record (Failure, Result<T>), and extraction hands each entry's failure to
+// the observer its caller passes in. The caller decides what the user sees.
 
 #include <cstdint>
 #include <optional>
@@ -20,7 +19,6 @@
 #include <vector>
 
 #include "archive/entry.h"
-#include "archive/packcheck.h"
 #include "archive/podformat.h"
 #include "platform/fileio.h"
 #include "platform/progress.h"
@@ -57,24 +55,32 @@ public:
     virtual void stopped(const Failure& failure, std::size_t notExtracted, std::size_t total) = 0;
 };
 
+// What an extraction did: what its caller shows once it has returned.
+struct Extracted {
+    std::size_t files = 0;        // entries written whole
+    std::size_t overwritten = 0;  // of those, entries a later entry then wrote over
+    // The first entry that failed (already handed to the observer), or the failure that stopped
+    // the extraction, its path followed by the count not extracted; empty when every entry landed.
+    Failure firstFailure;
+    bool complete() const { return !firstFailure.failed(); }
+};
+
 class PodArchive {
 public:
-    // A reading object: empty, no version.
+    // Empty, no version.
     PodArchive();
-    // A writing object for a new POD3 archive at path. The texts are UTF-8; each is stored as at
-    // most 79 bytes in the archive code page. write() refuses texts the code page cannot hold.
-    PodArchive(std::string path, std::int32_t priority, std::string author, std::string description,
-               std::string copyright);
     ~PodArchive();
     PodArchive(const PodArchive&) = delete;
     PodArchive& operator=(const PodArchive&) = delete;
 
     // Closes what was open, then opens path: 1 for a POD2 or POD3 archive whose header is
-    // consistent with the file. Message 103 for another file, 111 for a damaged one; nothing
-    // when the file cannot be opened.
+    // consistent with the file, else 0 with failure() holding message 103 for another file, 111
+    // for a damaged one, or the system's error for a file that cannot be opened or read.
     [[nodiscard]] int open(const std::string& path);
-    // Loads entries, largestSize and totalSize: 1 when read. Message 111 when any record, name
-    // or data range does not fit the file (nothing is loaded then), 101 when memory runs out.
+    // Loads entries, largestSize and totalSize: 1 when read, else 0 (nothing is loaded) with
+    // failure() holding message 111 when any record, name or data range does not fit the file,
+    // 101 when memory runs out, or the system's error when the file cannot be read (EBADF when no
+    // archive is open).
     [[nodiscard]] int readDirectory();
     // Closes the file, clears header, path and entries, deletes the temporary copies.
     void close();
@@ -82,52 +88,29 @@ public:
     // header, path and entries stay, entry reads fail until open() is called again.
     void closeFile() { file_.abandon(); }
 
-    // Writes the POD3 archive for files (host paths; the first prefixLength bytes of each are the
-    // packed folder and its separator). Never replaces an existing file; refuses names and texts
-    // the archive cannot hold and archives over 2 GiB - 1 bytes before creating anything; on a
-    // write failure removes what it wrote. A source file that cannot be read is reported and left
-    // out. Sets each written file's offset. bufferSize bounds the copy chunk. 1 when the archive
-    // was written, 0 when no archive was left.
-    [[nodiscard]] int write(std::vector<SourceFile>& files, std::uint32_t bufferSize, std::int32_t prefixLength,
-                            ProgressSink* progress);
-    // Every reason write() would refuse files before creating the archive, without reporting
-    // any: header texts the code page cannot hold, then planPack's problems. write() reports
-    // the first; a caller that wants all of them reports them itself.
-    PackPlan checkWrite(const std::vector<SourceFile>& files, std::int32_t prefixLength) const;
-    // Writing only: let write() replace an existing archive (a regular file that could be
-    // written), once the new one is complete. Off by default: an existing file is kept.
-    void setReplaceExisting(bool replace) { replaceExisting_ = replace; }
-
     // Extracts every entry below root (an existing folder), with folders and times. Unsafe names
     // (and on Windows the names it cannot keep) are refused and nothing is written outside root;
-    // no symbolic link inside root is followed. 0 when any entry failed, else 1. Failures,
-    // entries written over by later ones and a warning about the size go to observer; without
-    // one, each failure and each entry written over is reported as a message.
-    [[nodiscard]] int extractAll(const std::string& root, ProgressSink* progress,
-                                 ExtractionObserver* observer = nullptr);
+    // no symbolic link inside root is followed. Each entry refused or not written, each entry
+    // written over by a later one and a warning about the size go to observer as they happen.
+    // A failure when root cannot be used (nothing is written), else what was done.
+    [[nodiscard]] Result<Extracted> extractAll(const std::string& root, ExtractionObserver& observer,
+                                               ProgressSink* progress);
     // The same for the entries at the given positions of entries(), in that order.
-    [[nodiscard]] int extractSelected(const std::string& root, const std::vector<std::size_t>& indices,
-                                      ProgressSink* progress, ExtractedNames names = ExtractedNames::AsStored,
-                                      ExtractionObserver* observer = nullptr);
-    // How many files the last extractAll or extractSelected wrote whole, and how many of those a
-    // later entry then wrote over.
-    std::size_t extractedCount() const { return extracted_; }
-    std::size_t overwrittenCount() const { return overwritten_; }
+    [[nodiscard]] Result<Extracted> extractSelected(const std::string& root, const std::vector<std::size_t>& indices,
+                                                    ExtractionObserver& observer, ProgressSink* progress,
+                                                    ExtractedNames names = ExtractedNames::AsStored);
 
     // The file half of opening one entry: writes the entry into this archive's private temporary
     // folder (its stored folders kept; on Windows, whose paths must stay short, by its leaf name,
     // in a numbered sub-folder when another entry has taken that name) and records it in
-    // tempFiles once. Returns the copy's path,
-    // or nullopt after reporting why no copy could be made (kept in failure()).
-    [[nodiscard]] std::optional<std::string> writeTemporaryCopy(const ArchiveEntry& entry);
+    // tempFiles once. The copy's path, or why no copy could be made.
+    [[nodiscard]] Result<std::string> writeTemporaryCopy(const ArchiveEntry& entry);
     // A new empty folder of this user's, private to this archive and apart from its temporary
-    // copies, removed with everything in it by close(). nullopt after reporting why none was made
-    // (kept in failure()).
-    [[nodiscard]] std::optional<std::string> newTemporaryFolder();
+    // copies, removed with everything in it by close(); or why none was made.
+    [[nodiscard]] Result<std::string> newTemporaryFolder();
 
     const PodHeader& header() const { return header_; }
     ArchiveVersion version() const { return version_; }
-    bool forWriting() const { return forWriting_; }
     const std::string& path() const { return path_; }
     std::uint32_t fileSize() const { return static_cast<std::uint32_t>(fileSize_); }
     // The whole length of the opened file; fileSize() keeps the low 32 bits the format counts in.
@@ -138,16 +121,14 @@ public:
     const std::vector<std::string>& tempFiles() const { return tempFiles_; }
     // The opened archive file, for readers that go to the entries' bytes themselves.
     const File& file() const { return file_; }
-    std::uint64_t writeOffset() const { return writeOffset_; }
 
     // Header texts as UTF-8.
     std::string description() const;
     std::string author() const;
     std::string copyright() const;
 
-    // Why the last operation failed or left something undone: empty when it did everything.
-    // After open or readDirectory refused a damaged archive, its detail and offset say what is
-    // wrong and where. Operations that go on after a failure (write, extraction) keep the first.
+    // Why the last open() or readDirectory() answered 0: empty after one that answered 1. After
+    // a damaged archive was refused, its detail and offset say what is wrong and where.
     const Failure& failure() const { return failure_; }
 
     // Reads an entry's bytes [from, from + buffer size) into buffer: the count read, or -1 and why.
@@ -164,19 +145,23 @@ public:
                                            CopyMethod* method) const;
 
 private:
-    bool refuse(std::string detail, std::uint64_t offset);
-    int fail(Failure failure, bool show);
-    void noteFailure(const Failure& failure);
+    // readDirectory's steps; each answers false after keeping the failure.
+    struct DirectoryImage;
+    int refuse(std::string detail, std::uint64_t offset);
+    int fail(Failure failure);
     bool checkHeader();
+    bool readRecords(DirectoryImage& image);
+    bool checkRecords(DirectoryImage& image);
+    bool loadNames(const DirectoryImage& image, std::vector<ArchiveEntry>& loaded);
+    void keepEntries(std::vector<ArchiveEntry> loaded);
+
     void removeTemporaryFolder();
     static Result<std::string> makeArchiveFolder();
     std::string shortCopyPath(const ArchiveEntry& entry, const std::string& relative);
 
     PodHeader header_{};
-    std::uint64_t writeOffset_ = 0;
     std::uint64_t fileSize_ = 0;
     std::string path_;
-    bool forWriting_ = false;
     File file_;
     ArchiveVersion version_ = ArchiveVersion::None;
     std::vector<ArchiveEntry> entries_;
@@ -184,18 +169,13 @@ private:
     std::int32_t largestSize_ = 0;
     std::int32_t totalSize_ = 0;
 
-    // Writing only: the header texts as given, converted by write().
-    std::string author_, description_, copyright_;
     Failure failure_;
-    bool replaceExisting_ = false;
     std::string tempFolder_;                     // this archive's private temporary sub-folder, once made
     std::vector<std::string> otherTempFolders_;  // the folders newTemporaryFolder made
     // Short copy paths: each entry's (by position), and how many entries took each leaf name.
     std::unordered_map<std::size_t, std::string> copyPaths_;
     std::unordered_map<std::string, std::size_t> leafUses_;
     std::size_t numberedFolders_ = 0;
-    std::size_t extracted_ = 0;
-    std::size_t overwritten_ = 0;
 };
 
 }  // namespace quillomar

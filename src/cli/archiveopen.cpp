@@ -6,14 +6,13 @@
 namespace quillomar::cli {
 
 bool openArchive(PodArchive& archive, const std::string& path, bool readDirectory, Console& console) {
-    // The reader's own messages ("not a POD3 or POD2 file", "damaged") name the file.
-    console.setSubject(path);
     const bool opened = archive.open(path) == 1 && (!readDirectory || archive.readDirectory() == 1);
-    console.setSubject({});
     if (opened) return true;
-    // The window passes over a file it cannot open in silence; here the reader's reason is shown.
-    const Failure& failure = archive.failure();
-    if (!failure.reported) report(failure);
+    // The reader's reason; its string-table messages ("not a POD3 or POD2 file", "damaged")
+    // name the file first.
+    console.setSubject(path);
+    report(archive.failure());
+    console.setSubject({});
     return false;
 }
 

@@ -74,11 +74,12 @@ bool runExtract(const ExtractOptions& options, Console& console) {
         if (!options.quiet && stderrIsTerminal()) bar.emplace(console, "Extracting");
         const ExtractedNames names = options.lowercase ? ExtractedNames::LowerCase : ExtractedNames::AsStored;
         ConsoleObserver observer(archive, console);
-        extracted =
-            archive.extractSelected(options.directory, selection.indices, bar ? &*bar : nullptr, names, &observer) == 1;
+        const Result<Extracted> done =
+            archive.extractSelected(options.directory, selection.indices, observer, bar ? &*bar : nullptr, names);
+        if (!done) report(done.failure());
         if (bar) bar->finish();
         // The later entry wins on disk, but the earlier one's data is gone: the run did not do all it was asked.
-        if (archive.overwrittenCount() > 0) extracted = false;
+        extracted = done && done->complete() && done->overwritten == 0;
     }
     return reportUnmatched(selection.unmatched, console) && extracted;
 }
@@ -91,7 +92,7 @@ bool runCat(const CatOptions& options, Console& console) {
     std::vector<std::byte> buffer;
     for (const std::size_t index : selection.indices) {
         const ArchiveEntry& entry = archive.entries()[index];
-        const std::uint64_t size = static_cast<std::uint32_t>(entry.size);
+        const std::uint64_t size = fieldValue(entry.size);
         buffer.resize(static_cast<std::size_t>(
             std::min<std::uint64_t>(std::max<std::uint64_t>(size, buffer.size()), kCatChunkSize)));
         for (std::uint64_t from = 0; from < size;) {

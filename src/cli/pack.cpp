@@ -11,6 +11,7 @@
 #include "archive/namepattern.h"
 #include "archive/podarchive.h"
 #include "archive/podformat.h"
+#include "archive/podwriter.h"
 #include "archive/storedname.h"
 #include "archive/windowsname.h"
 #include "cli/commands.h"
@@ -48,7 +49,7 @@ ScanFilter excludeFilter(const std::vector<std::string>& patterns) {
 bool sameBytes(const std::string& path, const PodArchive& base, const ArchiveEntry& entry) {
     File file = File::openRead(path);
     if (!file.valid()) return false;
-    const std::uint64_t size = static_cast<std::uint32_t>(entry.size);
+    const std::uint64_t size = fieldValue(entry.size);
     std::vector<std::byte> mine(static_cast<std::size_t>(std::min<std::uint64_t>(size, kCompareChunk)));
     std::vector<std::byte> theirs(mine.size());
     for (std::uint64_t from = 0; from < size;) {
@@ -87,7 +88,7 @@ std::size_t keepChangedFiles(SourceList& list, const PodArchive& base) {
             const auto found = baseEntry.find(*stored.name);
             if (found != baseEntry.end()) {
                 const ArchiveEntry& entry = base.entries()[found->second];
-                if (static_cast<std::uint32_t>(entry.size) == file.diskSize && sameBytes(file.name, base, entry)) {
+                if (fieldValue(entry.size) == file.diskSize && sameBytes(file.name, base, entry)) {
                     ++same;
                     continue;
                 }
@@ -186,6 +187,15 @@ void reportProblems(const std::vector<PackProblem>& problems, Console& console) 
     }
 }
 
+// Each file the archive is written without, reported as the writer meets it, and counted.
+struct ShownAndCounted final : WriteObserver {
+    void incomplete(const Failure& failure) override {
+        report(failure);
+        ++count;
+    }
+    std::size_t count = 0;
+};
+
 }  // namespace
 
 bool runPack(const PackOptions& options, Console& console) {
@@ -258,7 +268,7 @@ bool runPack(const PackOptions& options, Console& console) {
     }
 
     // Every reason the archive would be refused, each reported, before anything is written.
-    PodArchive archive(archivePath, priority, author, description, copyright);
+    PodWriter archive(archivePath, priority, author, description, copyright);
     archive.setReplaceExisting(options.force);
     PackPlan plan = archive.checkWrite(list.files, list.prefixLength);
     reportProblems(plan.problems, console);
@@ -300,10 +310,12 @@ bool runPack(const PackOptions& options, Console& console) {
     const bool logged = !options.log || !writeContentLog(folder + "/" + options.name + ".txt", list).failed();
 
     if (bar) bar->restart("Packing");
-    const int written = archive.write(list.files, list.largestSize, list.prefixLength, bar ? &*bar : nullptr);
+    ShownAndCounted incomplete;
+    const Failure written = archive.write(list.files, list.prefixLength, bar ? &*bar : nullptr, incomplete);
+    if (written.failed()) report(written);
     if (bar) bar->finish();
-    if (written != 1) return false;
-    const bool everyFile = !archive.failure().failed();
+    if (written.failed()) return false;
+    const bool everyFile = incomplete.count == 0;
 
     // The window's statistics, once every file is in.
     if (!options.quiet && everyFile) {

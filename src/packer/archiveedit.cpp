@@ -341,8 +341,7 @@ public:
         plan.archiveSize = kPod3HeaderSize;
         for (std::size_t index : layout_.order) {
             const Slot& slot = slots_[index];
-            const std::uint64_t size =
-                slot.file != nullptr ? slot.file->size : static_cast<std::uint32_t>(entries_[slot.entry].size);
+            const std::uint64_t size = slot.file != nullptr ? slot.file->size : fieldValue(entries_[slot.entry].size);
             plan.archiveSize += size + kDirectoryRecordSize + slot.name.size() + 1;
         }
         plan.entryCount = layout_.order.size();
@@ -589,7 +588,7 @@ Failure ArchiveEdit::write(ProgressSink* progress) {
         closeFolder(folderFd);
     }
 
-    Result<PendingFile> created = PendingFile::create(target, true);
+    Result<PendingFile> created = PendingFile::create(target, UnnamedFile::Allowed);
     if (!created) return created.failure();
     PendingFile& pending = *created;
     File& out = pending.file();
@@ -643,8 +642,8 @@ Failure ArchiveEdit::write(ProgressSink* progress) {
             if (progress != nullptr) progress->step();
         } else {
             const ArchiveEntry& entry = entries[slot.entry];
-            const std::uint64_t start = static_cast<std::uint32_t>(entry.offset);
-            const std::uint64_t size = static_cast<std::uint32_t>(entry.size);
+            const std::uint64_t start = fieldValue(entry.offset);
+            const std::uint64_t size = fieldValue(entry.size);
             if (runLength > 0 && runStart + runLength != start) {
                 if (Failure copied = copyRun(); copied.failed()) return failed(std::move(copied));
             }
@@ -654,7 +653,7 @@ Failure ArchiveEdit::write(ProgressSink* progress) {
         }
         record.nameOffset = static_cast<std::uint32_t>(names.size());
         record.dataOffset = static_cast<std::int32_t>(static_cast<std::uint32_t>(offset));
-        offset += static_cast<std::uint32_t>(record.size);
+        offset += fieldValue(record.size);
         directory.resize(directory.size() + kDirectoryRecordSize);
         encodeDirectoryRecord(record, std::span(directory).last<kDirectoryRecordSize>());
         const auto* nameBytes = reinterpret_cast<const std::byte*>(slot.name.data());
@@ -674,11 +673,11 @@ Failure ArchiveEdit::write(ProgressSink* progress) {
     if (layout.destination.inPlace) {
         if (Failure kept = copyPermissions(target, out); kept.failed()) return failed(std::move(kept));
     }
-    if (!layout.destination.inPlace) return pending.publish(Publish::NoReplace, true);
+    if (!layout.destination.inPlace) return pending.publish(Publish::NoReplace, Flush::DataAndName);
     // Where an open file cannot be replaced, the source lets go of it for the last step.
     const bool closing = closable_ != nullptr && replacingNeedsClosedFile();
     if (closing) closable_->closeFile();
-    Failure published = pending.publish(Publish::Replace, true);
+    Failure published = pending.publish(Publish::Replace, Flush::DataAndName);
     if (closing && published.failed()) {
         const std::string path = closable_->path();
         if (closable_->open(path) == 1) static_cast<void>(closable_->readDirectory());

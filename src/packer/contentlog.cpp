@@ -11,7 +11,7 @@ namespace quillomar {
 
 Failure writeContentLog(const std::string& logPath, const SourceList& list) {
     // Written under a temporary name and renamed over the old log once whole and on disk.
-    Result<PendingFile> output = PendingFile::create(logPath, false);
+    Result<PendingFile> output = PendingFile::create(logPath, UnnamedFile::Refused);
     if (!output) {
         report(output.failure());
         return output.failure();
@@ -33,7 +33,7 @@ Failure writeContentLog(const std::string& logPath, const SourceList& list) {
     }
     if (ok) ok = flush();
     // A log cut short by a full disk would be taken for the whole list: it never takes the name.
-    Failure failure = ok ? output->publish(Publish::Replace, true) : log.failure();
+    Failure failure = ok ? output->publish(Publish::Replace, Flush::DataAndName) : log.failure();
     if (!failure.failed()) return {};
     output->discard();
     report(failure);

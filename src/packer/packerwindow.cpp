@@ -4,6 +4,7 @@
 #include <new>
 #include <utility>
 
+#include "archive/podwriter.h"
 #include "dialog/visibletext.h"
 #include "packer/contentlog.h"
 #include "platform/asciicase.h"
@@ -39,6 +40,12 @@ bool isFolder(const std::string& path) {
     const std::optional<FileStatus> status = fileStatus(path);
     return !status || status->kind == FileKind::Folder;
 }
+
+// Each file the archive is written without is named as the writer meets it.
+class ShownAtOnce final : public WriteObserver {
+public:
+    void incomplete(const Failure& failure) override { report(failure); }
+};
 
 }  // namespace
 
@@ -177,11 +184,13 @@ void PackerWindow::generateArchive() {
 
     setInputsEnabled(false);
     const std::int32_t priority = host_->itemInt(kPriority);
-    PodArchive writer(path, priority, author, description, copyright);
-    // Every failure has been shown by the writer; the window looks no further at the result.
-    static_cast<void>(writer.write(sourceList_.files, sourceList_.largestSize, sourceList_.prefixLength, &progress_));
+    PodWriter writer(path, priority, author, description, copyright);
+    ShownAtOnce shown;
+    // No success message follows: the full progress bar shows the end.
+    if (const Failure failed = writer.write(sourceList_.files, sourceList_.prefixLength, &progress_, shown);
+        failed.failed())
+        report(failed);
     setInputsEnabled(true);
-    writer.close();
 }
 
 void PackerWindow::openArchivePath(const std::string& path) {
@@ -203,9 +212,9 @@ void PackerWindow::showArchive(const std::string& path) {
         if (!archive_) return;
     }
     if (archive_->open(path) != 1) {
-        // A file that could not be read at all (missing, a folder, a pipe, a device, no access)
-        // is named with the system's reason; the reader has shown its own messages already.
-        if (!archive_->failure().reported) report(archive_->failure());
+        // Message 103 or 111, or for a file that could not be read at all (missing, a folder, a
+        // pipe, a device, no access) the system's reason.
+        report(archive_->failure());
         return;
     }
 
@@ -238,6 +247,10 @@ void PackerWindow::showContent() {
             host_->setItemInt(kFileCount, archive_->header().entryCount);
             host_->setItemInt(kTotalKilobytes, archive_->totalSize() / 1024);
         }
+    } else if (archive_ && archive_->failure().messageId != 0) {
+        // A damaged archive (111) or a lack of memory (101) is named; a directory that could not
+        // be read leaves the content closed without a message, as it always has.
+        report(archive_->failure());
     }
     host_->enableItem(kShowContent, true);
 }

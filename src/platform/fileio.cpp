@@ -54,13 +54,10 @@ File File::createAlways(const std::string& path) {
     return File(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666), path);
 }
 
-std::int64_t File::size() const {
+Result<std::uint64_t> File::size() const {
     struct stat st {};
-    if (::fstat(fd_, &st) != 0) {
-        fail(errno);
-        return -1;
-    }
-    return st.st_size;
+    if (::fstat(fd_, &st) != 0) return Failure::system(errno, path_);
+    return static_cast<std::uint64_t>(st.st_size);
 }
 
 ReadResult File::readAt(std::uint64_t offset, std::span<std::byte> buffer) const {

@@ -51,8 +51,9 @@ public:
     // Why the last failing call failed (error number and this file's path).
     const Failure& failure() const { return failure_; }
 
-    // Size in bytes, or -1 (kept in failure(): not to be asked of a File other threads use).
-    [[nodiscard]] std::int64_t size() const;
+    // Size in bytes, or the failing call's record naming this file's path (not kept in failure(),
+    // so that threads may ask it of one File at once).
+    [[nodiscard]] Result<std::uint64_t> size() const;
 
     // Reads at offset until the buffer is full or the file ends. The failure comes back with the
     // count and is not kept here, so that threads may read through one File at once.
@@ -74,11 +75,11 @@ public:
     void abandon();
 
 private:
-    bool fail(int error) const;
+    bool fail(int error);
 
     int fd_ = -1;
     std::string path_;
-    mutable Failure failure_;  // size(), though const, records its failure too
+    Failure failure_;
 };
 
 // The standard streams' descriptors, the same on every system.

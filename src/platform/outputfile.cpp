@@ -170,12 +170,12 @@ std::size_t sweepLeftovers(int folderFd) {
     return removed;
 }
 
-Result<PendingFile> PendingFile::create(int folderFd, std::string_view leaf, std::string path, bool unnamed) {
+Result<PendingFile> PendingFile::create(int folderFd, std::string_view leaf, std::string path, UnnamedFile unnamed) {
     PendingFile pending;
     pending.folderFd_ = folderFd;
     pending.leaf_ = leaf;
     pending.path_ = std::move(path);
-    if (unnamed) {
+    if (unnamed == UnnamedFile::Allowed) {
         pending.file_ = File(::openat(folderFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666), pending.path_);
         if (pending.file_.valid()) {
             pending.unnamed_ = true;
@@ -203,7 +203,7 @@ Result<PendingFile> PendingFile::create(int folderFd, std::string_view leaf, std
     return Failure::system(error, pending.path_);
 }
 
-Result<PendingFile> PendingFile::create(const std::string& path, bool unnamed) {
+Result<PendingFile> PendingFile::create(const std::string& path, UnnamedFile unnamed) {
     const std::string folder = parentFolder(path);
     const std::string leaf = path.substr(path.rfind('/') + 1);  // the whole path when it has no '/'
     int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -226,7 +226,8 @@ void PendingFile::discard() {
     unregisterTemporary(slot_);
 }
 
-Failure PendingFile::publish(Publish how, bool durable) {
+Failure PendingFile::publish(Publish how, Flush flush) {
+    const bool durable = flush == Flush::DataAndName;
     if (!file_.valid()) return Failure::system(EBADF, path_);
     auto fail = [this](int error) {
         discard();

@@ -49,6 +49,16 @@ enum class Publish {
     Replace,    // replaces an existing regular file that could be written (see checkReplaceable)
 };
 
+// Whether the data may live in an unnamed file until publish(): such a file leaves nothing behind
+// when the process dies, but cannot be replaced by name, nor named on some file systems.
+enum class UnnamedFile { Allowed, Refused };
+
+// What publish() makes sure of before it returns.
+enum class Flush {
+    DataAndName,  // the data reaches the disk before the rename, and the folder after it
+    Nothing,      // left to the system: for output that is cheap to make again
+};
+
 class PendingFile {
 public:
     PendingFile() = default;
@@ -59,20 +69,19 @@ public:
     PendingFile& operator=(const PendingFile&) = delete;
 
     // Starts the file that publish() names leaf inside the folder folderFd, which the caller keeps
-    // open until then; path is the final file's whole path, the one failures name. unnamed: an
-    // unnamed file may be used.
-    static Result<PendingFile> create(int folderFd, std::string_view leaf, std::string path, bool unnamed);
+    // open until then; path is the final file's whole path, the one failures name.
+    static Result<PendingFile> create(int folderFd, std::string_view leaf, std::string path, UnnamedFile unnamed);
     // The same for a path; the folder is opened here and kept.
-    static Result<PendingFile> create(const std::string& path, bool unnamed);
+    static Result<PendingFile> create(const std::string& path, UnnamedFile unnamed);
 
     bool valid() const { return file_.valid(); }
     File& file() { return file_; }
     // Whether the data lives in an unnamed file (nothing is left on disk if the process dies).
     bool unnamed() const { return unnamed_; }
 
-    // Names the file. durable: the data is flushed before, and the folder after. An empty record,
-    // or the failing step's (naming the final path) after removing the temporary.
-    [[nodiscard]] Failure publish(Publish how, bool durable);
+    // Names the file, flushed as flush says. An empty record, or the failing step's (naming the
+    // final path) after removing the temporary.
+    [[nodiscard]] Failure publish(Publish how, Flush flush);
     // Drops the file and its temporary name; idempotent.
     void discard();
 

@@ -66,7 +66,7 @@ File& File::operator=(File&& other) noexcept {
     return *this;
 }
 
-bool File::fail(int error) const {
+bool File::fail(int error) {
     failure_ = Failure::system(error, path_);
     errno = error;
     return false;

@@ -157,9 +157,10 @@ Failure RegistryStore::load(const std::string& path) {
     if (!file.valid() && file.failure().error == ENOENT) keys_.clear();
     if (!file.valid()) return file.failure().error == ENOENT ? Failure() : file.failure();
     // The store holds a handful of keys; anything far larger is not one.
-    const std::int64_t size = file.size();
-    if (size < 0) return file.failure();
-    if (size > (1 << 20)) return Failure::system(EBADMSG, path);
+    const Result<std::uint64_t> bytes = file.size();
+    if (!bytes) return bytes.failure();
+    if (*bytes > (1 << 20)) return Failure::system(EBADMSG, path);
+    const auto size = static_cast<std::int64_t>(*bytes);
     std::string text(static_cast<std::size_t>(size), '\0');
     const ReadResult read = file.readAt(0, std::as_writable_bytes(std::span(text)));
     if (!read.ok()) return read.failure;

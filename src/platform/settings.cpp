@@ -18,8 +18,9 @@ std::string settingsFolder() { return userBaseFolder("XDG_CONFIG_HOME", "/.confi
 std::optional<std::string> readSettingsFile() {
     const File file = File::openRead(settingsFolder() + "/settings");
     if (!file.valid()) return std::nullopt;
-    const std::int64_t size = file.size();
-    if (size < 0 || size > kLargestFile) return std::nullopt;
+    const Result<std::uint64_t> bytes = file.size();
+    if (!bytes || *bytes > static_cast<std::uint64_t>(kLargestFile)) return std::nullopt;
+    const auto size = static_cast<std::int64_t>(*bytes);
     std::string text(static_cast<std::size_t>(size), '\0');
     if (file.readAt(0, std::as_writable_bytes(std::span(text))).count != size) return std::nullopt;
     return text;

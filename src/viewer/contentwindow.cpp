@@ -144,15 +144,15 @@ void ContentWindow::onCommand(int id) {
 
 void ContentWindow::onClose() { host_->endDialog(1); }
 
-void ContentWindow::onExtractAll() { extract(true, {}); }
+void ContentWindow::onExtractAll() { extract(Entries::All, {}); }
 
 void ContentWindow::onExtractSelected() {
     if (host_ == nullptr) return;
     const std::vector<std::size_t> indices = entryIndices(host_->selectedRows(kList));
-    if (!indices.empty()) extract(false, indices);
+    if (!indices.empty()) extract(Entries::Selected, indices);
 }
 
-void ContentWindow::extract(bool all, const std::vector<std::size_t>& indices) {
+void ContentWindow::extract(Entries which, const std::vector<std::size_t>& indices) {
     restoreHint();
     const std::string title = text(kPickerTitle);
     host_->enableItem(kExtractAll, false);
@@ -161,14 +161,14 @@ void ContentWindow::extract(bool all, const std::vector<std::size_t>& indices) {
     // extraction has returned; the hint then tells how many files were written, and where.
     if (std::optional<std::string> root = host_->pickFolder(title)) {
         ExtractionProgress progress(*this, progress_);
-        ExtractionReport report(entries_, texts_);
-        if (all) {
-            (void)archive_.extractAll(*root, &progress, &report);
-        } else {
-            (void)archive_.extractSelected(*root, indices, &progress, ExtractedNames::AsStored, &report);
-        }
-        report.show();
-        const std::size_t count = archive_.extractedCount();
+        ExtractionReport gathered(entries_, texts_);
+        const Result<Extracted> done = which == Entries::All
+                                           ? archive_.extractAll(*root, gathered, &progress)
+                                           : archive_.extractSelected(*root, indices, gathered, &progress);
+        // A root that cannot be used is its own message; the entries' failures come gathered.
+        if (!done) report(done.failure());
+        gathered.show();
+        const std::size_t count = done ? done->files : 0;
         const std::string end = text(count == 1 ? kExtractedOneText : kExtractedText);
         host_->setItemText(kHint, fillIn(end, std::to_string(count), *root));
         hintChanged_ = true;
@@ -208,8 +208,7 @@ void ContentWindow::reload(const std::string& path) {
     host_->clearRows(kList);
     for (std::vector<std::uint32_t>& ranks : ranks_) ranks.clear();
     if (archive_.open(path) != 1 || archive_.readDirectory() != 1) {
-        // What was shown has been reported; a file that could not be opened at all has not.
-        if (!archive_.failure().reported) report(archive_.failure());
+        report(archive_.failure());
         if (previewShown_) host_->setPaneContent(kPreview, {});
         return;
     }
@@ -256,8 +255,11 @@ void ContentWindow::onItemActivate(int listId, int row) {
 }
 
 void ContentWindow::openTemporaryCopy(const ArchiveEntry& entry) {
-    std::optional<std::string> copy = archive_.writeTemporaryCopy(entry);
-    if (!copy) return;
+    const Result<std::string> copy = archive_.writeTemporaryCopy(entry);
+    if (!copy) {
+        report(copy.failure());
+        return;
+    }
     // The desktop opens it for the packer window, the program's main window. The copy stays
     // recorded whatever the desktop answers; closing the archive deletes it.
     if (!owner_.openWithDesktop(*copy)) showStringMessage(kMsgNoAssociation);
@@ -317,13 +319,17 @@ std::vector<std::string> ContentWindow::onDragRows(int listId, const std::vector
     const std::vector<std::size_t> indices = entryIndices(rows);
     if (indices.empty()) return {};
     // Each drag gets a folder of its own, so that what it offers is exactly what it wrote.
-    std::optional<std::string> folder = archive_.newTemporaryFolder();
-    if (!folder) return {};
+    const Result<std::string> folder = archive_.newTemporaryFolder();
+    if (!folder) {
+        report(folder.failure());
+        return {};
+    }
     {
         ExtractionProgress progress(*this, progress_);
-        ExtractionReport report(entries_, texts_);
-        (void)archive_.extractSelected(*folder, indices, &progress, ExtractedNames::AsStored, &report);
-        report.show();
+        ExtractionReport gathered(entries_, texts_);
+        const Result<Extracted> done = archive_.extractSelected(*folder, indices, gathered, &progress);
+        if (!done) report(done.failure());
+        gathered.show();
     }
     restoreHint();
     // What could not be written has been reported and is left out of the drag.

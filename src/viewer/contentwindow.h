@@ -161,8 +161,9 @@ private:
     const ArchiveEntry* entryOf(std::uintptr_t value) const;
     // The directory positions of rows, each once, in directory order.
     std::vector<std::size_t> entryIndices(const std::vector<int>& rows) const;
-    // Picker, then extraction of indices (all entries when all is set), with the buttons disabled.
-    void extract(bool all, const std::vector<std::size_t>& indices);
+    // Picker, then extraction of every entry or of indices, with the buttons disabled.
+    enum class Entries { All, Selected };
+    void extract(Entries which, const std::vector<std::size_t>& indices);
     // False, after saying so, when the archive is only read.
     bool editable();
     // Writes the edit when its plan has no problem and changes anything, with the buttons

@@ -35,6 +35,14 @@ protected:
     test::RecordingSink sink;
     test::CountingProgress progress;
     PodArchive archive;
+    test::ReportingObserver shown{&archive};
+    Result<Extracted> last = Extracted{};  // the last extraction checked by complete()
+
+    // Whether an extraction could start and every entry landed; keeps its outcome in last.
+    bool complete(Result<Extracted> done) {
+        last = std::move(done);
+        return last && last->complete();
+    }
 
     void SetUp() override { ASSERT_EQ(::mkdir(root.c_str(), 0755), 0); }
 };
@@ -45,7 +53,7 @@ TEST_F(ExtractTest, RecreatesFoldersDataAndTimes) {
           {"A\\EMPTY", "", kNoon2003},
           {"OLD.TXT", "x", 0x102A654C}});
     writeFile(root + "/D.TXT", "an existing, longer file");
-    EXPECT_EQ(archive.extractAll(root, &progress), 1);
+    EXPECT_TRUE(complete(archive.extractAll(root, shown, &progress)));
     EXPECT_EQ(readFile(root + "/A/B/C.TXT"), "deep");
     EXPECT_EQ(readFile(root + "/D.TXT"), "top");
     EXPECT_TRUE(exists(root + "/A/EMPTY"));
@@ -59,11 +67,11 @@ TEST_F(ExtractTest, RecreatesFoldersDataAndTimes) {
 
 TEST_F(ExtractTest, EmptyArchivesTouchNothing) {
     load({});
-    EXPECT_EQ(archive.extractAll(root, &progress), 1);
+    EXPECT_TRUE(complete(archive.extractAll(root, shown, &progress)));
     EXPECT_TRUE(progress.ranges.empty());
 
     load({{"E1", "", 0}, {"E2", "", 0}});  // every entry empty: a copy buffer of size zero
-    EXPECT_EQ(archive.extractAll(root, nullptr), 1);
+    EXPECT_TRUE(complete(archive.extractAll(root, shown, nullptr)));
     EXPECT_EQ(readFile(root + "/E2"), "");
 }
 
@@ -74,7 +82,7 @@ TEST_F(ExtractTest, RefusesNamesThatLeaveTheRoot) {
           {"/tmp/ABSOLUTE2.TXT", "bad", 0},
           {"C:\\DRIVE.TXT", "bad", 0},
           {"GOOD.TXT", "good", 0}});
-    EXPECT_EQ(archive.extractAll(root, &progress), 0);
+    EXPECT_FALSE(complete(archive.extractAll(root, shown, &progress)));
     EXPECT_EQ(readFile(root + "/GOOD.TXT"), "good");
     EXPECT_FALSE(exists(dir / "ESCAPE.TXT"));
     EXPECT_FALSE(exists(dir.path() + "/../ESCAPE2.TXT"));
@@ -98,7 +106,7 @@ TEST_F(ExtractTest, NeverFollowsLinksPlantedInTheDestination) {
           {"REAL\\DEEP\\VICTIM.TXT", "evil", 0},
           {"REAL\\OK.TXT", "ok", 0},
           {"HARD.TXT", "new", 0}});
-    EXPECT_EQ(archive.extractAll(root, &progress), 0);
+    EXPECT_FALSE(complete(archive.extractAll(root, shown, &progress)));
     EXPECT_EQ(readFile(outside / "victim.txt"), "untouched");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(outside.path()), {}), 1);  // nothing made there
     EXPECT_EQ(readFile(root + "/HARD.TXT"), "new");  // replaced, not written through
@@ -114,18 +122,18 @@ TEST_F(ExtractTest, NeverFollowsLinksPlantedInTheDestination) {
 TEST_F(ExtractTest, AFailedEntryIsReportedAndTheOthersStillLand) {
     ASSERT_EQ(::mkdir((root + "/TAKEN").c_str(), 0755), 0);
     load({{"FIRST.TXT", "1", 0}, {"TAKEN", "blocked by a folder", 0}, {"LAST.TXT", "3", 0}});
-    EXPECT_EQ(archive.extractAll(root, &progress), 0);
+    EXPECT_FALSE(complete(archive.extractAll(root, shown, &progress)));
     EXPECT_EQ(readFile(root + "/FIRST.TXT"), "1");
     EXPECT_EQ(readFile(root + "/LAST.TXT"), "3");
     ASSERT_EQ(sink.systemErrors.size(), 1u);
     EXPECT_EQ(sink.systemErrors[0], "Is a directory\n==> " + root + "/TAKEN");
     EXPECT_EQ(progress.steps, 3);
-    EXPECT_EQ(archive.failure().error, EISDIR);
-    EXPECT_EQ(archive.failure().path, root + "/TAKEN");
+    EXPECT_EQ(last->firstFailure.error, EISDIR);
+    EXPECT_EQ(last->firstFailure.path, root + "/TAKEN");
 
     // The next run that does everything leaves an empty record.
-    EXPECT_EQ(archive.extractSelected(root, {0}, nullptr), 1);
-    EXPECT_FALSE(archive.failure().failed());
+    EXPECT_TRUE(complete(archive.extractSelected(root, {0}, shown, nullptr)));
+    EXPECT_FALSE(last->firstFailure.failed());
 }
 
 // An existing file keeps its old bytes unless the whole new one takes its place; no temporary
@@ -147,7 +155,7 @@ TEST_F(ExtractTest, ExistingFilesKeepTheirContentUnlessReplacedWhole) {
     // The archive loses its end after its directory was read: the last two entries come up short.
     ASSERT_EQ(::truncate((dir / "a.pod").c_str(), kPod3HeaderSize + 3 + 5 + 1000), 0);
 
-    EXPECT_EQ(archive.extractAll(root, &progress), 0);
+    EXPECT_FALSE(complete(archive.extractAll(root, shown, &progress)));
     EXPECT_EQ(readFile(root + "/READONLY.TXT"), "read-only");  // for root as well
     EXPECT_EQ(readFile(root + "/NEW.TXT"), "whole");
     EXPECT_EQ(readFile(root + "/BIG.BIN"), "old big");
@@ -164,6 +172,25 @@ TEST_F(ExtractTest, ExistingFilesKeepTheirContentUnlessReplacedWhole) {
     EXPECT_EQ(names, 4u);
 }
 
+// The extraction shows nothing itself: a root it cannot use comes back to the caller, with
+// nothing written, and an empty selection does nothing at all.
+TEST_F(ExtractTest, ARootThatCannotBeUsedIsReturnedNotShown) {
+    load({{"A.TXT", "a", 0}});
+    const std::string missing = dir / "missing";
+    test::RecordingSink quiet;
+    const Result<Extracted> refused = archive.extractAll(missing, shown, &progress);
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.failure().error, ENOENT);
+    EXPECT_EQ(refused.failure().path, missing);
+    EXPECT_EQ(quiet.count(), 0u);
+    EXPECT_FALSE(exists(missing));
+
+    const Result<Extracted> nothing = archive.extractSelected(missing, {}, shown, &progress);
+    ASSERT_TRUE(nothing);
+    EXPECT_EQ(nothing->files, 0u);
+    EXPECT_TRUE(nothing->complete());
+}
+
 // Runs of small entries are read ahead together; any order of selection gives the same files.
 TEST_F(ExtractTest, SelectionInAnyOrderAcrossSmallAndLargeEntries) {
     std::vector<RawEntry> entries;
@@ -174,7 +201,7 @@ TEST_F(ExtractTest, SelectionInAnyOrderAcrossSmallAndLargeEntries) {
     load(entries);
     std::vector<std::size_t> order;
     for (std::size_t i = 0; i < 40; ++i) order.push_back(i < 20 ? i : 59 - i);  // in place, then backwards
-    EXPECT_EQ(archive.extractSelected(root, order, nullptr), 1);
+    EXPECT_TRUE(complete(archive.extractSelected(root, order, shown, nullptr)));
     for (const RawEntry& entry : entries) {
         EXPECT_TRUE(readFile(root + "/F/" + entry.name.substr(2)) == entry.data) << entry.name;
     }
@@ -197,19 +224,19 @@ TEST_F(ExtractTest, ManyEntriesAreNamedAndReportedInTheirOrder) {
     entries[60] = {"LOCKED.TXT", "new", kNoon2003};
     load(entries);
 
-    EXPECT_EQ(archive.extractAll(root, &progress), 0);
+    EXPECT_FALSE(complete(archive.extractAll(root, shown, &progress)));
     EXPECT_EQ(sink.systemErrors, (std::vector<std::string>{"Is a directory\n==> " + root + "/TAKEN2",
                                                            "Is a directory\n==> " + root + "/TAKEN1",
                                                            "Permission denied\n==> " + root + "/LOCKED.TXT",
                                                            "File exists\n==> SAME.TXT"}));
     EXPECT_EQ(sink.details, (std::vector<std::string>{"SAME.TXT: written over by a later entry: SAME.TXT"}));
-    EXPECT_EQ(archive.failure().path, root + "/TAKEN2");  // the first that failed
+    EXPECT_EQ(last->firstFailure.path, root + "/TAKEN2");  // the first that failed
     EXPECT_EQ(readFile(root + "/SAME.TXT"), "second, later");
     EXPECT_EQ(readFile(root + "/LOCKED.TXT"), "kept");
     for (int i : {0, 11, 50, 99}) EXPECT_EQ(readFile(root + "/D/F" + std::to_string(i)), std::string(100 + i, 'a'));
     EXPECT_EQ(test::modificationTime(root + "/D/F99"), test::utc(2003, 4, 28, 12, 0, 0));
     EXPECT_EQ(progress.steps, 100);
-    EXPECT_EQ(archive.extractedCount(), 97u);
+    EXPECT_EQ(last->files, 97u);
     std::size_t names = 0;
     for (const auto& item : std::filesystem::directory_iterator(root / std::filesystem::path("D"))) {
         EXPECT_FALSE(item.path().filename().string().starts_with(".quillomar-")) << item.path();
@@ -231,11 +258,11 @@ TEST_F(ExtractTest, ManyEntriesOnTwoThreadsReportInEntryOrder) {
         entries.push_back({std::string(i < 100 ? "A" : "B") + "\\F" + std::to_string(i), std::to_string(1000 + i), kNoon2003});
     }
     load(entries);
-    EXPECT_EQ(archive.extractAll(root, &progress), 0);
+    EXPECT_FALSE(complete(archive.extractAll(root, shown, &progress)));
     EXPECT_EQ(sink.systemErrors,
               (std::vector<std::string>{"Is a directory\n==> " + root + "/A/F7", "Is a directory\n==> " + root + "/B/F180"}));
     EXPECT_EQ(progress.steps, 200);
-    EXPECT_EQ(archive.extractedCount(), 198u);
+    EXPECT_EQ(last->files, 198u);
     for (int i : {0, 99, 100, 199}) {
         EXPECT_EQ(readFile(root + (i < 100 ? "/A/F" : "/B/F") + std::to_string(i)), std::to_string(1000 + i));
     }
@@ -246,7 +273,7 @@ TEST_F(ExtractTest, ManyEntriesOnTwoThreadsReportInEntryOrder) {
     entries[100] = {"A\\X\\late", "1100", kNoon2003};
     load(entries);
     sink.systemErrors.clear();
-    EXPECT_EQ(archive.extractAll(other.path(), nullptr), 0);
+    EXPECT_FALSE(complete(archive.extractAll(other.path(), shown, nullptr)));
     EXPECT_EQ(sink.systemErrors, std::vector<std::string>{"Not a directory\n==> " + other / "A/X/late"});
 }
 
@@ -257,7 +284,7 @@ TEST_F(ExtractTest, EntriesScatteredOverManyFoldersLandInTheirOwn) {
         entries.push_back({"D" + std::to_string(i % 75) + "\\E\\F" + std::to_string(i), std::to_string(i), kNoon2003});
     }
     load(entries);
-    EXPECT_EQ(archive.extractAll(root, nullptr), 1);
+    EXPECT_TRUE(complete(archive.extractAll(root, shown, nullptr)));
     for (int i = 0; i < 300; ++i) {
         ASSERT_EQ(readFile(root + "/D" + std::to_string(i % 75) + "/E/F" + std::to_string(i)), std::to_string(i));
     }
@@ -267,9 +294,9 @@ TEST_F(ExtractTest, TemporaryCopiesArePrivatePerEntryAndRemovedOnClose) {
     TempDir runtime;
     test::ScopedEnv runtimeDir("XDG_RUNTIME_DIR", runtime.path().c_str());
     load({{"A\\README.TXT", "from A", kNoon2003}, {"B\\README.TXT", "from B", kNoon2003}, {"..\\BAD", "x", 0}});
-    std::optional<std::string> a = archive.writeTemporaryCopy(archive.entries()[0]);
-    std::optional<std::string> b = archive.writeTemporaryCopy(archive.entries()[1]);
-    std::optional<std::string> again = archive.writeTemporaryCopy(archive.entries()[0]);
+    Result<std::string> a = archive.writeTemporaryCopy(archive.entries()[0]);
+    Result<std::string> b = archive.writeTemporaryCopy(archive.entries()[1]);
+    Result<std::string> again = archive.writeTemporaryCopy(archive.entries()[0]);
     ASSERT_TRUE(a && b && again);
     EXPECT_NE(*a, *b);
     EXPECT_EQ(*a, *again);
@@ -277,8 +304,10 @@ TEST_F(ExtractTest, TemporaryCopiesArePrivatePerEntryAndRemovedOnClose) {
     EXPECT_EQ(readFile(*b), "from B");
     EXPECT_EQ(a->rfind(runtime.path(), 0), 0u);
     EXPECT_EQ(archive.tempFiles().size(), 2u);
-    EXPECT_FALSE(archive.writeTemporaryCopy(archive.entries()[2]).has_value());
-    EXPECT_EQ(sink.systemErrors.size(), 1u);
+    const Result<std::string> refused = archive.writeTemporaryCopy(archive.entries()[2]);
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.failure().error, EACCES);
+    EXPECT_EQ(sink.count(), 0u);  // the caller shows it
 
     archive.close();
     EXPECT_FALSE(exists(*a));
@@ -320,18 +349,18 @@ TEST_F(ExtractOverwriteTest, EachEntryALaterOneReplacedIsToldAndTheLaterWins) {
     const std::vector<std::size_t> all{0, 1, 2, 3, 4, 5, 6};
 
     RecordingObserver asStored;
-    EXPECT_EQ(archive.extractSelected(root, all, nullptr, ExtractedNames::AsStored, &asStored), 0);
+    EXPECT_FALSE(complete(archive.extractSelected(root, all, asStored, nullptr, ExtractedNames::AsStored)));
     EXPECT_EQ(asStored.replaced, (std::vector<std::size_t>{1}));  // names equal but for case stay apart here
     EXPECT_EQ(asStored.failures.size(), 2u);                       // the refused ones replace nothing
     EXPECT_EQ(readFile(root + "/A/B.TXT"), "second");
-    EXPECT_EQ(archive.overwrittenCount(), 1u);
+    EXPECT_EQ(last->overwritten, 1u);
     EXPECT_EQ(sink.count(), 0u);  // the observer decides what the user sees
 
     // Lower-cased, the three spellings are one path: the last wins, the two before are told.
     RecordingObserver lowered;
     const std::string low = dir / "low";
     ASSERT_EQ(::mkdir(low.c_str(), 0755), 0);
-    EXPECT_EQ(archive.extractSelected(low, all, nullptr, ExtractedNames::LowerCase, &lowered), 0);
+    EXPECT_FALSE(complete(archive.extractSelected(low, all, lowered, nullptr, ExtractedNames::LowerCase)));
     EXPECT_EQ(lowered.replaced, (std::vector<std::size_t>{0, 1, 2}));
     EXPECT_EQ(readFile(low + "/ok.txt"), "three");
 
@@ -339,14 +368,14 @@ TEST_F(ExtractOverwriteTest, EachEntryALaterOneReplacedIsToldAndTheLaterWins) {
     RecordingObserver blocked;
     const std::string third = dir / "third";
     test::makeFolder(third + "/A/B.TXT");
-    EXPECT_EQ(archive.extractSelected(third, {1, 3}, nullptr, ExtractedNames::AsStored, &blocked), 0);
+    EXPECT_FALSE(complete(archive.extractSelected(third, {1, 3}, blocked, nullptr, ExtractedNames::AsStored)));
     EXPECT_TRUE(blocked.replaced.empty());
     EXPECT_EQ(blocked.failures.size(), 2u);
 
-    // Without an observer, each is a message of its own, naming the entry.
+    // Shown as the command line shows it: each a message of its own, naming the entry.
     const std::string fourth = dir / "fourth";
     ASSERT_EQ(::mkdir(fourth.c_str(), 0755), 0);
-    EXPECT_EQ(archive.extractSelected(fourth, {1, 3}, nullptr), 1);
+    EXPECT_TRUE(complete(archive.extractSelected(fourth, {1, 3}, shown, nullptr)));
     ASSERT_EQ(sink.details.size(), 1u);
     EXPECT_NE(sink.details[0].find("written over by a later entry: A/B.TXT"), std::string::npos);
 }
@@ -366,7 +395,7 @@ TEST_F(ExtractOverwriteTest, SharedDataWarnsBeforeWritingMoreThanAHundredTimesTh
     ASSERT_EQ(archive.readDirectory(), 1);
 
     RecordingObserver observer;
-    EXPECT_EQ(archive.extractAll(root, nullptr, &observer), 1);
+    EXPECT_TRUE(complete(archive.extractAll(root, observer, nullptr)));
     ASSERT_EQ(observer.large.size(), 1u);
     EXPECT_EQ(observer.large[0].first, 600u * 4096u);
     EXPECT_EQ(observer.large[0].second, bytes.size());
@@ -374,7 +403,7 @@ TEST_F(ExtractOverwriteTest, SharedDataWarnsBeforeWritingMoreThanAHundredTimesTh
 
     // A selection small enough is no warning.
     RecordingObserver few;
-    EXPECT_EQ(archive.extractSelected(root, {0, 1}, nullptr, ExtractedNames::AsStored, &few), 1);
+    EXPECT_TRUE(complete(archive.extractSelected(root, {0, 1}, few, nullptr, ExtractedNames::AsStored)));
     EXPECT_TRUE(few.large.empty());
 }
 

@@ -40,7 +40,7 @@ bool write(PendingFile& pending, const std::string& bytes) {
 }
 
 // Unnamed (O_TMPFILE) and hidden-name files must behave the same.
-class PendingFileTest : public ::testing::TestWithParam<bool> {
+class PendingFileTest : public ::testing::TestWithParam<UnnamedFile> {
 protected:
     TempDir dir;
     std::string target = dir / "out.pod";
@@ -52,7 +52,7 @@ TEST_P(PendingFileTest, NothingStandsUnderTheFinalNameUntilPublished) {
     ASSERT_TRUE(write(*pending, "whole"));
     EXPECT_FALSE(exists(target));
     for (const std::string& name : listing(dir.path())) EXPECT_TRUE(name.starts_with(".quillomar-")) << name;
-    EXPECT_FALSE(pending->publish(Publish::NoReplace, true).failed());
+    EXPECT_FALSE(pending->publish(Publish::NoReplace, Flush::DataAndName).failed());
     EXPECT_EQ(readFile(target), "whole");
     EXPECT_EQ(listing(dir.path()), std::vector<std::string>{"out.pod"});
 }
@@ -62,7 +62,7 @@ TEST_P(PendingFileTest, FailuresNameTheFinalPath) {
     Result<PendingFile> pending = PendingFile::create(target, GetParam());
     ASSERT_TRUE(write(*pending, "new"));
     writeFile(target, "someone else's");
-    const Failure refused = pending->publish(Publish::NoReplace, true);
+    const Failure refused = pending->publish(Publish::NoReplace, Flush::DataAndName);
     EXPECT_EQ(refused.error, EEXIST);
     EXPECT_EQ(refused.path, target);
     EXPECT_EQ(readFile(target), "someone else's");
@@ -85,8 +85,9 @@ TEST_P(PendingFileTest, DiscardedOrDestroyedLeavesNothing) {
     EXPECT_TRUE(listing(dir.path()).empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(UnnamedOrHidden, PendingFileTest, ::testing::Bool(),
-                         [](const auto& row) { return row.param ? "Unnamed" : "HiddenName"; });
+INSTANTIATE_TEST_SUITE_P(UnnamedOrHidden, PendingFileTest,
+                         ::testing::Values(UnnamedFile::Allowed, UnnamedFile::Refused),
+                         [](const auto& row) { return row.param == UnnamedFile::Allowed ? "Unnamed" : "HiddenName"; });
 
 // What may stand at a target that a new file replaces.
 struct ReplaceCase {
@@ -114,9 +115,9 @@ TEST_P(ReplaceRule, ReplacesOnlyAWritableRegularFile) {
     struct stat before {};
     ASSERT_EQ(::lstat(target.c_str(), &before), 0);
     EXPECT_EQ(checkReplaceable(target).error, GetParam().error);
-    Result<PendingFile> pending = PendingFile::create(target, false);
+    Result<PendingFile> pending = PendingFile::create(target, UnnamedFile::Refused);
     ASSERT_TRUE(write(*pending, "new"));
-    EXPECT_EQ(pending->publish(Publish::Replace, false).error, GetParam().error);
+    EXPECT_EQ(pending->publish(Publish::Replace, Flush::Nothing).error, GetParam().error);
     EXPECT_EQ(listing(dir.path()), std::vector<std::string>{"t"});
     struct stat after {};
     ASSERT_EQ(::lstat(target.c_str(), &after), 0);
@@ -162,8 +163,8 @@ TEST(Termination, SigtermRemovesHiddenTemporariesAndExitsWith143) {
     if (child == 0) {
         ::dup2(errors[1], STDERR_FILENO);
         exitCleanlyOnTermination("tool");
-        Result<PendingFile> first = PendingFile::create(dir / "a", false);
-        Result<PendingFile> second = PendingFile::create(dir / "b", false);
+        Result<PendingFile> first = PendingFile::create(dir / "a", UnnamedFile::Refused);
+        Result<PendingFile> second = PendingFile::create(dir / "b", UnnamedFile::Refused);
         if (!first || !second || listing(dir.path()).size() != 2) ::_exit(1);
         ::kill(::getpid(), SIGTERM);
         ::_exit(2);
@@ -185,7 +186,7 @@ TEST(Leftovers, SweepRemovesOnlyFilesOfEndedRunsOfOurs) {
     TempDir dir;
     const std::string dead = std::to_string(deadProcess());
     const std::string self = std::to_string(::getpid());
-    Result<PendingFile> inUse = PendingFile::create(dir / "busy", false);
+    Result<PendingFile> inUse = PendingFile::create(dir / "busy", UnnamedFile::Refused);
     writeFile(dir / (".quillomar-" + dead + "-0badf00d-0"), "cut");
     writeFile(dir / (".quillomar-" + self + "-0badf00d-3"), "cut by an earlier process with this id");
     writeFile(dir / (".quillomar-" + dead + "-0badf00d-x"), "not our pattern");

@@ -137,7 +137,7 @@ TEST_F(Faults, ExtractionStoppedByAFullDiskRemovesTheCutFileAndGoesOn) {
     int result = 0;
     {
         FileSizeLimit cap(64 * 1024);
-        result = archive.extractAll(root, &progress);
+        result = test::extractAll(archive, root, &progress);
     }
     EXPECT_EQ(result, 0);
     EXPECT_EQ(sink.systemErrors, Strings{message(EFBIG, root + "/BIG.BIN")});
@@ -169,12 +169,12 @@ TEST_F(FullFileSystem, ExtractionStopsAtNoSpaceWithOneReportCountingWhatIsLeft) 
           {"C.TXT", "c", kNoon2003},
           {"D.TXT", "d", kNoon2003}});
     auto outcome = run([&](Notes& notes) {
-        int result = archive.extractAll(small, &progress);
+        int result = test::extractAll(archive, small, &progress);
         notes = listing(small);
         notes.push_back(std::to_string(progress.steps) + " steps");
         test::RecordingSink french;
         french.texts[kMsgEntriesNotExtracted] = "%1 entrées sur %2 non extraites";
-        static_cast<void>(archive.extractAll(small, nullptr));
+        static_cast<void>(test::extractAll(archive, small, nullptr));
         notes.insert(notes.end(), french.systemErrors.begin(), french.systemErrors.end());
         return result;
     });
@@ -192,7 +192,7 @@ TEST_F(FullFileSystem, ExtractionOfManyEntriesStopsAtNoSpaceCountingWhatDidNotLa
     for (int i = 0; i < 200; ++i) entries.push_back({"F" + std::to_string(1000 + i), std::string(3000, 'f'), 0});
     load(entries);
     auto outcome = run([&](Notes& notes) {
-        int result = archive.extractAll(small, &progress);
+        int result = test::extractAll(archive, small, &progress);
         notes = listing(small);
         for (const std::string& name : notes) {
             if (readFile(small + "/" + name) != std::string(3000, 'f')) notes.push_back("cut: " + name);
@@ -308,7 +308,7 @@ TEST_F(Faults, ExtractionKeepsReadOnlyFilesAndFoldersItFinds) {
     ASSERT_EQ(::chmod((root + "/SHUT").c_str(), 0555), 0);
     auto outcome = test::runInChild(
         [&](Notes& notes) {
-            int result = archive.extractAll(root, &progress);
+            int result = test::extractAll(archive, root, &progress);
             notes.push_back(std::to_string(progress.steps) + " steps");
             return result;
         },
@@ -367,7 +367,9 @@ TEST_P(TemporaryFolder, InOtherHandsIsRefused) {
     }
     load({{"DOC\\README.TXT", "readme", kNoon2003}});
     test::RecordingSink sink;
-    EXPECT_FALSE(archive.writeTemporaryCopy(archive.entries()[0]).has_value());
+    const Result<std::string> copy = archive.writeTemporaryCopy(archive.entries()[0]);
+    ASSERT_FALSE(copy);
+    report(copy.failure());
     EXPECT_EQ(sink.systemErrors, Strings{message(EACCES, privateFolder)});
     EXPECT_TRUE(listing(GetParam() ? privateFolder : elsewhere).empty());
     EXPECT_TRUE(archive.tempFiles().empty());

@@ -150,7 +150,7 @@ public:
 };
 
 std::string entryData(const PodArchive& archive, const ArchiveEntry& entry) {
-    std::string bytes(static_cast<std::uint32_t>(entry.size), '\0');
+    std::string bytes(fieldValue(entry.size), '\0');
     EXPECT_EQ(archive.readEntryData(entry, 0, std::as_writable_bytes(std::span(bytes))).count,
               static_cast<std::int64_t>(bytes.size()));
     return bytes;
@@ -218,7 +218,7 @@ void roundTrip(std::uint64_t seed, int codePage) {
     struct timespec before {};
     ::clock_gettime(CLOCK_REALTIME, &before);
     before.tv_sec -= 1;  // file systems round creation times to their own granularity
-    ASSERT_EQ(archive.extractAll(root, nullptr), 1);
+    ASSERT_EQ(test::extractAll(archive, root, nullptr), 1);
     struct timespec after {};
     ::clock_gettime(CLOCK_REALTIME, &after);
     after.tv_sec += 1;

@@ -1,10 +1,12 @@
 #include "testutil.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <utility>
 
 #include "archive/podarchive.h"
+#include "archive/storedname.h"
 
 namespace quillomar::test {
 
@@ -16,8 +18,27 @@ SourceList scan(const std::string& folder, ProgressSink* progress) {
 }
 
 int pack(SourceList list, const std::string& archive, const std::string& author) {
-    PodArchive writer(archive, 1000, author, "Description...", "Copyright...");
-    return writer.write(list.files, list.largestSize, list.prefixLength, nullptr);
+    PodWriter writer(archive, 1000, author, "Description...", "Copyright...");
+    ReportingObserver shown;
+    const Failure failed = writer.write(list.files, list.prefixLength, nullptr, shown);
+    report(failed);
+    return failed.failed() ? 0 : 1;
+}
+
+int extractAll(PodArchive& archive, const std::string& root, ProgressSink* progress) {
+    ReportingObserver shown(&archive);
+    const Result<Extracted> done = archive.extractAll(root, shown, progress);
+    if (!done) report(done.failure());
+    return done && done->complete() ? 1 : 0;
+}
+
+void ReportingObserver::overwritten(std::size_t entry) {
+    const std::string name = archive_ != nullptr ? storedNameForMessage(archive_->entries()[entry].name) : "";
+    report(Failure::system(EEXIST, name, std::string(kWrittenOverText) + name));
+}
+
+void ReportingObserver::stopped(const Failure& failure, std::size_t notExtracted, std::size_t total) {
+    report(Failure::system(failure.error, failure.path + "\n" + notExtractedText(notExtracted, total)));
 }
 
 std::vector<std::string> storedNames(const std::string& archive) {

@@ -81,13 +81,10 @@ File File::createAlways(const std::string& path) {
     return File(fd, path);
 }
 
-std::int64_t File::size() const {
+Result<std::uint64_t> File::size() const {
     LARGE_INTEGER size{};
-    if (!GetFileSizeEx(handleOf(fd_), &size)) {
-        fail(win::failFromLastError());
-        return -1;
-    }
-    return size.QuadPart;
+    if (!GetFileSizeEx(handleOf(fd_), &size)) return Failure::system(win::failFromLastError(), path_);
+    return static_cast<std::uint64_t>(size.QuadPart);
 }
 
 namespace {

@@ -90,7 +90,7 @@ std::size_t sweepLeftovers(int folderFd) {
     return removed;
 }
 
-Result<PendingFile> PendingFile::create(int folderFd, std::string_view leaf, std::string path, bool unnamed) {
+Result<PendingFile> PendingFile::create(int folderFd, std::string_view leaf, std::string path, UnnamedFile unnamed) {
     static_cast<void>(unnamed);  // no unnamed files here: always a hidden name
     PendingFile pending;
     pending.folderFd_ = folderFd;
@@ -118,7 +118,7 @@ Result<PendingFile> PendingFile::create(int folderFd, std::string_view leaf, std
     return Failure::system(error, pending.path_);
 }
 
-Result<PendingFile> PendingFile::create(const std::string& path, bool unnamed) {
+Result<PendingFile> PendingFile::create(const std::string& path, UnnamedFile unnamed) {
     const std::string folder = parentFolder(path);
     const std::size_t slash = path.find_last_of("/\\");
     const std::string leaf = slash == std::string::npos ? path : path.substr(slash + 1);
@@ -146,7 +146,8 @@ const std::string& processMark() { return win::processMark(); }
 
 bool processEnded(unsigned long pid, std::string_view mark) { return win::processEnded(pid, mark); }
 
-Failure PendingFile::publish(Publish how, bool durable) {
+Failure PendingFile::publish(Publish how, Flush flush) {
+    const bool durable = flush == Flush::DataAndName;
     if (!file_.valid()) return Failure::system(EBADF, path_);
     auto fail = [this](int error) {
         discard();

@@ -10,11 +10,11 @@
 #include <system_error>
 #include <thread>
 
-#include "archive/podarchive.h"
+#include "archive/podwriter.h"
 #include "archive/storedname.h"
 #include "archive/timestamp.h"
 #include "platform/codepage.h"
-#include "platform/messages.h"
+#include "platform/messages.h"  // formatString only: nothing is shown here
 #include "platform/outputfile.h"
 #include "platform/syserror.h"
 
@@ -149,9 +149,116 @@ private:
     std::thread thread_;
 };
 
+// What the stored files add after their data: a directory record and a name each.
+struct Tables {
+    std::vector<std::byte> directory;
+    std::vector<std::byte> names;
+    std::int32_t stored = 0;
+    bool rewound = false;  // data of a file left out may stand past the archive's end
+};
+
+// Appends the record and the name of a file stored at offset with size bytes.
+void addToTables(Tables& tables, const SourceFile& file, const std::string& storedName, std::uint64_t offset,
+                 std::uint64_t size) {
+    DirectoryRecord record;
+    record.nameOffset = static_cast<std::uint32_t>(tables.names.size());
+    record.size = static_cast<std::int32_t>(size);
+    record.dataOffset = static_cast<std::int32_t>(static_cast<std::uint32_t>(offset));
+    record.timestamp = encodeTimestamp(file.time);
+    tables.directory.resize(tables.directory.size() + kDirectoryRecordSize);
+    encodeDirectoryRecord(record, std::span(tables.directory).last<kDirectoryRecordSize>());
+    const auto* nameBytes = reinterpret_cast<const std::byte*>(storedName.data());
+    tables.names.insert(tables.names.end(), nameBytes, nameBytes + storedName.size());
+    tables.names.push_back(std::byte{0});
+    ++tables.stored;
+}
+
+// Copies a source file's bytes to the archive: a small one into the gathering buffer, a large
+// one straight from its file, by the kernel where it can.
+CopyResult copySource(const SourceFile& file, const File& source, GatherBuffer& gathered, File& archive,
+                      CopyMethod& method) {
+    CopyResult copied;
+    if (file.size > kGatherLimit) {
+        if (Failure failed = gathered.flush(); failed.failed()) {
+            copied.failure = std::move(failed);
+            return copied;
+        }
+        return copyRange(source, 0, archive, file.size, &method);
+    }
+    if (Failure failed = gathered.reserve(file.size); failed.failed()) {
+        copied.failure = std::move(failed);
+        return copied;
+    }
+    ReadResult read = source.readAt(0, gathered.tail(file.size));
+    if (!read.ok()) {
+        copied.failure = std::move(read.failure);
+        copied.readFailed = true;
+    } else {
+        copied.copied = static_cast<std::uint64_t>(read.count);
+        gathered.grow(copied.copied);
+    }
+    return copied;
+}
+
+// Stores one opened source file at offset, advanced by what it stored. A file that cannot be read
+// is left out (what reached the archive of it is written over later); one that ended early
+// because it became shorter since the scan is recorded with the bytes that were stored. Either
+// goes to observer. An empty record, or the archive's write failure.
+Failure storeFile(SourceFile& file, File& source, const std::string& storedName, GatherBuffer& gathered, File& archive,
+                  std::uint64_t& offset, Tables& tables, CopyMethod& method, WriteObserver& observer) {
+    file.offset = static_cast<std::int64_t>(offset);
+    CopyResult copied = copySource(file, source, gathered, archive, method);
+    if (copied.failure.failed() && !copied.readFailed) return copied.failure;
+    source.abandon();  // only read from
+    if (copied.failure.failed()) {
+        observer.incomplete(copied.failure);
+        if (copied.copied > 0) {
+            if (!archive.seek(offset)) return archive.failure();
+            tables.rewound = true;
+        }
+        return {};
+    }
+    if (copied.copied < file.size) {
+        observer.incomplete(Failure::ownWords(
+            file.name,
+            formatString("became shorter while it was packed: stored %llu of %llu bytes",
+                         static_cast<unsigned long long>(copied.copied), static_cast<unsigned long long>(file.size))));
+    }
+    addToTables(tables, file, storedName, offset, copied.copied);
+    offset += copied.copied;
+    return {};
+}
+
+// After the data: the directory and the names, then the header with the entry count, directory
+// offset and name-table length in place; the file is cut where a file left out had run past.
+Failure writeTables(File& archive, PodHeader& header, const Tables& tables, std::uint64_t offset) {
+    header.entryCount = tables.stored;
+    header.directoryOffset = static_cast<std::uint32_t>(offset);
+    header.namesSize = static_cast<std::uint32_t>(tables.names.size());
+    if (!archive.writeAll(tables.directory) || !archive.writeAll(tables.names) ||
+        !archive.writeAt(0, encodeHeader(header)))
+        return archive.failure();
+    if (tables.rewound && !archive.truncate(offset + tables.directory.size() + tables.names.size())) {
+        return archive.failure();
+    }
+    return {};
+}
+
 }  // namespace
 
-PackPlan PodArchive::checkWrite(const std::vector<SourceFile>& files, std::int32_t prefixLength) const {
+PodWriter::PodWriter(std::string path, std::int32_t priority, std::string author, std::string description,
+                     std::string copyright)
+    : path_(std::move(path)),
+      author_(std::move(author)),
+      description_(std::move(description)),
+      copyright_(std::move(copyright)) {
+    std::copy(kMagicPod3.begin(), kMagicPod3.end(), header_.magic.begin());
+    header_.priority = priority;
+    header_.word96 = kHeaderWord96Value;
+    header_.word280 = kHeaderWord280Value;
+}
+
+PackPlan PodWriter::checkWrite(const std::vector<SourceFile>& files, std::int32_t prefixLength) const {
     PackPlan plan = planPack(files, prefixLength, path_);
     std::vector<PackProblem> texts;
     const std::pair<const std::string*, const char*> fields[] = {
@@ -164,11 +271,8 @@ PackPlan PodArchive::checkWrite(const std::vector<SourceFile>& files, std::int32
     return plan;
 }
 
-int PodArchive::write(std::vector<SourceFile>& files, std::uint32_t bufferSize, std::int32_t prefixLength,
-                      ProgressSink* progress) {
-    static_cast<void>(bufferSize);  // copies go in bounded chunks whatever the largest file is
-    failure_ = {};
-    if (!forWriting_) return fail(Failure::system(EBADF, path_), false);
+Failure PodWriter::write(std::vector<SourceFile>& files, std::int32_t prefixLength, ProgressSink* progress,
+                         WriteObserver& observer) {
     writeOffset_ = 0;
     if (progress != nullptr) progress->setRange(0, static_cast<int>(files.size()));
 
@@ -176,127 +280,58 @@ int PodArchive::write(std::vector<SourceFile>& files, std::uint32_t bufferSize, 
     PackPlan plan = checkWrite(files, prefixLength);
     if (!plan.problems.empty()) {
         const PackProblem& first = plan.problems.front();
-        return fail(Failure::system(first.error, packProblemPaths(first)), true);
+        return Failure::system(first.error, packProblemPaths(first));
     }
     convertHeaderText(description_, header_.description);
     convertHeaderText(author_, header_.author);
     convertHeaderText(copyright_, header_.copyright);
 
-    // The archive is built where no one sees it and named only once complete and on disk.
-    Result<PendingFile> created = PendingFile::create(path_, true);
-    if (!created) return fail(created.failure(), true);
+    // The archive is built where no one sees it and named only once complete and on disk; a
+    // failed write leaves no partial archive behind.
+    Result<PendingFile> created = PendingFile::create(path_, UnnamedFile::Allowed);
+    if (!created) return created.failure();
     PendingFile& pending = *created;
     File& archive = pending.file();
-    // A failed write leaves no partial archive behind.
-    auto writeFailed = [&](Failure failure) {
+    auto writeFailed = [&pending](Failure failure) {
         pending.discard();
-        return fail(std::move(failure), true);
+        return failure;
     };
 
-    // Small files are gathered and written in large pieces; a large one goes straight from its
-    // file to the archive, by the kernel where it can. The header goes out last, with the entry
-    // count, directory offset and name-table length in place.
+    // Small files are gathered and written in large pieces by a second thread; the header goes
+    // out last.
     if (!archive.seek(kPod3HeaderSize)) return writeFailed(archive.failure());
     GatherBuffer gathered(archive, files.size() >= kThreadedMinimum);
     writeOffset_ = kPod3HeaderSize;
     CopyMethod method;
-
-    // Data, in list order. A file that cannot be opened or read is left out of the directory
-    // (what reached the archive of it is written over); one that ended early because it became
-    // shorter since the scan is recorded with the bytes that were stored.
-    std::vector<std::byte> directory;
-    std::vector<std::byte> names;
-    directory.reserve(files.size() * kDirectoryRecordSize);
-    std::int32_t stored = 0;
-    bool rewound = false;  // data of a file left out may stand past the archive's end
-    // A source file that could not be copied in full is shown and the run goes on.
-    auto skipped = [this](const Failure& failure) {
-        Failure shown = failure;
-        report(shown);
-        noteFailure(shown);
-    };
+    Tables tables;
+    tables.directory.reserve(files.size() * kDirectoryRecordSize);
     for (std::size_t i = 0; i < files.size(); ++i) {
-        SourceFile& file = files[i];
-        const std::string& storedName = plan.storedNames[i];
-        File source = File::openRead(file.name);
+        // A file that cannot be opened is left out without a step of the progress bar.
+        File source = File::openRead(files[i].name);
         if (!source.valid()) {
-            skipped(source.failure());
+            observer.incomplete(source.failure());
             continue;
         }
-        file.offset = static_cast<std::int64_t>(writeOffset_);
-        CopyResult copied;
-        if (file.size <= kGatherLimit) {
-            if (Failure failed = gathered.reserve(file.size); failed.failed()) return writeFailed(failed);
-            ReadResult read = source.readAt(0, gathered.tail(file.size));
-            const std::int64_t got = read.count;
-            if (!read.ok()) {
-                copied.failure = std::move(read.failure);
-                copied.readFailed = true;
-            } else {
-                copied.copied = static_cast<std::uint64_t>(got);
-                gathered.grow(copied.copied);
-            }
-        } else {
-            if (Failure failed = gathered.flush(); failed.failed()) return writeFailed(failed);
-            copied = copyRange(source, 0, archive, file.size, &method);
-        }
-        if (copied.failure.failed() && !copied.readFailed) return writeFailed(copied.failure);
-        source.abandon();  // only read from
-        if (copied.failure.failed()) {
-            skipped(copied.failure);
-            if (copied.copied > 0) {
-                if (!archive.seek(writeOffset_)) return writeFailed(archive.failure());
-                rewound = true;
-            }
-            if (progress != nullptr) progress->step();
-            continue;
-        }
-        if (copied.copied < file.size) {
-            skipped(Failure::ownWords(file.name,
-                                      formatString("became shorter while it was packed: stored %llu of %llu bytes",
-                                                   static_cast<unsigned long long>(copied.copied),
-                                                   static_cast<unsigned long long>(file.size))));
-        }
-
-        DirectoryRecord record;
-        record.nameOffset = static_cast<std::uint32_t>(names.size());
-        record.size = static_cast<std::int32_t>(copied.copied);
-        record.dataOffset = static_cast<std::int32_t>(static_cast<std::uint32_t>(writeOffset_));
-        record.timestamp = encodeTimestamp(file.time);
-        directory.resize(directory.size() + kDirectoryRecordSize);
-        encodeDirectoryRecord(record, std::span(directory).last<kDirectoryRecordSize>());
-        const auto* nameBytes = reinterpret_cast<const std::byte*>(storedName.data());
-        names.insert(names.end(), nameBytes, nameBytes + storedName.size());
-        names.push_back(std::byte{0});
-
-        writeOffset_ += copied.copied;
-        ++stored;
+        if (Failure failed = storeFile(files[i], source, plan.storedNames[i], gathered, archive, writeOffset_, tables,
+                                       method, observer);
+            failed.failed())
+            return writeFailed(failed);
         if (progress != nullptr) progress->step();
     }
     if (Failure failed = gathered.flush(); failed.failed()) return writeFailed(failed);
+    if (Failure failed = writeTables(archive, header_, tables, writeOffset_); failed.failed())
+        return writeFailed(failed);
 
-    header_.entryCount = stored;
-    header_.directoryOffset = static_cast<std::uint32_t>(writeOffset_);
-    header_.namesSize = static_cast<std::uint32_t>(names.size());
-    if (!archive.writeAll(directory) || !archive.writeAll(names) || !archive.writeAt(0, encodeHeader(header_)))
-        return writeFailed(archive.failure());
-    if (rewound && !archive.truncate(writeOffset_ + directory.size() + names.size())) {
-        return writeFailed(archive.failure());
-    }
-
-    if (Failure published = pending.publish(replaceExisting_ ? Publish::Replace : Publish::NoReplace, true);
-        published.failed()) {
-        if (published.detail != kNamedNotDurable) return fail(published, true);
+    Failure published = pending.publish(replaceExisting_ ? Publish::Replace : Publish::NoReplace, Flush::DataAndName);
+    if (published.failed() && published.detail != kNamedNotDurable) return published;
+    if (published.failed()) {
         // The archive stands complete under its name; only the folder's flush failed.
-        Failure shown = Failure::ownWords(
+        Failure notDurable = Failure::ownWords(
             path_, "the archive was written but may not be durable: " + systemErrorText(published.error));
-        shown.error = published.error;
-        report(shown);
-        noteFailure(shown);
+        notDurable.error = published.error;
+        observer.incomplete(notDurable);
     }
-    // The archive is written; failure() still holds the first source file that was left out or
-    // cut short, if any.
-    return 1;
+    return {};
 }
 
 }  // namespace quillomar
