@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "archive/podarchive.h"
+#include "archive/podwriter.h"
 #include "imagefiles.h"
 #include "packer/sourcelist.h"
 #include "preview/preview.h"
@@ -106,8 +107,12 @@ int main(int argc, char** argv) {
     list.resetScan(source.string());
     list.scanFolder(source.string(), nullptr);
     const std::string path = (folder / "bench.pod").string();
-    PodArchive writer(path, 1000, "", "", "");
-    if (writer.write(list.files, list.largestSize, list.prefixLength, nullptr) != 1) {
+    PodWriter writer(path, 1000, "", "", "");
+    struct : WriteObserver {
+        void incomplete(const Failure&) override { whole = false; }
+        bool whole = true;
+    } written;
+    if (writer.write(list.files, list.prefixLength, nullptr, written).failed() || !written.whole) {
         std::fprintf(stderr, "preview_bench: the archive could not be written\n");
         return 1;
     }
