@@ -143,11 +143,17 @@ NamePattern::NamePattern(std::string_view utf8) : text_(utf8) {
     folderOnly_ = !key.empty() && key.back() == kSeparator;
 }
 
-bool NamePattern::matches(const NameKey& key) const { return matchComponents(splitKey(key), false, false); }
+bool NamePattern::matches(const NameKey& key) const {
+    return matchComponents(splitKey(key), Reach::Entry, Wildcards::Honoured);
+}
 
-bool NamePattern::matchesEntryOrFolder(const NameKey& key) const { return matchComponents(splitKey(key), true, false); }
+bool NamePattern::matchesEntryOrFolder(const NameKey& key) const {
+    return matchComponents(splitKey(key), Reach::EntryOrFolder, Wildcards::Honoured);
+}
 
-bool NamePattern::equalsEntryOrFolder(const NameKey& key) const { return matchComponents(splitKey(key), true, true); }
+bool NamePattern::equalsEntryOrFolder(const NameKey& key) const {
+    return matchComponents(splitKey(key), Reach::EntryOrFolder, Wildcards::Literal);
+}
 
 bool NamePattern::matchesLastComponent(const NameKey& key) const {
     const std::vector<std::u32string_view> parts = splitKey(key);
@@ -156,9 +162,11 @@ bool NamePattern::matchesLastComponent(const NameKey& key) const {
 
 // Pattern components against name components, "**" taking any number of them. Each pair of
 // positions is decided once, so patterns with several "**" stay polynomial.
-bool NamePattern::matchComponents(const std::vector<std::u32string_view>& name, bool folderAllowed,
-                                  bool literal) const {
+bool NamePattern::matchComponents(const std::vector<std::u32string_view>& name, Reach reach,
+                                  Wildcards wildcards) const {
     if (components_.empty()) return false;
+    const bool folderAllowed = reach == Reach::EntryOrFolder;
+    const bool literal = wildcards == Wildcards::Literal;
     const std::size_t patternCount = components_.size();
     const std::size_t nameCount = name.size();
     enum : unsigned char { kUnknown, kNo, kYes };

@@ -44,7 +44,11 @@ public:
     bool matchesLastComponent(const NameKey& key) const;
 
 private:
-    bool matchComponents(const std::vector<std::u32string_view>& name, bool folderAllowed, bool literal) const;
+    // What a pattern may match: a whole name only, or also the folders it lies in.
+    enum class Reach { Entry, EntryOrFolder };
+    // How the pattern's text is read: with its wildcards, or as plain characters.
+    enum class Wildcards { Honoured, Literal };
+    bool matchComponents(const std::vector<std::u32string_view>& name, Reach reach, Wildcards wildcards) const;
 
     std::string text_;
     std::vector<std::u32string> components_;

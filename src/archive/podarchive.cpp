@@ -294,7 +294,7 @@ Result<std::string> PodArchive::writeTemporaryCopy(const ArchiveEntry& entry) {
     if (!file_.valid()) return Failure::system(EBADF, path_);
     if (tempFolder_.empty()) {
         // What killed runs left here goes first.
-        removeTemporaryFolders(false);
+        removeTemporaryFolders(TemporaryFoldersOf::EndedProcesses);
         Result<std::string> folder = makeArchiveFolder();
         if (!folder) return folder.failure();
         tempFolder_ = *folder;

@@ -63,7 +63,8 @@ void removeTree(const std::string& folder) {
         16, FTW_DEPTH | FTW_PHYS);
 }
 
-std::size_t removeTemporaryFolders(bool ownProcess) {
+std::size_t removeTemporaryFolders(TemporaryFoldersOf whose) {
+    const bool ownProcess = whose == TemporaryFoldersOf::ThisProcess;
     const std::string base = privateTempFolderPath();
     // Only inside the folder privateTempFolder() accepts: ours and closed to others.
     struct stat st {};

@@ -16,9 +16,13 @@ Result<std::string> privateTempFolder();
 // the process's id and start time (processMark), so that those of a process that has ended can be
 // told from those of a running one, even once its id has been given to another.
 std::string temporaryFolderPrefix();
-// Removes the sub-folders of the private folder made by processes of this user that no longer
-// exist (ownProcess: instead, those of this process). Returns how many were removed.
-std::size_t removeTemporaryFolders(bool ownProcess);
+// Whose sub-folders of the private folder removeTemporaryFolders removes.
+enum class TemporaryFoldersOf {
+    EndedProcesses,  // what processes of this user that no longer exist left behind
+    ThisProcess,     // this process's own, as it ends
+};
+// Removes those sub-folders; returns how many were removed.
+std::size_t removeTemporaryFolders(TemporaryFoldersOf whose);
 // Removes a folder and everything below it without following links.
 void removeTree(const std::string& folder);
 

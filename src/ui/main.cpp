@@ -86,7 +86,7 @@ int main(int argc, char** argv) {
     ignoreFileSizeSignal();
     std::atexit([] {
         removeRegisteredTemporaries();
-        removeTemporaryFolders(true);
+        removeTemporaryFolders(TemporaryFoldersOf::ThisProcess);
     });
     const int terminationFd = notifyTerminationThroughPipe();
     QSocketNotifier termination(terminationFd, QSocketNotifier::Read);
@@ -94,7 +94,7 @@ int main(int argc, char** argv) {
     QObject::connect(&termination, &QSocketNotifier::activated, [terminationFd] {
         char signal = 0;
         if (::read(terminationFd, &signal, 1) != 1) return;
-        removeTemporaryFolders(true);
+        removeTemporaryFolders(TemporaryFoldersOf::ThisProcess);
         finishTermination("quillomar", signal);
     });
 

@@ -52,7 +52,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // However the program ends, its temporary files and temporary copies go with it.
     std::atexit([] {
         removeRegisteredTemporaries();
-        removeTemporaryFolders(true);
+        removeTemporaryFolders(TemporaryFoldersOf::ThisProcess);
     });
 
     if (std::optional<int> codePage = codePageFromEnvironment()) setArchiveCodePage(*codePage);

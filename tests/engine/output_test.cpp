@@ -217,12 +217,12 @@ TEST(Leftovers, TemporaryCopyFoldersOfEndedProcessesAreSwept) {
     writeFile(reusedOwn + "/README.TXT", "stale copy");
     writeFile(mine + "/README.TXT", "open copy");
     writeFile(base + "/archive-x", "not ours");
-    EXPECT_EQ(removeTemporaryFolders(false), 3u);
+    EXPECT_EQ(removeTemporaryFolders(TemporaryFoldersOf::EndedProcesses), 3u);
     EXPECT_FALSE(exists(dead));
     EXPECT_FALSE(exists(reused));
     EXPECT_FALSE(exists(reusedOwn));
     EXPECT_TRUE(exists(mine + "/README.TXT"));
-    EXPECT_EQ(removeTemporaryFolders(true), 1u);
+    EXPECT_EQ(removeTemporaryFolders(TemporaryFoldersOf::ThisProcess), 1u);
     EXPECT_FALSE(exists(mine));
     EXPECT_TRUE(exists(base + "/archive-x"));
 }

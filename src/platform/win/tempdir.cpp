@@ -58,7 +58,8 @@ void removeTree(const std::string& folder) {
     }
 }
 
-std::size_t removeTemporaryFolders(bool ownProcess) {
+std::size_t removeTemporaryFolders(TemporaryFoldersOf whose) {
+    const bool ownProcess = whose == TemporaryFoldersOf::ThisProcess;
     const std::string base = privateTempFolderPath();
     const std::optional<FileStatus> status = fileStatus(base, false);
     if (!status || status->kind != FileKind::Folder) return 0;
