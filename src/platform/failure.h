@@ -2,7 +2,8 @@
 // What made an operation fail. The operation that failed fills one record and hands it to its
 // caller, either kept on the object that failed (PodArchive::failure(), File::failure()) or in
 // the value a function returns (Result<T>, or a Failure alone when there is nothing else to
-// return). The message routines turn a record into what the user sees; nobody re-derives a
+// return). The message routines turn a record into what the user sees, called by the code that
+// decides what the user sees (the window logic, the command-line tool); nobody re-derives a
 // reason from errno or from the path afterwards.
 
 #include <cstdint>
@@ -22,7 +23,6 @@ struct Failure {
     std::string path;          // the path concerned, shown after "==> "
     std::string detail;        // what exactly is wrong, in words ("" when the message says it all)
     std::uint64_t offset = 0;  // where in the file the damage lies, for a damaged archive
-    bool reported = false;     // already shown to the user by the operation that failed
 
     static Failure system(int error, std::string path, std::string detail = {}) {
         Failure failure;

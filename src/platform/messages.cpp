@@ -34,11 +34,6 @@ void report(const Failure& failure) {
     if (!failure.detail.empty()) installedSink->detail(failure.path, failure.detail);
 }
 
-void report(Failure& failure) {
-    report(static_cast<const Failure&>(failure));
-    if (failure.failed()) failure.reported = true;
-}
-
 void showStringMessage(int id) { report(Failure::message(id)); }
 
 void showComposedMessage(const std::string& text) {

@@ -47,10 +47,7 @@ public:
 MessageSink* setMessageSink(MessageSink* sink);
 
 // Shows a failure record to the user: a string-table message by id, or the system's text for the
-// error number, a line "==> " and the path; then its detail, where the sink shows details. Marks
-// the record as reported.
-void report(Failure& failure);
-// The same for a record that is not kept.
+// error number, a line "==> " and the path; then its detail, where the sink shows details.
 void report(const Failure& failure);
 
 // The record's message as a system-error box shows it: "system text\n==> path".
