@@ -72,7 +72,8 @@ void makeFolder(const std::string& path) {
 std::string readFile(const std::string& path) {
     File file = File::openRead(path);
     if (!file.valid()) return {};
-    std::string bytes(static_cast<std::size_t>(std::max<std::int64_t>(file.size(), 0)), '\0');
+    const Result<std::uint64_t> size = file.size();
+    std::string bytes(size ? static_cast<std::size_t>(*size) : 0, '\0');
     const std::int64_t got = file.readAt(0, std::as_writable_bytes(std::span(bytes.data(), bytes.size()))).count;
     bytes.resize(static_cast<std::size_t>(std::max<std::int64_t>(got, 0)));
     return bytes;

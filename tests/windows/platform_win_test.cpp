@@ -76,7 +76,9 @@ TEST(Files, OpeningTellsWhatIsWrongAsAnErrnoValue) {
     EXPECT_EQ(File::openRead(dir / "missing/deeper.txt").failure().error, ENOENT);
     const File opened = File::openRead(dir / "there.txt");
     ASSERT_TRUE(opened.valid());
-    EXPECT_EQ(opened.size(), 1);
+    const Result<std::uint64_t> size = opened.size();
+    ASSERT_TRUE(size);
+    EXPECT_EQ(*size, 1u);
 }
 
 TEST(Files, TimesKeepEveryHundredNanoseconds) {
