@@ -78,13 +78,12 @@ public:
         }
         while (start < folder.size()) {
             const std::size_t end = std::min(folder.find('/', start), folder.size());
-            bool existed = false;
-            const int next = openSubfolder(parent->fd(), folder.substr(start, end - start), true, existed);
-            if (next < 0) return Failure::system(errno, target);
-            parent = std::make_shared<const Folder>(next, true);
+            Result<Subfolder> next = openSubfolder(parent->fd(), folder.substr(start, end - start), IfMissing::Create);
+            if (!next) return Failure::system(next.failure().error, target);
+            parent = std::make_shared<const Folder>(next->folder.release(), true);
             std::string path = folder.substr(0, end);
             // A folder that was there before may hold what a killed run left; a new one holds nothing.
-            if (existed && swept_.insert(path).second) sweepLeftovers(next);
+            if (!next->created && swept_.insert(path).second) sweepLeftovers(parent->fd());
             open_.insert_or_assign(std::move(path), parent);
             start = end + 1;
         }
@@ -394,8 +393,8 @@ int PodArchive::extractSelected(const std::string& root, const std::vector<std::
     ExtractionObserver& tell = observer != nullptr ? *observer : reporting;
     if (progress != nullptr) progress->setRange(0, static_cast<int>(indices.size()));
 
-    File rootFolder(openFolder(root), root);
-    if (!rootFolder.valid()) return fail(rootFolder.failure(), true);
+    Result<FolderHandle> rootFolder = openFolder(root);
+    if (!rootFolder) return fail(rootFolder.failure(), true);
     std::string base = root;
     while (base.size() > 1 && base.back() == '/') base.pop_back();
     if (base == "/") base.clear();
@@ -407,7 +406,7 @@ int PodArchive::extractSelected(const std::string& root, const std::vector<std::
     }
     const std::uint64_t total = bytesToWrite(entries_, valid);
     if (isLargeOutput(total, fileSize_)) tell.largeOutput(total, fileSize_);
-    Extraction extraction(entries_, valid, file_, path_, rootFolder.fd(), base, names);
+    Extraction extraction(entries_, valid, file_, path_, rootFolder->fd(), base, names);
 
     // This thread extracts the first part and reports as it goes; a second thread, where one
     // helps, extracts the rest and keeps its failures, reported here after the first part's.

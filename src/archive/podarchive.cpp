@@ -288,9 +288,7 @@ CopyResult PodArchive::copyFileBytes(std::uint64_t offset, std::uint64_t length,
 Result<std::string> PodArchive::makeArchiveFolder() {
     Result<std::string> base = privateTempFolder();
     if (!base) return base.failure();
-    std::optional<std::string> folder = createUniqueFolder(*base + "/" + temporaryFolderPrefix());
-    if (!folder) return Failure::system(errno, *base);
-    return *folder;
+    return createUniqueFolder(*base + "/" + temporaryFolderPrefix());
 }
 
 std::optional<std::string> PodArchive::writeTemporaryCopy(const ArchiveEntry& entry) {
