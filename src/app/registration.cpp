@@ -1,13 +1,8 @@
 #include "app/registration.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <filesystem>
 #include <span>
 
 #include "app/desktopentry.h"
@@ -16,11 +11,12 @@
 #include "platform/asciicase.h"
 #include "platform/desktop.h"
 #include "platform/fileio.h"
+#include "platform/filesystem.h"
+#include "platform/folderlock.h"
 #include "platform/registry.h"
+#include "platform/tempdir.h"
 
 namespace quillomar {
-
-namespace fs = std::filesystem;
 
 int status::fromErrno(int error) {
     // 0x8007xxxx: severity failure, the system facility, the error number.
@@ -46,6 +42,17 @@ constexpr std::array<CacheFolder, 2> kCacheFolders{{
     {"applications", "update-desktop-database", kDesktopCaches},
 }};
 
+// Whether a folder stands at path (links followed).
+bool isFolder(const std::string& path) {
+    const Result<FileStatus> status = fileStatus(path);
+    return status && status->kind == FileKind::Folder;
+}
+
+bool isEmptyFolder(const std::string& path) {
+    const FolderListing listing = listFolder(path);
+    return listing.error == 0 && listing.unreachable == 0 && listing.items.empty();
+}
+
 // Loads the store under an exclusive lock on its folder (so no lock file is left), applies the
 // step's values and saves when anything changed. Without the folder nothing was ever registered
 // here, and unregistering has nothing to do.
@@ -53,14 +60,11 @@ int editStore(const std::string& folder, bool typeLibrary, bool registering, con
     if (registering) {
         if (const Failure failure = createFolders(folder, 0700); failure.failed())
             return status::fromErrno(failure.error);
-    } else if (std::error_code missing; !fs::is_directory(folder, missing)) {
+    } else if (!isFolder(folder)) {
         return status::kOk;
     }
-    const File lock(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC), folder);
-    if (!lock.valid()) return status::fromErrno(lock.failure().error);
-    while (::flock(lock.fd(), LOCK_EX) != 0) {
-        if (errno != EINTR) return status::fromErrno(errno);
-    }
+    const Result<FolderHandle> lock = lockFolder(folder);
+    if (!lock) return status::fromErrno(lock.failure().error);
     const std::string path = folder + "/" + std::string(RegistryStore::kFileName);
     RegistryStore store;
     if (const Failure failure = store.load(path); failure.failed()) return status::fromErrno(failure.error);
@@ -100,12 +104,13 @@ int removeDesktopFiles(const std::string& dataHome) {
     const std::vector<DesktopFile> files = desktopFiles({});
     for (auto file = files.rbegin(); file != files.rend(); ++file) {
         const std::string path = dataHome + "/" + file->relativePath;
-        if (::unlink(path.c_str()) != 0 && errno != ENOENT && firstError == 0) firstError = errno;
+        const Failure removed = removeFile(path);
+        if (removed.failed() && removed.error != ENOENT && firstError == 0) firstError = removed.error;
         const bool inCache = std::any_of(kCacheFolders.begin(), kCacheFolders.end(), [&](const CacheFolder& cache) {
             return file->relativePath.starts_with(std::string(cache.folder) + "/");
         });
         std::string folder = parentFolder(path);
-        while (!inCache && folder.size() > dataHome.size() && ::rmdir(folder.c_str()) == 0)
+        while (!inCache && folder.size() > dataHome.size() && !removeEmptyFolder(folder).failed())
             folder = parentFolder(folder);
     }
     return firstError;
@@ -129,29 +134,29 @@ int installDesktopFiles(const std::string& dataHome, const std::string& programP
 void refreshCaches(const RegistrationSetup& setup) {
     for (const CacheFolder& cache : kCacheFolders) {
         const std::string folder = setup.dataHome + "/" + std::string(cache.folder);
-        std::error_code error;
-        if (!fs::is_directory(folder, error)) continue;
+        if (!isFolder(folder)) continue;
         const std::string tool(cache.tool);
         setup.runTool ? setup.runTool(tool, folder) : void(runQuietly({tool, folder}));
-        bool derivedOnly = true;
-        for (fs::directory_iterator it(folder, error), end; derivedOnly && !error && it != end; it.increment(error)) {
-            std::error_code ignored;
-            const bool generated = std::find(cache.generated.begin(), cache.generated.end(),
-                                             it->path().filename().string()) != cache.generated.end();
-            derivedOnly = generated ? it->is_regular_file(ignored)
-                                    : it->is_directory(ignored) && fs::is_empty(it->path(), ignored);
-        }
-        if (derivedOnly && !error) fs::remove_all(folder, error);
+        const FolderListing listing = listFolder(folder);
+        // An item that could not be examined might be anything: the folder stays.
+        const bool derivedOnly =
+            listing.error == 0 && listing.unreachable == 0 &&
+            std::all_of(listing.items.begin(), listing.items.end(), [&](const FolderItem& item) {
+                const bool generated =
+                    std::find(cache.generated.begin(), cache.generated.end(), item.name) != cache.generated.end();
+                return generated ? item.status.kind == FileKind::Regular
+                                 : item.status.kind == FileKind::Folder && isEmptyFolder(folder + "/" + item.name);
+            });
+        if (derivedOnly) removeTree(folder);
     }
 }
 
 std::string programPath(const RegistrationSetup& setup) {
-    std::error_code error;
-    return setup.programPath.empty() ? fs::read_symlink("/proc/self/exe", error).string() : setup.programPath;
+    return setup.programPath.empty() ? runningProgramPath() : setup.programPath;
 }
 
 // The type library is loaded from the program's own file: the file must be there.
-bool libraryLoads(const std::string& library) { return !library.empty() && ::access(library.c_str(), F_OK) == 0; }
+bool libraryLoads(const std::string& library) { return !library.empty() && fileStatus(library).ok(); }
 
 // The application identity: its registry values, and the desktop's side of it: POD archives open
 // with this program.

@@ -80,13 +80,12 @@ public:
         }
         while (start < folder.size()) {
             const std::size_t end = std::min(folder.find('/', start), folder.size());
-            bool existed = false;
-            const int next = openSubfolder(parent->fd(), folder.substr(start, end - start), true, existed);
-            if (next < 0) return Failure::system(errno, target);
-            parent = std::make_shared<const Folder>(next, Folder::Owner::Handle);
+            Result<Subfolder> next = openSubfolder(parent->fd(), folder.substr(start, end - start), IfMissing::Create);
+            if (!next) return Failure::system(next.failure().error, target);
+            parent = std::make_shared<const Folder>(next->folder.release(), Folder::Owner::Handle);
             std::string path = folder.substr(0, end);
             // A folder that was there before may hold what a killed run left; a new one holds nothing.
-            if (existed && swept_.insert(path).second) sweepLeftovers(next);
+            if (!next->created && swept_.insert(path).second) sweepLeftovers(parent->fd());
             open_.insert_or_assign(std::move(path), parent);
             start = end + 1;
         }
@@ -495,8 +494,8 @@ Result<Extracted> PodArchive::extractSelected(const std::string& root, const std
                                               ExtractedNames names) {
     if (indices.empty()) return Extracted{};
     if (progress != nullptr) progress->setRange(0, static_cast<int>(indices.size()));
-    File rootFolder(openFolder(root), root);
-    if (!rootFolder.valid()) return rootFolder.failure();
+    Result<FolderHandle> rootFolder = openFolder(root);
+    if (!rootFolder) return rootFolder.failure();
 
     std::vector<std::size_t> valid;
     valid.reserve(indices.size());
@@ -506,7 +505,7 @@ Result<Extracted> PodArchive::extractSelected(const std::string& root, const std
     const std::uint64_t total = bytesToWrite(entries_, valid);
     if (isLargeOutput(total, fileSize_)) observer.largeOutput(total, fileSize_);
 
-    Extraction extraction(entries_, valid, file_, path_, rootFolder.fd(), messageBase(root), names);
+    Extraction extraction(entries_, valid, file_, path_, rootFolder->fd(), messageBase(root), names);
     TwoParts parts(extraction, valid.size(), observer, progress);
     parts.run(path_);
 

@@ -285,9 +285,7 @@ CopyResult PodArchive::copyFileBytes(std::uint64_t offset, std::uint64_t length,
 Result<std::string> PodArchive::makeArchiveFolder() {
     Result<std::string> base = privateTempFolder();
     if (!base) return base.failure();
-    std::optional<std::string> folder = createUniqueFolder(*base + "/" + temporaryFolderPrefix());
-    if (!folder) return Failure::system(errno, *base);
-    return *folder;
+    return createUniqueFolder(*base + "/" + temporaryFolderPrefix());
 }
 
 Result<std::string> PodArchive::writeTemporaryCopy(const ArchiveEntry& entry) {

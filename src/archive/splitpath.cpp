@@ -36,7 +36,7 @@ PathParts splitPath(std::string_view path) {
 
 Result<FolderCreation> createDirectoryPath(const std::string& path) {
     if (path.empty()) return Failure::system(ENOENT, path);
-    if (const std::optional<FileStatus> status = fileStatus(path)) {
+    if (const Result<FileStatus> status = fileStatus(path)) {
         if (status->kind == FileKind::Folder) return FolderCreation::AlreadyThere;
         return Failure::system(ENOTDIR, path);
     }

@@ -123,11 +123,11 @@ std::string counted(std::uint64_t count, std::string_view noun) {
 // says, "file is the archive; not dumped"): packed again, every repack would nest the old archive
 // in the new one. Only files of its size are looked at twice. True when it was in the list.
 bool leaveOutTheArchive(SourceList& list, const std::string& archivePath) {
-    const std::optional<FileStatus> archive = fileStatus(archivePath);
+    const Result<FileStatus> archive = fileStatus(archivePath);
     if (!archive || archive->kind != FileKind::Regular) return false;
     const auto isTheArchive = [&](const SourceFile& file) {
         if (file.diskSize != archive->size) return false;
-        const std::optional<FileStatus> status = fileStatus(file.name);
+        const Result<FileStatus> status = fileStatus(file.name);
         return status && status->id == archive->id;
     };
     const auto from = std::remove_if(list.files.begin(), list.files.end(), isTheArchive);
@@ -203,9 +203,9 @@ bool runPack(const PackOptions& options, Console& console) {
     std::string folder = options.folder;
     while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
 
-    const std::optional<FileStatus> status = fileStatus(folder);
+    const Result<FileStatus> status = fileStatus(folder);
     if (!status) {
-        showSystemError(errno, folder);
+        showSystemError(status.failure().error, folder);
         return false;
     }
     if (status->kind != FileKind::Folder) {
@@ -277,7 +277,7 @@ bool runPack(const PackOptions& options, Console& console) {
         console.error("warning: " + warning.path + ": " + warning.why);
     }
     bool refused = !plan.problems.empty();
-    if (fileStatus(archivePath, false)) {
+    if (fileStatus(archivePath, false).ok()) {
         if (!options.force) {
             console.systemError(EEXIST, {archivePath}, "--force replaces it once the new archive is complete");
             refused = true;

@@ -161,16 +161,16 @@ void ArchiveEdit::setOutput(std::string path) { state_->output = std::move(path)
 void ArchiveEdit::add(const std::string& hostPath, const std::string& relativeName) {
     Operation& operation = state_->operations.emplace_back();
     operation.kind = Operation::Kind::Add;
-    const std::optional<FileStatus> status = fileStatus(hostPath);
+    const Result<FileStatus> status = fileStatus(hostPath);
     if (!status) {
-        operation.failures.push_back(Failure::system(errno, hostPath));
+        operation.failures.push_back(status.failure());
         return;
     }
     // The archive is never stored in itself.
-    const std::optional<FileStatus> archive = fileStatus(source_.path());
+    const Result<FileStatus> archive = fileStatus(source_.path());
     auto isArchive = [&](const std::string& path, std::uint64_t size) {
         if (!archive || size != archive->size) return false;
-        const std::optional<FileStatus> file = fileStatus(path);
+        const Result<FileStatus> file = fileStatus(path);
         return file && file->id == archive->id;
     };
     if (status->kind == FileKind::Regular) {
@@ -234,8 +234,8 @@ ArchiveEdit::Destination ArchiveEdit::destination() const {
         destination.path = state_->output;
         destination.inPlace = false;
         // Another name of the source's own file is an edit in place.
-        const std::optional<FileStatus> output = fileStatus(state_->output);
-        const std::optional<FileStatus> source = fileStatus(source_.path());
+        const Result<FileStatus> output = fileStatus(state_->output);
+        const Result<FileStatus> source = fileStatus(source_.path());
         if (!output || !source || output->id != source->id) return destination;
     }
     Result<std::string> target = linkTarget(source_.path());
@@ -401,7 +401,7 @@ public:
                 closed.failed()) {
                 failure(std::move(closed));
             }
-        } else if (fileStatus(destination.path, false)) {
+        } else if (fileStatus(destination.path, false).ok()) {
             failure(Failure::system(EEXIST, destination.path, "an existing file is not replaced"));
         } else if (Failure closed = checkFolderWritable(parentFolder(destination.path), destination.path);
                    closed.failed()) {
@@ -583,10 +583,7 @@ Failure ArchiveEdit::write(ProgressSink* progress) {
 
     // What a killed edit left beside the archive goes first.
     const std::string folder = parentFolder(target);
-    if (const int folderFd = openFolder(folder); folderFd >= 0) {
-        sweepLeftovers(folderFd);
-        closeFolder(folderFd);
-    }
+    if (const Result<FolderHandle> opened = openFolder(folder)) sweepLeftovers(opened->fd());
 
     Result<PendingFile> created = PendingFile::create(target, UnnamedFile::Allowed);
     if (!created) return created.failure();

@@ -37,7 +37,7 @@ bool endsWithPod(std::string_view path) { return endsWithIgnoringAsciiCase(path,
 
 // A path whose attributes cannot be read counts as a folder, as an item with every attribute set.
 bool isFolder(const std::string& path) {
-    const std::optional<FileStatus> status = fileStatus(path);
+    const Result<FileStatus> status = fileStatus(path);
     return !status || status->kind == FileKind::Folder;
 }
 
@@ -177,7 +177,7 @@ void PackerWindow::generateArchive() {
     const std::string copyright = host_->itemText(kCopyright, kHeaderTextReadLength);
     // An existing archive is never replaced: said before anything is read or written (the
     // writer's own check, when the name is taken meanwhile, still stands).
-    if (fileStatus(path, false)) {
+    if (fileStatus(path, false).ok()) {
         showSystemError(EEXIST, path);
         return;
     }

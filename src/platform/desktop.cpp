@@ -14,6 +14,20 @@ extern char** environ;
 
 namespace quillomar {
 
+std::string runningProgramPath() {
+    // The kernel keeps the program's file as the text of this link.
+    std::string path(4096, '\0');
+    for (;;) {
+        const ssize_t length = ::readlink("/proc/self/exe", path.data(), path.size());
+        if (length < 0) return {};
+        if (static_cast<std::size_t>(length) < path.size()) {
+            path.resize(static_cast<std::size_t>(length));
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
 std::string userBaseFolder(const char* variable, const char* fallback) {
     const char* value = std::getenv(variable);
     if (value != nullptr && value[0] == '/') return value;

@@ -10,6 +10,9 @@ namespace quillomar {
 // ($HOME, else the user database) followed by fallback; empty when there is no home either.
 std::string userBaseFolder(const char* variable, const char* fallback);
 
+// The path of this program's own file, as the system gives it; "" when it cannot tell.
+std::string runningProgramPath();
+
 // Runs a program found on PATH with the given arguments (argv[0] names it), its standard
 // streams on /dev/null, and waits for it. Its exit status, or -1 when it could not be run or
 // did not exit normally.

@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "platform/fileio.h"
+
 namespace quillomar {
 
 namespace {
@@ -29,9 +31,10 @@ FileStatus statusOf(const struct stat& st) {
 
 }  // namespace
 
-std::optional<FileStatus> fileStatus(const std::string& path, bool followLinks) {
+Result<FileStatus> fileStatus(const std::string& path, bool followLinks) {
     struct stat st {};
-    if ((followLinks ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st)) != 0) return std::nullopt;
+    if ((followLinks ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st)) != 0)
+        return Failure::system(errno, path);
     return statusOf(st);
 }
 
@@ -60,35 +63,48 @@ FolderListing listFolder(const std::string& path) {
     return listing;
 }
 
-int openFolder(const std::string& path) { return ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }
+Result<FolderHandle> openFolder(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return Failure::system(errno, path);
+    return FolderHandle(fd);
+}
 
-int openSubfolder(int folderFd, const std::string& name, bool create, bool& existed) {
-    existed = true;
-    if (create) {
-        existed = ::mkdirat(folderFd, name.c_str(), 0777) != 0;
-        if (existed && errno != EEXIST) return -1;
+Result<Subfolder> openSubfolder(int folderFd, const std::string& name, IfMissing ifMissing) {
+    Subfolder subfolder;
+    if (ifMissing == IfMissing::Create) {
+        subfolder.created = ::mkdirat(folderFd, name.c_str(), 0777) == 0;
+        if (!subfolder.created && errno != EEXIST) return Failure::system(errno, name);
     }
-    return ::openat(folderFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int fd = ::openat(folderFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return Failure::system(errno, name);
+    subfolder.folder = FolderHandle(fd);
+    return subfolder;
 }
 
 void closeFolder(int folderFd) {
     if (folderFd >= 0) ::close(folderFd);
 }
 
-int duplicateDescriptor(int fd) { return ::fcntl(fd, F_DUPFD_CLOEXEC, 0); }
-
 bool isReservedName(std::string_view name) {
     static_cast<void>(name);
     return false;
 }
 
-bool removeFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+Failure removeFile(const std::string& path) {
+    if (::unlink(path.c_str()) != 0) return Failure::system(errno, path);
+    return {};
+}
+
+Failure removeEmptyFolder(const std::string& path) {
+    if (::rmdir(path.c_str()) != 0) return Failure::system(errno, path);
+    return {};
+}
 
 bool isReadable(const std::string& path) { return ::access(path.c_str(), R_OK) == 0; }
 
-std::optional<std::string> createUniqueFolder(const std::string& prefix) {
+Result<std::string> createUniqueFolder(const std::string& prefix) {
     std::string pattern = prefix + "XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr) return std::nullopt;
+    if (::mkdtemp(pattern.data()) == nullptr) return Failure::system(errno, parentFolder(prefix));
     return pattern;
 }
 

@@ -4,12 +4,12 @@
 // separators on every system (Windows accepts '\' as well).
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "platform/failure.h"
 #include "platform/filetime.h"
 
 namespace quillomar {
@@ -32,8 +32,8 @@ struct FileStatus {
     FileId id{};
 };
 
-// The status of path; followLinks: of what a symbolic link there leads to. nullopt with errno set.
-std::optional<FileStatus> fileStatus(const std::string& path, bool followLinks = true);
+// The status of path; followLinks: of what a symbolic link there leads to. A failure names path.
+Result<FileStatus> fileStatus(const std::string& path, bool followLinks = true);
 
 struct FolderItem {
     std::string name;
@@ -49,29 +49,67 @@ struct FolderListing {
 
 FolderListing listFolder(const std::string& path);
 
-// Opens a folder as the base of the calls below: a descriptor, or -1 with errno set.
-int openFolder(const std::string& path);
-// Opens the folder name inside folderFd, creating it when create is set and it is missing; never
-// through a symbolic link (or junction). existed tells whether it was there before. -1 with errno
-// set (ENOTDIR/ELOOP when something else stands there).
-int openSubfolder(int folderFd, const std::string& name, bool create, bool& existed);
-// Closes a descriptor from openFolder or openSubfolder; -1 is ignored.
+// Closes a folder descriptor; -1 is ignored.
 void closeFolder(int folderFd);
 
-// A second descriptor of the same open file or folder (for another thread); -1 with errno set.
-int duplicateDescriptor(int fd);
+// An open folder, the base of work below it: its descriptor is closed with this object.
+class FolderHandle {
+public:
+    FolderHandle() = default;
+    explicit FolderHandle(int fd) : fd_(fd) {}
+    ~FolderHandle() { closeFolder(fd_); }
+    FolderHandle(FolderHandle&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    FolderHandle& operator=(FolderHandle&& other) noexcept {
+        if (this != &other) {
+            closeFolder(fd_);
+            fd_ = std::exchange(other.fd_, -1);
+        }
+        return *this;
+    }
+    FolderHandle(const FolderHandle&) = delete;
+    FolderHandle& operator=(const FolderHandle&) = delete;
+
+    bool valid() const { return fd_ >= 0; }
+    int fd() const { return fd_; }
+    // Hands the descriptor over to the caller, who closes it with closeFolder.
+    [[nodiscard]] int release() { return std::exchange(fd_, -1); }
+
+private:
+    int fd_ = -1;
+};
+
+// Opens a folder by its path. A failure names path.
+Result<FolderHandle> openFolder(const std::string& path);
+
+// What openSubfolder does when the folder is not there.
+enum class IfMissing {
+    Fail,    // fails with ENOENT
+    Create,  // creates it
+};
+
+struct Subfolder {
+    FolderHandle folder;
+    bool created = false;  // made by this call: it holds nothing yet
+};
+
+// Opens the folder name inside folderFd, never through a symbolic link (or junction). A failure
+// names name, with ENOTDIR or ELOOP when something else stands there.
+Result<Subfolder> openSubfolder(int folderFd, const std::string& name, IfMissing ifMissing);
 
 // Whether a file name stands for something other than a plain file of that name on this system:
 // on Windows a device ("CON", "NUL", "COM1" and the like, with any extension, in any case) or a
 // stream of another file ("A:B"); never on POSIX systems.
 bool isReservedName(std::string_view name);
 
-// Removes a file; false with errno set.
-bool removeFile(const std::string& path);
+// Removes a file. An empty record, or one naming path.
+Failure removeFile(const std::string& path);
+// Removes a folder that holds nothing. An empty record, or one naming path (ENOTEMPTY, or
+// EEXIST on some systems, while anything is in it).
+Failure removeEmptyFolder(const std::string& path);
 // Whether this user may read the file at path.
 bool isReadable(const std::string& path);
-// Creates a new folder with a unique name "prefix" + six characters and returns its path;
-// nullopt with errno set.
-std::optional<std::string> createUniqueFolder(const std::string& prefix);
+// Creates a new folder with a unique name "prefix" + six characters and returns its path. A
+// failure names the folder it was to be made in.
+Result<std::string> createUniqueFolder(const std::string& prefix);
 
 }  // namespace quillomar

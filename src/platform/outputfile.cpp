@@ -206,14 +206,10 @@ Result<PendingFile> PendingFile::create(int folderFd, std::string_view leaf, std
 Result<PendingFile> PendingFile::create(const std::string& path, UnnamedFile unnamed) {
     const std::string folder = parentFolder(path);
     const std::string leaf = path.substr(path.rfind('/') + 1);  // the whole path when it has no '/'
-    int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folderFd < 0) return Failure::system(errno, path);
-    Result<PendingFile> pending = create(folderFd, leaf, path, unnamed);
-    if (!pending) {
-        ::close(folderFd);
-        return pending;
-    }
-    pending->ownsFolder_ = true;
+    Result<FolderHandle> opened = openFolder(folder);
+    if (!opened) return Failure::system(opened.failure().error, path);
+    Result<PendingFile> pending = create(opened->fd(), leaf, path, unnamed);
+    if (pending) pending->ownedFolder_ = std::move(*opened);
     return pending;
 }
 

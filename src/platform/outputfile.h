@@ -18,6 +18,7 @@
 
 #include "platform/failure.h"
 #include "platform/fileio.h"
+#include "platform/filesystem.h"
 
 namespace quillomar {
 
@@ -87,7 +88,7 @@ public:
 
 private:
     int folderFd_ = -1;
-    bool ownsFolder_ = false;
+    FolderHandle ownedFolder_;  // folderFd_'s owner when the folder was opened here
     bool unnamed_ = false;
     int slot_ = -1;
     std::string leaf_;

@@ -74,7 +74,6 @@ bool File::fail(int error) {
 
 PendingFile::~PendingFile() {
     discard();
-    if (ownsFolder_) closeFolder(folderFd_);
 }
 
 PendingFile::PendingFile(PendingFile&& other) noexcept { *this = std::move(other); }
@@ -82,9 +81,8 @@ PendingFile::PendingFile(PendingFile&& other) noexcept { *this = std::move(other
 PendingFile& PendingFile::operator=(PendingFile&& other) noexcept {
     if (this == &other) return *this;
     discard();
-    if (ownsFolder_) closeFolder(folderFd_);
     folderFd_ = std::exchange(other.folderFd_, -1);
-    ownsFolder_ = std::exchange(other.ownsFolder_, false);
+    ownedFolder_ = std::move(other.ownedFolder_);
     unnamed_ = std::exchange(other.unnamed_, false);
     slot_ = std::exchange(other.slot_, -1);
     leaf_ = std::move(other.leaf_);

@@ -10,9 +10,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 
 #include "archive/splitpath.h"
 #include "platform/fileio.h"
+#include "platform/filesystem.h"
 #include "platform/filetime.h"
 #include "platform/messages.h"
 #include "platform/syserror.h"
@@ -151,6 +153,89 @@ TEST(CreateDirectoryPath, TellsCreatedFromAlreadyThereFromFailed) {
         EXPECT_EQ(refused.failure().path, path);
         EXPECT_EQ(createFolders(path).error, ENOTDIR) << path;
     }
+}
+
+// The file system's calls return their failure with the error and the name they were given:
+// nothing is left in errno for the caller to pick up.
+struct FolderFailure {
+    const char* name;
+    // Runs the call in a folder holding "file" (a file) and "link" (a link to "sub", a folder);
+    // folderFd is that folder's descriptor.
+    std::function<Failure(const std::string& folder, int folderFd)> call;
+    int error;
+    std::string shown;  // the path the record names, below the folder ("" for the bare name)
+    bool below = true;  // shown is below the folder (else the name as given)
+};
+
+Failure failureOf(const auto& result) { return result ? Failure() : result.failure(); }
+
+const std::string kLongName(300, 'n');
+
+class FileSystemFailure : public ::testing::TestWithParam<FolderFailure> {};
+
+TEST_P(FileSystemFailure, NamesTheErrorAndThePath) {
+    test::TempDir dir;
+    test::writeFile(dir / "file", "x");
+    test::makeFolder(dir / "sub");
+    ASSERT_EQ(::symlink("sub", (dir / "link").c_str()), 0);
+    Result<FolderHandle> folder = openFolder(dir.path());
+    ASSERT_TRUE(folder);
+    errno = 0;
+    const Failure failure = GetParam().call(dir.path(), folder->fd());
+    EXPECT_EQ(failure.error, GetParam().error);
+    EXPECT_EQ(failure.path, GetParam().below ? dir / GetParam().shown : GetParam().shown);
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "link"));  // never replaced nor followed
+    EXPECT_TRUE(std::filesystem::is_empty(dir / "sub"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Platform, FileSystemFailure,
+    ::testing::Values(
+        FolderFailure{"OpenFolderMissing", [](auto& d, int) { return failureOf(openFolder(d + "/none")); }, ENOENT,
+                      "none"},
+        FolderFailure{"OpenFolderOnAFile", [](auto& d, int) { return failureOf(openFolder(d + "/file")); }, ENOTDIR,
+                      "file"},
+        FolderFailure{"SubfolderMissing",
+                      [](auto&, int fd) { return failureOf(openSubfolder(fd, "none", IfMissing::Fail)); }, ENOENT,
+                      "none", false},
+        FolderFailure{"SubfolderWhereAFileStands",
+                      [](auto&, int fd) { return failureOf(openSubfolder(fd, "file", IfMissing::Create)); },
+                      ENOTDIR, "file", false},
+        FolderFailure{"SubfolderThroughALink",
+                      [](auto&, int fd) { return failureOf(openSubfolder(fd, "link", IfMissing::Create)); }, ENOTDIR,
+                      "link", false},
+        FolderFailure{"SubfolderNameTooLong",
+                      [](auto&, int fd) { return failureOf(openSubfolder(fd, kLongName, IfMissing::Create)); },
+                      ENAMETOOLONG, kLongName, false},
+        FolderFailure{"StatusMissing", [](auto& d, int) { return failureOf(fileStatus(d + "/none")); }, ENOENT,
+                      "none"},
+        FolderFailure{"StatusBelowAFile", [](auto& d, int) { return failureOf(fileStatus(d + "/file/x")); }, ENOTDIR,
+                      "file/x"},
+        FolderFailure{"RemoveMissingFile", [](auto& d, int) { return removeFile(d + "/none"); }, ENOENT, "none"},
+        FolderFailure{"UniqueFolderInMissingFolder",
+                      [](auto& d, int) { return failureOf(createUniqueFolder(d + "/none/x-")); }, ENOENT, "none"}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+// Whether a folder was made by the call decides whether leftovers are looked for in it.
+TEST(OpenSubfolder, TellsAFolderItMadeFromOneAlreadyThere) {
+    test::TempDir dir;
+    Result<FolderHandle> folder = openFolder(dir.path());
+    ASSERT_TRUE(folder);
+    Result<Subfolder> made = openSubfolder(folder->fd(), "new", IfMissing::Create);
+    ASSERT_TRUE(made);
+    EXPECT_TRUE(made->created);
+    EXPECT_TRUE(made->folder.valid());
+    for (IfMissing ifMissing : {IfMissing::Create, IfMissing::Fail}) {
+        Result<Subfolder> again = openSubfolder(folder->fd(), "new", ifMissing);
+        ASSERT_TRUE(again);
+        EXPECT_FALSE(again->created);
+    }
+    // The handle is the descriptor's one owner: moved, it is closed once, by the last holder.
+    FolderHandle moved = std::move(made->folder);
+    EXPECT_FALSE(made->folder.valid());
+    const int fd = moved.fd();
+    { FolderHandle last = std::move(moved); }
+    EXPECT_EQ(::fcntl(fd, F_GETFD), -1);
 }
 
 TEST(PrivateTempFolder, RefusesAFolderOthersCanEnter) {

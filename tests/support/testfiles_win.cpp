@@ -36,7 +36,7 @@ std::vector<std::string> listTree(const std::string& root, bool filesOnly) {
 TempDir::TempDir() {
     Result<std::string> base = privateTempFolder();
     if (!base) throw std::runtime_error("no temporary folder");
-    std::optional<std::string> folder = createUniqueFolder(*base + "/quillomar-test-");
+    Result<std::string> folder = createUniqueFolder(*base + "/quillomar-test-");
     if (!folder) throw std::runtime_error("cannot create a temporary folder");
     path_ = *folder;
     for (char& c : path_) {
@@ -79,10 +79,10 @@ std::string readFile(const std::string& path) {
     return bytes;
 }
 
-bool exists(const std::string& path) { return fileStatus(path, false).has_value(); }
+bool exists(const std::string& path) { return fileStatus(path, false).ok(); }
 
 FileTime modificationTime(const std::string& path) {
-    const std::optional<FileStatus> status = fileStatus(path);
+    const Result<FileStatus> status = fileStatus(path);
     return status ? status->modified : 0;
 }
 

@@ -50,14 +50,14 @@ TEST(WidePaths, FilesBeyondTheClassicLengthLimitAreCreatedListedReadAndRemoved) 
     ASSERT_TRUE(file.close());
 
     EXPECT_EQ(test::readFile(path), "contenu");
-    const std::optional<FileStatus> status = fileStatus(path);
-    ASSERT_TRUE(status.has_value());
+    const Result<FileStatus> status = fileStatus(path);
+    ASSERT_TRUE(status.ok());
     EXPECT_EQ(status->kind, FileKind::Regular);
     EXPECT_EQ(status->size, 7u);
     const FolderListing listing = listFolder(folder);
     ASSERT_EQ(listing.items.size(), 1u);
     EXPECT_EQ(listing.items[0].name, "fichier-ü.txt");
-    EXPECT_TRUE(removeFile(path));
+    EXPECT_FALSE(removeFile(path).failed());
     EXPECT_FALSE(test::exists(path));
 }
 
@@ -143,10 +143,11 @@ TEST(PendingFile, SweepRemovesWhatEndedProcessesLeftAndKeepsTheLiving) {
     test::writeFile(dir / dead, "cut");
     Result<PendingFile> living = PendingFile::create(dir / "living.pod", UnnamedFile::Refused);
     ASSERT_TRUE(living.ok());
-    const int folder = openFolder(dir.path());
-    ASSERT_GE(folder, 0);
-    EXPECT_EQ(sweepLeftovers(folder), 1u);
-    closeFolder(folder);
+    {
+        const Result<FolderHandle> folder = openFolder(dir.path());
+        ASSERT_TRUE(folder.ok());
+        EXPECT_EQ(sweepLeftovers(folder->fd()), 1u);
+    }
     EXPECT_FALSE(test::exists(dir / dead));
     EXPECT_EQ(leftoversIn(dir.path()), 1u);
 }
@@ -208,8 +209,8 @@ TEST(PrivateTempFolder, LiesInTheUsersTemporaryFolder) {
     ASSERT_TRUE(folder.ok());
     wchar_t temp[MAX_PATH + 1];
     ASSERT_GT(GetTempPathW(MAX_PATH + 1, temp), 0u);
-    const std::optional<FileStatus> status = fileStatus(*folder, false);
-    ASSERT_TRUE(status.has_value());
+    const Result<FileStatus> status = fileStatus(*folder, false);
+    ASSERT_TRUE(status.ok());
     EXPECT_EQ(status->kind, FileKind::Folder);
     EXPECT_TRUE(folder->ends_with("quillomar")) << *folder;
 }

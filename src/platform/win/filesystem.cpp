@@ -7,6 +7,7 @@
 #include <random>
 
 #include "platform/asciicase.h"
+#include "platform/fileio.h"
 #include "platform/win/widepath.h"
 
 namespace quillomar {
@@ -24,20 +25,18 @@ FileKind kindOf(DWORD attributes) {
 }
 
 // The status through an open handle; flags FILE_FLAG_OPEN_REPARSE_POINT to look at a link itself.
-std::optional<FileStatus> statusByHandle(const std::wstring& path, DWORD flags) {
+// A failure names shown, the path as the caller gave it.
+Result<FileStatus> statusByHandle(const std::wstring& path, DWORD flags, const std::string& shown) {
     HANDLE handle =
         CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        win::failFromLastError();
-        return std::nullopt;
-    }
+    if (handle == INVALID_HANDLE_VALUE) return Failure::system(win::failFromLastError(), shown);
     BY_HANDLE_FILE_INFORMATION info{};
     const bool ok = GetFileInformationByHandle(handle, &info);
     const DWORD type = GetFileType(handle);
-    if (!ok) win::failFromLastError();
+    const int error = ok ? 0 : win::failFromLastError();
     CloseHandle(handle);
-    if (!ok) return std::nullopt;
+    if (!ok) return Failure::system(error, shown);
     FileStatus status;
     status.kind = kindOf(info.dwFileAttributes);
     if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && (flags & FILE_FLAG_OPEN_REPARSE_POINT) != 0)
@@ -53,17 +52,17 @@ std::optional<FileStatus> statusByHandle(const std::wstring& path, DWORD flags) 
 
 }  // namespace
 
-std::optional<FileStatus> fileStatus(const std::string& path, bool followLinks) {
-    return statusByHandle(win::widePath(path), followLinks ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
+Result<FileStatus> fileStatus(const std::string& path, bool followLinks) {
+    return statusByHandle(win::widePath(path), followLinks ? 0 : FILE_FLAG_OPEN_REPARSE_POINT, path);
 }
 
 FolderListing listFolder(const std::string& path) {
     FolderListing listing;
     std::wstring folder = win::widePath(path);
     if (!folder.empty() && folder.back() != L'\\') folder.push_back(L'\\');
-    const std::optional<FileStatus> self = statusByHandle(folder, 0);
+    const Result<FileStatus> self = statusByHandle(folder, 0, path);
     if (!self || self->kind != FileKind::Folder) {
-        listing.error = self ? ENOTDIR : errno;
+        listing.error = self ? ENOTDIR : self.failure().error;
         return listing;
     }
     listing.self = self->id;
@@ -83,10 +82,10 @@ FolderListing listFolder(const std::string& path) {
             (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
             // A link is followed; one that leads nowhere keeps its own status. A folder needs its
             // id, which the listing does not give.
-            std::optional<FileStatus> status = statusByHandle(folder + std::wstring(name), 0);
-            if (!status) status = statusByHandle(folder + std::wstring(name), FILE_FLAG_OPEN_REPARSE_POINT);
+            Result<FileStatus> status = statusByHandle(folder + std::wstring(name), 0, item.name);
+            if (!status) status = statusByHandle(folder + std::wstring(name), FILE_FLAG_OPEN_REPARSE_POINT, item.name);
             if (!status) {
-                if (listing.unreachable == 0) listing.unreachable = errno;
+                if (listing.unreachable == 0) listing.unreachable = status.failure().error;
                 continue;
             }
             item.status = *status;
@@ -105,78 +104,64 @@ FolderListing listFolder(const std::string& path) {
 
 namespace {
 
-// A folder held open so that it cannot be removed or renamed while work is done below it.
-int openFolderHandle(const std::wstring& path, DWORD flags) {
+// A folder held open so that it cannot be removed or renamed while work is done below it. A
+// failure names shown.
+Result<FolderHandle> openFolderHandle(const std::wstring& path, DWORD flags, const std::string& shown) {
     HANDLE handle = CreateFileW(path.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
-        errno = error == ERROR_DIRECTORY ? ENOTDIR : win::errnoFromWin32(error);
-        return -1;
+        return Failure::system(error == ERROR_DIRECTORY ? ENOTDIR : win::errnoFromWin32(error), shown);
     }
     BY_HANDLE_FILE_INFORMATION info{};
+    int error = 0;
     if (!GetFileInformationByHandle(handle, &info)) {
-        const int error = win::failFromLastError();
-        CloseHandle(handle);
-        errno = error;
-        return -1;
+        error = win::failFromLastError();
+    } else if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+               (flags & FILE_FLAG_OPEN_REPARSE_POINT) != 0) {
+        error = ELOOP;
+    } else if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        error = ENOTDIR;
     }
-    if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && (flags & FILE_FLAG_OPEN_REPARSE_POINT) != 0) {
+    if (error != 0) {
         CloseHandle(handle);
-        errno = ELOOP;
-        return -1;
+        return Failure::system(error, shown);
     }
-    if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-        CloseHandle(handle);
-        errno = ENOTDIR;
-        return -1;
-    }
-    return win::descriptorFor(handle);
+    FolderHandle folder(win::descriptorFor(handle));
+    if (!folder.valid()) return Failure::system(errno, shown);
+    return folder;
 }
 
 }  // namespace
 
-int openFolder(const std::string& path) { return openFolderHandle(win::widePath(path), 0); }
+Result<FolderHandle> openFolder(const std::string& path) { return openFolderHandle(win::widePath(path), 0, path); }
 
-int openSubfolder(int folderFd, const std::string& name, bool create, bool& existed) {
+Result<Subfolder> openSubfolder(int folderFd, const std::string& name, IfMissing ifMissing) {
     const std::wstring path = win::widePathIn(folderFd, name);
-    existed = true;
-    if (create) {
-        existed = !CreateDirectoryW(path.c_str(), nullptr);
-        if (existed && GetLastError() != ERROR_ALREADY_EXISTS) {
-            win::failFromLastError();
-            return -1;
-        }
+    Subfolder subfolder;
+    if (ifMissing == IfMissing::Create) {
+        subfolder.created = CreateDirectoryW(path.c_str(), nullptr) != FALSE;
+        if (!subfolder.created && GetLastError() != ERROR_ALREADY_EXISTS)
+            return Failure::system(win::failFromLastError(), name);
     }
-    const int fd = openFolderHandle(path, FILE_FLAG_OPEN_REPARSE_POINT);
-    if (fd < 0) return -1;
+    Result<FolderHandle> opened = openFolderHandle(path, FILE_FLAG_OPEN_REPARSE_POINT, name);
+    if (!opened) return opened.failure();
     // Not every link shows as a reparse point (Wine's do not): a folder entered through one has
     // another final path than the one asked for.
-    const std::wstring reached = win::widePathIn(fd, "");
+    const std::wstring reached = win::widePathIn(opened->fd(), "");
     std::wstring asked = path;
     if (!asked.ends_with(L'\\')) asked.push_back(L'\\');
     if (CompareStringOrdinal(reached.data(), static_cast<int>(reached.size()), asked.data(),
                              static_cast<int>(asked.size()), TRUE) != CSTR_EQUAL) {
-        _close(fd);
-        errno = ELOOP;
-        return -1;
+        return Failure::system(ELOOP, name);
     }
-    return fd;
+    subfolder.folder = std::move(*opened);
+    return subfolder;
 }
 
 void closeFolder(int folderFd) {
     if (folderFd >= 0) _close(folderFd);
-}
-
-int duplicateDescriptor(int fd) {
-    HANDLE copy = nullptr;
-    if (!DuplicateHandle(GetCurrentProcess(), win::handleOf(fd), GetCurrentProcess(), &copy, 0, FALSE,
-                         DUPLICATE_SAME_ACCESS)) {
-        win::failFromLastError();
-        return -1;
-    }
-    return win::descriptorFor(copy);
 }
 
 bool isReservedName(std::string_view name) {
@@ -194,10 +179,14 @@ bool isReservedName(std::string_view name) {
            upper[3] <= '9';
 }
 
-bool removeFile(const std::string& path) {
-    if (DeleteFileW(win::widePath(path).c_str())) return true;
-    win::failFromLastError();
-    return false;
+Failure removeFile(const std::string& path) {
+    if (DeleteFileW(win::widePath(path).c_str())) return {};
+    return Failure::system(win::failFromLastError(), path);
+}
+
+Failure removeEmptyFolder(const std::string& path) {
+    if (RemoveDirectoryW(win::widePath(path).c_str())) return {};
+    return Failure::system(win::failFromLastError(), path);
 }
 
 bool isReadable(const std::string& path) {
@@ -209,20 +198,16 @@ bool isReadable(const std::string& path) {
     return true;
 }
 
-std::optional<std::string> createUniqueFolder(const std::string& prefix) {
+Result<std::string> createUniqueFolder(const std::string& prefix) {
     static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     std::random_device random;
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string path = prefix;
         for (int i = 0; i < 6; ++i) path.push_back(kLetters[random() % (sizeof kLetters - 1)]);
         if (CreateDirectoryW(win::widePath(path).c_str(), nullptr)) return path;
-        if (GetLastError() != ERROR_ALREADY_EXISTS) {
-            win::failFromLastError();
-            return std::nullopt;
-        }
+        if (GetLastError() != ERROR_ALREADY_EXISTS) return Failure::system(win::failFromLastError(), parentFolder(prefix));
     }
-    errno = EEXIST;
-    return std::nullopt;
+    return Failure::system(EEXIST, parentFolder(prefix));
 }
 
 }  // namespace quillomar

@@ -122,14 +122,10 @@ Result<PendingFile> PendingFile::create(const std::string& path, UnnamedFile unn
     const std::string folder = parentFolder(path);
     const std::size_t slash = path.find_last_of("/\\");
     const std::string leaf = slash == std::string::npos ? path : path.substr(slash + 1);
-    const int folderFd = openFolder(folder);
-    if (folderFd < 0) return Failure::system(errno, path);
-    Result<PendingFile> pending = create(folderFd, leaf, path, unnamed);
-    if (!pending) {
-        closeFolder(folderFd);
-        return pending;
-    }
-    pending->ownsFolder_ = true;
+    Result<FolderHandle> opened = openFolder(folder);
+    if (!opened) return Failure::system(opened.failure().error, path);
+    Result<PendingFile> pending = create(opened->fd(), leaf, path, unnamed);
+    if (pending) pending->ownedFolder_ = std::move(*opened);
     return pending;
 }
 
