@@ -176,7 +176,7 @@ void PackerWindow::generateArchive() {
     }
 
     setInputsEnabled(false);
-    const std::int32_t priority = host_->itemInt(kPriority);
+    const std::int32_t priority = host_->itemInt(kPriority).value_or(0);  // no number: 0
     PodArchive writer(path, priority, author, description, copyright);
     // Every failure has been shown by the writer; the window looks no further at the result.
     static_cast<void>(writer.write(sourceList_.files, sourceList_.largestSize, sourceList_.prefixLength, &progress_));
