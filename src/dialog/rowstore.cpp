@@ -13,7 +13,8 @@ int RowStore::insertColumn(int column) {
         std::vector<std::string> widened(values_.size() * wider);
         for (int row = 0; row < rowCount(); ++row) {
             for (int c = 0; c < columns_; ++c) {
-                const std::size_t to = static_cast<std::size_t>(row) * wider + static_cast<std::size_t>(c < column ? c : c + 1);
+                const std::size_t to =
+                    static_cast<std::size_t>(row) * wider + static_cast<std::size_t>(c < column ? c : c + 1);
                 widened[to] = std::move(cells_[cell(row, c)]);
             }
         }

@@ -66,9 +66,7 @@ private:
     std::size_t cell(int row, int column) const {
         return static_cast<std::size_t>(row) * static_cast<std::size_t>(columns_) + static_cast<std::size_t>(column);
     }
-    bool exists(int row, int column) const {
-        return row >= 0 && row < rowCount() && column >= 0 && column < columns_;
-    }
+    bool exists(int row, int column) const { return row >= 0 && row < rowCount() && column >= 0 && column < columns_; }
 
     int columns_ = 0;
     std::vector<std::uintptr_t> values_;  // one per row

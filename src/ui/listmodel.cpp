@@ -119,7 +119,8 @@ void ListModel::sortRows(const std::function<int(std::uintptr_t, std::uintptr_t)
     QModelIndexList after;
     after.reserve(before.size());
     const std::vector<int>& newRow = sorted.newRows();
-    for (const QModelIndex& old : before) after.append(index(newRow[static_cast<std::size_t>(old.row())], old.column()));
+    for (const QModelIndex& old : before)
+        after.append(index(newRow[static_cast<std::size_t>(old.row())], old.column()));
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     store_.adopt(std::move(sorted));
     changePersistentIndexList(before, after);

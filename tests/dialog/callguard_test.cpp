@@ -98,9 +98,8 @@ TEST(CallGuard, LongWorkRepaintsAtMostOncePerInterval) {
         bool due;
     };
     const std::vector<Row> rows = {
-        {milliseconds(0), true},   {milliseconds(1), false},  {milliseconds(29), false},
-        {milliseconds(30), true},  {milliseconds(45), false}, {milliseconds(100), true},
-        {milliseconds(129), false}, {milliseconds(130), true},
+        {milliseconds(0), true},   {milliseconds(1), false},  {milliseconds(29), false},  {milliseconds(30), true},
+        {milliseconds(45), false}, {milliseconds(100), true}, {milliseconds(129), false}, {milliseconds(130), true},
     };
     for (const Row& row : rows) EXPECT_EQ(CallGuard::pumpDue(start + row.at), row.due) << row.at.count() << " ms";
 }

@@ -89,7 +89,8 @@ TEST(RowStore, SortingIsStableMovesTheTextsWithTheirRowsAndSaysWhereEachWent) {
     store.adopt(std::move(sorted));
     EXPECT_EQ(values(store), (std::vector<std::uintptr_t>{1, 1, 2, 3}));
     EXPECT_EQ(newRows, (std::vector<int>{3, 0, 2, 1}));
-    EXPECT_EQ(texts(store), (std::vector<std::vector<std::string>>{{"b0", "b1"}, {"d0", ""}, {"c0", "c1"}, {"a0", "a1"}}));
+    EXPECT_EQ(texts(store),
+              (std::vector<std::vector<std::string>>{{"b0", "b1"}, {"d0", ""}, {"c0", "c1"}, {"a0", "a1"}}));
 
     store.setCellSource([](std::uintptr_t value, int) { return std::to_string(value); });
     store.adopt(store.sorted([&](std::uintptr_t a, std::uintptr_t b) { return ascending(b, a); }));
