@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "app/stringtable.h"
+#include "dialog/layout.h"
 
 namespace quillomar {
 
@@ -46,13 +47,6 @@ enum ControlStyle : std::uint32_t {
     // dialog's width whose rows it shares, so that they end where it begins.
     kStyleSidePane = 1u << 16,
 };
-
-// The width a control growing with the dialog keeps beside a shown side pane: it ends a few
-// pixels before the pane, and keeps at least a quarter of its own width.
-constexpr int widthBesidePane(int left, int width, int paneLeft, int gap) {
-    const int beside = paneLeft - gap - left;
-    return beside < width / 4 ? width / 4 : (beside < width ? beside : width);
-}
 
 // Dialog style flags.
 enum DialogStyle : std::uint32_t {
@@ -96,6 +90,11 @@ struct ControlTemplate {
         return r;
     }
     constexpr bool has(std::uint32_t flag) const { return (style & flag) != 0; }
+    // The edges it follows in a dialog made larger than its template.
+    constexpr Anchors anchors() const {
+        return {has(kStyleFollowRight), has(kStyleFollowBottom), has(kStyleGrowWidth), has(kStyleGrowHeight),
+                has(kStyleSidePane)};
+    }
 };
 
 struct DialogTemplate {

@@ -152,13 +152,10 @@ public:
         return firstCharacters(itemText(id), maxCharacters);
     }
 
-    // Numbers, signed (SetDlgItemInt / GetDlgItemInt): a text that is no valid number gives 0.
+    // Numbers, signed (SetDlgItemInt / GetDlgItemInt). itemInt is nullopt for a text that is no
+    // valid number, where the dialog manager's conversion gives 0 and says it failed.
     void setItemInt(int id, std::int32_t value) { setItemText(id, std::to_string(value)); }
-    std::int32_t itemInt(int id, bool* translated = nullptr) const {
-        std::optional<std::int32_t> value = parseDialogInt(itemText(id));
-        if (translated != nullptr) *translated = value.has_value();
-        return value.value_or(0);
-    }
+    std::optional<std::int32_t> itemInt(int id) const { return parseDialogInt(itemText(id)); }
 
     // An edit box takes no more than maxCharacters characters from the user (EM_LIMITTEXT). The
     // logic sets no longer text in such a box itself.

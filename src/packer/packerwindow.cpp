@@ -183,7 +183,7 @@ void PackerWindow::generateArchive() {
     }
 
     setInputsEnabled(false);
-    const std::int32_t priority = host_->itemInt(kPriority);
+    const std::int32_t priority = host_->itemInt(kPriority).value_or(0);  // no number: 0
     PodWriter writer(path, priority, author, description, copyright);
     ShownAtOnce shown;
     // No success message follows: the full progress bar shows the end.

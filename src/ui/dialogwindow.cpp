@@ -73,10 +73,6 @@ int scale(int units, int base, int divisor) {
     return static_cast<int>(std::lround(static_cast<double>(units) * base / divisor));
 }
 
-// Long work that steps a bar repaints the windows at most this often; the bar itself is redrawn
-// only then, never at each step.
-constexpr qint64 kPaintIntervalMs = 30;
-
 }  // namespace
 
 DialogWindow::DialogWindow(const DialogTemplate& dialog, Language language, DialogHandler& handler, QWidget* owner)
@@ -97,9 +93,10 @@ DialogWindow::DialogWindow(const DialogTemplate& dialog, Language language, Dial
     baseX_ = averageCharacterWidth(metrics);
     baseY_ = metrics.height();
 
-    buildControls();
     const QRect client = toPixels({0, 0, dialog.width, dialog.height});
     templateSize_ = client.size();
+    layout_ = AnchorLayout(client.width(), client.height(), scale(4, baseX_, 4));
+    buildControls();
     if (dialog.has(kDialogResizable)) {
         setMinimumSize(client.size());
         resize(client.size());
@@ -128,7 +125,9 @@ void DialogWindow::buildControls() {
         widget->setGeometry(toPixels(control.rectIn(language_)));
         widenOneLineLabel(widget);
         if (auto* view = qobject_cast<ListView*>(widget)) view->setBaseWidth(widget->width());
-        placedControls_.push_back({widget, widget->geometry(), control.style});
+        const QRect placed = widget->geometry();
+        layout_.add({placed.x(), placed.y(), placed.width(), placed.height()}, control.anchors());
+        placedControls_.push_back(widget);
         built.emplace_back(&control, widget);
         widget->setEnabled(!control.has(kStyleDisabled));
         if (control.has(kStyleHidden)) widget->hide();
@@ -166,33 +165,12 @@ void DialogWindow::resizeEvent(QResizeEvent* event) {
     layOut();
 }
 
-// A side pane that is shown narrows the growing controls of its rows to end before it.
 void DialogWindow::layOut() {
     if (!dialog_.has(kDialogResizable)) return;
-    const int dx = std::max(0, width() - templateSize_.width());
-    const int dy = std::max(0, height() - templateSize_.height());
-    auto place = [dx, dy](const Placed& placed) {
-        QRect rect = placed.rect;
-        if ((placed.style & kStyleFollowRight) != 0) rect.translate(dx, 0);
-        if ((placed.style & kStyleFollowBottom) != 0) rect.translate(0, dy);
-        if ((placed.style & kStyleGrowWidth) != 0) rect.setWidth(rect.width() + dx);
-        if ((placed.style & kStyleGrowHeight) != 0) rect.setHeight(rect.height() + dy);
-        return rect;
-    };
-    std::vector<QRect> panes;
-    for (const Placed& placed : placedControls_) {
-        if ((placed.style & kStyleSidePane) != 0 && !placed.widget->isHidden()) panes.push_back(place(placed));
-    }
-    const int gap = scale(4, baseX_, 4);
-    for (const Placed& placed : placedControls_) {
-        QRect rect = place(placed);
-        if ((placed.style & kStyleGrowWidth) != 0) {
-            for (const QRect& pane : panes) {
-                if (rect.top() < pane.bottom() && pane.top() < rect.bottom())
-                    rect.setWidth(widthBesidePane(rect.left(), rect.width(), pane.left(), gap));
-            }
-        }
-        placed.widget->setGeometry(rect);
+    const std::vector<Rect> rects =
+        layout_.place(width(), height(), [this](std::size_t i) { return !placedControls_[i]->isHidden(); });
+    for (std::size_t i = 0; i < rects.size(); ++i) {
+        placedControls_[i]->setGeometry(rects[i].x, rects[i].y, rects[i].width, rects[i].height);
     }
 }
 
@@ -302,25 +280,6 @@ QWidget* DialogWindow::makeControl(const ControlTemplate& control) {
     return new QWidget(this);
 }
 
-// One call into the logic at a time. Posted messages that arrive meanwhile wait for its end.
-template <typename Call>
-void DialogWindow::dispatch(Call&& call) {
-    if (depth_ > 0) return;
-    struct Depth {
-        int& depth;
-        explicit Depth(int& d) : depth(d) { ++depth; }
-        ~Depth() { --depth; }
-    } scope(depth_);
-    call();
-    // What the call changed in the lists reaches their views in one go.
-    publishLists();
-    if (!deferred_.empty()) {
-        std::vector<int> waiting;
-        waiting.swap(deferred_);
-        for (int message : waiting) postMessage(message);
-    }
-}
-
 void DialogWindow::initialize() {
     if (initialized_) return;
     initialized_ = true;
@@ -421,9 +380,7 @@ void DialogWindow::showBar(Bar& b) {
 void DialogWindow::setProgressRange(int id, int low, int high) {
     Bar* b = bar(id);
     if (b == nullptr) return;
-    b->state.low = low;
-    b->state.high = high;
-    b->state.position = std::clamp(b->state.position, low, std::max(low, high));
+    b->state.setRange(low, high);
     showBar(*b);
 }
 
@@ -434,7 +391,7 @@ void DialogWindow::setProgressStep(int id, int step) {
 void DialogWindow::setProgressPos(int id, int position) {
     Bar* b = bar(id);
     if (b == nullptr) return;
-    b->state.position = std::clamp(position, b->state.low, std::max(b->state.low, b->state.high));
+    b->state.setPosition(position);
     showBar(*b);
 }
 
@@ -446,14 +403,7 @@ void DialogWindow::postProgressPos(int id, int position) {
 void DialogWindow::stepProgress(int id) {
     Bar* b = bar(id);
     if (b == nullptr) return;
-    ProgressState& s = b->state;
-    std::int64_t position = std::int64_t{s.position} + s.step;
-    if (position > s.high) {
-        // Past the top the bar starts over from its bottom.
-        position = s.high > s.low ? s.low + (position - s.low) % (std::int64_t{s.high} - s.low) : s.low;
-    }
-    if (position < s.low) position = s.low;
-    s.position = static_cast<int>(position);
+    b->state.stepIt();
     b->shown = false;
     // Whatever runs the steps, the bar shows where they ended once the event loop runs again.
     if (!barsQueued_) {
@@ -497,22 +447,31 @@ protected:
     }
 };
 
-}  // namespace
-
-// Long work steps the bar from inside a call into the logic: let the window repaint meanwhile,
-// and drop the user's input rather than hold it back. Qt would hand held-back input over once
-// the work has returned: a second click on Generate, an Escape or a Quit made during the work
-// would then be acted on. The Win32 host drops such input the same way.
-void DialogWindow::keepPainted() {
-    if (sincePaint_.isValid() && sincePaint_.elapsed() < kPaintIntervalMs) return;
-    showBars();
-    publishLists();
+// Runs the event loop once with the user's input eaten on its way: the windows repaint, and
+// input that waited is gone. Qt would otherwise hand held-back input over once the work has
+// returned: a second click on Generate, an Escape or a Quit made during the work would then be
+// acted on.
+void pumpWithoutInput() {
     InputEater eater;
     QCoreApplication::instance()->installEventFilter(&eater);
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     QCoreApplication::instance()->removeEventFilter(&eater);
-    sincePaint_.restart();
 }
+
+}  // namespace
+
+// Long work steps the bar from inside a call into the logic: let the window repaint meanwhile,
+// and drop the user's input rather than hold it back.
+void DialogWindow::keepPainted() {
+    if (!CallGuard::pumpDue()) return;
+    showBars();
+    publishLists();
+    pumpWithoutInput();
+    CallGuard::notePump();
+}
+
+// Input made after the last repaint of the work, still waiting, goes the same way.
+void DialogWindow::discardQueuedInput() { pumpWithoutInput(); }
 
 // List view ------------------------------------------------------------------------------------------
 
@@ -535,12 +494,12 @@ int DialogWindow::insertRow(int id, int position, std::uintptr_t value) {
 }
 
 void DialogWindow::setCellText(int id, int row, int column, std::string_view text) {
-    if (ListView* view = list(id)) view->rows().setCellText(row, column, qs(text));
+    if (ListView* view = list(id)) view->rows().setCellText(row, column, text);
 }
 
 std::string DialogWindow::cellText(int id, int row, int column) const {
     ListView* view = list(id);
-    return view == nullptr ? std::string() : utf8(view->rows().cellText(row, column));
+    return view == nullptr ? std::string() : view->rows().cellText(row, column);
 }
 
 int DialogWindow::rowCount(int id) const {
@@ -558,14 +517,7 @@ void DialogWindow::sortRows(int id, const std::function<int(std::uintptr_t, std:
 }
 
 void DialogWindow::setCellSource(int id, CellSource source) {
-    ListView* view = list(id);
-    if (view == nullptr) return;
-    if (!source) {
-        view->rows().setCellSource({});
-        return;
-    }
-    view->rows().setCellSource(
-        [source = std::move(source)](std::uintptr_t value, int column) { return qs(source(value, column)); });
+    if (ListView* view = list(id)) view->rows().setCellSource(std::move(source));
 }
 
 std::vector<int> DialogWindow::selectedRows(int id) const {
@@ -629,10 +581,7 @@ void DialogWindow::postMessage(int message) {
 }
 
 void DialogWindow::deliverPosted(int message) {
-    if (busy()) {
-        deferred_.push_back(message);
-        return;
-    }
+    if (!guard_.admitPosted(message)) return;
     dispatch([&] { handler_.onPostedMessage(message); });
 }
 

@@ -5,7 +5,6 @@
 // a time.
 
 #include <QDialog>
-#include <QElapsedTimer>
 #include <QRect>
 
 #include <map>
@@ -14,7 +13,10 @@
 
 #include "app/dialogtemplate.h"
 #include "app/stringtable.h"
+#include "dialog/callguard.h"
 #include "dialog/dialoghost.h"
+#include "dialog/layout.h"
+#include "dialog/progressstate.h"
 
 class QMimeData;
 class QProgressBar;
@@ -24,7 +26,7 @@ namespace quillomar {
 
 class ListView;
 
-class DialogWindow : public QDialog, public DialogHost {
+class DialogWindow : public QDialog, public DialogHost, private GuardedHost {
 public:
     DialogWindow(const DialogTemplate& dialog, Language language, DialogHandler& handler, QWidget* owner = nullptr);
     ~DialogWindow() override;
@@ -43,7 +45,7 @@ public:
     // The list view control id, or nullptr.
     ListView* list(int id) const;
     // True while a call into the logic runs: input for this dialog is turned away meanwhile.
-    bool busy() const { return depth_ > 0; }
+    bool busy() const { return guard_.busy(); }
 
     // DialogHost
     void setItemText(int id, std::string_view text) override;
@@ -89,12 +91,7 @@ public:
     void setPaneContent(int id, const PaneContent& content) override;
 
     // The position, range and step of progress bar id as the logic set them.
-    struct ProgressState {
-        int low = 0;
-        int high = 100;
-        int step = 10;
-        int position = 0;
-    };
+    using ProgressState = quillomar::ProgressState;
     ProgressState progressState(int id) const;
 
 protected:
@@ -118,18 +115,16 @@ private:
         ProgressState state;
         bool shown = true;  // the widget shows state
     };
-    // A control as its template placed it, for a dialog that is made larger.
-    struct Placed {
-        QWidget* widget;
-        QRect rect;
-        std::uint32_t style;
-    };
 
     void buildControls();
     QWidget* makeControl(const ControlTemplate& control);
     static void widenOneLineLabel(QWidget* widget);
-    template <typename Call>
-    void dispatch(Call&& call);
+    // One call into the logic, through the guard.
+    void dispatch(const std::function<void()>& call) { guard_.run(call); }
+    // GuardedHost
+    void publishChanges() override { publishLists(); }
+    void discardQueuedInput() override;
+    void repost(int message) override { postMessage(message); }
     void deliverPosted(int message);
     void deliverDrop(const std::string& path);
     void layOut();
@@ -150,17 +145,17 @@ private:
     std::map<int, QWidget*> controls_;
     std::map<int, Bar> bars_;
     std::vector<ListView*> lists_;
-    std::vector<int> deferred_;
-    std::vector<Placed> placedControls_;
+    // The controls as the template placed them, in the layout's order.
+    std::vector<QWidget*> placedControls_;
+    AnchorLayout layout_{0, 0, 0};
+    CallGuard guard_{*this};
     std::vector<QShortcut*> shortcuts_;
     QSize templateSize_;
     QPoint menuAt_;
     bool barsQueued_ = false;
-    int depth_ = 0;
     bool initialized_ = false;
     bool endedEarly_ = false;
     bool placed_ = false;
-    QElapsedTimer sincePaint_;
 };
 
 }  // namespace quillomar

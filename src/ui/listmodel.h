@@ -1,7 +1,7 @@
 #pragma once
-// The rows of a list view in report view: each row a value of the logic's own and one text per
-// column, held in flat vectors or made on demand by the logic's cell source. The host fills it through the list calls
-// of DialogHost; views learn of a batch of insertions in one reset, and a sort moves the rows in place.
+// The rows of a list view in report view, held in the dialog core's row store and shown to Qt's
+// views. The host fills it through the list calls of DialogHost; views learn of a batch of
+// insertions in one reset, and a sort moves the rows in place.
 
 #include <QAbstractTableModel>
 #include <QString>
@@ -10,7 +10,11 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
+#include <string_view>
 #include <vector>
+
+#include "dialog/rowstore.h"
 
 namespace quillomar {
 
@@ -37,14 +41,13 @@ public:
     // Removes every row; the columns stay, and the rows' memory is kept for the next ones.
     void clearRows();
     // Ignored for a row or column that does not exist.
-    void setCellText(int row, int column, const QString& text);
-    QString cellText(int row, int column) const;
-    std::uintptr_t rowValue(int row) const;
+    void setCellText(int row, int column, std::string_view text);
+    std::string cellText(int row, int column) const { return store_.cellText(row, column); }
+    std::uintptr_t rowValue(int row) const { return store_.rowValue(row); }
 
     // From now on the cells are asked of source with their row's value and column each time they
     // are shown, and setCellText stores nothing: the rows hold their values only.
-    using CellSource = std::function<QString(std::uintptr_t value, int column)>;
-    void setCellSource(CellSource source);
+    void setCellSource(RowStore::CellSource source);
 
     // Orders the rows by compare over their values (negative: first before second); rows that
     // compare equal keep their order. Selections and other persistent indexes follow their rows.
@@ -60,15 +63,9 @@ public:
 private:
     // Views are told once per batch: the first change opens a reset, publish ends it.
     void changing();
-    std::size_t cell(int row, int column) const {
-        return static_cast<std::size_t>(row) * static_cast<std::size_t>(columns_) + static_cast<std::size_t>(column);
-    }
 
     QStringList titles_;
-    int columns_ = 0;
-    std::vector<std::uintptr_t> values_;  // one per row
-    std::vector<QString> cells_;          // row after row, columns_ texts each; empty with a source
-    CellSource source_;
+    RowStore store_;
     bool resetting_ = false;
     // Memory held for the views' layout of the rows (a tree view keeps a record per row), taken
     // while the rows are inserted, where running out can still be reported, and released for

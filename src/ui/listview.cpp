@@ -13,6 +13,8 @@
 
 #include <algorithm>
 
+#include "dialog/layout.h"
+
 namespace quillomar {
 
 // The editor of a row's first cell: a line edit holding the text the logic gave, with the part
@@ -80,21 +82,10 @@ void ListView::setStretchColumns(std::vector<int> columns) {
 }
 
 void ListView::applyWidths() {
-    const int gained = baseWidth_ < 0 ? 0 : std::max(0, width() - baseWidth_);
-    std::vector<int> stretching;
-    for (int column : stretch_) {
-        if (column >= 0 && column < static_cast<int>(widths_.size())) stretching.push_back(column);
-    }
-    for (std::size_t column = 0; column < widths_.size(); ++column) {
-        if (static_cast<int>(column) >= header()->count()) break;
-        int width = widths_[column];
-        auto at = std::find(stretching.begin(), stretching.end(), static_cast<int>(column));
-        if (at != stretching.end()) {
-            const int share = gained / static_cast<int>(stretching.size());
-            width += share + (at == stretching.begin() ? gained - share * static_cast<int>(stretching.size()) : 0);
-        }
-        setColumnWidth(static_cast<int>(column), width);
-    }
+    const int gained = baseWidth_ < 0 ? 0 : width() - baseWidth_;
+    const std::vector<int> widths = stretchedWidths(widths_, stretch_, gained);
+    const int shown = std::min(static_cast<int>(widths.size()), header()->count());
+    for (int column = 0; column < shown; ++column) setColumnWidth(column, widths[static_cast<std::size_t>(column)]);
 }
 
 void ListView::resizeEvent(QResizeEvent* event) {

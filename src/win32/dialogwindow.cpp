@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <numeric>
 
 #include "platform/messages.h"
 #include "win32/dialogbytes.h"
@@ -30,15 +29,6 @@ std::vector<DialogWindow*>* acceleratedDialogs() {
     static std::vector<DialogWindow*> dialogs;
     return &dialogs;
 }
-
-// Long work that steps a bar lets the windows repaint at most this often.
-constexpr ULONGLONG kPaintIntervalMs = 30;
-
-// The thread's repaints during long work: when the last one was, and how many there were. Work
-// started in one window may step the bar of another (extraction in the content window steps the
-// packer window's bar); what matters to each window is whether its own call let input pile up.
-ULONGLONG lastPaint = 0;
-unsigned long paintCount = 0;
 
 // A COM interface pointer released when it goes.
 template <typename T>
@@ -155,10 +145,12 @@ INT_PTR CALLBACK DialogWindow::dialogProc(HWND window, UINT message, WPARAM wPar
 void DialogWindow::initialize() {
     RECT client{};
     GetClientRect(hwnd_, &client);
-    templateClient_ = {client.right, client.bottom};
     RECT outer{};
     GetWindowRect(hwnd_, &outer);
     minimumWindow_ = {outer.right - outer.left, outer.bottom - outer.top};
+    RECT gapUnits{0, 0, 4, 0};
+    MapDialogRect(hwnd_, &gapUnits);
+    layout_ = AnchorLayout(client.right, client.bottom, gapUnits.right);
     // The dialog manager creates the controls in template order, each below the ones before it:
     // the children from the top are the template's controls in turn, labels included.
     HWND window = GetWindow(hwnd_, GW_CHILD);
@@ -170,7 +162,8 @@ void DialogWindow::initialize() {
         RECT rect{};
         GetWindowRect(window, &rect);
         MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&rect), 2);
-        placed_.push_back({window, rect, control.style});
+        layout_.add({rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top}, control.anchors());
+        placed_.push_back(window);
         if (control.kind == ControlKind::ListView && control.id != kNoControlId) {
             List& entry = lists_[control.id];
             entry.window = window;
@@ -251,28 +244,6 @@ INT_PTR DialogWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-// One call into the logic at a time; input for the dialog is turned away while one runs, and
-// messages the logic posts meanwhile wait for its end.
-template <typename Call>
-void DialogWindow::dispatch(Call&& call) {
-    if (depth_ > 0) return;
-    ++depth_;
-    const unsigned long paintsBefore = paintCount;
-    call();
-    publishLists();
-    if (paintCount != paintsBefore) dropInputTakenDuringWork();
-    --depth_;
-    if (!deferred_.empty() && hwnd_ != nullptr) {
-        std::vector<int> waiting;
-        waiting.swap(deferred_);
-        for (int message : waiting) postMessage(message);
-    }
-}
-
-void DialogWindow::dispatchCall(const std::function<void()>& call) {
-    dispatch([&] { call(); });
-}
-
 void DialogWindow::onCommand(WPARAM wParam) {
     const int id = LOWORD(wParam);
     // What the user types in an edit box; the logic's own texts come back while its call runs,
@@ -299,7 +270,7 @@ void DialogWindow::onCommand(WPARAM wParam) {
 }
 
 void DialogWindow::onDrop(HDROP drop) {
-    if (depth_ > 0 || !dialog_.has(kDialogAcceptFiles)) {
+    if (guard_.busy() || !dialog_.has(kDialogAcceptFiles)) {
         DragFinish(drop);
         return;
     }
@@ -320,7 +291,7 @@ INT_PTR DialogWindow::onNotify(const NMHDR& header) {
         case LVN_GETDISPINFOW: {
             auto& info = *reinterpret_cast<NMLVDISPINFOW*>(const_cast<NMHDR*>(&header));
             if ((info.item.mask & LVIF_TEXT) == 0 || info.item.pszText == nullptr || info.item.cchTextMax <= 0) break;
-            const std::wstring text = toWide(cell(*entry, info.item.iItem, info.item.iSubItem));
+            const std::wstring text = toWide(entry->rows.cellText(info.item.iItem, info.item.iSubItem));
             const std::size_t room = static_cast<std::size_t>(info.item.cchTextMax) - 1;
             const std::size_t length = std::min(text.size(), room);
             std::copy_n(text.data(), length, info.item.pszText);
@@ -382,12 +353,12 @@ INT_PTR DialogWindow::onNotify(const NMHDR& header) {
 int DialogWindow::findRow(const List& entry, const NMLVFINDITEMW& find) const {
     if ((find.lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) == 0 || find.lvfi.psz == nullptr) return -1;
     const std::wstring typed = find.lvfi.psz;
-    const int count = static_cast<int>(entry.rows.size());
+    const int count = entry.rows.rowCount();
     if (typed.empty() || count == 0) return -1;
     const int start = std::clamp(find.iStart, 0, count);
     for (int i = 0; i < count; ++i) {
         const int row = (start + i) % count;
-        const std::wstring text = toWide(cell(entry, row, 0));
+        const std::wstring text = toWide(entry.rows.cellText(row, 0));
         if (text.size() < typed.size()) continue;
         if (CompareStringEx(LOCALE_NAME_USER_DEFAULT, NORM_IGNORECASE, text.c_str(), static_cast<int>(typed.size()),
                             typed.c_str(), static_cast<int>(typed.size()), nullptr, nullptr, 0) == CSTR_EQUAL) {
@@ -421,51 +392,27 @@ void DialogWindow::onSize() {
     if (!dialog_.has(kDialogResizable) || placed_.empty()) return;
     RECT client{};
     GetClientRect(hwnd_, &client);
-    const int dx = std::max(0L, client.right - templateClient_.cx);
-    const int dy = std::max(0L, client.bottom - templateClient_.cy);
-    auto place = [dx, dy](const Placed& placed) {
-        RECT rect = placed.rect;
-        if ((placed.style & kStyleFollowRight) != 0) OffsetRect(&rect, dx, 0);
-        if ((placed.style & kStyleFollowBottom) != 0) OffsetRect(&rect, 0, dy);
-        if ((placed.style & kStyleGrowWidth) != 0) rect.right += dx;
-        if ((placed.style & kStyleGrowHeight) != 0) rect.bottom += dy;
-        return rect;
-    };
-    // A side pane that is shown narrows the growing controls of its rows to end before it.
-    std::vector<RECT> panes;
-    for (const Placed& placed : placed_) {
-        if ((placed.style & kStyleSidePane) != 0 && (GetWindowLongPtrW(placed.window, GWL_STYLE) & WS_VISIBLE) != 0)
-            panes.push_back(place(placed));
-    }
-    RECT gapUnits{0, 0, 4, 0};
-    MapDialogRect(hwnd_, &gapUnits);
-    for (const Placed& placed : placed_) {
-        RECT rect = place(placed);
-        if ((placed.style & kStyleGrowWidth) != 0) {
-            for (const RECT& pane : panes) {
-                if (rect.top < pane.bottom && pane.top < rect.bottom)
-                    rect.right =
-                        rect.left + widthBesidePane(rect.left, rect.right - rect.left, pane.left, gapUnits.right);
-            }
-        }
-        SetWindowPos(placed.window, nullptr, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
+    const std::vector<Rect> rects = layout_.place(client.right, client.bottom, [this](std::size_t i) {
+        return (GetWindowLongPtrW(placed_[i], GWL_STYLE) & WS_VISIBLE) != 0;
+    });
+    for (std::size_t i = 0; i < rects.size(); ++i) {
+        SetWindowPos(placed_[i], nullptr, rects[i].x, rects[i].y, rects[i].width, rects[i].height,
                      SWP_NOZORDER | SWP_NOACTIVATE);
     }
     for (auto& [listId, entry] : lists_) stretchColumns(entry);
     InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
+// Only the stretching columns are set: the others keep the widths the user may have given them.
 void DialogWindow::stretchColumns(List& entry) {
     if (entry.stretch.empty()) return;
     RECT rect{};
     GetWindowRect(entry.window, &rect);
-    const int gained = std::max(0, static_cast<int>(rect.right - rect.left) - entry.baseWidth);
-    const int count = static_cast<int>(entry.stretch.size());
-    for (int i = 0; i < count; ++i) {
-        const int column = entry.stretch[static_cast<std::size_t>(i)];
-        if (column < 0 || column >= entry.columns) continue;
-        const int share = gained / count + (i == 0 ? gained % count : 0);
-        ListView_SetColumnWidth(entry.window, column, entry.widths[static_cast<std::size_t>(column)] + share);
+    const std::vector<int> widths =
+        stretchedWidths(entry.widths, entry.stretch, static_cast<int>(rect.right - rect.left) - entry.baseWidth);
+    for (int column : entry.stretch) {
+        if (column >= 0 && static_cast<std::size_t>(column) < widths.size())
+            ListView_SetColumnWidth(entry.window, column, widths[static_cast<std::size_t>(column)]);
     }
 }
 
@@ -525,19 +472,17 @@ void DialogWindow::stepProgress(int id) {
 // messages sent from other threads are answered, but no input is taken (it waits in the queue and
 // is dropped when the work has returned).
 void DialogWindow::keepPainted() {
-    const ULONGLONG now = GetTickCount64();
-    if (now - lastPaint < kPaintIntervalMs) return;
-    lastPaint = now;
+    if (!CallGuard::pumpDue()) return;
     publishLists();
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT | PM_QS_SENDMESSAGE)) {
         DispatchMessageW(&message);
     }
-    ++paintCount;
+    CallGuard::notePump();
 }
 
 // Clicks, keys and drops made while the work ran are not taken afterwards either.
-void DialogWindow::dropInputTakenDuringWork() {
+void DialogWindow::discardQueuedInput() {
     MSG message;
     while (PeekMessageW(&message, nullptr, WM_DROPFILES, WM_DROPFILES, PM_REMOVE)) {
         DragFinish(reinterpret_cast<HDROP>(message.wParam));
@@ -557,22 +502,12 @@ const DialogWindow::List* DialogWindow::list(int id) const {
     return found == lists_.end() ? nullptr : &found->second;
 }
 
-std::string DialogWindow::cell(const List& entry, int row, int column) const {
-    if (row < 0 || static_cast<std::size_t>(row) >= entry.rows.size() || column < 0 || column >= entry.columns) {
-        return {};
-    }
-    const auto r = static_cast<std::size_t>(row);
-    if (entry.source) return entry.source(entry.rows[r], column);
-    const std::vector<std::string>& texts = entry.texts[r];
-    return static_cast<std::size_t>(column) < texts.size() ? texts[static_cast<std::size_t>(column)] : std::string();
-}
-
 // The control learns the row count once per call into the logic, not at every insertion.
 void DialogWindow::publishLists() {
     for (auto& [listId, entry] : lists_) {
         if (!entry.changed) continue;
         entry.changed = false;
-        ListView_SetItemCountEx(entry.window, static_cast<int>(entry.rows.size()), LVSICF_NOSCROLL);
+        ListView_SetItemCountEx(entry.window, entry.rows.rowCount(), LVSICF_NOSCROLL);
         InvalidateRect(entry.window, nullptr, FALSE);
     }
 }
@@ -592,88 +527,53 @@ bool DialogWindow::insertColumn(int id, int column, std::string_view title, int 
     info.cx = width;
     info.pszText = text.data();
     info.iSubItem = column;
-    const int at = ListView_InsertColumn(entry->window, std::min(column, entry->columns), &info);
+    const int at = ListView_InsertColumn(entry->window, std::min(column, entry->rows.columnCount()), &info);
     if (at < 0) return false;
-    entry->widths.insert(entry->widths.begin() + at, width);
-    for (std::vector<std::string>& texts : entry->texts) {
-        if (static_cast<std::size_t>(at) <= texts.size()) texts.insert(texts.begin() + at, std::string());
-    }
-    ++entry->columns;
+    entry->widths.insert(entry->widths.begin() + entry->rows.insertColumn(at), width);
     return true;
 }
 
 int DialogWindow::insertRow(int id, int position, std::uintptr_t data) {
     List* entry = list(id);
     if (entry == nullptr) return -1;
-    const int count = static_cast<int>(entry->rows.size());
-    const int at = std::clamp(position, 0, count);
-    entry->rows.insert(entry->rows.begin() + at, data);
-    if (!entry->source) {
-        entry->texts.insert(entry->texts.begin() + at,
-                            std::vector<std::string>(static_cast<std::size_t>(entry->columns)));
-    }
     entry->changed = true;
-    return at;
+    return entry->rows.insertRow(position, data);
 }
 
 void DialogWindow::setCellText(int id, int row, int column, std::string_view text) {
     List* entry = list(id);
-    if (entry == nullptr || entry->source || row < 0 || static_cast<std::size_t>(row) >= entry->texts.size() ||
-        column < 0 || column >= entry->columns) {
-        return;
-    }
-    entry->texts[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)] = std::string(text);
-    entry->changed = true;
+    if (entry != nullptr && entry->rows.setCellText(row, column, text)) entry->changed = true;
 }
 
 std::string DialogWindow::cellText(int id, int row, int column) const {
     const List* entry = list(id);
-    return entry == nullptr ? std::string() : cell(*entry, row, column);
+    return entry == nullptr ? std::string() : entry->rows.cellText(row, column);
 }
 
 int DialogWindow::rowCount(int id) const {
     const List* entry = list(id);
-    return entry == nullptr ? 0 : static_cast<int>(entry->rows.size());
+    return entry == nullptr ? 0 : entry->rows.rowCount();
 }
 
 std::uintptr_t DialogWindow::rowData(int id, int row) const {
     const List* entry = list(id);
-    if (entry == nullptr || row < 0 || static_cast<std::size_t>(row) >= entry->rows.size()) return 0;
-    return entry->rows[static_cast<std::size_t>(row)];
+    return entry == nullptr ? 0 : entry->rows.rowValue(row);
 }
 
-// Rows that compare equal keep their order; the selection and the current row follow their rows.
+// The selection and the current row follow their rows.
 void DialogWindow::sortRows(int id, const std::function<int(std::uintptr_t, std::uintptr_t)>& compare) {
     List* entry = list(id);
     if (entry == nullptr) return;
-    const std::size_t count = entry->rows.size();
-    std::vector<std::size_t> order(count);
-    std::iota(order.begin(), order.end(), std::size_t{0});
-    std::stable_sort(order.begin(), order.end(),
-                     [&](std::size_t a, std::size_t b) { return compare(entry->rows[a], entry->rows[b]) < 0; });
+    RowStore::Sorted sorted = entry->rows.sorted(compare);
     const std::vector<int> selected = selectedRows(id);
     const int current = currentRow(id);
-
-    std::vector<std::uintptr_t> rows(count);
-    std::vector<int> newPlace(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        rows[i] = entry->rows[order[i]];
-        newPlace[order[i]] = static_cast<int>(i);
-    }
-    entry->rows.swap(rows);
-    if (!entry->source && entry->texts.size() == count) {
-        std::vector<std::vector<std::string>> texts(count);
-        for (std::size_t i = 0; i < count; ++i) texts[i] = std::move(entry->texts[order[i]]);
-        entry->texts.swap(texts);
-    }
-
+    const std::vector<int>& newPlace = sorted.newRows();
+    entry->rows.adopt(std::move(sorted));
     ListView_SetItemState(entry->window, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
     for (int row : selected) {
-        if (row >= 0 && static_cast<std::size_t>(row) < count) {
-            ListView_SetItemState(entry->window, newPlace[static_cast<std::size_t>(row)], LVIS_SELECTED, LVIS_SELECTED);
-        }
+        ListView_SetItemState(entry->window, newPlace[static_cast<std::size_t>(row)], LVIS_SELECTED, LVIS_SELECTED);
     }
-    if (current >= 0 && static_cast<std::size_t>(current) < count) {
+    if (current >= 0) {
         const int moved = newPlace[static_cast<std::size_t>(current)];
         ListView_SetItemState(entry->window, moved, LVIS_FOCUSED, LVIS_FOCUSED);
         ListView_EnsureVisible(entry->window, moved, FALSE);
@@ -684,12 +584,7 @@ void DialogWindow::sortRows(int id, const std::function<int(std::uintptr_t, std:
 void DialogWindow::setCellSource(int id, CellSource source) {
     List* entry = list(id);
     if (entry == nullptr) return;
-    entry->source = std::move(source);
-    if (entry->source) {
-        entry->texts.clear();
-    } else {
-        entry->texts.assign(entry->rows.size(), std::vector<std::string>(static_cast<std::size_t>(entry->columns)));
-    }
+    entry->rows.setCellSource(std::move(source));
     entry->changed = true;
 }
 
@@ -699,7 +594,7 @@ std::vector<int> DialogWindow::selectedRows(int id) const {
     if (entry == nullptr) return rows;
     for (int row = ListView_GetNextItem(entry->window, -1, LVNI_SELECTED); row >= 0;
          row = ListView_GetNextItem(entry->window, row, LVNI_SELECTED)) {
-        if (static_cast<std::size_t>(row) < entry->rows.size()) rows.push_back(row);
+        if (row < entry->rows.rowCount()) rows.push_back(row);
     }
     return rows;
 }
@@ -708,7 +603,7 @@ int DialogWindow::currentRow(int id) const {
     const List* entry = list(id);
     if (entry == nullptr) return -1;
     const int row = ListView_GetNextItem(entry->window, -1, LVNI_FOCUSED);
-    return row >= 0 && static_cast<std::size_t>(row) < entry->rows.size() ? row : -1;
+    return row >= 0 && row < entry->rows.rowCount() ? row : -1;
 }
 
 void DialogWindow::setStretchColumns(int id, std::vector<int> columns) {
@@ -752,11 +647,13 @@ void DialogWindow::setIcon(int iconId) {
 
 void DialogWindow::postMessage(int message) { PostMessageW(hwnd_, kPostedMessage, static_cast<WPARAM>(message), 0); }
 
+// Messages posted while a call ran follow it, while the dialog still runs.
+void DialogWindow::repost(int message) {
+    if (hwnd_ != nullptr) postMessage(message);
+}
+
 void DialogWindow::deliverPosted(int message) {
-    if (depth_ > 0) {
-        deferred_.push_back(message);
-        return;
-    }
+    if (!guard_.admitPosted(message)) return;
     // The dialog manager shows a modal dialog only once its queue has run dry: a message posted
     // from the initialisation (the archive named on the command line) would otherwise run its
     // work, and the content window over it, before this window was ever shown.
@@ -883,8 +780,7 @@ void DialogWindow::clearRows(int id) {
     List* entry = list(id);
     if (entry == nullptr) return;
     ListView_SetItemState(entry->window, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
-    entry->rows.clear();
-    entry->texts.clear();
+    entry->rows.clearRows();
     entry->changed = true;
 }
 

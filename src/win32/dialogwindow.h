@@ -20,11 +20,14 @@
 
 #include "app/dialogtemplate.h"
 #include "app/stringtable.h"
+#include "dialog/callguard.h"
 #include "dialog/dialoghost.h"
+#include "dialog/layout.h"
+#include "dialog/rowstore.h"
 
 namespace quillomar::win32 {
 
-class DialogWindow final : public DialogHost {
+class DialogWindow final : public DialogHost, private GuardedHost {
 public:
     DialogWindow(const DialogTemplate& dialog, Language language, DialogHandler& handler, HWND owner);
     ~DialogWindow() override;
@@ -85,34 +88,26 @@ private:
     // A row's label edit has ended: its text goes to the logic once the editor is gone.
     static constexpr UINT kRowEditedMessage = WM_APP + 3;
 
-    // A report-view list whose rows are held here: one value of the logic's per row, and either
-    // the texts set for its cells or the logic's cell source.
+    // A report-view list whose rows are held here.
     struct List {
         HWND window = nullptr;
-        std::vector<std::uintptr_t> rows;
-        std::vector<std::vector<std::string>> texts;  // per row, without a source
-        CellSource source;
+        RowStore rows;
         std::vector<int> widths;  // each column's width as inserted
         std::vector<int> stretch;
-        int columns = 0;
         int baseWidth = 0;  // the control's width in the template
         bool changed = false;
-    };
-    // A control where the template put it, for a dialog made larger.
-    struct Placed {
-        HWND window;
-        RECT rect;
-        std::uint32_t style;
     };
 
     static INT_PTR CALLBACK dialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR handle(UINT message, WPARAM wParam, LPARAM lParam);
     void initialize();
     void widenOneLineLabel(HWND label, const ControlTemplate& control);
-    template <typename Call>
-    void dispatch(Call&& call);
-    // The same, for the calls made outside dialogwindow.cpp.
-    void dispatchCall(const std::function<void()>& call);
+    // One call into the logic, through the guard.
+    void dispatch(const std::function<void()>& call) { guard_.run(call); }
+    // GuardedHost
+    void publishChanges() override { publishLists(); }
+    void discardQueuedInput() override;
+    void repost(int message) override;
     void onCommand(WPARAM wParam);
     void onDrop(HDROP drop);
     INT_PTR onNotify(const NMHDR& header);
@@ -124,10 +119,8 @@ private:
     bool takeAccelerator(const MSG& message);
     void deliverPosted(int message);
     void keepPainted();
-    void dropInputTakenDuringWork();
     void publishLists();
     void stretchColumns(List& list);
-    std::string cell(const List& list, int row, int column) const;
     // Editing a list (listediting.cpp): files dropped on it, Delete and F2, its label editor.
     static LRESULT CALLBACK listProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                      DWORD_PTR self);
@@ -151,9 +144,10 @@ private:
     HWND owner_;
     HWND hwnd_ = nullptr;
     std::map<int, List> lists_;
-    std::vector<Placed> placed_;
-    std::vector<int> deferred_;
-    SIZE templateClient_{};
+    // The controls as the template placed them, in the layout's order.
+    std::vector<HWND> placed_;
+    AnchorLayout layout_{0, 0, 0};
+    CallGuard guard_{*this};
     SIZE minimumWindow_{};
     POINT menuAt_{};
     // The label edit the logic opened (list, row, text), then the text it ended with.
@@ -167,7 +161,6 @@ private:
     bool draggingOut_ = false;
     HICON bigIcon_ = nullptr;
     HICON smallIcon_ = nullptr;
-    int depth_ = 0;
     std::vector<Accelerator> accelerators_;
     HHOOK keyHook_ = nullptr;
 };

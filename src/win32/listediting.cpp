@@ -39,7 +39,7 @@ LRESULT CALLBACK DialogWindow::listProc(HWND window, UINT message, WPARAM wParam
 
 void DialogWindow::onListDrop(int id, HDROP drop) {
     // Dropped while work runs, or rows of this list dragged onto it: not taken.
-    if (depth_ > 0 || draggingOut_) {
+    if (guard_.busy() || draggingOut_) {
         DragFinish(drop);
         return;
     }
@@ -53,20 +53,20 @@ void DialogWindow::onListDrop(int id, HDROP drop) {
         paths.push_back(toUtf8(path));
     }
     DragFinish(drop);
-    if (!paths.empty()) dispatchCall([&] { handler_.onListDrop(id, paths); });
+    if (!paths.empty()) dispatch([&] { handler_.onListDrop(id, paths); });
 }
 
 // Delete and F2, without Ctrl, Shift or Alt, are the logic's.
 bool DialogWindow::onListKey(int id, WORD key) {
     if (key != VK_DELETE && key != VK_F2) return false;
     if (GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_SHIFT) < 0 || GetKeyState(VK_MENU) < 0) return false;
-    dispatchCall([&] { handler_.onListKey(id, key == VK_DELETE ? ListKey::Delete : ListKey::Rename); });
+    dispatch([&] { handler_.onListKey(id, key == VK_DELETE ? ListKey::Delete : ListKey::Rename); });
     return true;
 }
 
 void DialogWindow::editRowText(int id, int row, std::string_view text) {
     List* entry = list(id);
-    if (entry == nullptr || row < 0 || static_cast<std::size_t>(row) >= entry->rows.size()) return;
+    if (entry == nullptr || row < 0 || row >= entry->rows.rowCount()) return;
     publishLists();
     const LONG_PTR style = GetWindowLongPtrW(entry->window, GWL_STYLE);
     if ((style & LVS_EDITLABELS) == 0) SetWindowLongPtrW(entry->window, GWL_STYLE, style | LVS_EDITLABELS);
@@ -112,7 +112,7 @@ void DialogWindow::deliverRowEdit() {
     const RowEdit edit = std::move(*edited_);
     edited_.reset();
     const std::string text = toUtf8(edit.text);
-    dispatchCall([&] { handler_.onRowTextEdited(edit.list, edit.row, text); });
+    dispatch([&] { handler_.onRowTextEdited(edit.list, edit.row, text); });
 }
 
 bool DialogWindow::endLabelEdit(bool apply) {

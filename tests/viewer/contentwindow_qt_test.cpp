@@ -186,7 +186,7 @@ private slots:
         QCOMPARE(model.insertColumn(0, QStringLiteral("Name")), 0);
         for (int i = 0; i < 50; ++i) {
             const int row = model.insertRow(0, static_cast<std::uintptr_t>(i));
-            model.setCellText(row, 0, QString::number(i));
+            model.setCellText(row, 0, std::to_string(i));
         }
         QVERIFY(model.pending());
         QVERIFY(model.publish());

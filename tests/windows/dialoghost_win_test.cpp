@@ -82,9 +82,7 @@ TEST(Win32DialogHost, ControlTextsAndNumbersComeBackAsTheyWent) {
         host.setItemText(packer::kName, "R\xc3\xa9pertoire");
         EXPECT_EQ(host.itemText(packer::kName, 2), "R\xc3\xa9");
         host.setItemInt(packer::kPriority, -1000);
-        bool translated = false;
-        EXPECT_EQ(host.itemInt(packer::kPriority, &translated), -1000);
-        EXPECT_TRUE(translated);
+        EXPECT_EQ(host.itemInt(packer::kPriority), -1000);
 
         EXPECT_FALSE(host.isChecked(packer::kWriteLog));
         host.setChecked(packer::kWriteLog, true);
