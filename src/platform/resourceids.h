@@ -1,0 +1,67 @@
+#pragma once
+// The program's resource ids, by kind: the string table, the dialogs, their controls, the content
+// list's menu commands and the icon. The numbers are the ones the window rules, the templates
+// and the Windows resources use; none may change.
+//
+// The Windows resource script includes this header too: the icon's number is a macro it can read,
+// and everything else is hidden from it.
+
+// The program's icon, which the packer window shows.
+#define QUILLOMAR_PROGRAM_ICON 207
+
+#ifndef RC_INVOKED
+
+namespace quillomar {
+
+// ---- Strings (string table; message boxes show the kMsg ones by id) ----
+
+inline constexpr int kMsgProgramName = 100;  // also the caption of every box
+inline constexpr int kMsgOutOfMemory = 101;
+inline constexpr int kPickerTitle = 102;  // the folder picker of Extract all and Extract selected
+inline constexpr int kMsgNotAnArchive = 103;
+inline constexpr int kMsgNotFolderOrArchive = 104;
+inline constexpr int kMsgNoAssociation = 105;
+// The content list's column headers, in column order.
+inline constexpr int kNameColumnTitle = 106;
+inline constexpr int kTypeColumnTitle = 107;
+inline constexpr int kFolderColumnTitle = 108;
+inline constexpr int kDateColumnTitle = 109;
+inline constexpr int kSizeColumnTitle = 110;
+inline constexpr int kMsgDamagedArchive = 111;
+// The content list's context menu, the hint's progress ("%1 / %2") and its end ("%1": the count
+// of files, "%2": the folder), for one file and for any other count.
+inline constexpr int kOpenText = 112;
+inline constexpr int kExtractSelectedText = 113;
+inline constexpr int kCopyNameText = 114;
+inline constexpr int kProgressText = 115;
+inline constexpr int kExtractedText = 116;
+inline constexpr int kExtractedOneText = 117;
+inline constexpr int kMsgEntriesNotExtracted = 118;  // "%1 of %2 entries not extracted"
+// Editing in the content window: the context menu's commands, the questions before replacing and
+// deleting (for one entry, and "%1": the count), the hint while an edit is written ("%1 / %2"),
+// and the messages for an archive that is only read and for a name that cannot be given.
+inline constexpr int kDeleteText = 125;
+inline constexpr int kRenameText = 126;
+inline constexpr int kReplaceQuestion = 127;
+inline constexpr int kReplaceOneQuestion = 128;
+inline constexpr int kDeleteQuestion = 129;
+inline constexpr int kDeleteOneQuestion = 130;
+inline constexpr int kWritingText = 131;
+inline constexpr int kReadOnlyMessage = 132;
+inline constexpr int kInvalidNameMessage = 133;
+// What one extraction tells at its end: counts of entries not extracted and written over, the end
+// of a list cut short, and the warning about entries that share their data.
+inline constexpr int kNotExtractedListText = 140;  // "%1 entries were not extracted:"
+inline constexpr int kWrittenOverListText = 141;   // "%1 entries were written over by a later entry of the same name:"
+inline constexpr int kMoreNamesText = 142;         // "... and %1 more"
+inline constexpr int kLargeOutputText = 143;       // "%1": bytes written, "%2": the archive's size
+// The hint while filtering ("%1 of %2 entries"), the menu's command for the preview pane, a
+// picture's size in the pane ("%1 × %2 pixels") and what the pane says of an entry it cannot show.
+inline constexpr int kFilterCountText = 160;
+inline constexpr int kPreviewText = 161;
+inline constexpr int kPictureSizeText = 162;
+inline constexpr int kCannotShowText = 163;
+
+}  // namespace quillomar
+
+#endif  // RC_INVOKED
