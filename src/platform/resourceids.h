@@ -62,6 +62,18 @@ inline constexpr int kPreviewText = 161;
 inline constexpr int kPictureSizeText = 162;
 inline constexpr int kCannotShowText = 163;
 
+// ---- Dialogs ----
+
+inline constexpr int kPackerDialogId = 102;
+inline constexpr int kContentDialogId = 103;
+
+// ---- Controls ----
+
+// The dialog manager's OK and cancel identifiers. Enter sends kIdOk's command through the default
+// button; Escape and the caption's close button send kIdCancel.
+inline constexpr int kIdOk = 1;
+inline constexpr int kIdCancel = 2;
+
 }  // namespace quillomar
 
 #endif  // RC_INVOKED
