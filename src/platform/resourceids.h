@@ -74,6 +74,31 @@ inline constexpr int kContentDialogId = 103;
 inline constexpr int kIdOk = 1;
 inline constexpr int kIdCancel = 2;
 
+namespace packer {
+
+// Controls of the packer window.
+inline constexpr int kQuit = kIdOk;  // default button: ends the window
+inline constexpr int kGenerate = 201;
+inline constexpr int kFileCount = 202;  // files of the scan, or entries of the archive
+inline constexpr int kTotalKilobytes = 203;
+inline constexpr int kFolder = 204;  // the dropped folder
+inline constexpr int kSubfolders = 205;
+inline constexpr int kName = 206;  // archive name without ".pod", or the opened archive's path
+inline constexpr int kAuthor = 207;
+inline constexpr int kWriteLog = 208;  // check box: write the content log on the next folder drop
+inline constexpr int kProgress = 209;
+inline constexpr int kDescription = 210;
+inline constexpr int kCopyright = 211;
+inline constexpr int kPriority = 212;
+inline constexpr int kShowContent = 213;
+inline constexpr int kVersion = 214;
+
+}  // namespace packer
+
+// ---- Icons ----
+
+inline constexpr int kProgramIcon = QUILLOMAR_PROGRAM_ICON;
+
 }  // namespace quillomar
 
 #endif  // RC_INVOKED
