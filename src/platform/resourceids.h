@@ -95,6 +95,27 @@ inline constexpr int kVersion = 214;
 
 }  // namespace packer
 
+namespace viewer {
+
+// Controls of the content window.
+inline constexpr int kClose = kIdOk;           // ends the window
+inline constexpr int kExtractAll = kIdCancel;  // Escape sends it too: Escape starts Extract all
+inline constexpr int kList = 217;
+inline constexpr int kHint = 218;     // the line above the list
+inline constexpr int kFilter = 219;   // the filter box; as a command (Ctrl+F), the focus goes there
+inline constexpr int kPreview = 220;  // the preview pane; as a command (F3), it is shown or hidden
+
+// ---- Menu commands: the content list's context menu ----
+
+inline constexpr int kMenuOpen = 1;
+inline constexpr int kMenuExtractSelected = 2;
+inline constexpr int kMenuCopyName = 3;
+inline constexpr int kMenuDelete = 10;
+inline constexpr int kMenuRename = 11;
+inline constexpr int kMenuPreview = 12;
+
+}  // namespace viewer
+
 // ---- Icons ----
 
 inline constexpr int kProgramIcon = QUILLOMAR_PROGRAM_ICON;

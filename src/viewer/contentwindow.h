@@ -31,30 +31,12 @@ class ArchiveEdit;
 
 namespace viewer {
 
-// Controls of dialog 103.
-inline constexpr int kClose = kIdOk;           // ends the window
-inline constexpr int kExtractAll = kIdCancel;  // Escape sends it too: Escape starts Extract all
-inline constexpr int kList = 217;
-inline constexpr int kHint = 218;     // the line above the list
-inline constexpr int kFilter = 219;   // the filter box; as a command (Ctrl+F), the focus goes there
-inline constexpr int kPreview = 220;  // the preview pane; as a command (F3), it is shown or hidden
-
 // Column headers, in column order, each as a buffer of 20 characters takes it.
 inline constexpr std::array<int, kColumnCount> kColumnTitles{kNameColumnTitle, kTypeColumnTitle, kFolderColumnTitle,
                                                              kDateColumnTitle, kSizeColumnTitle};
 inline constexpr std::size_t kColumnTitleBufferSize = 20;
 // Column widths in pixels, in column order.
 inline constexpr std::array<int, kColumnCount> kColumnWidths{110, 45, 110, 110, 60};
-
-// The commands of the list's context menu.
-enum MenuCommand : int {
-    kMenuOpen = 1,
-    kMenuExtractSelected = 2,
-    kMenuCopyName = 3,
-    kMenuDelete = 10,
-    kMenuRename = 11,
-    kMenuPreview = 12
-};
 
 }  // namespace viewer
 
