@@ -12,6 +12,7 @@
 
 #include "app/stringtable.h"
 #include "dialog/layout.h"
+#include "platform/resourceids.h"
 
 namespace quillomar {
 
@@ -110,9 +111,6 @@ struct DialogTemplate {
     constexpr bool has(std::uint32_t flag) const { return (style & flag) != 0; }
     const ControlTemplate* control(int controlId) const;
 };
-
-inline constexpr int kPackerDialogId = 102;
-inline constexpr int kContentDialogId = 103;
 
 // The template of dialog id, or nullptr when the program has none.
 const DialogTemplate* findDialogTemplate(int id);

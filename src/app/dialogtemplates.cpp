@@ -4,7 +4,7 @@
 #include <array>
 
 #include "app/dialogtemplate.h"
-#include "packer/packerwindow.h"
+#include "platform/resourceids.h"
 
 namespace quillomar {
 
@@ -63,40 +63,42 @@ constexpr std::array kPackerControls{
     ControlTemplate{packer::kVersion, Static, kNumberBox, same("0"), {245, 82, 62, 11}},
 };
 
-// Ids of dialog 103: 1 closes, 2 extracts all (Escape sends it too), 217 is the entry list and 218
-// the hint above it, where extraction also shows how far it got and how it ended; 219 is the
-// filter box between them, 220 the preview pane, hidden until asked for, which takes the list's
-// right part. The list comes before the filter in the tab order, and the hint names it. The
-// window may be enlarged: the list, the filter and the hint take the new room,
-// the buttons stay at the bottom corners.
+// Dialog 103: Close, Extract all (Escape sends it too), the entry list and the hint above it,
+// where extraction also shows how far it got and how it ended; the filter box between them, and
+// the preview pane, hidden until asked for, which takes the list's right part. The list comes
+// before the filter in the tab order, and the hint names it. The window may be enlarged: the
+// list, the filter and the hint take the new room, the buttons stay at the bottom corners.
 constexpr std::array kContentControls{
-    ControlTemplate{kIdOk,
+    ControlTemplate{viewer::kClose,
                     PushButton,
                     kStyleDefaultButton | kStyleTabStop | kStyleFollowRight | kStyleFollowBottom,
                     {"Fermer", "Close"},
                     {263, 264, 50, 16}},
-    ControlTemplate{kIdCancel,
+    ControlTemplate{viewer::kExtractAll,
                     PushButton,
                     kStyleDefaultButton | kStyleTabStop | kStyleFollowBottom,
                     {"Tout extraire vers ...", "Extract all to ..."},
                     {7, 264, 114, 16}},
-    ControlTemplate{218,
+    ControlTemplate{viewer::kHint,
                     Static,
                     kStyleGrowWidth,
                     {"Double-cliquez pour voir une copie temporaire d'un fichier dans la liste",
                      "Double clic on a file to open it"},
                     {7, 4, 306, 11}},
-    ControlTemplate{217,
+    ControlTemplate{viewer::kList,
                     ListView,
                     kStyleReportView | kStyleBorder | kStyleTabStop | kStyleGrowWidth | kStyleGrowHeight,
                     same(""),
                     {7, 31, 306, 231},
                     0,
-                    218},
+                    viewer::kHint},
     ControlTemplate{kNoControlId, Static, kStyleNone, {"Filtrer", "Filter"}, {7, 18, 30, 8}},
-    ControlTemplate{
-        219, Edit, kStyleBorder | kStyleAutoHScroll | kStyleTabStop | kStyleGrowWidth, same(""), {40, 16, 273, 12}},
-    ControlTemplate{220,
+    ControlTemplate{viewer::kFilter,
+                    Edit,
+                    kStyleBorder | kStyleAutoHScroll | kStyleTabStop | kStyleGrowWidth,
+                    same(""),
+                    {40, 16, 273, 12}},
+    ControlTemplate{viewer::kPreview,
                     Pane,
                     kStyleHidden | kStyleSidePane | kStyleBorder | kStyleFollowRight | kStyleGrowHeight,
                     {"Aperçu", "Preview"},

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "dialog/dialoghost.h"
+#include "platform/resourceids.h"
 
 namespace quillomar {
 
@@ -18,54 +19,59 @@ struct StringEntry {
 };
 
 constexpr std::array kStrings{
-    StringEntry{100, "Quillomar", "Quillomar"},
-    StringEntry{101, "** Erreur d'allocation mémoire **\nQuittez Quillomar et réessayer",
+    StringEntry{kMsgProgramName, "Quillomar", "Quillomar"},
+    StringEntry{kMsgOutOfMemory, "** Erreur d'allocation mémoire **\nQuittez Quillomar et réessayer",
                 "** memory allocation error **\nClose Quillomar & other app then try again !"},
-    StringEntry{102, "Répertoire destination pour l'extraction du POD", "Destination folder for POD extraction ==>"},
-    StringEntry{103, "Ceci n'est pas un fichier au format POD3 ou POD2 !",
+    StringEntry{kPickerTitle, "Répertoire destination pour l'extraction du POD",
+                "Destination folder for POD extraction ==>"},
+    StringEntry{kMsgNotAnArchive, "Ceci n'est pas un fichier au format POD3 ou POD2 !",
                 "This file is not a POD3 ou POD2 format file !"},
-    StringEntry{104, "Ce n'est pas un répertoire OU un fichier POD !", "Not a directory or a POD file drop !"},
-    StringEntry{105, "Aucune programme associé à ce type de fichier", "No software associated with that file type !"},
-    StringEntry{106, "Nom", "Name"},
-    StringEntry{107, "Type", "Type"},
-    StringEntry{108, "Répertoire", "Folder"},
-    StringEntry{109, "Date", "Date"},
-    StringEntry{110, "Taille", "Size"},
-    StringEntry{111, "Ce fichier POD est endommagé ou incomplet !", "This POD file is damaged or incomplete !"},
+    StringEntry{kMsgNotFolderOrArchive, "Ce n'est pas un répertoire OU un fichier POD !",
+                "Not a directory or a POD file drop !"},
+    StringEntry{kMsgNoAssociation, "Aucune programme associé à ce type de fichier",
+                "No software associated with that file type !"},
+    StringEntry{kNameColumnTitle, "Nom", "Name"},
+    StringEntry{kTypeColumnTitle, "Type", "Type"},
+    StringEntry{kFolderColumnTitle, "Répertoire", "Folder"},
+    StringEntry{kDateColumnTitle, "Date", "Date"},
+    StringEntry{kSizeColumnTitle, "Taille", "Size"},
+    StringEntry{kMsgDamagedArchive, "Ce fichier POD est endommagé ou incomplet !",
+                "This POD file is damaged or incomplete !"},
     // The content window's context menu, and its hint while and after extracting.
-    StringEntry{112, "Ouvrir", "Open"},
-    StringEntry{113, "Extraire la sélection vers ...", "Extract selected to ..."},
-    StringEntry{114, "Copier le nom", "Copy name"},
-    StringEntry{115, "Extraction : %1 / %2", "Extracting: %1 / %2"},
-    StringEntry{116, "%1 fichiers extraits vers %2", "%1 files extracted to %2"},
-    StringEntry{117, "%1 fichier extrait vers %2", "%1 file extracted to %2"},
-    StringEntry{118, "%1 entrées sur %2 non extraites", "%1 of %2 entries not extracted"},
+    StringEntry{kOpenText, "Ouvrir", "Open"},
+    StringEntry{kExtractSelectedText, "Extraire la sélection vers ...", "Extract selected to ..."},
+    StringEntry{kCopyNameText, "Copier le nom", "Copy name"},
+    StringEntry{kProgressText, "Extraction : %1 / %2", "Extracting: %1 / %2"},
+    StringEntry{kExtractedText, "%1 fichiers extraits vers %2", "%1 files extracted to %2"},
+    StringEntry{kExtractedOneText, "%1 fichier extrait vers %2", "%1 file extracted to %2"},
+    StringEntry{kMsgEntriesNotExtracted, "%1 entrées sur %2 non extraites", "%1 of %2 entries not extracted"},
     // The content window's edits: its context menu, its questions, its hint while writing, and
     // what it says when it cannot edit.
-    StringEntry{125, "Supprimer", "Delete"},
-    StringEntry{126, "Renommer", "Rename"},
-    StringEntry{127, "Remplacer %1 entrées ?", "Replace %1 entries?"},
-    StringEntry{128, "Remplacer 1 entrée ?", "Replace 1 entry?"},
-    StringEntry{129, "Supprimer %1 entrées ?", "Delete %1 entries?"},
-    StringEntry{130, "Supprimer 1 entrée ?", "Delete 1 entry?"},
-    StringEntry{131, "Écriture : %1 / %2", "Writing: %1 / %2"},
-    StringEntry{132, "Un fichier POD2 ne peut pas être modifié ici !", "A POD2 file cannot be changed here !"},
-    StringEntry{133, "Ce nom n'est pas valide !", "This name is not valid !"},
+    StringEntry{kDeleteText, "Supprimer", "Delete"},
+    StringEntry{kRenameText, "Renommer", "Rename"},
+    StringEntry{kReplaceQuestion, "Remplacer %1 entrées ?", "Replace %1 entries?"},
+    StringEntry{kReplaceOneQuestion, "Remplacer 1 entrée ?", "Replace 1 entry?"},
+    StringEntry{kDeleteQuestion, "Supprimer %1 entrées ?", "Delete %1 entries?"},
+    StringEntry{kDeleteOneQuestion, "Supprimer 1 entrée ?", "Delete 1 entry?"},
+    StringEntry{kWritingText, "Écriture : %1 / %2", "Writing: %1 / %2"},
+    StringEntry{kReadOnlyMessage, "Un fichier POD2 ne peut pas être modifié ici !",
+                "A POD2 file cannot be changed here !"},
+    StringEntry{kInvalidNameMessage, "Ce nom n'est pas valide !", "This name is not valid !"},
     // What one extraction reports at its end, and its warning before it starts.
-    StringEntry{140, "%1 entrées n'ont pas été extraites :", "%1 entries were not extracted:"},
-    StringEntry{141, "%1 entrées ont été remplacées par une entrée suivante du même nom :",
+    StringEntry{kNotExtractedListText, "%1 entrées n'ont pas été extraites :", "%1 entries were not extracted:"},
+    StringEntry{kWrittenOverListText, "%1 entrées ont été remplacées par une entrée suivante du même nom :",
                 "%1 entries were written over by a later entry of the same name:"},
-    StringEntry{142, "... et %1 autres", "... and %1 more"},
-    StringEntry{143,
+    StringEntry{kMoreNamesText, "... et %1 autres", "... and %1 more"},
+    StringEntry{kLargeOutputText,
                 "Ces entrées partagent leurs données : l'extraction écrit %1 octets, plus de 100 fois la taille "
                 "de l'archive (%2 octets).",
                 "These entries share their data: extraction writes %1 bytes, more than 100 times the size of the "
                 "archive (%2 bytes)."},
     // The content window's filter count, and its preview pane.
-    StringEntry{160, "%1 entrées sur %2", "%1 of %2 entries"},
-    StringEntry{161, "Aperçu", "Preview"},
-    StringEntry{162, "%1 × %2 pixels", "%1 × %2 pixels"},
-    StringEntry{163, "impossible à afficher", "cannot be shown"},
+    StringEntry{kFilterCountText, "%1 entrées sur %2", "%1 of %2 entries"},
+    StringEntry{kPreviewText, "Aperçu", "Preview"},
+    StringEntry{kPictureSizeText, "%1 × %2 pixels", "%1 × %2 pixels"},
+    StringEntry{kCannotShowText, "impossible à afficher", "cannot be shown"},
 };
 
 std::optional<Language> overridden;

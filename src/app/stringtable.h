@@ -1,5 +1,5 @@
 #pragma once
-// The program's texts: string table 100-117 and the language they are shown in.
+// The program's texts: the string table (ids in platform/resourceids.h) and the language they are shown in.
 
 #include <cstddef>
 #include <string>

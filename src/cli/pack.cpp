@@ -196,124 +196,129 @@ struct ShownAndCounted final : WriteObserver {
     std::size_t count = 0;
 };
 
-}  // namespace
-
-bool runPack(const PackOptions& options, Console& console) {
-    // The folder as the window shows a dropped one: no trailing separator.
-    std::string folder = options.folder;
+// The folder as the window shows a dropped one: no trailing separator. nullopt, reported, when it
+// is no folder.
+std::optional<std::string> sourceFolder(const std::string& given) {
+    std::string folder = given;
     while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-
     const Result<FileStatus> status = fileStatus(folder);
     if (!status) {
         showSystemError(status.failure().error, folder);
-        return false;
+        return std::nullopt;
     }
     if (status->kind != FileKind::Folder) {
         showSystemError(ENOTDIR, folder);
-        return false;
+        return std::nullopt;
     }
+    return folder;
+}
 
-    // The header: the window's presets, or the texts of --like, under what was given explicitly.
-    std::string author = options.author;
-    std::string description = options.description;
-    std::string copyright = options.copyright;
-    std::int32_t priority = options.priority;
+struct HeaderTexts {
+    std::string author;
+    std::string description;
+    std::string copyright;
+    std::int32_t priority = 0;
+};
+
+// The header: the window's presets, or the texts of --like, under what was given explicitly.
+// nullopt, reported, when --like cannot be read or a text does not fit its field.
+std::optional<HeaderTexts> headerTexts(const PackOptions& options, Console& console) {
+    HeaderTexts header{options.author, options.description, options.copyright, options.priority};
     if (!options.like.empty()) {
         PodArchive like;
-        if (!openArchive(like, options.like, false, console)) return false;
-        if (!options.textsGiven.description) description = like.description();
+        if (!openArchive(like, options.like, false, console)) return std::nullopt;
+        if (!options.textsGiven.description) header.description = like.description();
         if (like.version() == ArchiveVersion::Pod3) {
-            if (!options.textsGiven.author) author = like.author();
-            if (!options.textsGiven.copyright) copyright = like.copyright();
-            if (!options.textsGiven.priority) priority = like.header().priority;
+            if (!options.textsGiven.author) header.author = like.author();
+            if (!options.textsGiven.copyright) header.copyright = like.copyright();
+            if (!options.textsGiven.priority) header.priority = like.header().priority;
         }
     }
-    if (!headerTextsFit(author, description, copyright, console)) return false;
-    std::optional<PodArchive> base;
-    if (!options.changedFrom.empty()) {
-        base.emplace();
-        if (!openArchive(*base, options.changedFrom, true, console)) return false;
-    }
+    if (!headerTextsFit(header.author, header.description, header.copyright, console)) return std::nullopt;
+    return header;
+}
 
-    std::optional<TerminalProgress> bar;
-    if (!options.quiet && stderrIsTerminal()) bar.emplace(console, "Scanning folders");
-
+// The files to pack: the scan of the folder without the archive itself and, with --changed-from,
+// without the files base holds unchanged. --verbose (and a dry run against a base) lists them;
+// against a base, how many differ is said.
+SourceList selectFiles(const std::string& folder, const std::string& archivePath, const PackOptions& options,
+                       const PodArchive* base, TerminalProgress* bar, Console& console) {
     SourceList list;
     list.resetScan(folder);
-    list.scanFolder(folder, bar ? &*bar : nullptr, excludeFilter(options.excludes));
-    if (bar) bar->finish();
-    const std::string archivePath = options.archive.empty() ? folder + "/" + options.name + ".pod" : options.archive;
+    list.scanFolder(folder, bar, excludeFilter(options.excludes));
+    if (bar != nullptr) bar->finish();
     if (leaveOutTheArchive(list, archivePath) && options.force && !options.quiet) {
         console.error(archivePath + ": file is the archive; not packed");
     }
     const std::size_t scanned = list.files.size();
-    const std::size_t same = base ? keepChangedFiles(list, *base) : 0;
+    const std::size_t same = base != nullptr ? keepChangedFiles(list, *base) : 0;
 
-    if (options.verbose || (options.dryRun && base)) {
+    if (options.verbose || (options.dryRun && base != nullptr)) {
         const auto prefix = static_cast<std::size_t>(std::max(list.prefixLength, 0));
         for (const SourceFile& file : list.files) {
             std::printf("%s\n",
                         terminalSafe(std::string_view(file.name).substr(std::min(prefix, file.name.size()))).c_str());
         }
     }
-    if (base && !options.quiet) {
+    if (base != nullptr && !options.quiet) {
         std::printf("%zu of %s differ from %s, %zu %s the same\n", list.files.size(), counted(scanned, "file").c_str(),
                     terminalSafe(options.changedFrom).c_str(), same, same == 1 ? "is" : "are");
     }
+    return list;
+}
 
-    // The window offers no Generate for a folder without files; neither does the tool.
-    if (list.files.empty()) {
-        console.error(folder + (base ? ": no file differs from " + options.changedFrom : ": no file to pack"));
-        return false;
-    }
-
-    // Every reason the archive would be refused, each reported, before anything is written.
-    PodWriter archive(archivePath, priority, author, description, copyright);
-    archive.setReplaceExisting(options.force);
-    PackPlan plan = archive.checkWrite(list.files, list.prefixLength);
+// Every reason the archive would be refused, each reported, before anything is written: true
+// when there is none. Names a Windows user could not extract are packed all the same, with a
+// warning.
+bool mayWrite(const PackPlan& plan, const SourceList& list, const std::string& archivePath, const PackOptions& options,
+              Console& console) {
     reportProblems(plan.problems, console);
-    // Names a Windows user could not extract are packed all the same, with a warning.
     for (const WindowsNameWarning& warning : findWindowsNameWarnings(list.files, list.prefixLength)) {
         console.error("warning: " + warning.path + ": " + warning.why);
     }
-    bool refused = !plan.problems.empty();
+    bool allowed = plan.problems.empty();
     if (fileStatus(archivePath, false).ok()) {
         if (!options.force) {
             console.systemError(EEXIST, {archivePath}, "--force replaces it once the new archive is complete");
-            refused = true;
+            allowed = false;
         } else if (const Failure kept = checkReplaceable(archivePath); kept.failed()) {
             // Only a regular file that could be written is replaced.
             report(kept);
-            refused = true;
+            allowed = false;
         }
     }
+    return allowed;
+}
 
-    if (options.dryRun) {
-        // Every file pack would read is opened, so that the exit status foretells pack's: a file
-        // that cannot be opened would be left out, and a folder the scan could not list (reported
-        // by the scan) would be missing.
-        refused = !openEveryFile(list.files) || list.failure.failed() || refused;
-        if (!options.quiet) {
-            // The packed folder counts as one of the folders.
-            const int folders = list.subfolderCount + 1;
-            std::printf(
-                "%s in %s, %llu bytes: the archive would be %llu bytes\n", counted(list.files.size(), "file").c_str(),
-                counted(static_cast<std::uint64_t>(folders), "folder").c_str(),
-                static_cast<unsigned long long>(list.totalBytes), static_cast<unsigned long long>(plan.archiveSize));
-        }
-        return !refused;
+// --dry-run: every file pack would read is opened, so that the exit status foretells pack's: a
+// file that cannot be opened would be left out, and a folder the scan could not list (reported by
+// the scan) would be missing. True when neither happens. Then what pack would write.
+bool dryRunFindsEveryFile(const SourceList& list, const PackPlan& plan, const PackOptions& options) {
+    const bool found = openEveryFile(list.files) && !list.failure.failed();
+    if (!options.quiet) {
+        // The packed folder counts as one of the folders.
+        const int folders = list.subfolderCount + 1;
+        std::printf(
+            "%s in %s, %llu bytes: the archive would be %llu bytes\n", counted(list.files.size(), "file").c_str(),
+            counted(static_cast<std::uint64_t>(folders), "folder").c_str(),
+            static_cast<unsigned long long>(list.totalBytes), static_cast<unsigned long long>(plan.archiveSize));
     }
-    if (refused) return false;
+    return found;
+}
 
+// Writes the content log, when asked, and the archive, then the window's statistics: true when
+// every file is in, the log was written and the scan missed no folder.
+bool packFiles(PodWriter& archive, SourceList& list, const std::string& folder, const std::string& archivePath,
+               const PackOptions& options, TerminalProgress* bar) {
     // Written after the scan, as after a drop, so the log never lists itself. The archive is
     // still packed when the log fails, as in the window.
     const bool logged = !options.log || !writeContentLog(folder + "/" + options.name + ".txt", list).failed();
 
-    if (bar) bar->restart("Packing");
+    if (bar != nullptr) bar->restart("Packing");
     ShownAndCounted incomplete;
-    const Failure written = archive.write(list.files, list.prefixLength, bar ? &*bar : nullptr, incomplete);
+    const Failure written = archive.write(list.files, list.prefixLength, bar, incomplete);
     if (written.failed()) report(written);
-    if (bar) bar->finish();
+    if (bar != nullptr) bar->finish();
     if (written.failed()) return false;
     const bool everyFile = incomplete.count == 0;
 
@@ -324,6 +329,39 @@ bool runPack(const PackOptions& options, Console& console) {
                     counted(static_cast<std::uint64_t>(list.subfolderCount), "sub-folder").c_str());
     }
     return everyFile && logged && !list.failure.failed();
+}
+
+}  // namespace
+
+bool runPack(const PackOptions& options, Console& console) {
+    const std::optional<std::string> folder = sourceFolder(options.folder);
+    if (!folder) return false;
+    const std::optional<HeaderTexts> header = headerTexts(options, console);
+    if (!header) return false;
+    std::optional<PodArchive> base;
+    if (!options.changedFrom.empty()) {
+        base.emplace();
+        if (!openArchive(*base, options.changedFrom, true, console)) return false;
+    }
+
+    std::optional<TerminalProgress> bar;
+    if (!options.quiet && stderrIsTerminal()) bar.emplace(console, "Scanning folders");
+    TerminalProgress* const progress = bar ? &*bar : nullptr;
+    const std::string archivePath = options.archive.empty() ? *folder + "/" + options.name + ".pod" : options.archive;
+    SourceList list = selectFiles(*folder, archivePath, options, base ? &*base : nullptr, progress, console);
+    // The window offers no Generate for a folder without files; neither does the tool.
+    if (list.files.empty()) {
+        console.error(*folder + (base ? ": no file differs from " + options.changedFrom : ": no file to pack"));
+        return false;
+    }
+
+    PodWriter archive(archivePath, header->priority, header->author, header->description, header->copyright);
+    archive.setReplaceExisting(options.force);
+    const PackPlan plan = archive.checkWrite(list.files, list.prefixLength);
+    const bool allowed = mayWrite(plan, list, archivePath, options, console);
+    if (options.dryRun) return dryRunFindsEveryFile(list, plan, options) && allowed;
+    if (!allowed) return false;
+    return packFiles(archive, list, *folder, archivePath, options, progress);
 }
 
 }  // namespace quillomar::cli

@@ -15,12 +15,9 @@
 #include <string_view>
 #include <vector>
 
-namespace quillomar {
+#include "platform/resourceids.h"
 
-// The dialog manager's OK and cancel identifiers. Enter sends kIdOk's command through the default
-// button; Escape and the caption's close button send kIdCancel.
-inline constexpr int kIdOk = 1;
-inline constexpr int kIdCancel = 2;
+namespace quillomar {
 
 // First private message number (WM_USER); the logic posts itself messages from here on.
 inline constexpr int kUserMessage = 0x0400;

@@ -84,7 +84,7 @@ void PackerWindow::onInit(DialogHost& host) {
     for (const int id : {kAuthor, kDescription, kCopyright}) host.limitText(id, kHeaderTextReadLength);
     showPresets(kInitialPresets);
     host.setProgressStep(kProgress, 1);
-    host.setIcon(kIcon);
+    host.setIcon(kProgramIcon);
     if (!commandLinePath_.empty()) host.postMessage(kOpenPathMessage);
 }
 

@@ -16,29 +16,11 @@
 #include "packer/presets.h"
 #include "packer/sourcelist.h"
 #include "platform/progress.h"
+#include "platform/resourceids.h"
 
 namespace quillomar {
 
 namespace packer {
-
-// Controls of dialog 102.
-inline constexpr int kQuit = kIdOk;  // default button: ends the window
-inline constexpr int kGenerate = 201;
-inline constexpr int kFileCount = 202;  // files of the scan, or entries of the archive
-inline constexpr int kTotalKilobytes = 203;
-inline constexpr int kFolder = 204;  // the dropped folder
-inline constexpr int kSubfolders = 205;
-inline constexpr int kName = 206;  // archive name without ".pod", or the opened archive's path
-inline constexpr int kAuthor = 207;
-inline constexpr int kWriteLog = 208;  // check box: write the content log on the next folder drop
-inline constexpr int kProgress = 209;
-inline constexpr int kDescription = 210;
-inline constexpr int kCopyright = 211;
-inline constexpr int kPriority = 212;
-inline constexpr int kShowContent = 213;
-inline constexpr int kVersion = 214;
-
-inline constexpr int kIcon = 207;  // icon resource of the window
 
 // Posted to itself after initialisation when the command line named a path.
 inline constexpr int kOpenPathMessage = kUserMessage + 1;

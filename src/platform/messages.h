@@ -8,20 +8,9 @@
 #include <string_view>
 
 #include "platform/failure.h"
+#include "platform/resourceids.h"
 
 namespace quillomar {
-
-// String-table ids used by the engine.
-enum MessageId : int {
-    kMsgProgramName = 100,
-    kMsgOutOfMemory = 101,
-    kMsgExtractTitle = 102,
-    kMsgNotAnArchive = 103,
-    kMsgNotFolderOrArchive = 104,
-    kMsgNoAssociation = 105,
-    kMsgDamagedArchive = 111,
-    kMsgEntriesNotExtracted = 118,  // "%1 of %2 entries not extracted"
-};
 
 class MessageSink {
 public:

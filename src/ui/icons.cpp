@@ -6,12 +6,11 @@
 #include <string>
 
 #include "app/embeddedfiles.h"
+#include "platform/resourceids.h"
 
 namespace quillomar {
 
 namespace {
-
-constexpr int kProgramIcon = 207;
 
 // A plain stand-in, should the program's own drawing be missing.
 QPixmap drawnIcon(int size) {

@@ -91,7 +91,7 @@ void ContentWindow::onInit(DialogHost& host) {
 
 void ContentWindow::addColumns() {
     for (int column = 0; column < kColumnCount; ++column) {
-        const std::string title = text(kFirstColumnTitle + column);
+        const std::string title = text(kColumnTitles[static_cast<std::size_t>(column)]);
         const int width = kColumnWidths[static_cast<std::size_t>(column)];
         if (!host_->insertColumn(kList, column, firstCharacters(title, kColumnTitleBufferSize - 1), width)) break;
     }

@@ -22,6 +22,7 @@
 #include "dialog/dialoghost.h"
 #include "platform/collate.h"
 #include "platform/progress.h"
+#include "platform/resourceids.h"
 #include "viewer/entryrow.h"
 
 namespace quillomar {
@@ -30,57 +31,12 @@ class ArchiveEdit;
 
 namespace viewer {
 
-// Controls of dialog 103.
-inline constexpr int kClose = kIdOk;           // ends the window
-inline constexpr int kExtractAll = kIdCancel;  // Escape sends it too: Escape starts Extract all
-inline constexpr int kList = 217;
-inline constexpr int kHint = 218;     // the line above the list
-inline constexpr int kFilter = 219;   // the filter box; as a command (Ctrl+F), the focus goes there
-inline constexpr int kPreview = 220;  // the preview pane; as a command (F3), it is shown or hidden
-
-// Column headers are strings 106 to 110, each as a buffer of 20 characters takes it.
-inline constexpr int kFirstColumnTitle = 106;
+// Column headers, in column order, each as a buffer of 20 characters takes it.
+inline constexpr std::array<int, kColumnCount> kColumnTitles{kNameColumnTitle, kTypeColumnTitle, kFolderColumnTitle,
+                                                             kDateColumnTitle, kSizeColumnTitle};
 inline constexpr std::size_t kColumnTitleBufferSize = 20;
-// Title of the folder picker.
-inline constexpr int kPickerTitle = 102;
-// The context menu's commands, the hint's progress ("%1 / %2") and its end ("%1": the count of
-// files, "%2": the folder), for one file and for any other count.
-inline constexpr int kOpenText = 112;
-inline constexpr int kExtractSelectedText = 113;
-inline constexpr int kCopyNameText = 114;
-inline constexpr int kProgressText = 115;
-inline constexpr int kExtractedText = 116;
-inline constexpr int kExtractedOneText = 117;
-// The hint while filtering ("%1 of %2 entries"), the menu's command for the preview pane, a
-// picture's size in the pane ("%1 × %2 pixels") and what the pane says of an entry it cannot show.
-inline constexpr int kFilterCountText = 160;
-inline constexpr int kPreviewText = 161;
-inline constexpr int kPictureSizeText = 162;
-inline constexpr int kCannotShowText = 163;
-// Editing: the context menu's commands, the questions before replacing and deleting (for one
-// entry, and "%1": the count), the hint while an edit is written ("%1 / %2"), and the messages
-// for an archive that is only read and for a name that cannot be given.
-inline constexpr int kDeleteText = 125;
-inline constexpr int kRenameText = 126;
-inline constexpr int kReplaceQuestion = 127;
-inline constexpr int kReplaceOneQuestion = 128;
-inline constexpr int kDeleteQuestion = 129;
-inline constexpr int kDeleteOneQuestion = 130;
-inline constexpr int kWritingText = 131;
-inline constexpr int kReadOnlyMessage = 132;
-inline constexpr int kInvalidNameMessage = 133;
 // Column widths in pixels, in column order.
 inline constexpr std::array<int, kColumnCount> kColumnWidths{110, 45, 110, 110, 60};
-
-// The commands of the list's context menu.
-enum MenuCommand : int {
-    kMenuOpen = 1,
-    kMenuExtractSelected = 2,
-    kMenuCopyName = 3,
-    kMenuDelete = 10,
-    kMenuRename = 11,
-    kMenuPreview = 12
-};
 
 }  // namespace viewer
 

@@ -10,15 +10,9 @@
 #include <vector>
 
 #include "archive/podarchive.h"
+#include "platform/resourceids.h"
 
 namespace quillomar {
-
-// The window's texts: counts of entries not extracted and written over, the end of a list cut
-// short, and the warning about entries that share their data.
-inline constexpr int kNotExtractedListText = 140;  // "%1 entries were not extracted:"
-inline constexpr int kWrittenOverListText = 141;   // "%1 entries were written over by a later entry of the same name:"
-inline constexpr int kMoreNamesText = 142;         // "... and %1 more"
-inline constexpr int kLargeOutputText = 143;       // "%1": bytes written, "%2": the archive's size
 
 class ExtractionReport final : public ExtractionObserver {
 public:

@@ -1,6 +1,6 @@
 #pragma once
 // A dialog host without a display: controls are records seeded from the dialog's template, posted
-// messages wait until the test runs them, the progress bar and the list view (217) are records,
+// messages wait until the test runs them, the progress bar and the content list view are records,
 // and the folder picker and the desktop answer what the test tells them.
 
 #include <algorithm>
@@ -37,7 +37,7 @@ public:
         std::uintptr_t data = 0;
         std::vector<std::string> cells;
     };
-    static constexpr int kListId = 217;
+    static constexpr int kListId = viewer::kList;
 
     explicit FakeHost(int dialogId, Language language = Language::Neutral) {
         for (const ControlTemplate& c : findDialogTemplate(dialogId)->controls) {

@@ -99,7 +99,7 @@ TEST_F(ContentWindowTest, ControlCharactersInNamesShowAsVisiblePlaceholders) {
 
 TEST_F(ContentWindowTest, TitlesAreCutToTheirBufferAndColumnsStopAtTheFirstRefusal) {
     host.columnLimit = 2;
-    show(kSample, [](int id) { return id == 106 ? std::string(30, 'N') : std::string("T"); });
+    show(kSample, [](int id) { return id == kNameColumnTitle ? std::string(30, 'N') : std::string("T"); });
     // A buffer of 20 characters holds 19.
     EXPECT_EQ(host.columns, (std::vector<std::pair<std::string, int>>{{std::string(19, 'N'), 110}, {"T", 45}}));
     ASSERT_EQ(host.rows.size(), 3u);

@@ -132,7 +132,7 @@ TEST(DialogTemplateStyles, FollowTheTemplatesFlags) {
     }
 
     // The entry list is virtual, in report view, and keeps its selection shown without the focus.
-    const ControlStyle list = controlStyle(*content.control(217));
+    const ControlStyle list = controlStyle(*content.control(viewer::kList));
     EXPECT_EQ(list.className, kListViewClass);
     EXPECT_EQ(list.style & (kLvsReport | kLvsOwnerData | kLvsShowSelAlways | kLvsSingleSel),
               kLvsReport | kLvsOwnerData | kLvsShowSelAlways);
@@ -143,19 +143,19 @@ TEST(DialogTemplateStyles, FollowTheTemplatesFlags) {
         std::uint32_t clear;
     };
     for (const Row& row : {
-             Row{1, kBsDefPushButton | kTabStop | kVisible | kChild, kDisabled},  // Quit: the default button
-             Row{201, kDisabled | kTabStop, kBsDefPushButton},                    // Generate starts disabled
-             Row{206, kDisabled | kBorder | kEsAutoHScroll, 0},                   // name edit
-             Row{202, kSsCenter | kSsSunken | kSsEndEllipsis | kSsNoPrefix, kTabStop},
-             Row{208, kBsAutoCheckBox | kTabStop, kDisabled},
-             Row{209, kPbsSmooth, 0},
+             Row{packer::kQuit, kBsDefPushButton | kTabStop | kVisible | kChild, kDisabled},  // the default button
+             Row{packer::kGenerate, kDisabled | kTabStop, kBsDefPushButton},                  // starts disabled
+             Row{packer::kName, kDisabled | kBorder | kEsAutoHScroll, 0},
+             Row{packer::kFileCount, kSsCenter | kSsSunken | kSsEndEllipsis | kSsNoPrefix, kTabStop},
+             Row{packer::kWriteLog, kBsAutoCheckBox | kTabStop, kDisabled},
+             Row{packer::kProgress, kPbsSmooth, 0},
          }) {
         SCOPED_TRACE(row.id);
         const ControlStyle s = controlStyle(*packer.control(row.id));
         EXPECT_EQ(s.style & row.set, row.set);
         EXPECT_EQ(s.style & row.clear, 0u);
     }
-    EXPECT_EQ(controlStyle(*packer.control(209)).className, kProgressClass);
+    EXPECT_EQ(controlStyle(*packer.control(packer::kProgress)).className, kProgressClass);
 }
 
 TEST(Utf16, ConvertsEveryCharacterAndReplacesWhatIsNoUtf8) {

@@ -331,7 +331,7 @@ TEST(PackerWindowStart, PresetsBarAndIconAreTheSameInBothLanguages) {
         EXPECT_EQ(host.text(kQuit), language == Language::French ? "Fermer" : "Quit");
         EXPECT_EQ(host.bar.step, 1);
         EXPECT_TRUE(host.bar.ranges.empty());  // the control's own range, 0 to 100
-        EXPECT_EQ(host.iconId, kIcon);
+        EXPECT_EQ(host.iconId, kProgramIcon);
         EXPECT_TRUE(host.postedMessages.empty());
     }
 }

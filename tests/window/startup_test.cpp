@@ -10,6 +10,7 @@
 #include "app/stringtable.h"
 #include "dialog/dialoghost.h"
 #include "packer/packerwindow.h"
+#include "platform/resourceids.h"
 
 namespace quillomar {
 namespace {
@@ -47,12 +48,91 @@ TEST(CommandLine, WindowReceivesThePathAndIsPublishedWhileItRuns) {
 }
 
 TEST(Strings, MessageBufferHoldsTheLongestTextWholeAndCutsAtCharacters) {
-    const std::string memory = loadString(101, Language::Neutral);
+    const std::string memory = loadString(kMsgOutOfMemory, Language::Neutral);
     EXPECT_EQ(memory.size(), 74u);
-    EXPECT_EQ(loadString(101, Language::Neutral, kMessageBufferSize), memory);
+    EXPECT_EQ(loadString(kMsgOutOfMemory, Language::Neutral, kMessageBufferSize), memory);
     EXPECT_NE(memory.find('\n'), std::string::npos);
     // A 20-character buffer holds 19 characters, accented ones counted once.
-    EXPECT_EQ(loadString(102, Language::French, 20), "Répertoire destinat");
+    EXPECT_EQ(loadString(kPickerTitle, Language::French, 20), "Répertoire destinat");
+}
+
+// The numbers are what the window rules, the Windows resources and kept settings name: a name
+// may change, its number may not. Every string has a text in both languages.
+TEST(Strings, EveryNamedStringKeepsItsNumberAndHasBothTexts) {
+    const std::pair<int, int> strings[] = {{kMsgProgramName, 100},
+                                           {kMsgOutOfMemory, 101},
+                                           {kPickerTitle, 102},
+                                           {kMsgNotAnArchive, 103},
+                                           {kMsgNotFolderOrArchive, 104},
+                                           {kMsgNoAssociation, 105},
+                                           {kNameColumnTitle, 106},
+                                           {kTypeColumnTitle, 107},
+                                           {kFolderColumnTitle, 108},
+                                           {kDateColumnTitle, 109},
+                                           {kSizeColumnTitle, 110},
+                                           {kMsgDamagedArchive, 111},
+                                           {kOpenText, 112},
+                                           {kExtractSelectedText, 113},
+                                           {kCopyNameText, 114},
+                                           {kProgressText, 115},
+                                           {kExtractedText, 116},
+                                           {kExtractedOneText, 117},
+                                           {kMsgEntriesNotExtracted, 118},
+                                           {kDeleteText, 125},
+                                           {kRenameText, 126},
+                                           {kReplaceQuestion, 127},
+                                           {kReplaceOneQuestion, 128},
+                                           {kDeleteQuestion, 129},
+                                           {kDeleteOneQuestion, 130},
+                                           {kWritingText, 131},
+                                           {kReadOnlyMessage, 132},
+                                           {kInvalidNameMessage, 133},
+                                           {kNotExtractedListText, 140},
+                                           {kWrittenOverListText, 141},
+                                           {kMoreNamesText, 142},
+                                           {kLargeOutputText, 143},
+                                           {kFilterCountText, 160},
+                                           {kPreviewText, 161},
+                                           {kPictureSizeText, 162},
+                                           {kCannotShowText, 163}};
+    std::set<int> seen;
+    for (const auto& [id, number] : strings) {
+        EXPECT_EQ(id, number);
+        EXPECT_TRUE(seen.insert(id).second) << "two names for string " << id;
+        for (Language language : {Language::French, Language::Neutral}) {
+            EXPECT_FALSE(loadString(id, language).empty()) << id;
+        }
+    }
+}
+
+// Each named control is in its dialog's template under its number, and the icon keeps 207 apart
+// from the author box that shares the number.
+TEST(Templates, EveryNamedControlKeepsItsNumberInItsDialog) {
+    struct Row {
+        int dialog;
+        int id;
+        int number;
+    };
+    const Row rows[] = {{kPackerDialogId, packer::kQuit, 1},          {kPackerDialogId, packer::kGenerate, 201},
+                        {kPackerDialogId, packer::kFileCount, 202},   {kPackerDialogId, packer::kTotalKilobytes, 203},
+                        {kPackerDialogId, packer::kFolder, 204},      {kPackerDialogId, packer::kSubfolders, 205},
+                        {kPackerDialogId, packer::kName, 206},        {kPackerDialogId, packer::kAuthor, 207},
+                        {kPackerDialogId, packer::kWriteLog, 208},    {kPackerDialogId, packer::kProgress, 209},
+                        {kPackerDialogId, packer::kDescription, 210}, {kPackerDialogId, packer::kCopyright, 211},
+                        {kPackerDialogId, packer::kPriority, 212},    {kPackerDialogId, packer::kShowContent, 213},
+                        {kPackerDialogId, packer::kVersion, 214},     {kContentDialogId, viewer::kClose, 1},
+                        {kContentDialogId, viewer::kExtractAll, 2},   {kContentDialogId, viewer::kList, 217},
+                        {kContentDialogId, viewer::kHint, 218},       {kContentDialogId, viewer::kFilter, 219},
+                        {kContentDialogId, viewer::kPreview, 220}};
+    EXPECT_EQ(kPackerDialogId, 102);
+    EXPECT_EQ(kContentDialogId, 103);
+    EXPECT_EQ(kProgramIcon, 207);
+    for (const Row& row : rows) {
+        EXPECT_EQ(row.id, row.number);
+        const DialogTemplate* dialog = findDialogTemplate(row.dialog);
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_NE(dialog->control(row.id), nullptr) << "dialog " << row.dialog << " control " << row.id;
+    }
 }
 
 TEST(Templates, PackerDialogControlsAreUniqueAndFitTheDialogInBothLanguages) {
