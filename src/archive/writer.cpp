@@ -14,6 +14,7 @@
 #include "archive/storedname.h"
 #include "archive/timestamp.h"
 #include "platform/codepage.h"
+#include "platform/filesystem.h"
 #include "platform/messages.h"
 #include "platform/outputfile.h"
 #include "platform/syserror.h"
@@ -182,7 +183,12 @@ int PodArchive::write(std::vector<SourceFile>& files, std::uint32_t bufferSize, 
     convertHeaderText(author_, header_.author);
     convertHeaderText(copyright_, header_.copyright);
 
-    // The archive is built where no one sees it and named only once complete and on disk.
+    // The archive is built where no one sees it and named only once complete and on disk. Where
+    // that is a hidden name (no unnamed files), what a killed run left beside it goes first.
+    if (const int folderFd = openFolder(parentFolder(path_)); folderFd >= 0) {
+        sweepLeftovers(folderFd);
+        closeFolder(folderFd);
+    }
     Result<PendingFile> created = PendingFile::create(path_, true);
     if (!created) return fail(created.failure(), true);
     PendingFile& pending = *created;
