@@ -14,6 +14,7 @@
 #include "archive/storedname.h"
 #include "archive/timestamp.h"
 #include "platform/codepage.h"
+#include "platform/filesystem.h"
 #include "platform/messages.h"  // formatString only: nothing is shown here
 #include "platform/outputfile.h"
 #include "platform/syserror.h"
@@ -287,7 +288,9 @@ Failure PodWriter::write(std::vector<SourceFile>& files, std::int32_t prefixLeng
     convertHeaderText(copyright_, header_.copyright);
 
     // The archive is built where no one sees it and named only once complete and on disk; a
-    // failed write leaves no partial archive behind.
+    // failed write leaves no partial archive behind. Where that is a hidden name (no unnamed
+    // files), what a killed run left beside it goes first.
+    if (const Result<FolderHandle> folder = openFolder(parentFolder(path_))) sweepLeftovers(folder->fd());
     Result<PendingFile> created = PendingFile::create(path_, UnnamedFile::Allowed);
     if (!created) return created.failure();
     PendingFile& pending = *created;

@@ -2,7 +2,8 @@
 # Kills quillomar-cli with SIGKILL while it edits a 200 MiB archive in place, at points spread over
 # the run by a seeded generator, and checks what a user would find afterwards: the archive's name
 # holds the old archive or the edited one, each whole and accepted by verify, and once the next
-# edit has run no temporary is left beside it.
+# edit has run no temporary is left beside it. With QUILLOMAR_NO_TMPFILE (see notmpfile.sh) the same
+# without unnamed files.
 # Usage: edit_kill_test.sh PATH-TO-quillomar-cli [POINTS] [SEED]
 set -uo pipefail
 
@@ -12,11 +13,12 @@ seed=${3:-20261207}
 # In memory where there is a RAM disk: what is checked is what a kill leaves, not the disk's speed.
 work=$(mktemp -d -p /dev/shm 2>/dev/null || mktemp -d)
 trap 'rm -rf "$work"' EXIT
+. "$(dirname "${BASH_SOURCE[0]}")/notmpfile.sh"
 export LC_ALL=C
 unset LANG LC_MESSAGES QUILLOMAR_CODEPAGE
 
 fail() {
-    echo "FAIL (edit kill): $*" >&2
+    echo "FAIL (edit kill, unnamed files $unnamed): $*" >&2
     exit 1
 }
 
@@ -65,5 +67,5 @@ done
 "$cli" add "$archive" F01 -C "$work/new" || fail "the edit after the kills failed"
 cmp -s "$archive" "$work/new.pod" || fail "the edit after the kills gave other bytes"
 [ "$(temporaries)" -eq 0 ] || fail "temporaries left after the next run: $(ls -A "$work/out")"
-echo "kill -9 during an edit of a 200 MiB archive: $points points over ${total} ms: $olds old, $news new," \
+echo "kill -9 during an edit of a 200 MiB archive (unnamed files $unnamed): $points points over ${total} ms: $olds old, $news new," \
      "0 other; $seen temporaries seen after kills, 0 after the next run"

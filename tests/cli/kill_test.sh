@@ -6,7 +6,9 @@
 #   - every extracted file under its final name holds its old content or the entry's, never a part;
 #   - no temporary file once the next run is over (SIGTERM: none at all, at once).
 # Usage: kill_test.sh PATH-TO-quillomar-cli pack|extract|signals [POINTS] [SEED]
-# Prints one summary line per case: points tried and what was found.
+# Prints one summary line per case: points tried and what was found. With QUILLOMAR_NO_TMPFILE
+# (see notmpfile.sh) the same runs without unnamed files: a kill -9 then leaves hidden temporaries,
+# which must be there (or the test did not run the way it says) and gone after the next run.
 set -uo pipefail
 
 cli=$1
@@ -15,11 +17,12 @@ points=${3:-50}
 seed=${4:-20261207}
 work=$(mktemp -d)
 trap 'chmod -R u+rwX "$work" 2>/dev/null; rm -rf "$work"' EXIT
+. "$(dirname "${BASH_SOURCE[0]}")/notmpfile.sh"
 export LC_ALL=C
 unset LANG LC_MESSAGES QUILLOMAR_CODEPAGE
 
 fail() {
-    echo "FAIL (kill $mode): $*" >&2
+    echo "FAIL (kill $mode, unnamed files $unnamed): $*" >&2
     exit 1
 }
 
@@ -78,14 +81,18 @@ temporaries() { find "$1" -name '.quillomar-*' | wc -l; }
 
 # signalled_packs SIGNAL CHECK: packs into $work/out once per seeded point, sending SIGNAL at that
 # point. An archive left under the final name must be the reference one, accepted by verify (it is
-# then removed), and nothing else may be left in the folder: whatever a signal leaves, the next run
-# sweeps, and an unnamed file leaves nothing at all. CHECK is called with the run's status, 1 when
-# an archive was left (else 0) and the delay. Sets total to an uninterrupted run's length in ms.
+# then removed), and nothing else may be left in the folder: an unnamed file leaves nothing at all,
+# and a handled signal removes a hidden temporary at once. What kill -9 leaves of a hidden one is
+# the one exception, at most one at a time: each run sweeps what an earlier one left before it
+# starts its own. CHECK is called with the run's status, 1 when an archive was left (else 0) and
+# the delay. Sets total to an uninterrupted run's length in ms, and leftovers to the temporaries
+# seen after the kills.
 signalled_packs() {
     local signal=$1 check=$2
     mkdir -p "$work/out"
     total=$(elapsed_ms "$cli" pack -q "$work/tree" -o "$work/out/a.pod")
     rm -f "$work/out/a.pod"
+    leftovers=0
     for delay in $(delays "$total" "$points"); do
         { run_signalled "$signal" "$delay" "$cli" pack -q "$work/tree" -o "$work/out/a.pod"; } 2>/dev/null
         local status=$? left=0
@@ -96,7 +103,15 @@ signalled_packs() {
             rm "$work/out/a.pod"
         fi
         "$check" "$status" "$left" "$delay"
-        [ "$(ls -A "$work/out")" = "" ] || fail "SIG$signal at ${delay}s left: $(ls -A "$work/out")"
+        local rest hidden
+        rest=$(ls -A "$work/out")
+        if [ "$signal" = KILL ] && [ "$unnamed" = off ]; then
+            hidden=$(temporaries "$work/out")
+            [ "$hidden" -le 1 ] || fail "$hidden temporaries after SIGKILL at ${delay}s: earlier ones were not swept"
+            leftovers=$((leftovers + hidden))
+            rest=$(ls -A "$work/out" | grep -v '^\.quillomar-')
+        fi
+        [ -z "$rest" ] || fail "SIG$signal at ${delay}s left: $rest"
     done
 }
 
@@ -109,7 +124,14 @@ pack)
     none=0 whole=0
     count_outcome() { if [ "$2" -eq 1 ]; then whole=$((whole + 1)); else none=$((none + 1)); fi; }
     signalled_packs KILL count_outcome
-    echo "kill -9 during pack: $points points over ${total} ms: $none no archive, $whole complete archive, 0 cut"
+    if [ "$unnamed" = off ]; then
+        [ "$leftovers" -gt 0 ] || fail "no kill left a hidden temporary: the run did not go without unnamed files"
+        # The next run sweeps what the last kill left.
+        "$cli" pack -q "$work/tree" -o "$work/out/a.pod" || fail "the pack after the kills failed"
+        [ "$(ls -A "$work/out")" = a.pod ] || fail "the pack after the kills left: $(ls -A "$work/out")"
+    fi
+    echo "kill -9 during pack (unnamed files $unnamed): $points points over ${total} ms: $none no archive," \
+         "$whole complete archive, 0 cut; $leftovers temporaries seen after kills, 0 after the next run"
     ;;
 extract)
     make_tree "$work/old" 1
@@ -138,13 +160,15 @@ extract)
         checked=$((checked + $(find "$work/dest" -type f | wc -l)))
         leftovers=$((leftovers + $(temporaries "$work/dest")))
     done
+    [ "$unnamed" = on ] || [ "$leftovers" -gt 0 ] ||
+        fail "no kill left a hidden temporary: the run did not go without unnamed files"
     # The next run sweeps what the kills left and finishes the job.
     "$cli" extract -q "$work/reference.pod" -C "$work/dest" || fail "the run after the kills failed"
     [ "$(temporaries "$work/dest")" -eq 0 ] ||
         fail "temporaries left after the next run: $(find "$work/dest" -name '.quillomar-*' -printf '%P %s\n' | head -5)"
     got=$(cd "$work/dest" && find . -type f -name 'F*' -print0 | sort -z | xargs -0 md5sum)
     [ "$got" = "$expected" ] || fail "the run after the kills did not restore every entry"
-    echo "kill -9 during extract: $points points over ${total} ms ($finished finished): $checked files checked," \
+    echo "kill -9 during extract (unnamed files $unnamed): $points points over ${total} ms ($finished finished): $checked files checked," \
          "0 cut; $leftovers temporaries seen after kills, 0 after the next run"
     ;;
 signals)
@@ -195,7 +219,7 @@ signals)
     big=$(find "$work/dest" -type f -size +1024k | wc -l)
     [ "$big" -eq 0 ] || fail "a file over the limit was left cut"
     [ "$(temporaries "$work/dest")" -eq 0 ] || fail "the limit left temporaries"
-    echo "SIGTERM during pack: $points points over ${total} ms: $terms stopped with the line, $early before start-up" \
+    echo "SIGTERM during pack (unnamed files $unnamed): $points points over ${total} ms: $terms stopped with the line, $early before start-up" \
          "(exit 143, no file left), the rest complete;" \
          "SIGINT during extract, $runs SIGTERMs during extracts that replace files," \
          "SIGXFSZ during pack and extract: nothing cut, no temporary"

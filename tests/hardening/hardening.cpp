@@ -124,8 +124,32 @@ void giveToNobody(const std::string& path) {
         32, FTW_PHYS);
 }
 
+namespace {
+
+bool writeProcFile(const char* path, const std::string& text) {
+    File file(::open(path, O_WRONLY | O_CLOEXEC), path);
+    return file.valid() && !writeAllTo(file.fd(), std::as_bytes(std::span(text.data(), text.size())), {}).failed();
+}
+
+// A user namespace in which this user keeps its ids and gains the right to mount, with a mount
+// namespace of its own: how an ordinary user gets a small file system (no root, no setuid tool).
+// The process must have a single thread, as a forked child has.
+bool enterOwnNamespaces() {
+    const uid_t uid = ::geteuid();
+    const gid_t gid = ::getegid();
+    if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) return false;
+    // The group map may only be written once setgroups is denied.
+    return writeProcFile("/proc/self/setgroups", "deny") &&
+           writeProcFile("/proc/self/uid_map", std::to_string(uid) + " " + std::to_string(uid) + " 1\n") &&
+           writeProcFile("/proc/self/gid_map", std::to_string(gid) + " " + std::to_string(gid) + " 1\n");
+}
+
+}  // namespace
+
 bool mountSmallFileSystem(const std::string& path, std::size_t bytes) {
-    if (::unshare(CLONE_NEWNS) != 0) return false;
+    // Root has the right already; anyone else (or a root without it, in a container) asks for a
+    // user namespace.
+    if (::unshare(CLONE_NEWNS) != 0 && !enterOwnNamespaces()) return false;
     if (::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) return false;
     const std::string options = "size=" + std::to_string(bytes) + ",mode=0777";
     return ::mount("quillomar-test", path.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, options.c_str()) == 0;

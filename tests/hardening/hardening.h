@@ -38,8 +38,9 @@ bool dropPrivileges();
 // When running as root, gives path and everything below it to nobody, so a dropped child owns it.
 void giveToNobody(const std::string& path);
 
-// In a child: mounts a tmpfs of the given size on path in a mount namespace of its own.
-// False when the system does not allow it (no privilege, no namespaces).
+// In a child: mounts a tmpfs of the given size on path in a mount namespace of its own; as root
+// directly, as any other user inside a user namespace that keeps the user's ids. False when the
+// system allows neither (no privilege and no user namespaces).
 bool mountSmallFileSystem(const std::string& path, std::size_t bytes);
 
 // Writes past limit bytes into any regular file fail with EFBIG while this object lives

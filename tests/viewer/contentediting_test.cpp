@@ -13,7 +13,7 @@
 #include "app/stringtable.h"
 #include "fakehost.h"
 #include "viewer/contentwindow.h"
-#include "viewertestutil.h"
+#include "contentwindowfixture.h"
 
 namespace quillomar {
 namespace {
@@ -23,7 +23,7 @@ using Names = std::vector<std::string>;
 
 const FileTime kApril = test::utc(2003, 4, 28, 14, 5, 8);
 
-class ContentEditingTest : public ::testing::Test {
+class ContentEditingTest : public test::ContentWindowFixture {
 protected:
     // Opens an archive of ART\A.PBM, ART\B.PBM and README.TXT (POD3, or POD2) in the window.
     void show(bool pod2 = false) {
@@ -45,12 +45,6 @@ protected:
         for (int row = 0; row < host.rowCount(kList); ++row) names.push_back(window->rowEntry(row)->name);
         std::sort(names.begin(), names.end());
         return names;
-    }
-    int rowOf(const std::string& stored) const {
-        for (int row = 0; row < host.rowCount(kList); ++row) {
-            if (window->rowEntry(row)->name == stored) return row;
-        }
-        return -1;
     }
     // The archive file as it is on disk, read apart from the window's.
     Names namesOnDisk() const {
@@ -78,17 +72,9 @@ protected:
         EXPECT_TRUE(host.enabled(kExtractAll));
     }
 
-    test::TimeZone zone{"UTC0"};
-    test::RecordingSink sink;
-    test::TempDir dir;
     const std::string path = dir / "mod.pod";
     std::string before;
     std::string hint;
-    test::FakeHost host{kContentDialogId};
-    test::FakeHost owner{kPackerDialogId};
-    test::CountingProgress progress;
-    PodArchive archive;
-    std::unique_ptr<ContentWindow> window;
 };
 
 // Drops ---------------------------------------------------------------------------------------------

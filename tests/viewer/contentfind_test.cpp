@@ -16,7 +16,7 @@
 #include "platform/fileio.h"
 #include "platform/settings.h"
 #include "viewer/contentwindow.h"
-#include "viewertestutil.h"
+#include "contentwindowfixture.h"
 
 namespace quillomar {
 namespace {
@@ -38,7 +38,7 @@ const std::vector<TimedEntry> kTree{
     {"ARTWORK.TXT", "art", kApril},
 };
 
-class ContentFindTest : public ::testing::Test {
+class ContentFindTest : public test::ContentWindowFixture {
 protected:
     void show(const std::vector<TimedEntry>& entries, ContentWindow::PaneMemory memory = {}) {
         test::writeFile(dir / "test.pod", test::layOutTimed(entries));
@@ -55,22 +55,6 @@ protected:
         for (int row = 0; row < host.rowCount(kList); ++row) names.push_back(window->rowEntry(row)->name);
         return names;
     }
-    int rowOf(const std::string& stored) const {
-        for (int row = 0; row < host.rowCount(kList); ++row) {
-            if (window->rowEntry(row)->name == stored) return row;
-        }
-        return -1;
-    }
-
-    test::TimeZone zone{"UTC0"};
-    test::RecordingSink sink;
-    test::TempDir dir;
-    Collator collator{"en_US"};
-    test::FakeHost host{kContentDialogId};
-    test::FakeHost owner{kPackerDialogId};
-    test::CountingProgress progress;
-    PodArchive archive;
-    std::unique_ptr<ContentWindow> window;
 };
 
 // Filter ----------------------------------------------------------------------------------------

@@ -17,7 +17,7 @@
 #include "packer/packerwindow.h"
 #include "platform/codepage.h"
 #include "viewer/contentwindow.h"
-#include "viewertestutil.h"
+#include "contentwindowfixture.h"
 
 namespace quillomar {
 namespace {
@@ -34,7 +34,7 @@ const std::vector<TimedEntry> kSample{{"ART\\A.PBM", std::string(1500, 'a'), kMa
                                       {"ART\\B.PBM", std::string(20, 'b'), kApril},
                                       {"README.TXT", "read me", kJune}};
 
-class ContentWindowTest : public ::testing::Test {
+class ContentWindowTest : public test::ContentWindowFixture {
 protected:
     // Opens the archive and runs the window's initialisation over it.
     void show(
@@ -46,23 +46,6 @@ protected:
         window = std::make_unique<ContentWindow>(archive, owner, progress, texts, collator);
         host.start(*window);
     }
-    // The row showing the entry of that stored name.
-    int rowOf(const std::string& stored) const {
-        for (int row = 0; row < host.rowCount(kList); ++row) {
-            if (window->rowEntry(row)->name == stored) return row;
-        }
-        return -1;
-    }
-
-    test::TimeZone zone{"UTC0"};
-    test::RecordingSink sink;
-    test::TempDir dir;
-    Collator collator{"en_US"};
-    test::FakeHost host{kContentDialogId};
-    test::FakeHost owner{kPackerDialogId};  // the packer window, which hands copies to the desktop
-    test::CountingProgress progress;        // the packer window's bar
-    PodArchive archive;
-    std::unique_ptr<ContentWindow> window;
 };
 
 // Rows ------------------------------------------------------------------------------------------

@@ -15,36 +15,7 @@ exe=$(realpath "$1")
 cli=$(realpath "$2")
 keep=$3
 mkdir -p "$keep"
-export WINEPREFIX=$keep/wineprefix
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-
-work=$(mktemp -d)
-xvfb=""
-cleanup() {
-    wineserver -k 2>/dev/null || true
-    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
-
-# A display of our own: the first number with no X server on it.
-for n in $(seq 90 150); do
-    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
-        display=$n
-        break
-    fi
-done
-[ -n "${display:-}" ] || fail "no free display number"
-Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
-export DISPLAY=":$display"
+. "$(dirname "${BASH_SOURCE[0]}")/../windows/winesession.sh"
 
 # The window whose title is exactly title, waited for up to 60 s; its id on standard output.
 find_window() {
