@@ -7,7 +7,10 @@
 #   info     of the 100,000-entry archive (no tar counterpart; to compare builds)
 #   mount    the 100,000-entry archive until its folder is ready, and cp -r of the game tree out of
 #            a mounted archive against extract of it (where FUSE can be mounted; skipped otherwise)
-# The floor is bench/floorcopy.cpp: the same bytes copied with copy_file_range, no archive format.
+# The floor is bench/floorcopy.cpp: the same bytes moved with no archive format, each way the system
+# offers (copy_file_range, sendfile, splice, large buffers) timed in every round; the fastest for
+# each job is its floor, and the report names it. A way the kernel refuses between the two file
+# systems (copy_file_range from a disk to the RAM disk) is left out after its first try.
 # It also packs and extracts one 1 GiB file three times, reporting the peak memory of each.
 #
 # Usage: bench/run.sh [ROUNDS]       (default 7; `make bench` runs it)
@@ -17,6 +20,9 @@
 #              BENCH_WORK      the source trees (default bench/work; about 1.3 GB)
 #              BENCH_OUT       archives and extracted trees, a RAM disk by default (/dev/shm;
 #                              about 2.5 GB at the peak)
+#              BENCH_JOBS      the jobs to run, separated by commas (default all):
+#                              pack, extract (extract packs too, untimed where pack is left out),
+#                              list, info, mount, huge, edit
 # Times are wall-clock medians over the rounds with a warm page cache; `sync` runs untimed before
 # each timed job so that none pays for another's write-back. Ratios are quillomar's time over the
 # other's (below 1: quillomar is faster).
@@ -29,6 +35,9 @@ before=${QUILLOMAR_CLI_BEFORE:-}
 work=${BENCH_WORK:-$here/work}
 rounds=${1:-7}
 outBase=${BENCH_OUT:-/dev/shm}
+jobs=,${BENCH_JOBS:-pack,extract,list,info,mount,huge,edit},
+wanted() { [[ $jobs == *,$1,* ]]; }
+floorMethods=(copy_file_range sendfile splice buffer)
 
 [ -x "$cli" ] || { echo "bench: $cli not built (run make build, or set QUILLOMAR_CLI)" >&2; exit 1; }
 [ -z "$before" ] || [ -x "$before" ] || { echo "bench: $before is not a program" >&2; exit 1; }
@@ -43,6 +52,30 @@ unmount_bench() { grep -qF " $mnt fuse.quillomar " /proc/self/mounts && fusermou
 trap 'unmount_bench; rm -rf "$work" "$out"' EXIT
 floor=$work/floorcopy
 ${CXX:-c++} -O2 -std=c++20 "$here/floorcopy.cpp" -o "$floor"
+
+# measure_floor JOB OUTPUT MODE ARGS...: times floorcopy MODE with each way of copying still offered
+# for JOB, in times[JOB.f.METHOD], removing OUTPUT before each; a way the kernel refuses here (exit
+# status 3) is dropped for that job. The last way's output is left for the next job.
+declare -A refused
+measure_floor() {
+    local job=$1 output=$2 method status
+    shift 2
+    for method in "${floorMethods[@]}"; do
+        [ -z "${refused[$job.$method]:-}" ] || continue
+        rm -rf "$output" "$output.index"
+        sync
+        local start=${EPOCHREALTIME/./}
+        status=0
+        "$floor" "$1" "$method" "${@:2}" >/dev/null 2>"$work/stderr" || status=$?
+        local end=${EPOCHREALTIME/./}
+        if [ "$status" -eq 3 ]; then
+            refused[$job.$method]=1
+            continue
+        fi
+        [ "$status" -eq 0 ] || { echo "bench: failed: floorcopy $* ($method)" >&2; cat "$work/stderr" >&2; exit 1; }
+        times[$job.f.$method]+="$((end - start)) "
+    done
+}
 
 # measure NAME COMMAND...: runs it once and adds its wall time (us) to times[NAME]. Only the jobs
 # whose peak memory is reported run under /usr/bin/time (measure_rss, keeping the largest peak RSS in
@@ -92,8 +125,17 @@ report() {  # report LABEL JOB GOAL [FLOOR]: quillomar against tar (and the floo
     t=$(median "${times[$2.t]}")
     line=$(printf '%-34s quillomar %7.3f s  tar %7.3f s  = %s x tar (goal <= %s)' "$1" "$q" "$t" "$(ratio "$q" "$t")" "$3")
     if [ -n "${4:-}" ]; then
-        f=$(median "${times[$2.f]}")
-        line+=$(printf '  floor %7.3f s  = %s x floor' "$f" "$(ratio "$q" "$f")")
+        # The floor is the fastest way of copying for this job; its name goes with it.
+        local method m best=""
+        for method in "${floorMethods[@]}"; do
+            [ -n "${times[$2.f.$method]:-}" ] || continue
+            m=$(median "${times[$2.f.$method]}")
+            if [ -z "$best" ] || awk -v a="$m" -v b="$f" 'BEGIN { exit !(a < b) }'; then
+                best=$method
+                f=$m
+            fi
+        done
+        line+=$(printf '  floor %7.3f s (%s)  = %s x floor' "$f" "$best" "$(ratio "$q" "$f")")
     fi
     if [ -n "$before" ]; then
         b=$(median "${times[$2.b]}")
@@ -117,7 +159,9 @@ rm -rf "$work/many"
 # Mounting needs /dev/fuse and the right to use it: tried once, the mount jobs run only if it works.
 mkdir -p "$mnt"
 mounting=""
-if "$cli" mount "$out/many.pod" "$mnt" 2>/dev/null && "$cli" unmount "$mnt"; then
+if ! wanted mount; then
+    :
+elif "$cli" mount "$out/many.pod" "$mnt" 2>/dev/null && "$cli" unmount "$mnt"; then
     mounting=1
 else
     echo "bench: cannot mount FUSE file systems here: the mount jobs are left out"
@@ -126,25 +170,36 @@ fi
 for round in $(seq 1 "$rounds"); do
     echo "bench: round $round of $rounds"
     for tree in small game; do
-        rm -f "$out/$tree.pod" "$out/$tree.tar" "$out/$tree.bin"
-        measure "pack.$tree.q" "$cli" pack -q "$work/$tree" -o "$out/$tree.pod"
-        if [ -n "$before" ]; then
-            measure "pack.$tree.b" "$before" pack -q "$work/$tree" -o "$out/$tree.before.pod"
-            rm -f "$out/$tree.before.pod"
+        wanted pack || wanted extract || wanted list || [ -n "$mounting" ] || break
+        rm -f "$out/$tree.pod" "$out/$tree.tar" "$out/$tree.bin" "$out/$tree.bin.index"
+        if wanted pack; then
+            measure "pack.$tree.q" "$cli" pack -q "$work/$tree" -o "$out/$tree.pod"
+            if [ -n "$before" ]; then
+                measure "pack.$tree.b" "$before" pack -q "$work/$tree" -o "$out/$tree.before.pod"
+                rm -f "$out/$tree.before.pod"
+            fi
+            measure "pack.$tree.t" tar -cf "$out/$tree.tar" -C "$work/$tree" .
+            measure_floor "pack.$tree" "$out/$tree.bin" pack "$work/$tree" "$out/$tree.bin"
+        else
+            # The archives to extract and list, made untimed.
+            "$cli" pack -q "$work/$tree" -o "$out/$tree.pod"
+            tar -cf "$out/$tree.tar" -C "$work/$tree" .
+            ! wanted extract || "$floor" pack buffer "$work/$tree" "$out/$tree.bin"
         fi
-        measure "pack.$tree.t" tar -cf "$out/$tree.tar" -C "$work/$tree" .
-        measure "pack.$tree.f" "$floor" pack "$work/$tree" "$out/$tree.bin"
 
-        rm -rf "$out/x.q" "$out/x.t" "$out/x.f"
-        mkdir -p "$out/x.t"
-        measure "extract.$tree.q" "$cli" extract -q "$out/$tree.pod" -C "$out/x.q"
-        if [ -n "$before" ]; then
-            measure "extract.$tree.b" "$before" extract -q "$out/$tree.pod" -C "$out/x.b"
-            rm -rf "$out/x.b"
+        if wanted extract; then
+            rm -rf "$out/x.q" "$out/x.t" "$out/x.f"
+            mkdir -p "$out/x.t"
+            measure "extract.$tree.q" "$cli" extract -q "$out/$tree.pod" -C "$out/x.q"
+            if [ -n "$before" ]; then
+                measure "extract.$tree.b" "$before" extract -q "$out/$tree.pod" -C "$out/x.b"
+                rm -rf "$out/x.b"
+            fi
+            measure "extract.$tree.t" tar -xf "$out/$tree.tar" -C "$out/x.t"
+            measure_floor "extract.$tree" "$out/x.f" extract "$out/$tree.bin" "$out/x.f"
+            rm -rf "$out/x.q" "$out/x.t" "$out/x.f"
         fi
-        measure "extract.$tree.t" tar -xf "$out/$tree.tar" -C "$out/x.t"
-        measure "extract.$tree.f" "$floor" extract "$work/$tree" "$out/$tree.bin" "$out/x.f"
-        rm -rf "$out/x.q" "$out/x.t" "$out/x.f" "$out/$tree.bin"
+        rm -f "$out/$tree.bin" "$out/$tree.bin.index"
         if [ -n "$mounting" ] && [ "$tree" = game ]; then
             # A fresh mount each round: nothing of it in the kernel's cache yet.
             "$cli" mount "$out/$tree.pod" "$mnt"
@@ -156,62 +211,76 @@ for round in $(seq 1 "$rounds"); do
     done
     # Listing takes tens of milliseconds: several pairs per round steady the median.
     for pair in 1 2 3 4 5; do
-        measure list.small.q "$cli" list "$out/small.pod"
-        measure list.small.t tar -tf "$out/small.tar"
-        measure list.many.q "$cli" list "$out/many.pod"
-        measure list.many.t tar -tf "$out/many.tar"
-        measure info.q "$cli" info "$out/many.pod"
+        if wanted list; then
+            measure list.small.q "$cli" list "$out/small.pod"
+            measure list.small.t tar -tf "$out/small.tar"
+            measure list.many.q "$cli" list "$out/many.pod"
+            measure list.many.t tar -tf "$out/many.tar"
+        fi
+        ! wanted info || measure info.q "$cli" info "$out/many.pod"
         if [ -n "$mounting" ]; then
             measure mount.many.q "$cli" mount "$out/many.pod" "$mnt"
             "$cli" unmount "$mnt"
         fi
         if [ -n "$before" ]; then
-            measure list.small.b "$before" list "$out/small.pod"
-            measure list.many.b "$before" list "$out/many.pod"
-            measure info.b "$before" info "$out/many.pod"
+            if wanted list; then
+                measure list.small.b "$before" list "$out/small.pod"
+                measure list.many.b "$before" list "$out/many.pod"
+            fi
+            ! wanted info || measure info.b "$before" info "$out/many.pod"
         fi
     done
 done
 rm -rf "$work/small" "$work/game" "$out"/*
 
-# One 1 GiB file (sparse on disk; its archive and its extracted copy are real bytes).
-mkdir -p "$work/huge"
-truncate -s 1G "$work/huge/huge.bin"
-printf 'head' | dd of="$work/huge/huge.bin" conv=notrunc status=none
-printf 'tail' | dd of="$work/huge/huge.bin" bs=1 seek=$((1024 * 1024 * 1024 - 4)) conv=notrunc status=none
-# Three rounds each, alternating with the earlier build where there is one: the first write of a
-# gigabyte after the trees were removed can take twice as long as the next.
-for round in 1 2 3; do
-    measure_rss hugepack "$cli" pack -q "$work/huge" -o "$work/huge.pod"
-    [ "$round" -eq 3 ] || rm -f "$work/huge.pod"
-    if [ -n "$before" ]; then
-        measure_rss hugepack.b "$before" pack -q "$work/huge" -o "$work/huge.before.pod"
-        rm -f "$work/huge.before.pod"
-    fi
-done
-rm -rf "$work/huge"
-for round in 1 2 3; do
-    measure_rss hugeextract "$cli" extract -q "$work/huge.pod" -C "$work/huge.out"
-    extracted=$(stat -c %s "$work/huge.out/HUGE.BIN")
-    rm -rf "$work/huge.out"
-    if [ -n "$before" ]; then
-        measure_rss hugeextract.b "$before" extract -q "$work/huge.pod" -C "$work/huge.before"
-        rm -rf "$work/huge.before"
-    fi
-done
-rm -f "$work/huge.pod"
+if wanted huge; then
+    # One 1 GiB file (sparse on disk; its archive and its extracted copy are real bytes).
+    mkdir -p "$work/huge"
+    truncate -s 1G "$work/huge/huge.bin"
+    printf 'head' | dd of="$work/huge/huge.bin" conv=notrunc status=none
+    printf 'tail' | dd of="$work/huge/huge.bin" bs=1 seek=$((1024 * 1024 * 1024 - 4)) conv=notrunc status=none
+    # Three rounds each, alternating with the earlier build where there is one: the first write of a
+    # gigabyte after the trees were removed can take twice as long as the next.
+    for round in 1 2 3; do
+        measure_rss hugepack "$cli" pack -q "$work/huge" -o "$work/huge.pod"
+        [ "$round" -eq 3 ] || rm -f "$work/huge.pod"
+        if [ -n "$before" ]; then
+            measure_rss hugepack.b "$before" pack -q "$work/huge" -o "$work/huge.before.pod"
+            rm -f "$work/huge.before.pod"
+        fi
+    done
+    rm -rf "$work/huge"
+    for round in 1 2 3; do
+        measure_rss hugeextract "$cli" extract -q "$work/huge.pod" -C "$work/huge.out"
+        extracted=$(stat -c %s "$work/huge.out/HUGE.BIN")
+        rm -rf "$work/huge.out"
+        if [ -n "$before" ]; then
+            measure_rss hugeextract.b "$before" extract -q "$work/huge.pod" -C "$work/huge.before"
+            rm -rf "$work/huge.before"
+        fi
+    done
+    rm -f "$work/huge.pod"
+fi
 
 echo
-echo "quillomar-cli vs tar and the kernel-copy floor: medians of $rounds rounds, warm page cache, outputs in $outBase"
-report "pack $smallFiles small files" pack.small "0.60" floor
-report "pack $gameFiles game-like files" pack.game "0.50" floor
-report "extract the small tree" extract.small "0.60" floor
-report "extract the game tree" extract.game "0.50" floor
-report "list the small tree" list.small "0.15"
-report "list $manyFiles entries" list.many "0.20"
-printf 'info of that archive               quillomar %7.3f s' "$(median "${times[info.q]}")"
-[ -z "$before" ] || printf '  before %7.3f s' "$(median "${times[info.b]}")"
-echo
+echo "quillomar-cli vs tar and the floor: medians of $rounds rounds, warm page cache, outputs in $outBase"
+if wanted pack; then
+    report "pack $smallFiles small files" pack.small "0.60" floor
+    report "pack $gameFiles game-like files" pack.game "0.50" floor
+fi
+if wanted extract; then
+    report "extract the small tree" extract.small "0.60" floor
+    report "extract the game tree" extract.game "0.50" floor
+fi
+if wanted list; then
+    report "list the small tree" list.small "0.15"
+    report "list $manyFiles entries" list.many "0.20"
+fi
+if wanted info; then
+    printf 'info of that archive               quillomar %7.3f s' "$(median "${times[info.q]}")"
+    [ -z "$before" ] || printf '  before %7.3f s' "$(median "${times[info.b]}")"
+    echo
+fi
 if [ -n "$mounting" ]; then
     printf 'mount %s entries, until ready    quillomar %7.3f s  (goal <= 1 s)  spread %s\n' "$manyFiles" \
         "$(median "${times[mount.many.q]}")" "$(spread "${times[mount.many.q]}")"
@@ -221,13 +290,14 @@ if [ -n "$mounting" ]; then
         "$q" "$x" "$(ratio "$q" "$x")" "$(spread "${times[mountcopy.game.q]}")"
 fi
 for step in hugepack hugeextract; do
+    wanted huge || break
     printf '1 GiB file %-9s %7.3f s   peak RSS %s (goal <= 16 MiB: %s)' "${step#huge}" \
         "$(median "${times[$step]}")" "$(mib "${rss[$step]}")" \
         "$([ "${rss[$step]}" -le $((16 * 1024)) ] && echo PASS || echo FAIL)"
     [ -z "$before" ] || printf '   before %7.3f s, peak RSS %s' "$(median "${times[$step.b]}")" "$(mib "${rss[$step.b]}")"
     echo
 done
-[ "$extracted" -eq $((1024 * 1024 * 1024)) ] || echo "1 GiB file: extracted $extracted bytes instead of 1073741824: FAIL"
+! wanted huge || [ "$extracted" -eq $((1024 * 1024 * 1024)) ] || echo "1 GiB file: extracted $extracted bytes instead of 1073741824: FAIL"
 
 # An edit in place against a copy of the archive (its own script, which runs alone too).
-QUILLOMAR_CLI=$cli "$here/edit.sh" 3
+! wanted edit || QUILLOMAR_CLI=$cli "$here/edit.sh" 3

@@ -100,7 +100,8 @@ struct CopyResult {
 // Whether the kernel's copy is worth trying. A run of copies shares one, so that once the kernel
 // has refused to copy between two file systems no later copy asks it again.
 struct CopyMethod {
-    bool kernel = true;
+    bool kernel = true;  // copy_file_range: file to file within a file system
+    bool send = true;    // sendfile: where the first is refused, between file systems
 };
 
 // Copies up to length bytes of from, starting at fromOffset, to the current position of to, in
