@@ -23,6 +23,7 @@
 #include "ui/dialogwindow.h"
 #include "ui/messagebox.h"
 #include "ui/qttranslations.h"
+#include "ui/texttrace.h"
 
 namespace {
 
@@ -80,6 +81,7 @@ int main(int argc, char** argv) {
     connectingArguments = nullptr;
     QApplication::setApplicationName(QString::fromStdString(loadString(kMsgProgramName)));
     installQtTranslations(currentLanguage());
+    installTextTraceFromEnvironment(application);
 
     // Whatever ends the program - a logout's SIGTERM or SIGHUP, the X connection lost (the toolkit
     // then exits) - its temporary files and temporary copies go with it.
