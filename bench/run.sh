@@ -6,7 +6,8 @@
 #   list     the small tree's archive, and an archive of 100,000 tiny files              vs  tar -tf
 #   info     of the 100,000-entry archive (no tar counterpart; to compare builds)
 #   mount    the 100,000-entry archive until its folder is ready, and cp -r of the game tree out of
-#            a mounted archive against extract of it (where FUSE can be mounted; skipped otherwise)
+#            a mounted archive against extract of it and against cp -r of the source tree itself
+#            (where FUSE can be mounted; skipped otherwise)
 # The floor is bench/floorcopy.cpp: the same bytes moved with no archive format, each way the system
 # offers (copy_file_range, sendfile, splice, large buffers) timed in every round; the fastest for
 # each job is its floor, and the report names it. A way the kernel refuses between the two file
@@ -206,6 +207,11 @@ for round in $(seq 1 "$rounds"); do
             measure "mountcopy.$tree.q" cp -r "$mnt" "$out/x.m"
             "$cli" unmount "$mnt"
             rm -rf "$out/x.m"
+            # cp -r of the same files with no FUSE in between: from the source tree to the outputs
+            # is from one file system to another, so cp reads and writes through its own buffer as
+            # it must out of a mount (copy_file_range and reflinks stop at a file system's edge).
+            measure "mountcopy.$tree.f" cp -r "$work/$tree" "$out/x.c"
+            rm -rf "$out/x.c"
         fi
         [ "$tree" = small ] || rm -f "$out/$tree.pod" "$out/$tree.tar"
     done
@@ -288,6 +294,9 @@ if [ -n "$mounting" ]; then
     x=$(median "${times[extract.game.q]}")
     printf 'cp -r of the game tree from a mount  %7.3f s  extract %7.3f s  = %s x extract (goal <= 1.25: 0.8 x its speed)  spread %s\n' \
         "$q" "$x" "$(ratio "$q" "$x")" "$(spread "${times[mountcopy.game.q]}")"
+    c=$(median "${times[mountcopy.game.f]}")
+    printf 'cp -r of the game tree, no FUSE      %7.3f s  = %s x extract: the least cp -r takes; the mount = %s x that\n' \
+        "$c" "$(ratio "$c" "$x")" "$(ratio "$q" "$c")"
 fi
 for step in hugepack hugeextract; do
     wanted huge || break

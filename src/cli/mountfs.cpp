@@ -65,6 +65,12 @@ void onInit(void* userData, fuse_conn_info* connection) {
     MountedArchive& archive = *static_cast<MountedArchive*>(userData);
     // Entry data goes from the archive to the kernel without passing through this process.
     if ((connection->capable & FUSE_CAP_SPLICE_WRITE) != 0) connection->want |= FUSE_CAP_SPLICE_WRITE;
+    // A file's open holds no state here: each read finds its entry by inode and checks the archive
+    // itself. A kernel that can do without open and release saves two requests per file copied
+    // out, one of which the copying program waits for; it keeps the pages it has read of a file
+    // and the listing of a folder as keep_cache and cache_readdir keep them.
+    archive.opensWithoutAsking = (connection->capable & FUSE_CAP_NO_OPEN_SUPPORT) != 0 &&
+                                 (connection->capable & FUSE_CAP_NO_OPENDIR_SUPPORT) != 0;
     if (archive.ready) archive.ready();
 }
 
@@ -116,6 +122,10 @@ void onOpen(fuse_req_t request, fuse_ino_t inode, fuse_file_info* file) {
         fuse_reply_err(request, EIO);
         return;
     }
+    if (archive.opensWithoutAsking) {
+        fuse_reply_err(request, ENOSYS);
+        return;
+    }
     // What the kernel has read of a file stays valid as long as the archive does.
     file->keep_cache = 1;
     fuse_reply_open(request, file);
@@ -155,6 +165,10 @@ void onOpenFolder(fuse_req_t request, fuse_ino_t inode, fuse_file_info* file) {
     const std::optional<std::uint32_t> node = nodeOf(archive, inode);
     if (!node || !archive.tree->nodes[*node].isFolder()) {
         fuse_reply_err(request, node ? ENOTDIR : ENOENT);
+        return;
+    }
+    if (archive.opensWithoutAsking) {
+        fuse_reply_err(request, ENOSYS);
         return;
     }
     file->keep_cache = 1;

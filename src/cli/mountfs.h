@@ -7,6 +7,7 @@
 #include <fuse_lowlevel.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <ctime>
 #include <functional>
 #include <vector>
@@ -26,6 +27,9 @@ struct MountedArchive {
     struct timespec mountTime {};  // the folders' time, and a file's whose entry has none
     // Called once, when the kernel's first request (INIT) is being answered.
     std::function<void()> ready;
+    // Set at INIT when the kernel can open files and folders without asking this process: the
+    // first open is then answered ENOSYS, and the kernel sends neither open nor release again.
+    std::atomic<bool> opensWithoutAsking = false;
 
     // The archive's size or modification time is no longer what it was when mounted (or it
     // cannot be checked): its entries may lie elsewhere now.

@@ -275,6 +275,13 @@ changed)
             if cat "$work/m.$change/$file" >/dev/null 2>"$work/err"; then fail "$file read after a $change change"; fi
             grep -q 'Input/output error' "$work/err" || fail "$file after a $change change: $(cat "$work/err")"
         done
+        # A file read before the change may still come from the kernel's cache: then with the
+        # bytes it had, never with others.
+        if cat "$work/m.$change/SUB/F1.DAT" >"$work/again" 2>"$work/err"; then
+            cmp -s "$work/again" "$work/src/Sub/f1.dat" || fail "F1.DAT shows other bytes after a $change change"
+        else
+            grep -q 'Input/output error' "$work/err" || fail "F1.DAT after a $change change: $(cat "$work/err")"
+        fi
         ls "$work/m.$change/SUB" >/dev/null || fail "the folder cannot be listed after a $change change"
         unmount_ok "$work/m.$change"
     done
