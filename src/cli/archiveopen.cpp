@@ -1,12 +1,18 @@
 #include "archive/podarchive.h"
 #include "cli/commands.h"
+#include "cli/largepagearena.h"
 #include "cli/output.h"
 #include "platform/messages.h"
 
 namespace quillomar::cli {
 
 bool openArchive(PodArchive& archive, const std::string& path, bool readDirectory, Console& console) {
-    const bool opened = archive.open(path) == 1 && (!readDirectory || archive.readDirectory() == 1);
+    bool opened = archive.open(path) == 1;
+    if (opened && readDirectory) {
+        // The directory is kept until the tool ends: loaded into large pages.
+        LargePageArena arena;
+        opened = archive.readDirectory() == 1;
+    }
     if (opened) return true;
     // The reader's reason; its string-table messages ("not a POD3 or POD2 file", "damaged")
     // name the file first.

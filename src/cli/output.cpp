@@ -2,11 +2,14 @@
 
 #include <charconv>
 
+#include "cli/largepagearena.h"
 #include "platform/fileio.h"
 
 namespace quillomar::cli {
 
 OutputBuffer::OutputBuffer(int fd, std::size_t flushThreshold) : fd_(fd), threshold_(flushThreshold) {
+    // Reused after every write until the tool ends.
+    LargePageArena arena;
     buffer_.reserve(flushThreshold + 4096);
 }
 

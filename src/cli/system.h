@@ -6,9 +6,9 @@
 
 namespace quillomar::cli {
 
-// Prepares the process before anything is parsed or printed: the user's locale and a heap suited
-// to large listings on Linux; on Windows, standard streams that pass the program's UTF-8 bytes
-// through unchanged and a console that shows them as UTF-8.
+// Prepares the process before anything is parsed or printed: the user's locale; on Windows,
+// standard streams that pass the program's UTF-8 bytes through unchanged and a console that shows
+// them as UTF-8.
 void prepareProcess();
 
 // The command line as UTF-8: on Windows taken from the wide command line, since argv holds it in
