@@ -9,10 +9,11 @@
 // with 2 MiB pages: a hundred thousand entries then cost a few faults instead of four thousand.
 //
 // The region is taken a step at a time as it fills (address space first, memory as it is
-// touched), and its memory is never handed back or reused: a block deleted later is simply left.
-// So an arena is for what is loaded once and kept (a directory, a buffer), not for work that
-// allocates and frees as it goes. Other threads, and every allocation outside an arena's life, use
-// the ordinary heap. One thread at a time uses the region: an arena made while another is alive
+// touched). A block deleted is not reused on its own: the next arena starts over at the beginning
+// only once every block handed out has been deleted (as when a tool that verifies one archive after
+// another is done with each). So an arena is for what is loaded once and kept (a directory, a
+// buffer), not for work that allocates and frees as it goes. Other threads, and every allocation
+// outside an arena's life, use the ordinary heap. One thread at a time uses the region: an arena made while another is alive
 // (on any thread) changes nothing.
 //
 // Where the tool is built with a sanitizer, or is not a Linux one, an arena changes nothing, so

@@ -30,7 +30,12 @@ struct Region {
 // those the count publishes (each region's bounds are written before the count that covers them).
 Region regions[kMaxRegions];
 std::atomic<int> regionCount{0};
-std::uintptr_t nextFree = 0;  // in the newest region; used only by the thread holding the arena
+// Where the next block goes; used only by the thread holding the arena.
+int current = -1;
+std::uintptr_t nextFree = 0;
+// Blocks handed out and not yet deleted. Once all are gone, the next arena starts from the first
+// region again: a tool that loads one directory after another keeps to the memory of the largest.
+std::atomic<std::size_t> liveBlocks{0};
 std::atomic<bool> held{false};
 thread_local bool allocatingHere = false;
 
@@ -53,6 +58,7 @@ bool addRegion(std::uintptr_t bytes) {
     static_cast<void>(::madvise(reinterpret_cast<void*>(begin), size, MADV_HUGEPAGE));
     regions[count] = {begin, begin + size};
     regionCount.store(count + 1, std::memory_order_release);
+    current = count;
     nextFree = begin;
     return true;
 }
@@ -62,12 +68,17 @@ void* allocate(std::size_t bytes) {
     if (bytes >= (std::uintptr_t{1} << 40)) return nullptr;
     // Never empty, so that every block has an address of its own.
     const std::uintptr_t rounded = (std::max<std::uintptr_t>(bytes, 1) + kAlignment - 1) & ~(kAlignment - 1);
-    const int count = regionCount.load(std::memory_order_relaxed);
-    if (count == 0 || regions[count - 1].end - nextFree < rounded) {
-        if (!addRegion(rounded)) return nullptr;
+    // The rest of a region too small for the block stays unused until the arena starts over.
+    while (current < 0 || regions[current].end - nextFree < rounded) {
+        if (current + 1 < regionCount.load(std::memory_order_relaxed)) {
+            nextFree = regions[++current].begin;
+        } else if (!addRegion(rounded)) {
+            return nullptr;
+        }
     }
     void* block = reinterpret_cast<void*>(nextFree);
     nextFree += rounded;
+    liveBlocks.fetch_add(1, std::memory_order_relaxed);
     return block;
 }
 
@@ -85,7 +96,10 @@ bool inArena(const void* block) {
 LargePageArena::LargePageArena() {
     bool unheld = false;
     active_ = held.compare_exchange_strong(unheld, true, std::memory_order_acquire);
-    if (active_) allocatingHere = true;
+    if (!active_) return;
+    allocatingHere = true;
+    // Nothing of what earlier arenas handed out is still in use (those deletes happened before).
+    if (liveBlocks.load(std::memory_order_acquire) == 0) current = -1;
 }
 
 LargePageArena::~LargePageArena() {
@@ -111,7 +125,11 @@ void* operator new(std::size_t bytes) {
 }
 
 void operator delete(void* block) noexcept {
-    if (!quillomar::cli::inArena(block)) std::free(block);
+    if (quillomar::cli::inArena(block)) {
+        quillomar::cli::liveBlocks.fetch_sub(1, std::memory_order_release);
+    } else {
+        std::free(block);
+    }
 }
 
 void operator delete(void* block, std::size_t) noexcept { ::operator delete(block); }

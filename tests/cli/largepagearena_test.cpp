@@ -125,3 +125,41 @@ TEST(LargePageArena, OneArenaAtATime) {
     LargePageArena next;
     EXPECT_TRUE(next.active());
 }
+
+TEST(LargePageArena, StartsOverOnlyOnceEveryBlockIsGone) {
+    // One directory after another, each let go before the next: the same memory every time.
+    std::vector<std::byte*> firstBlocks;
+    for (int round = 0; round < 20; ++round) {
+        std::vector<Block> blocks;
+        {
+            LargePageArena arena;
+            ASSERT_TRUE(arena.active());
+            blocks = allocateFilled({1 << 20, 22, 5 << 20, 0});
+        }
+        firstBlocks.push_back(blocks.front().at);
+        release(blocks);
+    }
+    EXPECT_EQ(std::count(firstBlocks.begin(), firstBlocks.end(), firstBlocks.front()), 20);
+
+    // One block kept: later arenas must not hand out its bytes again.
+    std::vector<Block> kept;
+    {
+        LargePageArena arena;
+        kept = allocateFilled({4096});
+    }
+    for (int round = 0; round < 3; ++round) {
+        std::vector<Block> blocks;
+        {
+            LargePageArena arena;
+            blocks = allocateFilled({1 << 20, 4096, 22});
+        }
+        blocks.push_back(kept.front());
+        // allocateFilled gave the kept block byte 1, as it gives the first of these blocks.
+        std::memset(blocks.back().at, 4, blocks.back().size);
+        expectSoundBlocks(blocks);
+        std::memset(kept.front().at, 1, kept.front().size);
+        blocks.pop_back();
+        release(blocks);
+    }
+    release(kept);
+}
