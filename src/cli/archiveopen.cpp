@@ -9,7 +9,7 @@ namespace quillomar::cli {
 bool openArchive(PodArchive& archive, const std::string& path, bool readDirectory, Console& console) {
     bool opened = archive.open(path) == 1;
     if (opened && readDirectory) {
-        // The directory is kept until the tool ends: loaded into large pages.
+        // Loaded once and kept while the archive is open: into large pages.
         LargePageArena arena;
         opened = archive.readDirectory() == 1;
     }
