@@ -92,7 +92,7 @@ bool runCat(const CatOptions& options, Console& console) {
     std::vector<std::byte> buffer;
     for (const std::size_t index : selection.indices) {
         const ArchiveEntry& entry = archive.entries()[index];
-        const std::uint64_t size = fieldValue(entry.size);
+        const std::uint64_t size = entry.size;
         buffer.resize(static_cast<std::size_t>(
             std::min<std::uint64_t>(std::max<std::uint64_t>(size, buffer.size()), kCatChunkSize)));
         for (std::uint64_t from = 0; from < size;) {

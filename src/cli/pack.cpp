@@ -49,7 +49,7 @@ ScanFilter excludeFilter(const std::vector<std::string>& patterns) {
 bool sameBytes(const std::string& path, const PodArchive& base, const ArchiveEntry& entry) {
     File file = File::openRead(path);
     if (!file.valid()) return false;
-    const std::uint64_t size = fieldValue(entry.size);
+    const std::uint64_t size = entry.size;
     std::vector<std::byte> mine(static_cast<std::size_t>(std::min<std::uint64_t>(size, kCompareChunk)));
     std::vector<std::byte> theirs(mine.size());
     for (std::uint64_t from = 0; from < size;) {
@@ -88,7 +88,7 @@ std::size_t keepChangedFiles(SourceList& list, const PodArchive& base) {
             const auto found = baseEntry.find(*stored.name);
             if (found != baseEntry.end()) {
                 const ArchiveEntry& entry = base.entries()[found->second];
-                if (fieldValue(entry.size) == file.diskSize && sameBytes(file.name, base, entry)) {
+                if (entry.size == file.diskSize && sameBytes(file.name, base, entry)) {
                     ++same;
                     continue;
                 }

@@ -341,7 +341,7 @@ public:
         plan.archiveSize = kPod3HeaderSize;
         for (std::size_t index : layout_.order) {
             const Slot& slot = slots_[index];
-            const std::uint64_t size = slot.file != nullptr ? slot.file->size : fieldValue(entries_[slot.entry].size);
+            const std::uint64_t size = slot.file != nullptr ? slot.file->size : entries_[slot.entry].size;
             plan.archiveSize += size + kDirectoryRecordSize + slot.name.size() + 1;
         }
         plan.entryCount = layout_.order.size();
@@ -633,14 +633,14 @@ Failure ArchiveEdit::write(ProgressSink* progress) {
             if (copied.failure.failed()) return failed(copied.failure);
             // A file that became shorter since it was added would leave the directory wrong.
             if (copied.copied != slot.file->size) return failed(Failure::system(ENODATA, slot.file->path));
-            record.size = static_cast<std::int32_t>(static_cast<std::uint32_t>(slot.file->size));
+            record.size = static_cast<std::uint32_t>(slot.file->size);
             record.timestamp = encodeTimestamp(slot.file->time);
             record.reserved = 0;
             if (progress != nullptr) progress->step();
         } else {
             const ArchiveEntry& entry = entries[slot.entry];
-            const std::uint64_t start = fieldValue(entry.offset);
-            const std::uint64_t size = fieldValue(entry.size);
+            const std::uint64_t start = entry.offset;
+            const std::uint64_t size = entry.size;
             if (runLength > 0 && runStart + runLength != start) {
                 if (Failure copied = copyRun(); copied.failed()) return failed(std::move(copied));
             }
@@ -649,8 +649,8 @@ Failure ArchiveEdit::write(ProgressSink* progress) {
             ++runEntries;
         }
         record.nameOffset = static_cast<std::uint32_t>(names.size());
-        record.dataOffset = static_cast<std::int32_t>(static_cast<std::uint32_t>(offset));
-        offset += fieldValue(record.size);
+        record.dataOffset = static_cast<std::uint32_t>(offset);
+        offset += record.size;
         directory.resize(directory.size() + kDirectoryRecordSize);
         encodeDirectoryRecord(record, std::span(directory).last<kDirectoryRecordSize>());
         const auto* nameBytes = reinterpret_cast<const std::byte*>(slot.name.data());
