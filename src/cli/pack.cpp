@@ -312,7 +312,12 @@ bool packFiles(PodWriter& archive, SourceList& list, const std::string& folder, 
                const PackOptions& options, TerminalProgress* bar) {
     // Written after the scan, as after a drop, so the log never lists itself. The archive is
     // still packed when the log fails, as in the window.
-    const bool logged = !options.log || !writeContentLog(folder + "/" + options.name + ".txt", list).failed();
+    bool logged = true;
+    if (options.log) {
+        const Failure failed = writeContentLog(folder + "/" + options.name + ".txt", list);
+        report(failed);
+        logged = !failed.failed();
+    }
 
     if (bar != nullptr) bar->restart("Packing");
     ShownAndCounted incomplete;

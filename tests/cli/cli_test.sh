@@ -175,6 +175,13 @@ source_failures)
     "${as_user[@]}" "$cli" pack --dry-run "$work/src" >"$work/out" 2>"$work/err"
     [ $? -eq 1 ] || fail "--dry-run with a folder that cannot be listed did not exit 1"
     expect_stderr "quillomar-cli: Permission denied"$'\n'"==> $work/src/closed"
+    # A log that cannot be written (a folder has its name) is reported; the archive is still packed.
+    rm -rf "$work/src/closed"
+    mkdir "$work/src/my_pod_name.txt"
+    run 1 pack -q --log "$work/src"
+    expect_stderr "quillomar-cli: Is a directory"$'\n'"==> $work/src/my_pod_name.txt"
+    run 0 list "$work/src/my_pod_name.pod"
+    [ "$(cat "$work/out")" = ONE ] || fail "list gave: $(cat "$work/out")"
     ;;
 
 usage)
