@@ -12,7 +12,7 @@ inline constexpr FileTime kNoEntryTime = 0;
 
 // One stored file as loaded from the directory.
 struct ArchiveEntry {
-    std::string name;         // stored name as in the name table: code-page bytes, '\' separators
+    std::string name;          // stored name as in the name table: code-page bytes, '\' separators
     std::uint32_t size = 0;    // data length, as the directory record holds it
     std::uint32_t offset = 0;  // where the data starts in the file; ranges are worked out in 64 bits
     FileTime time = kNoEntryTime;

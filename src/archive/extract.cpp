@@ -174,8 +174,7 @@ public:
             const ArchiveEntry& other = entries[indices[next]];
             const std::uint64_t otherStart = other.offset;
             const std::uint64_t otherEnd = otherStart + other.size;
-            if (other.size > kReadAheadLimit || otherStart < offset || otherEnd > offset + kReadAheadSize)
-                break;
+            if (other.size > kReadAheadLimit || otherStart < offset || otherEnd > offset + kReadAheadSize) break;
             runEnd = std::max(runEnd, otherEnd);
         }
         if (runEnd == offset) return buffer_.data();

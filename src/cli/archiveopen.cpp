@@ -5,8 +5,8 @@
 
 namespace quillomar::cli {
 
-bool openArchive(PodArchive& archive, const std::string& path, bool readDirectory, Console& console) {
-    const bool opened = archive.open(path) == 1 && (!readDirectory || archive.readDirectory() == 1);
+bool openArchive(PodArchive& archive, const std::string& path, ArchivePart part, Console& console) {
+    const bool opened = archive.open(path) == 1 && (part == ArchivePart::Header || archive.readDirectory() == 1);
     if (opened) return true;
     // The reader's reason; its string-table messages ("not a POD3 or POD2 file", "damaged")
     // name the file first.

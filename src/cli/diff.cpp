@@ -113,7 +113,8 @@ std::string headerValueText(const Json& value) {
 int runDiff(const DiffOptions& options, Console& console) {
     PodArchive a;
     PodArchive b;
-    if (!openArchive(a, options.first, true, console) || !openArchive(b, options.second, true, console)) {
+    if (!openArchive(a, options.first, ArchivePart::Directory, console) ||
+        !openArchive(b, options.second, ArchivePart::Directory, console)) {
         return kTrouble;
     }
 

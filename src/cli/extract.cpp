@@ -55,7 +55,7 @@ private:
 
 bool runExtract(const ExtractOptions& options, Console& console) {
     PodArchive archive;
-    if (!openArchive(archive, options.archive, true, console)) return false;
+    if (!openArchive(archive, options.archive, ArchivePart::Directory, console)) return false;
 
     // Every operand is looked up before anything is written; one that chooses nothing is
     // reported once the others are extracted.
@@ -86,7 +86,7 @@ bool runExtract(const ExtractOptions& options, Console& console) {
 
 bool runCat(const CatOptions& options, Console& console) {
     PodArchive archive;
-    if (!openArchive(archive, options.archive, true, console)) return false;
+    if (!openArchive(archive, options.archive, ArchivePart::Directory, console)) return false;
 
     const EntrySelection selection = selectEntries(archive.entries(), options.names);
     std::vector<std::byte> buffer;

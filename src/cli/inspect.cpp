@@ -78,7 +78,7 @@ bool finishOutput(OutputBuffer& out) {
 
 bool runInfo(const InfoOptions& options, Console& console) {
     PodArchive archive;
-    if (!openArchive(archive, options.archive, true, console)) return false;
+    if (!openArchive(archive, options.archive, ArchivePart::Directory, console)) return false;
 
     const bool pod3 = archive.version() == ArchiveVersion::Pod3;
     const PodHeader& header = archive.header();
@@ -120,7 +120,7 @@ bool runInfo(const InfoOptions& options, Console& console) {
 
 bool runList(const ListOptions& options, Console& console) {
     PodArchive archive;
-    if (!openArchive(archive, options.archive, true, console)) return false;
+    if (!openArchive(archive, options.archive, ArchivePart::Directory, console)) return false;
 
     const std::vector<ArchiveEntry>& entries = archive.entries();
     std::vector<std::size_t> chosen;
@@ -220,7 +220,7 @@ bool runVerify(const VerifyOptions& options, Console& console) {
     for (const std::string& path : options.archives) {
         OutputBuffer out(kStandardOutputFd);
         PodArchive archive;
-        if (!openArchive(archive, path, true, console)) {
+        if (!openArchive(archive, path, ArchivePart::Directory, console)) {
             out.append(terminalSafe(path + ": " + unreadableVerdict(archive)) + "\n");
             ++failed;
             if (!finishOutput(out)) return false;

@@ -226,7 +226,7 @@ std::optional<HeaderTexts> headerTexts(const PackOptions& options, Console& cons
     HeaderTexts header{options.author, options.description, options.copyright, options.priority};
     if (!options.like.empty()) {
         PodArchive like;
-        if (!openArchive(like, options.like, false, console)) return std::nullopt;
+        if (!openArchive(like, options.like, ArchivePart::Header, console)) return std::nullopt;
         if (!options.textsGiven.description) header.description = like.description();
         if (like.version() == ArchiveVersion::Pod3) {
             if (!options.textsGiven.author) header.author = like.author();
@@ -277,7 +277,7 @@ bool mayWrite(const PackPlan& plan, const SourceList& list, const std::string& a
         console.error("warning: " + warning.path + ": " + warning.why);
     }
     bool allowed = plan.problems.empty();
-    if (fileStatus(archivePath, false).ok()) {
+    if (fileStatus(archivePath, Links::NotFollowed).ok()) {
         if (!options.force) {
             console.systemError(EEXIST, {archivePath}, "--force replaces it once the new archive is complete");
             allowed = false;
@@ -346,7 +346,7 @@ bool runPack(const PackOptions& options, Console& console) {
     std::optional<PodArchive> base;
     if (!options.changedFrom.empty()) {
         base.emplace();
-        if (!openArchive(*base, options.changedFrom, true, console)) return false;
+        if (!openArchive(*base, options.changedFrom, ArchivePart::Directory, console)) return false;
     }
 
     std::optional<TerminalProgress> bar;

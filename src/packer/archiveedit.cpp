@@ -401,7 +401,7 @@ public:
                 closed.failed()) {
                 failure(std::move(closed));
             }
-        } else if (fileStatus(destination.path, false).ok()) {
+        } else if (fileStatus(destination.path, Links::NotFollowed).ok()) {
             failure(Failure::system(EEXIST, destination.path, "an existing file is not replaced"));
         } else if (Failure closed = checkFolderWritable(parentFolder(destination.path), destination.path);
                    closed.failed()) {
@@ -681,8 +681,8 @@ Failure ArchiveEdit::writeResult(const Layout& layout, std::span<const std::byte
         const Slot& slot = layout.slots[index];
         DirectoryRecord record;
         if (slot.entry != Slot::kAdded) {
-            record = decodeDirectoryRecord(
-                records.subspan(slot.entry * kDirectoryRecordSize).first<kDirectoryRecordSize>());
+            record =
+                decodeDirectoryRecord(records.subspan(slot.entry * kDirectoryRecordSize).first<kDirectoryRecordSize>());
         }
         Failure added = slot.file != nullptr ? data.addFile(*slot.file, record, slot.name)
                                              : data.addEntry(source_.entries()[slot.entry], record, slot.name);

@@ -177,7 +177,7 @@ void PackerWindow::generateArchive() {
     const std::string copyright = host_->itemText(kCopyright, kHeaderTextReadLength);
     // An existing archive is never replaced: said before anything is read or written (the
     // writer's own check, when the name is taken meanwhile, still stands).
-    if (fileStatus(path, false).ok()) {
+    if (fileStatus(path, Links::NotFollowed).ok()) {
         showSystemError(EEXIST, path);
         return;
     }
