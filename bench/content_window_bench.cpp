@@ -76,8 +76,8 @@ std::string layOutLargeArchive(int count) {
             kUnixEpochFileTime + static_cast<FileTime>(315532800 + random() % 900000000) * kFileTimeTicksPerSecond;
         DirectoryRecord record;
         record.nameOffset = static_cast<std::uint32_t>(names.size());
-        record.size = static_cast<std::int32_t>(size);
-        record.dataOffset = static_cast<std::int32_t>(kPod3HeaderSize + data.size());
+        record.size = static_cast<std::uint32_t>(size);
+        record.dataOffset = static_cast<std::uint32_t>(kPod3HeaderSize + data.size());
         record.timestamp = encodeTimestamp(time);
         std::array<std::byte, kDirectoryRecordSize> bytes{};
         encodeDirectoryRecord(record, bytes);

@@ -137,7 +137,7 @@ int main(int argc, char** argv) {
         }
         std::sort(times.begin(), times.end());
         std::sort(processor.begin(), processor.end());
-        std::printf("%-14s %10d  %-8s %9.2f %9.2f %9.2f\n", entry.name.c_str(), entry.size, kindName(kind),
+        std::printf("%-14s %10u  %-8s %9.2f %9.2f %9.2f\n", entry.name.c_str(), entry.size, kindName(kind),
                     times.front(), times[times.size() / 2], processor[processor.size() / 2]);
     }
     std::filesystem::remove_all(folder);

@@ -42,11 +42,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const ArchiveEntry& entry : archive.entries()) {
         fuzz::check(entry.name.size() <= kMaxStoredNameLength, "a name longer than 259 bytes was loaded", entry.name);
         fuzz::check(entry.name.find('\0') == std::string::npos, "a name holds a NUL");
-        const std::uint64_t start = fieldValue(entry.offset);
-        const std::uint64_t length = fieldValue(entry.size);
+        const std::uint64_t start = entry.offset;
+        const std::uint64_t length = entry.size;
         fuzz::check(start + length <= size, "an entry's data lies outside the file", entry.name);
-        largest = std::max(largest, entry.size);
-        total += fieldValue(entry.size);
+        largest = std::max(largest, static_cast<std::int32_t>(entry.size));
+        total += entry.size;
 
         // Reading the data: every byte read must be the input's own.
         std::int64_t got = archive.readEntryData(entry, 0, buffer).count;

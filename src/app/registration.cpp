@@ -56,8 +56,9 @@ bool isEmptyFolder(const std::string& path) {
 // Loads the store under an exclusive lock on its folder (so no lock file is left), applies the
 // step's values and saves when anything changed. Without the folder nothing was ever registered
 // here, and unregistering has nothing to do.
-int editStore(const std::string& folder, bool typeLibrary, bool registering, const std::string& library) {
-    if (registering) {
+int editStore(const std::string& folder, registration::KeyGroup group, registration::Step step,
+              const std::string& library) {
+    if (step == registration::Step::Register) {
         if (const Failure failure = createFolders(folder, 0700); failure.failed())
             return status::fromErrno(failure.error);
     } else if (!isFolder(folder)) {
@@ -69,7 +70,7 @@ int editStore(const std::string& folder, bool typeLibrary, bool registering, con
     RegistryStore store;
     if (const Failure failure = store.load(path); failure.failed()) return status::fromErrno(failure.error);
     const std::string before = store.serialize();
-    registration::applyRegistrationStep(store, typeLibrary, registering, library, parentFolder(library));
+    registration::applyRegistrationStep(store, group, step, library, parentFolder(library));
     const Failure failure = store.serialize() == before ? Failure() : store.save(path);
     return failure.failed() ? status::fromErrno(failure.error) : status::kOk;
 }
@@ -160,15 +161,18 @@ bool libraryLoads(const std::string& library) { return !library.empty() && fileS
 
 // The application identity: its registry values, and the desktop's side of it: POD archives open
 // with this program.
-int identity(const RegistrationSetup& setup, bool registering) {
+int identity(const RegistrationSetup& setup, registration::Step step) {
+    using registration::KeyGroup;
+    using registration::Step;
     const std::string store = setup.configHome + "/quillomar";
     const std::string program = programPath(setup);
-    const int result = registering ? editStore(store, false, true, program) : status::kOk;
+    const bool registering = step == Step::Register;
+    const int result = registering ? editStore(store, KeyGroup::Application, step, program) : status::kOk;
     if (result != status::kOk) return result;
     const int error = registering ? installDesktopFiles(setup.dataHome, program) : removeDesktopFiles(setup.dataHome);
     refreshCaches(setup);
     if (error != 0) return status::fromErrno(error);
-    return registering ? status::kOk : editStore(store, false, false, program);
+    return registering ? status::kOk : editStore(store, KeyGroup::Application, step, program);
 }
 
 // Constructed with the other statics, before the entry point runs.
@@ -186,18 +190,20 @@ ServerModule& ServerModule::process() {
 }
 
 int ServerModule::registerServer() {
-    const int result = identity(setup_, true);
+    const int result = identity(setup_, registration::Step::Register);
     if (result != status::kOk) return result;
     const std::string library = programPath(setup_);
-    return libraryLoads(library) ? editStore(setup_.configHome + "/quillomar", true, true, library)
+    return libraryLoads(library) ? editStore(setup_.configHome + "/quillomar", registration::KeyGroup::TypeLibrary,
+                                             registration::Step::Register, library)
                                  : status::kTypeLibraryNotLoaded;
 }
 
 int ServerModule::unregisterServer() {
     const std::string library = programPath(setup_);
     if (!libraryLoads(library)) return status::kTypeLibraryNotLoaded;
-    const int result = editStore(setup_.configHome + "/quillomar", true, false, library);
-    return result != status::kOk ? result : identity(setup_, false);
+    const int result = editStore(setup_.configHome + "/quillomar", registration::KeyGroup::TypeLibrary,
+                                 registration::Step::Unregister, library);
+    return result != status::kOk ? result : identity(setup_, registration::Step::Unregister);
 }
 
 }  // namespace quillomar

@@ -16,8 +16,11 @@ namespace quillomar::registration {
 // only itself (QuillomarLib 1.0, locale 0x409); it is built into the program, so it is registered
 // from the program's own file, under the key of the system it runs on.
 enum class Source { Text, LibraryPath, LibraryFolder };
+// The two groups of keys, each registered and unregistered in its own step.
+enum class KeyGroup { Application, TypeLibrary };
+enum class Step { Register, Unregister };
 struct RegistryValue {
-    bool typeLibrary;
+    KeyGroup group;
     std::string_view key;
     std::string_view name;
     Source source;
@@ -30,18 +33,23 @@ inline constexpr std::string_view kKeptKey = "AppID";
 #define QUILLOMAR_TYPELIB_SYSTEM "linux"
 #endif
 inline constexpr std::array<RegistryValue, 7> kRegistryValues{{
-    {false, "AppID\\{E1111D62-1426-4F18-9D1C-996D52361E8B}", "", Source::Text, "Quillomar"},
-    {false, "AppID\\Quillomar.EXE", "AppID", Source::Text, kAppId},
-    {true, "TypeLib\\{4D0EF10D-8F87-4288-B76D-B5D56968CAA5}\\1.0", "", Source::Text,
+    {KeyGroup::Application, "AppID\\{E1111D62-1426-4F18-9D1C-996D52361E8B}", "", Source::Text, "Quillomar"},
+    {KeyGroup::Application, "AppID\\Quillomar.EXE", "AppID", Source::Text, kAppId},
+    {KeyGroup::TypeLibrary, "TypeLib\\{4D0EF10D-8F87-4288-B76D-B5D56968CAA5}\\1.0", "", Source::Text,
      "Biblioth\xc3\xa8que de types Quillomar 1.0"},
-    {true, "TypeLib\\{4D0EF10D-8F87-4288-B76D-B5D56968CAA5}\\1.0", "Name", Source::Text, "QuillomarLib"},
-    {true,
+    {KeyGroup::TypeLibrary, "TypeLib\\{4D0EF10D-8F87-4288-B76D-B5D56968CAA5}\\1.0", "Name", Source::Text,
+     "QuillomarLib"},
+    {KeyGroup::TypeLibrary,
      "TypeLib\\{4D0EF10D-8F87-4288-B76D-B5D56968CAA5}\\1.0\\409\\" QUILLOMAR_TYPELIB_SYSTEM,
      "",
      Source::LibraryPath,
      {}},
-    {true, "TypeLib\\{4D0EF10D-8F87-4288-B76D-B5D56968CAA5}\\1.0\\FLAGS", "", Source::Text, "0"},
-    {true, "TypeLib\\{4D0EF10D-8F87-4288-B76D-B5D56968CAA5}\\1.0\\HELPDIR", "", Source::LibraryFolder, {}},
+    {KeyGroup::TypeLibrary, "TypeLib\\{4D0EF10D-8F87-4288-B76D-B5D56968CAA5}\\1.0\\FLAGS", "", Source::Text, "0"},
+    {KeyGroup::TypeLibrary,
+     "TypeLib\\{4D0EF10D-8F87-4288-B76D-B5D56968CAA5}\\1.0\\HELPDIR",
+     "",
+     Source::LibraryFolder,
+     {}},
 }};
 #undef QUILLOMAR_TYPELIB_SYSTEM
 
@@ -50,17 +58,18 @@ inline constexpr std::array<RegistryValue, 7> kRegistryValues{{
 // unregistering takes the deepest keys first, a key going with its values unless keys that this
 // program did not write remain beneath it, and each parent left empty going too, up to AppID.
 template <typename Keys>
-void applyRegistrationStep(Keys& keys, bool typeLibrary, bool registering, const std::string& library,
+void applyRegistrationStep(Keys& keys, KeyGroup group, Step step, const std::string& library,
                            const std::string& libraryFolder) {
+    const bool registering = step == Step::Register;
     for (const RegistryValue& row : kRegistryValues) {
-        if (!registering || row.typeLibrary != typeLibrary) continue;
+        if (!registering || row.group != group) continue;
         std::string value(row.text);
         if (row.source != Source::Text) value = row.source == Source::LibraryPath ? library : libraryFolder;
         keys.setValue(row.key, row.name, value);
     }
     for (auto row = kRegistryValues.rbegin(); !registering && row != kRegistryValues.rend(); ++row) {
         std::string key(row->key);
-        if (row->typeLibrary != typeLibrary || !keys.hasKey(key) || keys.hasSubkeys(key)) continue;
+        if (row->group != group || !keys.hasKey(key) || keys.hasSubkeys(key)) continue;
         keys.deleteKey(key);
         for (std::size_t cut = key.rfind('\\'); cut != std::string::npos; cut = key.rfind('\\')) {
             key.resize(cut);

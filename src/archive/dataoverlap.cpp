@@ -11,13 +11,13 @@ DataOverlap findDataOverlap(const std::vector<ArchiveEntry>& entries) {
     std::vector<std::size_t> order;
     order.reserve(entries.size());
     for (std::size_t i = 0; i < entries.size(); ++i) {
-        if (fieldValue(entries[i].size) > 0) order.push_back(i);
+        if (entries[i].size > 0) order.push_back(i);
     }
     // By start, then by end: an entry overlaps an earlier one when it starts before the furthest
     // end seen so far.
     std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        const std::uint64_t startA = fieldValue(entries[a].offset);
-        const std::uint64_t startB = fieldValue(entries[b].offset);
+        const std::uint64_t startA = entries[a].offset;
+        const std::uint64_t startB = entries[b].offset;
         if (startA != startB) return startA < startB;
         return a < b;
     });
@@ -26,8 +26,8 @@ DataOverlap findDataOverlap(const std::vector<ArchiveEntry>& entries) {
     std::size_t furthest = 0;
     bool any = false;
     for (const std::size_t i : order) {
-        const std::uint64_t start = fieldValue(entries[i].offset);
-        const std::uint64_t end = start + fieldValue(entries[i].size);
+        const std::uint64_t start = entries[i].offset;
+        const std::uint64_t end = start + entries[i].size;
         if (any && start < furthestEnd) {
             if (overlap.entries == 0 || i < overlap.first) {
                 overlap.first = i;
@@ -46,7 +46,7 @@ DataOverlap findDataOverlap(const std::vector<ArchiveEntry>& entries) {
 
 std::uint64_t bytesToWrite(const std::vector<ArchiveEntry>& entries, const std::vector<std::size_t>& indices) {
     return std::accumulate(indices.begin(), indices.end(), std::uint64_t{0}, [&](std::uint64_t sum, std::size_t index) {
-        return index < entries.size() ? sum + fieldValue(entries[index].size) : sum;
+        return index < entries.size() ? sum + entries[index].size : sum;
     });
 }
 

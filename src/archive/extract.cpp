@@ -163,19 +163,18 @@ public:
     const std::byte* bytes(const File& source, const std::vector<ArchiveEntry>& entries,
                            const std::vector<std::size_t>& indices, std::size_t at, std::size_t until) {
         const ArchiveEntry& entry = entries[indices[at]];
-        if (fieldValue(entry.size) > kReadAheadLimit) return nullptr;
-        const std::uint64_t offset = fieldValue(entry.offset);
-        const std::uint64_t end = offset + fieldValue(entry.size);
+        if (entry.size > kReadAheadLimit) return nullptr;
+        const std::uint64_t offset = entry.offset;
+        const std::uint64_t end = offset + entry.size;
         if (offset >= start_ && end <= start_ + length_) return buffer_.data() + (offset - start_);
 
         // The run: the following entries while each is small and ends within the window.
         std::uint64_t runEnd = end;
         for (std::size_t next = at + 1; next < until; ++next) {
             const ArchiveEntry& other = entries[indices[next]];
-            const std::uint64_t otherStart = fieldValue(other.offset);
-            const std::uint64_t otherEnd = otherStart + fieldValue(other.size);
-            if (fieldValue(other.size) > kReadAheadLimit || otherStart < offset || otherEnd > offset + kReadAheadSize)
-                break;
+            const std::uint64_t otherStart = other.offset;
+            const std::uint64_t otherEnd = otherStart + other.size;
+            if (other.size > kReadAheadLimit || otherStart < offset || otherEnd > offset + kReadAheadSize) break;
             runEnd = std::max(runEnd, otherEnd);
         }
         if (runEnd == offset) return buffer_.data();
@@ -282,7 +281,7 @@ public:
                 for (char byte : component) add(page.lower(byte));
             }
             files.push_back(hash);
-            weight += fieldValue(entries_[index].size) + kFileWeight;
+            weight += entries_[index].size + kFileWeight;
         }
         std::sort(files.begin(), files.end());
         if (std::adjacent_find(files.begin(), files.end()) != files.end()) return 0;
@@ -292,7 +291,7 @@ public:
         // The cut halves the work: bytes to write and a fixed cost per file.
         std::uint64_t first = 0;
         for (std::size_t at = 0; at < valid_.size(); ++at) {
-            first += fieldValue(entries_[valid_[at]].size) + kFileWeight;
+            first += entries_[valid_[at]].size + kFileWeight;
             if (2 * first >= weight) return at + 1 < valid_.size() ? at + 1 : 0;
         }
         return 0;
@@ -312,8 +311,8 @@ private:
     Job place(std::size_t at, FolderCache& folders) const {
         const ArchiveEntry& entry = entries_[valid_[at]];
         Job job;
-        job.offset = fieldValue(entry.offset);
-        job.size = fieldValue(entry.size);
+        job.offset = entry.offset;
+        job.size = entry.size;
         job.time = entry.time;
         // A name the system cannot keep is refused before any of its folders is created.
         if constexpr (kHostHasWindowsNames) {

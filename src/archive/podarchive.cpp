@@ -172,8 +172,8 @@ bool PodArchive::readRecords(DirectoryImage& image) {
 bool PodArchive::checkRecords(DirectoryImage& image) {
     for (std::size_t i = 0; i < image.count; ++i) {
         const DirectoryRecord r = image.record(i);
-        const std::uint64_t start = fieldValue(r.dataOffset);
-        const std::uint64_t end = start + fieldValue(r.size);
+        const std::uint64_t start = r.dataOffset;
+        const std::uint64_t end = start + r.size;
         if (end > fileSize_) {
             return refuse(
                 formatString("entry %zu: data at offset %llu of %llu bytes ends past the end of the "
@@ -232,18 +232,20 @@ bool PodArchive::loadNames(const DirectoryImage& image, std::vector<ArchiveEntry
         ArchiveEntry& entry = loaded.emplace_back();
         entry.name.assign(reinterpret_cast<const char*>(window.data()), static_cast<std::size_t>(nul - window.begin()));
         entry.size = r.size;
-        entry.offset = r.dataOffset;  // sign-extended, as the format's readers always did
+        entry.offset = r.dataOffset;
         entry.time = decodeTimestamp(r.timestamp).value_or(kNoEntryTime);
     }
     return true;
 }
 
-// The entries, with the largest size and the total (which wraps at 32 bits).
+// The entries, with the largest size and the total (which wraps at 32 bits). Both figures are
+// the signed 32-bit values the packer window has always shown: a size of 2 GiB or more counts
+// as negative in them.
 void PodArchive::keepEntries(std::vector<ArchiveEntry> loaded) {
     std::uint32_t total = 0;
     for (const ArchiveEntry& entry : loaded) {
-        largestSize_ = std::max(largestSize_, entry.size);
-        total += fieldValue(entry.size);
+        largestSize_ = std::max(largestSize_, static_cast<std::int32_t>(entry.size));
+        total += entry.size;
     }
     totalSize_ = static_cast<std::int32_t>(total);
     entries_ = std::move(loaded);
@@ -260,14 +262,14 @@ void PodArchive::close() {
 }
 
 ReadResult PodArchive::readEntryData(const ArchiveEntry& entry, std::uint64_t from, std::span<std::byte> buffer) const {
-    const std::uint64_t size = fieldValue(entry.size);
+    const std::uint64_t size = entry.size;
     if (from >= size) return {};
     std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), size - from));
-    return file_.readAt(std::uint64_t{fieldValue(entry.offset)} + from, buffer.first(want));
+    return file_.readAt(std::uint64_t{entry.offset} + from, buffer.first(want));
 }
 
 CopyResult PodArchive::copyEntryData(const ArchiveEntry& entry, File& out) const {
-    return copyRange(file_, fieldValue(entry.offset), out, fieldValue(entry.size));
+    return copyRange(file_, entry.offset, out, entry.size);
 }
 
 ReadResult PodArchive::readFileBytes(std::uint64_t offset, std::span<std::byte> buffer) const {

@@ -76,8 +76,8 @@ std::array<std::byte, kPod3HeaderSize> encodeHeader(const PodHeader& h) {
 DirectoryRecord decodeDirectoryRecord(std::span<const std::byte, kDirectoryRecordSize> bytes) {
     DirectoryRecord r;
     r.nameOffset = loadLe32(bytes, kRecordNameOffsetOffset);
-    r.size = loadLe32s(bytes, kRecordSizeOffset);
-    r.dataOffset = loadLe32s(bytes, kRecordDataOffsetOffset);
+    r.size = loadLe32(bytes, kRecordSizeOffset);
+    r.dataOffset = loadLe32(bytes, kRecordDataOffsetOffset);
     r.timestamp = loadLe32(bytes, kRecordTimestampOffset);
     r.reserved = loadLe32(bytes, 16);
     return r;
@@ -85,8 +85,8 @@ DirectoryRecord decodeDirectoryRecord(std::span<const std::byte, kDirectoryRecor
 
 void encodeDirectoryRecord(const DirectoryRecord& r, std::span<std::byte, kDirectoryRecordSize> bytes) {
     storeLe32(bytes, kRecordNameOffsetOffset, r.nameOffset);
-    storeLe32(bytes, kRecordSizeOffset, static_cast<std::uint32_t>(r.size));
-    storeLe32(bytes, kRecordDataOffsetOffset, static_cast<std::uint32_t>(r.dataOffset));
+    storeLe32(bytes, kRecordSizeOffset, r.size);
+    storeLe32(bytes, kRecordDataOffsetOffset, r.dataOffset);
     storeLe32(bytes, kRecordTimestampOffset, r.timestamp);
     storeLe32(bytes, 16, r.reserved);
 }

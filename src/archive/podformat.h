@@ -76,8 +76,8 @@ static_assert(sizeof(PodHeader) == kPod3HeaderSize);
 
 struct DirectoryRecord {
     std::uint32_t nameOffset = 0;
-    std::int32_t size = 0;
-    std::int32_t dataOffset = 0;
+    std::uint32_t size = 0;
+    std::uint32_t dataOffset = 0;
     std::uint32_t timestamp = 0;
     std::uint32_t reserved = 0;
 };

@@ -163,8 +163,8 @@ void addToTables(Tables& tables, const SourceFile& file, const std::string& stor
                  std::uint64_t size) {
     DirectoryRecord record;
     record.nameOffset = static_cast<std::uint32_t>(tables.names.size());
-    record.size = static_cast<std::int32_t>(size);
-    record.dataOffset = static_cast<std::int32_t>(static_cast<std::uint32_t>(offset));
+    record.size = static_cast<std::uint32_t>(size);
+    record.dataOffset = static_cast<std::uint32_t>(offset);
     record.timestamp = encodeTimestamp(file.time);
     tables.directory.resize(tables.directory.size() + kDirectoryRecordSize);
     encodeDirectoryRecord(record, std::span(tables.directory).last<kDirectoryRecordSize>());
@@ -207,7 +207,7 @@ CopyResult copySource(const SourceFile& file, const File& source, GatherBuffer& 
 // goes to observer. An empty record, or the archive's write failure.
 Failure storeFile(SourceFile& file, File& source, const std::string& storedName, GatherBuffer& gathered, File& archive,
                   std::uint64_t& offset, Tables& tables, CopyMethod& method, WriteObserver& observer) {
-    file.offset = static_cast<std::int64_t>(offset);
+    file.offset = static_cast<std::uint32_t>(offset);
     CopyResult copied = copySource(file, source, gathered, archive, method);
     if (copied.failure.failed() && !copied.readFailed) return copied.failure;
     source.abandon();  // only read from

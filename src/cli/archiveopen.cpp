@@ -6,9 +6,9 @@
 
 namespace quillomar::cli {
 
-bool openArchive(PodArchive& archive, const std::string& path, bool readDirectory, Console& console) {
+bool openArchive(PodArchive& archive, const std::string& path, ArchivePart part, Console& console) {
     bool opened = archive.open(path) == 1;
-    if (opened && readDirectory) {
+    if (opened && part == ArchivePart::Directory) {
         // Loaded once and kept while the archive is open: into large pages.
         LargePageArena arena;
         opened = archive.readDirectory() == 1;

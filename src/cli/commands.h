@@ -132,10 +132,13 @@ int runMount(const MountOptions& options, Console& console);
 // 0 when the folder was unmounted, 1 when not, 2 where mounting is not available.
 int runUnmount(const UnmountOptions& options, Console& console);
 
-// Opens path and, when asked, reads its directory. On failure shows the reader's record: its
-// message where it gives one (with what is wrong in a damaged archive), else the system's text for
-// why the file could not be read at all.
-bool openArchive(PodArchive& archive, const std::string& path, bool readDirectory, Console& console);
+// What openArchive loads: the header only, or the directory too.
+enum class ArchivePart { Header, Directory };
+
+// Opens path and reads what part asks for. On failure shows the reader's record: its message
+// where it gives one (with what is wrong in a damaged archive), else the system's text for why
+// the file could not be read at all.
+bool openArchive(PodArchive& archive, const std::string& path, ArchivePart part, Console& console);
 
 // Reports each operand that chose no entry: true when there is none.
 bool reportUnmatched(const std::vector<std::string>& unmatched, Console& console);

@@ -60,7 +60,7 @@ std::vector<HeaderField> headerDifferences(const PodArchive& a, const PodArchive
 
 // Same bytes in both entries (of equal size): true or false, nullopt after reporting a read failure.
 std::optional<bool> sameBytes(const PodArchive& a, const ArchiveEntry& x, const PodArchive& b, const ArchiveEntry& y) {
-    const std::uint64_t size = fieldValue(x.size);
+    const std::uint64_t size = x.size;
     std::vector<std::byte> left(static_cast<std::size_t>(std::min<std::uint64_t>(size, kCompareChunk)));
     std::vector<std::byte> right(left.size());
     for (std::uint64_t from = 0; from < size;) {
@@ -113,7 +113,8 @@ std::string headerValueText(const Json& value) {
 int runDiff(const DiffOptions& options, Console& console) {
     PodArchive a;
     PodArchive b;
-    if (!openArchive(a, options.first, true, console) || !openArchive(b, options.second, true, console)) {
+    if (!openArchive(a, options.first, ArchivePart::Directory, console) ||
+        !openArchive(b, options.second, ArchivePart::Directory, console)) {
         return kTrouble;
     }
 

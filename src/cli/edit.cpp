@@ -162,7 +162,7 @@ bool describeEdit(const EditOptions& options, const PodArchive& archive, Archive
 
 bool runEdit(const EditOptions& options, Console& console) {
     PodArchive archive;
-    if (!openArchive(archive, options.archive, true, console)) return false;
+    if (!openArchive(archive, options.archive, ArchivePart::Directory, console)) return false;
 
     ArchiveEdit edit(archive);
     if (!options.output.empty()) edit.setOutput(options.output);

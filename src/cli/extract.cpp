@@ -55,7 +55,7 @@ private:
 
 bool runExtract(const ExtractOptions& options, Console& console) {
     PodArchive archive;
-    if (!openArchive(archive, options.archive, true, console)) return false;
+    if (!openArchive(archive, options.archive, ArchivePart::Directory, console)) return false;
 
     // Every operand is looked up before anything is written; one that chooses nothing is
     // reported once the others are extracted.
@@ -86,13 +86,13 @@ bool runExtract(const ExtractOptions& options, Console& console) {
 
 bool runCat(const CatOptions& options, Console& console) {
     PodArchive archive;
-    if (!openArchive(archive, options.archive, true, console)) return false;
+    if (!openArchive(archive, options.archive, ArchivePart::Directory, console)) return false;
 
     const EntrySelection selection = selectEntries(archive.entries(), options.names);
     std::vector<std::byte> buffer;
     for (const std::size_t index : selection.indices) {
         const ArchiveEntry& entry = archive.entries()[index];
-        const std::uint64_t size = fieldValue(entry.size);
+        const std::uint64_t size = entry.size;
         buffer.resize(static_cast<std::size_t>(
             std::min<std::uint64_t>(std::max<std::uint64_t>(size, buffer.size()), kCatChunkSize)));
         for (std::uint64_t from = 0; from < size;) {

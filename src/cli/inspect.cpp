@@ -48,7 +48,7 @@ std::string jsonText(const std::string& utf8) {
 // Entry sizes are the format's 32-bit counts; summed in 64 bits they never wrap.
 std::uint64_t dataBytes(const PodArchive& archive) {
     std::uint64_t total = 0;
-    for (const ArchiveEntry& entry : archive.entries()) total += fieldValue(entry.size);
+    for (const ArchiveEntry& entry : archive.entries()) total += entry.size;
     return total;
 }
 
@@ -78,7 +78,7 @@ bool finishOutput(OutputBuffer& out) {
 
 bool runInfo(const InfoOptions& options, Console& console) {
     PodArchive archive;
-    if (!openArchive(archive, options.archive, true, console)) return false;
+    if (!openArchive(archive, options.archive, ArchivePart::Directory, console)) return false;
 
     const bool pod3 = archive.version() == ArchiveVersion::Pod3;
     const PodHeader& header = archive.header();
@@ -120,7 +120,7 @@ bool runInfo(const InfoOptions& options, Console& console) {
 
 bool runList(const ListOptions& options, Console& console) {
     PodArchive archive;
-    if (!openArchive(archive, options.archive, true, console)) return false;
+    if (!openArchive(archive, options.archive, ArchivePart::Directory, console)) return false;
 
     const std::vector<ArchiveEntry>& entries = archive.entries();
     std::vector<std::size_t> chosen;
@@ -149,9 +149,9 @@ bool runList(const ListOptions& options, Console& console) {
             out.append("  {\"name\": ");
             out.append(jsonText(nameOf(entry)));
             out.append(", \"size\": ");
-            out.appendNumber(fieldValue(entry.size));
+            out.appendNumber(entry.size);
             out.append(", \"offset\": ");
-            out.appendNumber(fieldValue(entry.offset));
+            out.appendNumber(entry.offset);
             out.append(", \"time\": ");
             if (entry.time == kNoEntryTime) {
                 out.append("null");
@@ -170,7 +170,7 @@ bool runList(const ListOptions& options, Console& console) {
         for (std::size_t i = 0; i < count && written; ++i) {
             const ArchiveEntry& entry = entryAt(i);
             if (options.longFormat) {
-                out.appendNumber(fieldValue(entry.size), 10);
+                out.appendNumber(entry.size, 10);
                 out.append("  ");
                 if (entry.time == kNoEntryTime) {
                     out.append("-                  ");
@@ -220,7 +220,7 @@ bool runVerify(const VerifyOptions& options, Console& console) {
     for (const std::string& path : options.archives) {
         OutputBuffer out(kStandardOutputFd);
         PodArchive archive;
-        if (!openArchive(archive, path, true, console)) {
+        if (!openArchive(archive, path, ArchivePart::Directory, console)) {
             out.append(terminalSafe(path + ": " + unreadableVerdict(archive)) + "\n");
             ++failed;
             if (!finishOutput(out)) return false;

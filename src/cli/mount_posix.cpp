@@ -221,7 +221,7 @@ bool archiveMountedAt(const std::string& path) {
 
 int runMount(const MountOptions& options, Console& console) {
     PodArchive archive;
-    if (!openArchive(archive, options.archive, true, console)) return kFailed;
+    if (!openArchive(archive, options.archive, ArchivePart::Directory, console)) return kFailed;
     MountedArchive mountedArchive;
     mountedArchive.archiveFd = archive.file().fd();
     if (::fstat(mountedArchive.archiveFd, &mountedArchive.archiveAtMount) != 0) {

@@ -45,7 +45,7 @@ struct stat attributesOf(const MountedArchive& archive, std::uint32_t index) {
         const ArchiveEntry& entry = (*archive.entries)[node.entry];
         attributes.st_mode = S_IFREG | 0444;
         attributes.st_nlink = 1;
-        attributes.st_size = static_cast<off_t>(fieldValue(entry.size));
+        attributes.st_size = static_cast<off_t>(entry.size);
         attributes.st_blocks = (attributes.st_size + 511) / 512;
         if (entry.time != kNoEntryTime) attributes.st_mtim = timespecFromFileTime(entry.time);
     }
@@ -144,7 +144,7 @@ void onRead(fuse_req_t request, fuse_ino_t inode, size_t size, off_t offset, fus
         return;
     }
     const ArchiveEntry& entry = (*archive.entries)[archive.tree->nodes[*node].entry];
-    const std::uint64_t length = fieldValue(entry.size);
+    const std::uint64_t length = entry.size;
     const auto from = static_cast<std::uint64_t>(std::max<off_t>(offset, 0));
     if (from >= length) {
         fuse_reply_buf(request, nullptr, 0);
@@ -156,7 +156,7 @@ void onRead(fuse_req_t request, fuse_ino_t inode, size_t size, off_t offset, fus
     data.buf[0].size = static_cast<size_t>(std::min<std::uint64_t>(size, length - from));
     data.buf[0].flags = static_cast<fuse_buf_flags>(FUSE_BUF_IS_FD | FUSE_BUF_FD_SEEK | FUSE_BUF_FD_RETRY);
     data.buf[0].fd = archive.archiveFd;
-    data.buf[0].pos = static_cast<off_t>(fieldValue(entry.offset) + from);
+    data.buf[0].pos = static_cast<off_t>(entry.offset + from);
     fuse_reply_data(request, &data, fuse_buf_copy_flags{});
 }
 

@@ -49,7 +49,7 @@ ScanFilter excludeFilter(const std::vector<std::string>& patterns) {
 bool sameBytes(const std::string& path, const PodArchive& base, const ArchiveEntry& entry) {
     File file = File::openRead(path);
     if (!file.valid()) return false;
-    const std::uint64_t size = fieldValue(entry.size);
+    const std::uint64_t size = entry.size;
     std::vector<std::byte> mine(static_cast<std::size_t>(std::min<std::uint64_t>(size, kCompareChunk)));
     std::vector<std::byte> theirs(mine.size());
     for (std::uint64_t from = 0; from < size;) {
@@ -88,7 +88,7 @@ std::size_t keepChangedFiles(SourceList& list, const PodArchive& base) {
             const auto found = baseEntry.find(*stored.name);
             if (found != baseEntry.end()) {
                 const ArchiveEntry& entry = base.entries()[found->second];
-                if (fieldValue(entry.size) == file.diskSize && sameBytes(file.name, base, entry)) {
+                if (entry.size == file.diskSize && sameBytes(file.name, base, entry)) {
                     ++same;
                     continue;
                 }
@@ -226,7 +226,7 @@ std::optional<HeaderTexts> headerTexts(const PackOptions& options, Console& cons
     HeaderTexts header{options.author, options.description, options.copyright, options.priority};
     if (!options.like.empty()) {
         PodArchive like;
-        if (!openArchive(like, options.like, false, console)) return std::nullopt;
+        if (!openArchive(like, options.like, ArchivePart::Header, console)) return std::nullopt;
         if (!options.textsGiven.description) header.description = like.description();
         if (like.version() == ArchiveVersion::Pod3) {
             if (!options.textsGiven.author) header.author = like.author();
@@ -277,7 +277,7 @@ bool mayWrite(const PackPlan& plan, const SourceList& list, const std::string& a
         console.error("warning: " + warning.path + ": " + warning.why);
     }
     bool allowed = plan.problems.empty();
-    if (fileStatus(archivePath, false).ok()) {
+    if (fileStatus(archivePath, Links::NotFollowed).ok()) {
         if (!options.force) {
             console.systemError(EEXIST, {archivePath}, "--force replaces it once the new archive is complete");
             allowed = false;
@@ -312,7 +312,12 @@ bool packFiles(PodWriter& archive, SourceList& list, const std::string& folder, 
                const PackOptions& options, TerminalProgress* bar) {
     // Written after the scan, as after a drop, so the log never lists itself. The archive is
     // still packed when the log fails, as in the window.
-    const bool logged = !options.log || !writeContentLog(folder + "/" + options.name + ".txt", list).failed();
+    bool logged = true;
+    if (options.log) {
+        const Failure failed = writeContentLog(folder + "/" + options.name + ".txt", list);
+        report(failed);
+        logged = !failed.failed();
+    }
 
     if (bar != nullptr) bar->restart("Packing");
     ShownAndCounted incomplete;
@@ -341,7 +346,7 @@ bool runPack(const PackOptions& options, Console& console) {
     std::optional<PodArchive> base;
     if (!options.changedFrom.empty()) {
         base.emplace();
-        if (!openArchive(*base, options.changedFrom, true, console)) return false;
+        if (!openArchive(*base, options.changedFrom, ArchivePart::Directory, console)) return false;
     }
 
     std::optional<TerminalProgress> bar;

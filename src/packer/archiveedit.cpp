@@ -341,7 +341,7 @@ public:
         plan.archiveSize = kPod3HeaderSize;
         for (std::size_t index : layout_.order) {
             const Slot& slot = slots_[index];
-            const std::uint64_t size = slot.file != nullptr ? slot.file->size : fieldValue(entries_[slot.entry].size);
+            const std::uint64_t size = slot.file != nullptr ? slot.file->size : entries_[slot.entry].size;
             plan.archiveSize += size + kDirectoryRecordSize + slot.name.size() + 1;
         }
         plan.entryCount = layout_.order.size();
@@ -401,7 +401,7 @@ public:
                 closed.failed()) {
                 failure(std::move(closed));
             }
-        } else if (fileStatus(destination.path, false).ok()) {
+        } else if (fileStatus(destination.path, Links::NotFollowed).ok()) {
             failure(Failure::system(EEXIST, destination.path, "an existing file is not replaced"));
         } else if (Failure closed = checkFolderWritable(parentFolder(destination.path), destination.path);
                    closed.failed()) {
@@ -561,116 +561,145 @@ ArchiveEdit::Layout ArchiveEdit::layout() const {
     return layout;
 }
 
-Failure ArchiveEdit::write(ProgressSink* progress) {
-    const Layout layout = this->layout();
-    const EditPlan& plan = layout.plan;
-    if (!plan.problems.empty()) return plan.problems.front();
-    const std::string& target = layout.destination.path;
-    const std::vector<ArchiveEntry>& entries = source_.entries();
-
-    // The raw records of the source: an entry that is kept keeps its timestamp word and the rest.
+// The source's directory records as its file holds them: an entry that is kept keeps its
+// timestamp word and the rest.
+Result<std::vector<std::byte>> ArchiveEdit::readSourceRecords() const {
     const std::uint64_t directoryStart =
         source_.version() == ArchiveVersion::Pod3 ? std::uint64_t{source_.header().directoryOffset} : kPod2HeaderSize;
-    std::vector<std::byte> records(entries.size() * kDirectoryRecordSize);
+    std::vector<std::byte> records(source_.entries().size() * kDirectoryRecordSize);
     const ReadResult read = source_.readFileBytes(directoryStart, records);
     if (read.count != static_cast<std::int64_t>(records.size())) {
         return read.failure.failed() ? read.failure : Failure::message(kMsgDamagedArchive, source_.path());
     }
-    auto sourceRecord = [&](std::size_t entry) {
-        return decodeDirectoryRecord(
-            std::span<const std::byte>(records).subspan(entry * kDirectoryRecordSize).first<kDirectoryRecordSize>());
-    };
+    return records;
+}
 
-    // What a killed edit left beside the archive goes first.
-    const std::string folder = parentFolder(target);
-    if (const Result<FolderHandle> opened = openFolder(folder)) sweepLeftovers(opened->fd());
+namespace {
 
-    Result<PendingFile> created = PendingFile::create(target, UnnamedFile::Allowed);
-    if (!created) return created.failure();
-    PendingFile& pending = *created;
-    File& out = pending.file();
-    auto failed = [&](Failure failure) {
-        pending.discard();
-        return failure;
-    };
-    if (!out.seek(kPod3HeaderSize)) return failed(out.failure());
+// The result's data, written in its order after the space left for the header, with the
+// directory and the names that describe it. Entries whose data lie back to back in the source go
+// over in one copy; progress steps once per entry, when its bytes are out.
+class ResultData {
+public:
+    ResultData(const PodArchive& source, File& out, ProgressSink* progress, std::size_t count)
+        : source_(source), out_(out), progress_(progress) {
+        directory_.reserve(count * kDirectoryRecordSize);
+    }
 
-    if (progress != nullptr) progress->setRange(0, static_cast<int>(layout.order.size()));
-    std::vector<std::byte> directory;
-    std::vector<std::byte> names;
-    directory.reserve(layout.order.size() * kDirectoryRecordSize);
-    std::uint64_t offset = kPod3HeaderSize;
-    CopyMethod method;
-
-    // Entries whose data lie back to back in the source go over in one copy.
-    std::uint64_t runStart = 0;
-    std::uint64_t runLength = 0;
-    int runEntries = 0;
-    auto copyRun = [&]() -> Failure {
-        if (runLength > 0) {
-            const CopyResult copied = source_.copyFileBytes(runStart, runLength, out, &method);
-            if (copied.failure.failed()) return copied.failure;
-            if (copied.copied != runLength) return Failure::message(kMsgDamagedArchive, source_.path());
-        }
-        if (progress != nullptr) {
-            for (; runEntries > 0; --runEntries) progress->step();
-        }
-        runLength = 0;
-        runEntries = 0;
+    // An added or replaced file, whole as add() found it; record holds the source entry's fields
+    // for a replaced one.
+    Failure addFile(const HostFile& file, DirectoryRecord record, const std::string& name) {
+        if (Failure copied = copyRun(); copied.failed()) return copied;
+        File source = File::openRead(file.path);
+        if (!source.valid()) return source.failure();
+        const CopyResult copied = copyRange(source, 0, out_, file.size, &method_);
+        source.abandon();  // only read from
+        if (copied.failure.failed()) return copied.failure;
+        // A file that became shorter since it was added would leave the directory wrong.
+        if (copied.copied != file.size) return Failure::system(ENODATA, file.path);
+        record.size = static_cast<std::uint32_t>(file.size);
+        record.timestamp = encodeTimestamp(file.time);
+        record.reserved = 0;
+        if (progress_ != nullptr) progress_->step();
+        addRecord(record, name);
         return {};
-    };
+    }
 
+    // An entry kept with its source record: its bytes join the pending run when they follow it.
+    Failure addEntry(const ArchiveEntry& entry, const DirectoryRecord& record, const std::string& name) {
+        const std::uint64_t start = entry.offset;
+        if (runLength_ > 0 && runStart_ + runLength_ != start) {
+            if (Failure copied = copyRun(); copied.failed()) return copied;
+        }
+        if (runLength_ == 0) runStart_ = start;
+        runLength_ += entry.size;
+        ++runEntries_;
+        addRecord(record, name);
+        return {};
+    }
+
+    // The run still pending, then the directory and the names; the header, its counts and
+    // offsets set, goes over the space left for it last.
+    Failure finish(PodHeader header) {
+        if (Failure copied = copyRun(); copied.failed()) return copied;
+        header.entryCount = static_cast<std::int32_t>(directory_.size() / kDirectoryRecordSize);
+        header.directoryOffset = static_cast<std::uint32_t>(offset_);
+        header.namesSize = static_cast<std::uint32_t>(names_.size());
+        if (!out_.writeAll(directory_) || !out_.writeAll(names_) || !out_.writeAt(0, encodeHeader(header)))
+            return out_.failure();
+        return {};
+    }
+
+private:
+    Failure copyRun() {
+        if (runLength_ > 0) {
+            const CopyResult copied = source_.copyFileBytes(runStart_, runLength_, out_, &method_);
+            if (copied.failure.failed()) return copied.failure;
+            if (copied.copied != runLength_) return Failure::message(kMsgDamagedArchive, source_.path());
+        }
+        if (progress_ != nullptr) {
+            for (; runEntries_ > 0; --runEntries_) progress_->step();
+        }
+        runLength_ = 0;
+        runEntries_ = 0;
+        return {};
+    }
+
+    // The record of data stored at the current end, and its name.
+    void addRecord(DirectoryRecord record, const std::string& name) {
+        record.nameOffset = static_cast<std::uint32_t>(names_.size());
+        record.dataOffset = static_cast<std::uint32_t>(offset_);
+        offset_ += record.size;
+        directory_.resize(directory_.size() + kDirectoryRecordSize);
+        encodeDirectoryRecord(record, std::span(directory_).last<kDirectoryRecordSize>());
+        const auto* nameBytes = reinterpret_cast<const std::byte*>(name.data());
+        names_.insert(names_.end(), nameBytes, nameBytes + name.size());
+        names_.push_back(std::byte{0});
+    }
+
+    const PodArchive& source_;
+    File& out_;
+    ProgressSink* progress_;
+    CopyMethod method_;
+    std::vector<std::byte> directory_;
+    std::vector<std::byte> names_;
+    std::uint64_t offset_ = kPod3HeaderSize;  // where the next entry's data goes
+    std::uint64_t runStart_ = 0;
+    std::uint64_t runLength_ = 0;
+    int runEntries_ = 0;
+};
+
+}  // namespace
+
+// Everything but the name: header, data, directory and names, in the result's order.
+Failure ArchiveEdit::writeResult(const Layout& layout, std::span<const std::byte> records, File& out,
+                                 ProgressSink* progress) const {
+    if (!out.seek(kPod3HeaderSize)) return out.failure();
+    if (progress != nullptr) progress->setRange(0, static_cast<int>(layout.order.size()));
+    ResultData data(source_, out, progress, layout.order.size());
     for (std::size_t index : layout.order) {
         const Slot& slot = layout.slots[index];
         DirectoryRecord record;
-        if (slot.entry != Slot::kAdded) record = sourceRecord(slot.entry);
-        if (slot.file != nullptr) {
-            if (Failure copied = copyRun(); copied.failed()) return failed(std::move(copied));
-            File file = File::openRead(slot.file->path);
-            if (!file.valid()) return failed(file.failure());
-            const CopyResult copied = copyRange(file, 0, out, slot.file->size, &method);
-            file.abandon();  // only read from
-            if (copied.failure.failed()) return failed(copied.failure);
-            // A file that became shorter since it was added would leave the directory wrong.
-            if (copied.copied != slot.file->size) return failed(Failure::system(ENODATA, slot.file->path));
-            record.size = static_cast<std::int32_t>(static_cast<std::uint32_t>(slot.file->size));
-            record.timestamp = encodeTimestamp(slot.file->time);
-            record.reserved = 0;
-            if (progress != nullptr) progress->step();
-        } else {
-            const ArchiveEntry& entry = entries[slot.entry];
-            const std::uint64_t start = fieldValue(entry.offset);
-            const std::uint64_t size = fieldValue(entry.size);
-            if (runLength > 0 && runStart + runLength != start) {
-                if (Failure copied = copyRun(); copied.failed()) return failed(std::move(copied));
-            }
-            if (runLength == 0) runStart = start;
-            runLength += size;
-            ++runEntries;
+        if (slot.entry != Slot::kAdded) {
+            record =
+                decodeDirectoryRecord(records.subspan(slot.entry * kDirectoryRecordSize).first<kDirectoryRecordSize>());
         }
-        record.nameOffset = static_cast<std::uint32_t>(names.size());
-        record.dataOffset = static_cast<std::int32_t>(static_cast<std::uint32_t>(offset));
-        offset += fieldValue(record.size);
-        directory.resize(directory.size() + kDirectoryRecordSize);
-        encodeDirectoryRecord(record, std::span(directory).last<kDirectoryRecordSize>());
-        const auto* nameBytes = reinterpret_cast<const std::byte*>(slot.name.data());
-        names.insert(names.end(), nameBytes, nameBytes + slot.name.size());
-        names.push_back(std::byte{0});
+        Failure added = slot.file != nullptr ? data.addFile(*slot.file, record, slot.name)
+                                             : data.addEntry(source_.entries()[slot.entry], record, slot.name);
+        if (added.failed()) return added;
     }
-    if (Failure copied = copyRun(); copied.failed()) return failed(std::move(copied));
+    return data.finish(layout.header);
+}
 
-    PodHeader header = layout.header;
-    header.entryCount = static_cast<std::int32_t>(layout.order.size());
-    header.directoryOffset = static_cast<std::uint32_t>(offset);
-    header.namesSize = static_cast<std::uint32_t>(names.size());
-    if (!out.writeAll(directory) || !out.writeAll(names) || !out.writeAt(0, encodeHeader(header)))
-        return failed(out.failure());
-
+// Gives the written result its name: a new file beside the source, or the source's own place
+// with the source's permissions.
+Failure ArchiveEdit::publish(PendingFile& pending, const Destination& destination) {
+    if (!destination.inPlace) return pending.publish(Publish::NoReplace, Flush::DataAndName);
     // The edited archive is the same file to its users: same permissions (and owner, where allowed).
-    if (layout.destination.inPlace) {
-        if (Failure kept = copyPermissions(target, out); kept.failed()) return failed(std::move(kept));
+    if (Failure kept = copyPermissions(destination.path, pending.file()); kept.failed()) {
+        pending.discard();
+        return kept;
     }
-    if (!layout.destination.inPlace) return pending.publish(Publish::NoReplace, Flush::DataAndName);
     // Where an open file cannot be replaced, the source lets go of it for the last step.
     const bool closing = closable_ != nullptr && replacingNeedsClosedFile();
     if (closing) closable_->closeFile();
@@ -680,6 +709,24 @@ Failure ArchiveEdit::write(ProgressSink* progress) {
         if (closable_->open(path) == 1) static_cast<void>(closable_->readDirectory());
     }
     return published;
+}
+
+Failure ArchiveEdit::write(ProgressSink* progress) {
+    const Layout layout = this->layout();
+    if (!layout.plan.problems.empty()) return layout.plan.problems.front();
+    const Result<std::vector<std::byte>> records = readSourceRecords();
+    if (!records) return records.failure();
+
+    // What a killed edit left beside the archive goes first.
+    const std::string& target = layout.destination.path;
+    if (const Result<FolderHandle> opened = openFolder(parentFolder(target))) sweepLeftovers(opened->fd());
+    Result<PendingFile> created = PendingFile::create(target, UnnamedFile::Allowed);
+    if (!created) return created.failure();
+    if (Failure written = writeResult(layout, *records, created->file(), progress); written.failed()) {
+        created->discard();
+        return written;
+    }
+    return publish(*created, layout.destination);
 }
 
 }  // namespace quillomar

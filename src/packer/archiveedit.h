@@ -28,6 +28,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,8 @@
 #include "platform/progress.h"
 
 namespace quillomar {
+
+class PendingFile;
 
 // One change an edit makes to the entries.
 struct EditChange {
@@ -130,6 +133,11 @@ private:
     class Planner;
     Destination destination() const;
     Layout layout() const;
+    // write()'s steps.
+    Result<std::vector<std::byte>> readSourceRecords() const;
+    Failure writeResult(const Layout& layout, std::span<const std::byte> records, File& out,
+                        ProgressSink* progress) const;
+    Failure publish(PendingFile& pending, const Destination& destination);
 
     const PodArchive& source_;
     PodArchive* closable_ = nullptr;  // the source, when write() may close it

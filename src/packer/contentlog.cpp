@@ -4,7 +4,6 @@
 
 #include "platform/codepage.h"
 #include "platform/fileio.h"
-#include "platform/messages.h"
 #include "platform/outputfile.h"
 
 namespace quillomar {
@@ -12,10 +11,7 @@ namespace quillomar {
 Failure writeContentLog(const std::string& logPath, const SourceList& list) {
     // Written under a temporary name and renamed over the old log once whole and on disk.
     Result<PendingFile> output = PendingFile::create(logPath, UnnamedFile::Refused);
-    if (!output) {
-        report(output.failure());
-        return output.failure();
-    }
+    if (!output) return output.failure();
     File& log = output->file();
     // Lines are gathered and written in large pieces; the bytes are the same as line by line.
     constexpr std::size_t kFlushAt = 1 << 16;
@@ -36,7 +32,6 @@ Failure writeContentLog(const std::string& logPath, const SourceList& list) {
     Failure failure = ok ? output->publish(Publish::Replace, Flush::DataAndName) : log.failure();
     if (!failure.failed()) return {};
     output->discard();
-    report(failure);
     return failure;
 }
 

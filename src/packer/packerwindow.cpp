@@ -152,8 +152,8 @@ void PackerWindow::processFolder() {
         host_->setItemInt(kTotalKilobytes, static_cast<std::int32_t>(sourceList_.totalBytes / 1024));
         host_->setItemInt(kSubfolders, sourceList_.subfolderCount);
         if (!sourceList_.files.empty()) {
-            // A log that cannot be written has been shown; the drop goes on either way.
-            if (host_->isChecked(kWriteLog)) static_cast<void>(writeContentLog(logPath, sourceList_));
+            // A log that cannot be written is shown; the drop goes on either way.
+            if (host_->isChecked(kWriteLog)) report(writeContentLog(logPath, sourceList_));
             setInputsEnabled(true);
         } else {
             // Nothing to pack: Generate is not offered for a folder without files.
@@ -177,7 +177,7 @@ void PackerWindow::generateArchive() {
     const std::string copyright = host_->itemText(kCopyright, kHeaderTextReadLength);
     // An existing archive is never replaced: said before anything is read or written (the
     // writer's own check, when the name is taken meanwhile, still stands).
-    if (fileStatus(path, false).ok()) {
+    if (fileStatus(path, Links::NotFollowed).ok()) {
         showSystemError(EEXIST, path);
         return;
     }

@@ -31,9 +31,9 @@ FileStatus statusOf(const struct stat& st) {
 
 }  // namespace
 
-Result<FileStatus> fileStatus(const std::string& path, bool followLinks) {
+Result<FileStatus> fileStatus(const std::string& path, Links links) {
     struct stat st {};
-    if ((followLinks ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st)) != 0)
+    if ((links == Links::Followed ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st)) != 0)
         return Failure::system(errno, path);
     return statusOf(st);
 }

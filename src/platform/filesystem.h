@@ -32,8 +32,11 @@ struct FileStatus {
     FileId id{};
 };
 
-// The status of path; followLinks: of what a symbolic link there leads to. A failure names path.
-Result<FileStatus> fileStatus(const std::string& path, bool followLinks = true);
+// Whether a status of a symbolic link (a junction on Windows) is of what it leads to.
+enum class Links { Followed, NotFollowed };
+
+// The status of path (with Links::NotFollowed, of a link standing there). A failure names path.
+Result<FileStatus> fileStatus(const std::string& path, Links links = Links::Followed);
 
 struct FolderItem {
     std::string name;

@@ -49,7 +49,7 @@ std::optional<Failure> claimsTooMuch(PictureFormat format, std::span<const std::
 
 Preview picture(const PodArchive& archive, const ArchiveEntry& entry, PictureFormat format,
                 std::vector<std::byte> bytes) {
-    const std::uint64_t size = fieldValue(entry.size);
+    const std::uint64_t size = entry.size;
     if (size > kMaxPictureEntryBytes)
         return unavailable("the picture is too large to show",
                            Failure::system(EFBIG, {}, "the picture is too large to show"));
@@ -99,7 +99,7 @@ Preview textOrHex(std::span<const std::byte> head, std::uint64_t size) {
 
 Preview makePreview(const PodArchive& archive, const ArchiveEntry& entry) {
     try {
-        const std::uint64_t size = fieldValue(entry.size);
+        const std::uint64_t size = entry.size;
         std::vector<std::byte> head(static_cast<std::size_t>(std::min<std::uint64_t>(size, kPreviewTextBytes)));
         if (std::optional<Failure> failed = readInto(archive, entry, head, 0)) return unreadable(*failed);
 

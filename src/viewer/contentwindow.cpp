@@ -338,7 +338,7 @@ std::vector<std::string> ContentWindow::onDragRows(int listId, const std::vector
         std::optional<std::string> relative = safeRelativePath(entries_[index].name);
         if (!relative) continue;
         std::string path = *folder + "/" + *relative;
-        const Result<FileStatus> status = fileStatus(path, false);
+        const Result<FileStatus> status = fileStatus(path, Links::NotFollowed);
         if (status && status->kind == FileKind::Regular) files.push_back(std::move(path));
     }
     return files;

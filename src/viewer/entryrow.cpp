@@ -65,7 +65,7 @@ namespace {
 // the sort orders it (a count past 2 GiB would otherwise read as negative).
 std::string sizeText(const ArchiveEntry& entry) {
     char size[16];
-    std::snprintf(size, sizeof size, "%u", static_cast<unsigned>(fieldValue(entry.size)));
+    std::snprintf(size, sizeof size, "%u", static_cast<unsigned>(entry.size));
     return size;
 }
 
@@ -104,7 +104,7 @@ int compareEntries(const ArchiveEntry& first, const ArchiveEntry& second, int co
             return threeWay(first.time, second.time);
         case kColumnSize:
             // Equal sizes are equal: the order is consistent, so any sort can use it.
-            return threeWay(fieldValue(first.size), fieldValue(second.size));
+            return threeWay(first.size, second.size);
         default:
             return 0;
     }

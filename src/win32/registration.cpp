@@ -140,21 +140,21 @@ bool libraryLoads(const std::string& library) {
 
 // One step of the table. Registering writes to the machine's classes when this user may, else to
 // the user's; unregistering removes from both, where this user may.
-int applyStep(bool typeLibrary, bool registering, const std::string& library) {
+int applyStep(registration::KeyGroup group, registration::Step step, const std::string& library) {
     const std::string folder = folderOf(library);
     HKEY machine = ClassesKeys::open(HKEY_LOCAL_MACHINE);
-    if (registering) {
+    if (step == registration::Step::Register) {
         HKEY root = machine != nullptr ? machine : ClassesKeys::open(HKEY_CURRENT_USER);
         if (root == nullptr) return fromWin32(ERROR_ACCESS_DENIED);
         ClassesKeys keys(root);
-        registration::applyRegistrationStep(keys, typeLibrary, true, library, folder);
+        registration::applyRegistrationStep(keys, group, step, library, folder);
         return fromWin32(keys.error());
     }
     LONG error = ERROR_SUCCESS;
     for (HKEY root : {machine, ClassesKeys::open(HKEY_CURRENT_USER)}) {
         if (root == nullptr) continue;
         ClassesKeys keys(root);
-        registration::applyRegistrationStep(keys, typeLibrary, false, library, folder);
+        registration::applyRegistrationStep(keys, group, step, library, folder);
         if (error == ERROR_SUCCESS) error = keys.error();
     }
     return fromWin32(error);
@@ -176,17 +176,21 @@ ServerModule& ServerModule::process() {
 }
 
 int ServerModule::registerServer() {
-    const int result = applyStep(false, true, programPath(setup_));
+    const int result =
+        applyStep(registration::KeyGroup::Application, registration::Step::Register, programPath(setup_));
     if (result != status::kOk) return result;
     const std::string library = programPath(setup_);
-    return libraryLoads(library) ? applyStep(true, true, library) : status::kTypeLibraryNotLoaded;
+    return libraryLoads(library) ? applyStep(registration::KeyGroup::TypeLibrary, registration::Step::Register, library)
+                                 : status::kTypeLibraryNotLoaded;
 }
 
 int ServerModule::unregisterServer() {
     const std::string library = programPath(setup_);
     if (!libraryLoads(library)) return status::kTypeLibraryNotLoaded;
-    const int result = applyStep(true, false, library);
-    return result != status::kOk ? result : applyStep(false, false, library);
+    const int result = applyStep(registration::KeyGroup::TypeLibrary, registration::Step::Unregister, library);
+    return result != status::kOk
+               ? result
+               : applyStep(registration::KeyGroup::Application, registration::Step::Unregister, library);
 }
 
 }  // namespace quillomar

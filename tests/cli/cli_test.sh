@@ -175,6 +175,13 @@ source_failures)
     "${as_user[@]}" "$cli" pack --dry-run "$work/src" >"$work/out" 2>"$work/err"
     [ $? -eq 1 ] || fail "--dry-run with a folder that cannot be listed did not exit 1"
     expect_stderr "quillomar-cli: Permission denied"$'\n'"==> $work/src/closed"
+    # A log that cannot be written (a folder has its name) is reported; the archive is still packed.
+    rm -rf "$work/src/closed"
+    mkdir "$work/src/my_pod_name.txt"
+    run 1 pack -q --log "$work/src"
+    expect_stderr "quillomar-cli: Is a directory"$'\n'"==> $work/src/my_pod_name.txt"
+    run 0 list "$work/src/my_pod_name.pod"
+    [ "$(cat "$work/out")" = ONE ] || fail "list gave: $(cat "$work/out")"
     ;;
 
 usage)
@@ -288,6 +295,49 @@ pod2)
     expect_stderr "quillomar-cli: No space left on device"$'\n'"==> standard output"
     "$cli" cat "$work/old.pod" art/f1.pbm >/dev/full 2>"$work/err" && fail "cat to a full device succeeded"
     expect_stderr "quillomar-cli: No space left on device"$'\n'"==> standard output"
+    ;;
+
+fields_past_2gib)
+    # A sparse POD2 archive just over 2 GiB: one entry's data lies past 2 GiB, another holds
+    # 2 GiB. The format's 32-bit sizes and offsets print unsigned in every output, and the entry
+    # beyond 2 GiB reads back.
+    perl -e '
+        my $header = pack("a4 V a80 V V", "POD2", 0, "Big fields", 3, 0);
+        my $dir = pack("V V V V V", 0, 3, 182, 0x3EC6C54C, 0)
+                . pack("V V V V V", 8, 4, 0x80000010, 0x3EC6C54C, 0)
+                . pack("V V V V V", 17, 0x80000000, 0, 0x3EC6C54C, 0);
+        print $header, $dir, "LOW.TXT\0HIGH.TXT\0HUGE.BIN\0", "low";' >"$work/big.pod"
+    truncate -s $((0x80000100)) "$work/big.pod"
+    printf HIGH | dd of="$work/big.pod" bs=1 seek=$((0x80000010)) conv=notrunc status=none
+    expect_out() {
+        [ "$(cat "$work/out")" = "$1" ] || fail "output was [$(cat "$work/out")], expected [$1]"
+    }
+    run 0 list -l "$work/big.pod"
+    expect_out "         3  2003-04-28 12:00:00  LOW.TXT
+         4  2003-04-28 12:00:00  HIGH.TXT
+2147483648  2003-04-28 12:00:00  HUGE.BIN"
+    run 0 list --json "$work/big.pod"
+    expect_out '[
+  {"name": "LOW.TXT", "size": 3, "offset": 182, "time": "2003-04-28T12:00:00Z"},
+  {"name": "HIGH.TXT", "size": 4, "offset": 2147483664, "time": "2003-04-28T12:00:00Z"},
+  {"name": "HUGE.BIN", "size": 2147483648, "offset": 0, "time": "2003-04-28T12:00:00Z"}
+]'
+    run 0 info "$work/big.pod"
+    expect_out "Archive:     $work/big.pod
+Version:     2 (POD2)
+Description: Big fields
+Entries:     3
+Total size:  2147483655 bytes (2097152 kB)
+File size:   2147483904 bytes"
+    run 0 info --json "$work/big.pod"
+    json_check "$work/out" '$d->{totalSize} == 2147483655 && $d->{fileSize} == 2147483904'
+    run 0 verify "$work/big.pod"
+    expect_out "$work/big.pod: OK, POD2, 3 entries, 2147483655 bytes of data, 2147483904 bytes in all
+$work/big.pod: warning: 1 entry shares data with another entry (first LOW.TXT with HUGE.BIN): extraction writes 2147483655 bytes"
+    run 0 cat "$work/big.pod" HIGH.TXT
+    expect_out HIGH
+    run 0 extract -q "$work/big.pod" HIGH.TXT LOW.TXT -C "$work/x"
+    [ "$(cat "$work/x/HIGH.TXT")$(cat "$work/x/LOW.TXT")" = HIGHlow ] || fail "extracted the wrong bytes"
     ;;
 
 patterns)

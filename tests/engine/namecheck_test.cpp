@@ -315,7 +315,7 @@ TEST(NextOnSamePath, ChainsEveryEntryToTheNextLandingOnItsPath) {
 
 struct OverlapRow {
     const char* what;
-    std::vector<std::pair<std::int64_t, std::int32_t>> ranges;  // offset, size
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> ranges;  // offset, size
     std::size_t overlapping;
     std::size_t first;
     std::size_t firstWith;
@@ -346,9 +346,7 @@ INSTANTIATE_TEST_SUITE_P(
                       OverlapRow{"one range shared by all", {{288, 100}, {288, 100}, {288, 100}}, 2, 1, 0},
                       OverlapRow{"a range inside a longer one, listed first", {{300, 5}, {288, 100}}, 1, 0, 1},
                       OverlapRow{"one byte in common", {{288, 10}, {297, 10}, {400, 1}}, 1, 1, 0},
-                      OverlapRow{"offsets past 2 GiB read unsigned",
-                                 {{static_cast<std::int32_t>(0x80000000u), 16}, {static_cast<std::int32_t>(0x80000008u), 16}},
-                                 1, 1, 0}));
+                      OverlapRow{"offsets past 2 GiB", {{0x80000000u, 16}, {0x80000008u, 16}}, 1, 1, 0}));
 
 TEST(DataOverlap, LargeOutputIsMoreThanAHundredTimesTheArchive) {
     EXPECT_FALSE(isLargeOutput(100 * 1000, 1000));

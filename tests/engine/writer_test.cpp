@@ -80,7 +80,7 @@ TEST_F(WriterTest, LaysOutTheArchiveByteForByte) {
     EXPECT_EQ(test::getLe32(written, 323 + 8), 298u);
     EXPECT_EQ(test::getLe32(written, 343 + 8), 298u);
     EXPECT_EQ(written.size(), 363u + test::getLe32(written, 272));
-    EXPECT_EQ(list.files[2].offset, 298);
+    EXPECT_EQ(list.files[2].offset, 298u);
     EXPECT_EQ(progress.ranges, (std::vector<std::pair<int, int>>{{0, 3}}));
     EXPECT_EQ(progress.steps, 3);
 
@@ -151,8 +151,8 @@ TEST_F(WriterTest, FilesThatCannotBeReadAreLeftOutAndShorterOnesRecordedAsStored
     ASSERT_EQ(reader.entries().size(), 2u);
     EXPECT_EQ(reader.header().entryCount, 2);
     EXPECT_EQ(reader.entries()[0].name, "B.TXT");
-    EXPECT_EQ(reader.entries()[0].size, 3);
-    EXPECT_EQ(reader.entries()[1].offset, 288 + 3);
+    EXPECT_EQ(reader.entries()[0].size, 3u);
+    EXPECT_EQ(reader.entries()[1].offset, 288u + 3);
     EXPECT_EQ(readFile(archive).size(), 288u + 5 + 40 + 12);
 }
 

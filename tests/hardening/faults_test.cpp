@@ -17,6 +17,7 @@
 #include "hardening.h"
 #include "packer/contentlog.h"
 #include "packer/sourcelist.h"
+#include "platform/messages.h"
 #include "platform/syserror.h"
 #include "testutil.h"
 
@@ -280,8 +281,8 @@ TEST_F(Faults, WriterAndContentLogRefuseReadOnlyDestinations) {
     auto outcome = test::runInChild(
         [&](Notes&) {
             SourceList list = scan(source);
-            static_cast<void>(writeContentLog(readOnly + "/my_pod_name.txt", list));
-            static_cast<void>(writeContentLog(source + "/my_pod_name.txt", list));
+            report(writeContentLog(readOnly + "/my_pod_name.txt", list));
+            report(writeContentLog(source + "/my_pod_name.txt", list));
             return pack(list, readOnly + "/out.pod");
         },
         test::dropPrivileges);

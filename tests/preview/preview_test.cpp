@@ -282,7 +282,7 @@ TEST_F(MakePreviewTest, ADamagedPictureIsUnavailableWithItsReason) {
 TEST_F(MakePreviewTest, AnEntryThatCannotBeReadIsUnavailable) {
     const ArchiveEntry& entry = open({{"A.TXT", "alpha"}});
     ArchiveEntry beyond = entry;
-    beyond.offset = static_cast<std::int64_t>(archive.fileBytes()) - 2;  // its data runs past the file's end
+    beyond.offset = static_cast<std::uint32_t>(archive.fileBytes() - 2);  // its data runs past the file's end
     Preview preview = makePreview(archive, beyond);
     EXPECT_EQ(preview.kind, PreviewKind::Unavailable);
     EXPECT_EQ(preview.reason, "the entry could not be read");

@@ -79,7 +79,7 @@ std::string readFile(const std::string& path) {
     return bytes;
 }
 
-bool exists(const std::string& path) { return fileStatus(path, false).ok(); }
+bool exists(const std::string& path) { return fileStatus(path, Links::NotFollowed).ok(); }
 
 FileTime modificationTime(const std::string& path) {
     const Result<FileStatus> status = fileStatus(path);

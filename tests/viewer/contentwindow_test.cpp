@@ -200,7 +200,7 @@ INSTANTIATE_TEST_SUITE_P(Columns, ContentWindowSort, ::testing::ValuesIn(kSorts)
 
 TEST(EntryOrder, SizesCompareAsUnsigned32BitNumbers) {
     const Collator collator("en_US");
-    const ArchiveEntry huge{"H", static_cast<std::int32_t>(0x80000000u), 0, kApril};
+    const ArchiveEntry huge{"H", 0x80000000u, 0, kApril};
     const ArchiveEntry one{"O", 1, 0, kApril};
     EXPECT_GT(compareEntries(huge, one, kColumnSize, collator), 0);
     EXPECT_EQ(compareEntries(one, one, kColumnSize, collator), 0);

@@ -393,6 +393,17 @@ TEST_F(PackerWindowTest, FolderDropStepsTheBarPerFolderAndWritesTheLogOnlyWhenCh
     EXPECT_EQ(sink.count(), 0u);
 }
 
+TEST_F(PackerWindowTest, ALogThatCannotBeWrittenIsShownOnceAndTheDropGoesOn) {
+    const std::string folder = source();
+    test::makeFolder(folder + "/my_pod_name.txt");  // a folder stands where the log would go
+    start();
+    host.setChecked(kWriteLog, true);
+    drop(folder);
+    EXPECT_EQ(sink.systemErrors, std::vector<std::string>{"Is a directory\n==> " + folder + "/my_pod_name.txt"});
+    EXPECT_EQ(host.text(kFileCount), "3");
+    EXPECT_TRUE(inputsAre(true));
+}
+
 // Generate -----------------------------------------------------------------------------------------
 
 TEST_F(PackerWindowTest, GenerateWritesTheFieldsIntoAnArchiveInsideTheFolder) {

@@ -286,17 +286,21 @@ TEST(Win32DialogHost, ADialogEndedByItsInitialisationIsNeverShownAndRunsAChildFi
 
 HWND controlOf(DialogHost& host, int id) { return dynamic_cast<DialogWindow&>(host).controlWindow(id); }
 
+// The content dialog as its window sets it up: three rows taking drops, the accelerators Ctrl+F
+// and F3, and filterText in the filter box. The test goes on at kUserMessage + 1, once it runs.
+void setUpListAndFilter(DialogHost& host, const std::string& filterText) {
+    fillList(host);
+    host.acceptListDrops(viewer::kList);
+    host.setAccelerators({{'F', true, viewer::kFilter}, {kKeyF3, false, viewer::kPreview}});
+    host.setItemText(viewer::kFilter, filterText);
+    host.postMessage(kUserMessage + 1);
+}
+
 // Typing in the filter box, F3 and Ctrl+F anywhere, Escape in the box and a move of the current
 // row reach the logic as the user makes them, once the dialog runs.
 TEST(Win32DialogHost, TypingAcceleratorsEscapeAndTheCurrentRowReachTheLogic) {
     Probe probe;
-    probe.atInit = [](DialogHost& host) {
-        host.insertColumn(viewer::kList, 0, "Name", 80);
-        for (std::uintptr_t value = 1; value <= 3; ++value) host.insertRow(viewer::kList, 0, value);
-        host.setAccelerators({{'F', true, viewer::kFilter}, {kKeyF3, false, viewer::kPreview}});
-        host.setItemText(viewer::kFilter, "set by the logic");
-        host.postMessage(kUserMessage + 1);
-    };
+    probe.atInit = [](DialogHost& host) { setUpListAndFilter(host, "set by the logic"); };
     probe.atPosted = [&](DialogHost& host, int message) {
         HWND filter = controlOf(host, viewer::kFilter);
         HWND list = controlOf(host, viewer::kList);
@@ -338,13 +342,7 @@ TEST(Win32DialogHost, TypingAcceleratorsEscapeAndTheCurrentRowReachTheLogic) {
 // row editor only cancels it while the box holds text.
 TEST(Win32DialogHost, ListKeysAcceleratorsAndTheRowEditorWorkSideBySide) {
     Probe probe;
-    probe.atInit = [](DialogHost& host) {
-        fillList(host);
-        host.acceptListDrops(viewer::kList);
-        host.setAccelerators({{'F', true, viewer::kFilter}, {kKeyF3, false, viewer::kPreview}});
-        host.setItemText(viewer::kFilter, "art");
-        host.postMessage(kUserMessage + 1);
-    };
+    probe.atInit = [](DialogHost& host) { setUpListAndFilter(host, "art"); };
     probe.atPosted = [&](DialogHost& host, int message) {
         HWND filter = controlOf(host, viewer::kFilter);
         HWND list = controlOf(host, viewer::kList);

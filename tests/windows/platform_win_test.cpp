@@ -209,7 +209,7 @@ TEST(PrivateTempFolder, LiesInTheUsersTemporaryFolder) {
     ASSERT_TRUE(folder.ok());
     wchar_t temp[MAX_PATH + 1];
     ASSERT_GT(GetTempPathW(MAX_PATH + 1, temp), 0u);
-    const Result<FileStatus> status = fileStatus(*folder, false);
+    const Result<FileStatus> status = fileStatus(*folder, Links::NotFollowed);
     ASSERT_TRUE(status.ok());
     EXPECT_EQ(status->kind, FileKind::Folder);
     EXPECT_TRUE(folder->ends_with("quillomar")) << *folder;

@@ -52,8 +52,8 @@ Result<FileStatus> statusByHandle(const std::wstring& path, DWORD flags, const s
 
 }  // namespace
 
-Result<FileStatus> fileStatus(const std::string& path, bool followLinks) {
-    return statusByHandle(win::widePath(path), followLinks ? 0 : FILE_FLAG_OPEN_REPARSE_POINT, path);
+Result<FileStatus> fileStatus(const std::string& path, Links links) {
+    return statusByHandle(win::widePath(path), links == Links::Followed ? 0 : FILE_FLAG_OPEN_REPARSE_POINT, path);
 }
 
 FolderListing listFolder(const std::string& path) {
@@ -205,7 +205,8 @@ Result<std::string> createUniqueFolder(const std::string& prefix) {
         std::string path = prefix;
         for (int i = 0; i < 6; ++i) path.push_back(kLetters[random() % (sizeof kLetters - 1)]);
         if (CreateDirectoryW(win::widePath(path).c_str(), nullptr)) return path;
-        if (GetLastError() != ERROR_ALREADY_EXISTS) return Failure::system(win::failFromLastError(), parentFolder(prefix));
+        if (GetLastError() != ERROR_ALREADY_EXISTS)
+            return Failure::system(win::failFromLastError(), parentFolder(prefix));
     }
     return Failure::system(EEXIST, parentFolder(prefix));
 }

@@ -32,7 +32,7 @@ Result<std::string> privateTempFolder() {
     if (!CreateDirectoryW(win::widePath(folder).c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
         return Failure::system(win::failFromLastError(), folder);
     // Whatever is there must be a real folder, not a link planted to send the copies elsewhere.
-    const Result<FileStatus> status = fileStatus(folder, false);
+    const Result<FileStatus> status = fileStatus(folder, Links::NotFollowed);
     if (!status) return status.failure();
     if (status->kind != FileKind::Folder) return Failure::system(EACCES, folder);
     return folder;
@@ -61,7 +61,7 @@ void removeTree(const std::string& folder) {
 std::size_t removeTemporaryFolders(TemporaryFoldersOf whose) {
     const bool ownProcess = whose == TemporaryFoldersOf::ThisProcess;
     const std::string base = privateTempFolderPath();
-    const Result<FileStatus> status = fileStatus(base, false);
+    const Result<FileStatus> status = fileStatus(base, Links::NotFollowed);
     if (!status || status->kind != FileKind::Folder) return 0;
     const unsigned long self = GetCurrentProcessId();
     std::vector<std::string> doomed;
