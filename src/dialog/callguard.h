@@ -46,8 +46,10 @@ public:
     // counts it: work in one window may step the bar of another.
     static void notePump();
 
-    // Whether long work should let the windows repaint now: at most once per interval.
-    static constexpr std::chrono::milliseconds kPumpInterval{30};
+    // Whether long work should let the windows repaint now: at most once per interval. Ten
+    // repaints a second keep the bar and the counts moving; each repaint costs the work a round
+    // trip to the display, which on a busy machine is tens of milliseconds.
+    static constexpr std::chrono::milliseconds kPumpInterval{100};
     static bool pumpDue();
     static bool pumpDue(std::chrono::steady_clock::time_point now);
 

@@ -365,9 +365,15 @@ DialogWindow::ProgressState DialogWindow::progressState(int id) const {
     return found == bars_.end() ? ProgressState{} : found->second.state;
 }
 
+// QProgressBar repaints itself at once when its value moves, and each such paint waits for the
+// display server to take the one before: on a busy machine that wait, at every position shown,
+// made a long extraction slower than the work. With its updates held while the value changes, the
+// bar is painted with the rest of the window the next time the event loop runs (a pump of the
+// work, or the loop once the call has returned).
 void DialogWindow::showBar(Bar& b) {
     b.shown = true;
     const ProgressState& s = b.state;
+    b.widget->setUpdatesEnabled(false);
     if (s.high > s.low) {
         b.widget->setRange(s.low, s.high);
         b.widget->setValue(s.position);
@@ -375,6 +381,7 @@ void DialogWindow::showBar(Bar& b) {
         b.widget->setRange(0, 1);  // an empty range shows an empty bar, not a busy one
         b.widget->setValue(0);
     }
+    b.widget->setUpdatesEnabled(true);  // asks for the one ordinary repaint
 }
 
 void DialogWindow::setProgressRange(int id, int low, int high) {

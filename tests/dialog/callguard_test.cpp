@@ -97,9 +97,18 @@ TEST(CallGuard, LongWorkRepaintsAtMostOncePerInterval) {
         milliseconds at;
         bool due;
     };
+    // The interval counts from the last pump that was due, not from a fixed beat.
+    constexpr milliseconds interval = CallGuard::kPumpInterval;
+    constexpr milliseconds late = interval * 3 + interval / 3;
     const std::vector<Row> rows = {
-        {milliseconds(0), true},   {milliseconds(1), false},  {milliseconds(29), false},  {milliseconds(30), true},
-        {milliseconds(45), false}, {milliseconds(100), true}, {milliseconds(129), false}, {milliseconds(130), true},
+        {milliseconds(0), true},
+        {milliseconds(1), false},
+        {interval - milliseconds(1), false},
+        {interval, true},
+        {interval + interval / 2, false},
+        {late, true},
+        {late + interval - milliseconds(1), false},
+        {late + interval, true},
     };
     for (const Row& row : rows) EXPECT_EQ(CallGuard::pumpDue(start + row.at), row.due) << row.at.count() << " ms";
 }

@@ -5,10 +5,12 @@
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -25,6 +27,7 @@
 #include <utility>
 
 #include "app/dialogtemplate.h"
+#include "dialog/callguard.h"
 #include "packer/packerwindow.h"
 #include "testutil.h"
 #include "ui/dialogwindow.h"
@@ -72,6 +75,19 @@ public:
     std::vector<std::string> drops;
     std::vector<int> posted;
     std::function<void()> duringCommand;
+};
+
+// Counts the paints a widget receives.
+class PaintCounter final : public QObject {
+public:
+    explicit PaintCounter(QWidget& widget) { widget.installEventFilter(this); }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++count;
+        return false;
+    }
 };
 
 }  // namespace
@@ -299,6 +315,31 @@ private slots:
         QCOMPARE(dialog->progressState(kProgress).position, 10);
         dialog->setProgressPos(kProgress, 99);
         QCOMPARE(dialog->progressState(kProgress).position, 20);
+    }
+
+    // Each paint waits for the display server to take the one before, so the bar is painted with
+    // the window when the event loop runs, not at each position it is given, and long work lets
+    // the window repaint at most once per interval, yet still shows the bar moving.
+    void progressBarIsPaintedByTheEventLoopNotAtEachChange() {
+        openPacker();
+        auto* bar = qobject_cast<QProgressBar*>(dialog->control(kProgress));
+        QVERIFY(bar != nullptr);
+        QCoreApplication::processEvents();
+        PaintCounter paints(*bar);
+        dialog->setProgressRange(kProgress, 0, 1000);
+        for (int position : {100, 400, 700}) dialog->setProgressPos(kProgress, position);
+        QCOMPARE(paints.count, 0);
+        QCOMPARE(bar->value(), 700);
+        QTRY_VERIFY(paints.count > 0);
+
+        paints.count = 0;
+        constexpr qint64 workMs = 500;
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < workMs) dialog->stepProgress(kProgress);
+        const qint64 most = workMs / CallGuard::kPumpInterval.count() + 2;
+        QVERIFY2(paints.count >= 2, qPrintable(QString::number(paints.count)));
+        QVERIFY2(paints.count <= most, qPrintable(QString::number(paints.count)));
     }
 
     void messageBoxLeavesTheWindowBelowUsableWhileTheGuardTurnsItsInputAway() {
