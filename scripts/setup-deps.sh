@@ -19,11 +19,12 @@ group_packages() {
   case $1 in
     run)
       # The compiler and build tools, the libraries the programs link, the icon renderer the build
-      # uses; at run time the desktop's "open" (xdg-utils), the French texts of Qt and the C
-      # library, and FUSE for mounting an archive.
+      # uses; at run time the desktop's "open" (xdg-utils, and file, which xdg-open asks for a
+      # file's type where no desktop of its own answers; CPack's dependency search needs it too),
+      # the French texts of Qt and the C library, and FUSE for mounting an archive.
       echo build-essential cmake ninja-build pkg-config \
         qt6-base-dev libgl-dev libicu-dev libcli11-dev nlohmann-json3-dev librsvg2-bin \
-        libfuse3-dev fuse3 xdg-utils qt6-translations-l10n libc-l10n ;;
+        libfuse3-dev fuse3 xdg-utils file qt6-translations-l10n libc-l10n ;;
     test)
       # GoogleTest, the validators and databases of the desktop files, gio, groff for the manuals,
       # a virtual display and xdotool for the window's real-input test, tmux for the completion's
