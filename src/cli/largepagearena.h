@@ -13,8 +13,8 @@
 // only once every block handed out has been deleted (as when a tool that verifies one archive after
 // another is done with each). So an arena is for what is loaded once and kept (a directory, a
 // buffer), not for work that allocates and frees as it goes. Other threads, and every allocation
-// outside an arena's life, use the ordinary heap. One thread at a time uses the region: an arena made while another is alive
-// (on any thread) changes nothing.
+// outside an arena's life, use the ordinary heap. One thread at a time uses the region: an arena made while another is
+// alive (on any thread) changes nothing.
 //
 // Where the tool is built with a sanitizer, or is not a Linux one, an arena changes nothing, so
 // that every allocation stays under the sanitizer's checks.

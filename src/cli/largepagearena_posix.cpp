@@ -48,13 +48,15 @@ bool addRegion(std::uintptr_t bytes) {
     std::uintptr_t size = count == 0 ? kFirstRegion : 2 * (regions[count - 1].end - regions[count - 1].begin);
     while (size < bytes) size *= 2;  // bytes is below 2^40 (see allocate)
     const std::uintptr_t mappedSize = size + kLargePage;
-    void* mapped = ::mmap(nullptr, mappedSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    void* mapped =
+        ::mmap(nullptr, mappedSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
     if (mapped == MAP_FAILED) return false;
     const auto start = reinterpret_cast<std::uintptr_t>(mapped);
     const std::uintptr_t begin = (start + kLargePage - 1) & ~(kLargePage - 1);
     // The slack on either side of the aligned part goes back.
     if (begin > start) ::munmap(mapped, begin - start);
-    if (start + mappedSize > begin + size) ::munmap(reinterpret_cast<void*>(begin + size), start + mappedSize - (begin + size));
+    if (start + mappedSize > begin + size)
+        ::munmap(reinterpret_cast<void*>(begin + size), start + mappedSize - (begin + size));
     static_cast<void>(::madvise(reinterpret_cast<void*>(begin), size, MADV_HUGEPAGE));
     regions[count] = {begin, begin + size};
     regionCount.store(count + 1, std::memory_order_release);

@@ -8,9 +8,7 @@
 
 namespace quillomar::cli {
 
-void prepareProcess() {
-    std::setlocale(LC_ALL, "");
-}
+void prepareProcess() { std::setlocale(LC_ALL, ""); }
 
 std::vector<std::string> utf8Arguments(int argc, char** argv) { return std::vector<std::string>(argv, argv + argc); }
 

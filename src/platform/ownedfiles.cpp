@@ -72,9 +72,7 @@ bool File::fail(int error) {
     return false;
 }
 
-PendingFile::~PendingFile() {
-    discard();
-}
+PendingFile::~PendingFile() { discard(); }
 
 PendingFile::PendingFile(PendingFile&& other) noexcept { *this = std::move(other); }
 
