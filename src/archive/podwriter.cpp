@@ -14,7 +14,6 @@
 #include "archive/storedname.h"
 #include "archive/timestamp.h"
 #include "platform/codepage.h"
-#include "platform/filesystem.h"
 #include "platform/messages.h"  // formatString only: nothing is shown here
 #include "platform/outputfile.h"
 #include "platform/syserror.h"
@@ -289,8 +288,7 @@ Failure PodWriter::write(std::vector<SourceFile>& files, std::int32_t prefixLeng
 
     // The archive is built where no one sees it and named only once complete and on disk; a
     // failed write leaves no partial archive behind. Where that is a hidden name (no unnamed
-    // files), what a killed run left beside it goes first.
-    if (const Result<FolderHandle> folder = openFolder(parentFolder(path_))) sweepLeftovers(folder->fd());
+    // files), what a killed run left beside it goes first (create sweeps the folder).
     Result<PendingFile> created = PendingFile::create(path_, UnnamedFile::Allowed);
     if (!created) return created.failure();
     PendingFile& pending = *created;

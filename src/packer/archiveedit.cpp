@@ -717,10 +717,8 @@ Failure ArchiveEdit::write(ProgressSink* progress) {
     const Result<std::vector<std::byte>> records = readSourceRecords();
     if (!records) return records.failure();
 
-    // What a killed edit left beside the archive goes first.
-    const std::string& target = layout.destination.path;
-    if (const Result<FolderHandle> opened = openFolder(parentFolder(target))) sweepLeftovers(opened->fd());
-    Result<PendingFile> created = PendingFile::create(target, UnnamedFile::Allowed);
+    // What a killed edit left beside the archive goes first: create sweeps the folder.
+    Result<PendingFile> created = PendingFile::create(layout.destination.path, UnnamedFile::Allowed);
     if (!created) return created.failure();
     if (Failure written = writeResult(layout, *records, created->file(), progress); written.failed()) {
         created->discard();

@@ -208,6 +208,8 @@ Result<PendingFile> PendingFile::create(const std::string& path, UnnamedFile unn
     const std::string leaf = path.substr(path.rfind('/') + 1);  // the whole path when it has no '/'
     Result<FolderHandle> opened = openFolder(folder);
     if (!opened) return Failure::system(opened.failure().error, path);
+    // What a killed run left beside the file under a hidden name goes first.
+    sweepLeftovers(opened->fd());
     Result<PendingFile> pending = create(opened->fd(), leaf, path, unnamed);
     if (pending) pending->ownedFolder_ = std::move(*opened);
     return pending;

@@ -72,7 +72,8 @@ public:
     // Starts the file that publish() names leaf inside the folder folderFd, which the caller keeps
     // open until then; path is the final file's whole path, the one failures name.
     static Result<PendingFile> create(int folderFd, std::string_view leaf, std::string path, UnnamedFile unnamed);
-    // The same for a path; the folder is opened here and kept.
+    // The same for a path; the folder is opened here and kept, and first swept of the hidden
+    // temporaries that killed processes left in it (sweepLeftovers).
     static Result<PendingFile> create(const std::string& path, UnnamedFile unnamed);
 
     bool valid() const { return file_.valid(); }

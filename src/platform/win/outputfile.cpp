@@ -124,6 +124,8 @@ Result<PendingFile> PendingFile::create(const std::string& path, UnnamedFile unn
     const std::string leaf = slash == std::string::npos ? path : path.substr(slash + 1);
     Result<FolderHandle> opened = openFolder(folder);
     if (!opened) return Failure::system(opened.failure().error, path);
+    // What a killed run left beside the file under a hidden name goes first.
+    sweepLeftovers(opened->fd());
     Result<PendingFile> pending = create(opened->fd(), leaf, path, unnamed);
     if (pending) pending->ownedFolder_ = std::move(*opened);
     return pending;
