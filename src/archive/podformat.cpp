@@ -91,6 +91,15 @@ void encodeDirectoryRecord(const DirectoryRecord& r, std::span<std::byte, kDirec
     storeLe32(bytes, 16, r.reserved);
 }
 
+void DirectoryTables::add(DirectoryRecord record, std::string_view name) {
+    record.nameOffset = static_cast<std::uint32_t>(names.size());
+    directory.resize(directory.size() + kDirectoryRecordSize);
+    encodeDirectoryRecord(record, std::span(directory).last<kDirectoryRecordSize>());
+    const auto* nameBytes = reinterpret_cast<const std::byte*>(name.data());
+    names.insert(names.end(), nameBytes, nameBytes + name.size());
+    names.push_back(std::byte{0});
+}
+
 std::string headerText(const HeaderText& field) {
     const char* end = std::find(field.begin(), field.end(), '\0');
     return std::string(field.begin(), end);

@@ -15,6 +15,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quillomar {
 
@@ -93,6 +94,17 @@ std::array<std::byte, kPod3HeaderSize> encodeHeader(const PodHeader& header);
 
 DirectoryRecord decodeDirectoryRecord(std::span<const std::byte, kDirectoryRecordSize> bytes);
 void encodeDirectoryRecord(const DirectoryRecord& record, std::span<std::byte, kDirectoryRecordSize> bytes);
+
+// The directory and the name table of an archive being written, built in step: each record
+// added takes the next name's offset.
+struct DirectoryTables {
+    std::vector<std::byte> directory;
+    std::vector<std::byte> names;
+
+    // Appends record, its nameOffset set to where name goes, and name with its NUL.
+    void add(DirectoryRecord record, std::string_view name);
+    std::int32_t count() const { return static_cast<std::int32_t>(directory.size() / kDirectoryRecordSize); }
+};
 
 // A header text up to its NUL, or the whole field when it holds none.
 std::string headerText(const HeaderText& field);

@@ -150,10 +150,7 @@ private:
 };
 
 // What the stored files add after their data: a directory record and a name each.
-struct Tables {
-    std::vector<std::byte> directory;
-    std::vector<std::byte> names;
-    std::int32_t stored = 0;
+struct Tables : DirectoryTables {
     bool rewound = false;  // data of a file left out may stand past the archive's end
 };
 
@@ -161,16 +158,10 @@ struct Tables {
 void addToTables(Tables& tables, const SourceFile& file, const std::string& storedName, std::uint64_t offset,
                  std::uint64_t size) {
     DirectoryRecord record;
-    record.nameOffset = static_cast<std::uint32_t>(tables.names.size());
     record.size = static_cast<std::uint32_t>(size);
     record.dataOffset = static_cast<std::uint32_t>(offset);
     record.timestamp = encodeTimestamp(file.time);
-    tables.directory.resize(tables.directory.size() + kDirectoryRecordSize);
-    encodeDirectoryRecord(record, std::span(tables.directory).last<kDirectoryRecordSize>());
-    const auto* nameBytes = reinterpret_cast<const std::byte*>(storedName.data());
-    tables.names.insert(tables.names.end(), nameBytes, nameBytes + storedName.size());
-    tables.names.push_back(std::byte{0});
-    ++tables.stored;
+    tables.add(record, storedName);
 }
 
 // Copies a source file's bytes to the archive: a small one into the gathering buffer, a large
@@ -232,7 +223,7 @@ Failure storeFile(SourceFile& file, File& source, const std::string& storedName,
 // After the data: the directory and the names, then the header with the entry count, directory
 // offset and name-table length in place; the file is cut where a file left out had run past.
 Failure writeTables(File& archive, PodHeader& header, const Tables& tables, std::uint64_t offset) {
-    header.entryCount = tables.stored;
+    header.entryCount = tables.count();
     header.directoryOffset = static_cast<std::uint32_t>(offset);
     header.namesSize = static_cast<std::uint32_t>(tables.names.size());
     if (!archive.writeAll(tables.directory) || !archive.writeAll(tables.names) ||

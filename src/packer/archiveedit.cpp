@@ -583,7 +583,7 @@ class ResultData {
 public:
     ResultData(const PodArchive& source, File& out, ProgressSink* progress, std::size_t count)
         : source_(source), out_(out), progress_(progress) {
-        directory_.reserve(count * kDirectoryRecordSize);
+        tables_.directory.reserve(count * kDirectoryRecordSize);
     }
 
     // An added or replaced file, whole as add() found it; record holds the source entry's fields
@@ -622,10 +622,11 @@ public:
     // offsets set, goes over the space left for it last.
     Failure finish(PodHeader header) {
         if (Failure copied = copyRun(); copied.failed()) return copied;
-        header.entryCount = static_cast<std::int32_t>(directory_.size() / kDirectoryRecordSize);
+        header.entryCount = tables_.count();
         header.directoryOffset = static_cast<std::uint32_t>(offset_);
-        header.namesSize = static_cast<std::uint32_t>(names_.size());
-        if (!out_.writeAll(directory_) || !out_.writeAll(names_) || !out_.writeAt(0, encodeHeader(header)))
+        header.namesSize = static_cast<std::uint32_t>(tables_.names.size());
+        if (!out_.writeAll(tables_.directory) || !out_.writeAll(tables_.names) ||
+            !out_.writeAt(0, encodeHeader(header)))
             return out_.failure();
         return {};
     }
@@ -647,22 +648,16 @@ private:
 
     // The record of data stored at the current end, and its name.
     void addRecord(DirectoryRecord record, const std::string& name) {
-        record.nameOffset = static_cast<std::uint32_t>(names_.size());
         record.dataOffset = static_cast<std::uint32_t>(offset_);
         offset_ += record.size;
-        directory_.resize(directory_.size() + kDirectoryRecordSize);
-        encodeDirectoryRecord(record, std::span(directory_).last<kDirectoryRecordSize>());
-        const auto* nameBytes = reinterpret_cast<const std::byte*>(name.data());
-        names_.insert(names_.end(), nameBytes, nameBytes + name.size());
-        names_.push_back(std::byte{0});
+        tables_.add(record, name);
     }
 
     const PodArchive& source_;
     File& out_;
     ProgressSink* progress_;
     CopyMethod method_;
-    std::vector<std::byte> directory_;
-    std::vector<std::byte> names_;
+    DirectoryTables tables_;
     std::uint64_t offset_ = kPod3HeaderSize;  // where the next entry's data goes
     std::uint64_t runStart_ = 0;
     std::uint64_t runLength_ = 0;
