@@ -139,10 +139,11 @@ TEST(PendingFile, SweepRemovesWhatEndedProcessesLeftAndKeepsTheLiving) {
     test::TempDir dir;
     // No process has an id of 0xFFFFFFF0 (ids are multiples of four); this process's own file
     // with its own mark belongs to a living process.
-    const std::string dead = std::string(kTemporaryPrefix) + std::to_string(0xFFFFFFF0ul) + "-1d2c3b4a-7";
-    test::writeFile(dir / dead, "cut");
+    // The dead one is planted after the living one is made, as creating it sweeps the folder too.
     Result<PendingFile> living = PendingFile::create(dir / "living.pod", UnnamedFile::Refused);
     ASSERT_TRUE(living.ok());
+    const std::string dead = std::string(kTemporaryPrefix) + std::to_string(0xFFFFFFF0ul) + "-1d2c3b4a-7";
+    test::writeFile(dir / dead, "cut");
     {
         const Result<FolderHandle> folder = openFolder(dir.path());
         ASSERT_TRUE(folder.ok());
